@@ -1,0 +1,73 @@
+# Sourced by run.sh and test.sh. Starts what a headless machine lacks for
+# KESTREL: an X server (Xvfb) with an EWMH window manager (openbox), and a
+# PulseAudio daemon with a null sink and a pipe source, each in a private
+# runtime directory. kestrel_session_stop ends whatever this file started.
+
+KESTREL_SESSION_PIDS=()
+
+kestrel_free_display() {
+  local n
+  for n in $(seq 91 140); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then echo ":$n"; return 0; fi
+  done
+  return 1
+}
+
+kestrel_start_x() {
+  local display
+  display="$(kestrel_free_display)"
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  KESTREL_SESSION_PIDS+=($!)
+  for _ in $(seq 1 100); do
+    if [ -e "/tmp/.X11-unix/X${display#:}" ]; then break; fi
+    sleep 0.05
+  done
+  export DISPLAY="$display"
+  openbox >/dev/null 2>&1 &
+  KESTREL_SESSION_PIDS+=($!)
+  # Wait until the window manager has announced itself (EWMH supporting window).
+  for _ in $(seq 1 100); do
+    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then break; fi
+    sleep 0.05
+  done
+  echo "desktop-session: started Xvfb and openbox on $DISPLAY"
+}
+
+kestrel_start_pulse() {
+  local dir
+  dir="$(mktemp -d /tmp/kestrel-pulse.XXXXXX)"
+  export XDG_RUNTIME_DIR="$dir"
+  export PULSE_RUNTIME_PATH="$dir/pulse"
+  export PULSE_STATE_PATH="$dir/state"
+  export PULSE_SERVER="unix:$dir/pulse/native"
+  export KESTREL_PULSE_DIR="$dir"
+  mkdir -p "$dir/pulse" "$dir/state"
+  chmod 700 "$dir"
+  mkfifo "$dir/mic.fifo"
+  cat >"$dir/default.pa" <<PA
+load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/pulse/native
+load-module module-null-sink sink_name=kestrel_speaker sink_properties=device.description=KESTREL-Speaker
+load-module module-pipe-source source_name=kestrel_mic file=$dir/mic.fifo format=s16le rate=16000 channels=1 source_properties=device.description=KESTREL-Microphone
+set-default-sink kestrel_speaker
+set-default-source kestrel_mic
+PA
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --system=false \
+    --use-pid-file=no -F "$dir/default.pa" >"$dir/pulse.log" 2>&1 &
+  KESTREL_SESSION_PIDS+=($!)
+  for _ in $(seq 1 100); do
+    if pactl info >/dev/null 2>&1; then break; fi
+    sleep 0.05
+  done
+  if pactl info >/dev/null 2>&1; then
+    echo "desktop-session: started PulseAudio (null sink, pipe source $dir/mic.fifo)"
+  else
+    echo "desktop-session: PulseAudio did not start; see $dir/pulse.log" >&2
+  fi
+}
+
+kestrel_session_stop() {
+  local pid
+  for pid in "${KESTREL_SESSION_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${KESTREL_SESSION_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  KESTREL_SESSION_PIDS=()
+}

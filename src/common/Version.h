@@ -1,0 +1,5 @@
+#pragma once
+
+namespace kestrel {
+inline constexpr const char *kVersionText = "Version 2.1";
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace kestrel {
+
+/// Identifies a top-level window on the desktop. 0 means "no window".
+using WindowId = std::uint64_t;
+
+/// Everything the interpreter and the windows need of the desktop: windows, keys,
+/// mouse, program starts, files and the clipboard.
+///
+/// Failures: an operation that cannot be carried out throws kestrel::Failure with a
+/// description a user can read (for example when a window no longer exists, or when
+/// key text is malformed). Queries that have a natural "nothing" answer (no
+/// foreground window, no such file) return it instead of throwing.
+///
+/// Threading: user-interface thread only. Ownership: the program creates one
+/// backend at start-up and passes it by reference to those who need it.
+class Desktop
+{
+public:
+    enum class Button { Left, Right };
+
+    virtual ~Desktop() = default;
+
+    // --- Windows -----------------------------------------------------------
+
+    /// The window that has the input focus now, or 0.
+    virtual WindowId foregroundWindow() = 0;
+
+    /// Brings a window forward and gives it the input focus. Throws Failure when
+    /// the window does not exist (any more).
+    virtual void activateWindow(WindowId window) = 0;
+
+    /// Moves a window so that its top-left corner (frame included) lands at
+    /// (x, y) in screen pixels, keeping its size, and shows it. Throws Failure when
+    /// the window does not exist.
+    virtual void moveWindow(WindowId window, int x, int y) = 0;
+
+    /// The first top-level window whose title is exactly `title`, or 0.
+    virtual WindowId findTopLevelWindow(const QString &title) = 0;
+
+    // --- Mouse -------------------------------------------------------------
+
+    virtual QPoint cursorPosition() = 0;
+    virtual void setCursorPosition(QPoint position) = 0;
+    /// Presses (press = true) or releases a button wherever the pointer is.
+    virtual void mouseButton(Button button, bool press) = 0;
+
+    // --- Keys --------------------------------------------------------------
+
+    /// Sends key text in the key-sequence notation (see KeySequence.h): "+" Shift,
+    /// "^" Control, "%" Alt, "~" Enter, {NAME n}, groups in parentheses. With
+    /// `waitUntilProcessed`, returns only once the receiving application has
+    /// processed the keys. Malformed text throws Failure naming the bad token,
+    /// before any key is sent.
+    virtual void sendKeys(const QString &notation, bool waitUntilProcessed) = 0;
+
+    /// Types `text` exactly as it stands: no character has a notation meaning.
+    /// Waits until the receiving application has processed the keys.
+    virtual void typeText(const QString &text) = 0;
+
+    // --- Programs and documents --------------------------------------------
+
+    /// Result of a start request, in the desktop's classic convention: a value
+    /// below 33 means failure; `description` says why.
+    struct StartResult
+    {
+        std::int64_t value = 0;
+        qint64 processId = 0;
+        QString description;
+        bool ok() const { return value >= 33; }
+    };
+
+    /// Starts a program directly (never through a shell) with an argument list
+    /// and working directory (empty: inherit).
+    virtual StartResult startProgram(const QString &program, const QStringList &arguments,
+                                     const QString &workingDirectory) = 0;
+
+    /// Opens a document, folder or web address with the desktop's opener, without
+    /// waiting for the opened program.
+    virtual StartResult openDocument(const QString &target, const QString &workingDirectory) = 0;
+
+    /// The top-level window, if any, that belongs to a process started by us.
+    /// 0 when none is known (yet).
+    virtual WindowId windowOfProcess(qint64 processId) = 0;
+
+    // --- Files and clipboard -----------------------------------------------
+
+    /// True when at least one file matches `pattern`; "*" and "?" in the last path
+    /// component are wildcards. Programs are also looked up on PATH when the
+    /// pattern has no directory part.
+    virtual bool fileExists(const QString &pattern) = 0;
+
+    /// True when `path` names an existing directory.
+    virtual bool directoryExists(const QString &path) = 0;
+
+    virtual QString clipboardText() = 0;
+    virtual void setClipboardText(const QString &text) = 0;
+};
+
+} // namespace kestrel

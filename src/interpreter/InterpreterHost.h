@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrel {
+
+// The interpreter reads the windows' switches and texts through these small
+// interfaces at the moment of use and never keeps copies: the user may change a
+// box between two phrases, and a nested recognition may change one mid-run.
+
+/// The feedback controls of the recognition setup window. Check box states are
+/// 0 clear, 1 ticked, 2 greyed; exactly 1 counts as on.
+class FeedbackControls
+{
+public:
+    virtual ~FeedbackControls() = default;
+    virtual int confirmationState() const = 0; ///< "Vocal Confirmation"
+    virtual void setConfirmationState(int state) = 0;
+    virtual int executingState() const = 0;    ///< "Vocal Executing Anouncement"
+    virtual int notFoundState() const = 0;     ///< "Vocal Not Found"
+    virtual QString didYouSayText() const = 0;
+    virtual QString executingText() const = 0;
+    virtual QString sayAgainText() const = 0;
+    virtual QString sayTextText() const = 0;
+};
+
+/// The text-to-speech window as the interpreter sees it.
+class SpeechOutput
+{
+public:
+    virtual ~SpeechOutput() = default;
+    virtual int clipboardMonitorState() const = 0; ///< "Monitor Clipboard"
+    virtual void setMainText(const QString &text) = 0;
+    virtual void speakIt() = 0;
+    /// The stop button is enabled: the voice is speaking.
+    virtual bool isSpeaking() const = 0;
+};
+
+/// The main window's listening switches, status label and end of program.
+class MainWindowControl
+{
+public:
+    virtual ~MainWindowControl() = default;
+    virtual void startListening() = 0;
+    virtual void stopListening() = 0;
+    virtual void setStatusText(const QString &text) = 0;
+    virtual void enableStopButton() = 0;
+    /// Unloads the main window (settings saved) and ends the program. Returns when
+    /// the end has been scheduled; the caller stops its run right after.
+    virtual void quitProgram() = 0;
+};
+
+} // namespace kestrel

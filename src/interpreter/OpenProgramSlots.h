@@ -1,0 +1,44 @@
+#pragma once
+
+#include "desktop/Desktop.h"
+
+#include <QString>
+#include <QVector>
+
+namespace kestrel {
+
+/// The open-program slots: for the OPEN command in table row s, slot s records the
+/// upper-cased phrase that started the program and the window that came up. A free
+/// slot holds "NULL" and 0. Slots 0 and above the cleared range start empty (empty
+/// phrase, window 0).
+///
+/// The table has 411 slots (0 to 410) to begin with and grows on demand, so that
+/// OPEN commands in rows beyond 410 work like any other.
+class OpenProgramSlots
+{
+public:
+    static constexpr int InitialSlotCount = 411;
+    static constexpr int FirstSearched = 1;
+    static constexpr int LastSearched = 400; ///< clear and search cover slots 1..400
+
+    OpenProgramSlots();
+
+    /// Frees slots 1 to 400 (start-up and "Clear Startups"); others are untouched.
+    void clearStartups();
+
+    QString phrase(int slot) const;
+    WindowId window(int slot) const;
+    void setPhrase(int slot, const QString &phrase);
+    void setWindow(int slot, WindowId window);
+    /// Frees one slot ("NULL", 0).
+    void release(int slot);
+    int size() const { return static_cast<int>(m_phrases.size()); }
+
+private:
+    void ensure(int slot);
+
+    QVector<QString> m_phrases;
+    QVector<WindowId> m_windows;
+};
+
+} // namespace kestrel
