@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+// Readable failure output for QString comparisons.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace kestrel {
 namespace {
 

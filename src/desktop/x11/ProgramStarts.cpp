@@ -1,0 +1,134 @@
+#include "desktop/x11/ProgramStarts.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+namespace kestrel::x11 {
+
+namespace {
+
+Desktop::StartResult failed(std::int64_t code, const QString &description)
+{
+    Desktop::StartResult result;
+    result.value = code;
+    result.description = description;
+    return result;
+}
+
+bool hasUrlScheme(const QString &target)
+{
+    // Two letters at least, so that a single-letter prefix is never taken for one.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(target).hasMatch();
+}
+
+QString resolvedAgainst(const QString &path, const QString &workingDirectory)
+{
+    if (workingDirectory.isEmpty() || QDir::isAbsolutePath(path))
+        return path;
+    return QDir(workingDirectory).filePath(path);
+}
+
+Desktop::StartResult launch(const QString &program, const QStringList &arguments,
+                            const QString &workingDirectory)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    qint64 pid = 0;
+    if (!process.startDetached(&pid))
+        return failed(kStartFailed,
+                      QStringLiteral("Could not start \"%1\": %2").arg(program, process.errorString()));
+    Desktop::StartResult result;
+    result.value = kStarted;
+    result.processId = pid;
+    return result;
+}
+
+} // namespace
+
+Desktop::StartResult startDetached(const QString &program, const QStringList &arguments,
+                                   const QString &workingDirectory)
+{
+    if (program.isEmpty())
+        return failed(kFileNotFound, QStringLiteral("No program was named."));
+    if (!workingDirectory.isEmpty() && !QFileInfo(workingDirectory).isDir())
+        return failed(kPathNotFound,
+                      QStringLiteral("The folder \"%1\" does not exist.").arg(workingDirectory));
+
+    if (!program.contains(QLatin1Char('/'))) {
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            return failed(kFileNotFound,
+                          QStringLiteral("The program \"%1\" is not on the PATH.").arg(program));
+    } else {
+        const QFileInfo info(resolvedAgainst(program, workingDirectory));
+        if (!info.exists())
+            return failed(kFileNotFound, QStringLiteral("The program \"%1\" does not exist.").arg(program));
+        if (info.isDir() || !info.isExecutable())
+            return failed(kAccessDenied, QStringLiteral("\"%1\" is not an executable program.").arg(program));
+    }
+    return launch(program, arguments, workingDirectory);
+}
+
+Desktop::StartResult openDetached(const QString &target, const QString &workingDirectory,
+                                  const QString &opener)
+{
+    if (target.isEmpty())
+        return failed(kFileNotFound, QStringLiteral("Nothing was named to open."));
+    if (!workingDirectory.isEmpty() && !QFileInfo(workingDirectory).isDir())
+        return failed(kPathNotFound,
+                      QStringLiteral("The folder \"%1\" does not exist.").arg(workingDirectory));
+    if (QStandardPaths::findExecutable(opener).isEmpty() && !QFileInfo(opener).isExecutable())
+        return failed(kStartFailed, QStringLiteral("The opener \"%1\" is not installed.").arg(opener));
+
+    QString argument = target;
+    if (target.startsWith(QLatin1String("www."), Qt::CaseInsensitive)) {
+        argument = QLatin1String("http://") + target;
+    } else if (!hasUrlScheme(target)) {
+        const QString path = resolvedAgainst(target, workingDirectory);
+        if (!QFileInfo::exists(path))
+            return failed(kFileNotFound, QStringLiteral("\"%1\" does not exist.").arg(target));
+        argument = QFileInfo(path).absoluteFilePath();
+    }
+    return launch(opener, {argument}, workingDirectory);
+}
+
+bool fileMatches(const QString &pattern)
+{
+    if (pattern.isEmpty())
+        return false;
+    const int slash = pattern.lastIndexOf(QLatin1Char('/'));
+    const QString name = pattern.mid(slash + 1);
+    const bool wild = name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
+
+    if (!wild) {
+        if (QFileInfo::exists(pattern))
+            return true;
+    } else {
+        const QString directory = slash < 0 ? QStringLiteral(".") : pattern.left(slash + 1);
+        // Name filters treat "[" as the start of a character class; here it is a
+        // plain character, as in the file names users have.
+        QString filter = name;
+        filter.replace(QLatin1Char('['), QLatin1String("[[]"));
+        // One filter as a list: a filter string would be split at blanks and ";".
+        QDir dir(directory);
+        dir.setNameFilters({filter});
+        dir.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System |
+                      QDir::CaseSensitive);
+        if (dir.exists() && !dir.entryList().isEmpty())
+            return true;
+    }
+    return slash < 0 && !wild && !QStandardPaths::findExecutable(pattern).isEmpty();
+}
+
+bool isDirectory(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+} // namespace kestrel::x11

@@ -1,0 +1,166 @@
+#include "desktop/x11/X11Desktop.h"
+
+#include "common/Failure.h"
+#include "desktop/KeySequence.h"
+#include "desktop/x11/ProgramStarts.h"
+#include "desktop/x11/X11Connection.h"
+#include "desktop/x11/X11Keyboard.h"
+#include "desktop/x11/X11Windows.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+namespace kestrel {
+
+namespace {
+
+QClipboard &clipboard()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        throw Failure(QStringLiteral("The clipboard needs a running graphical application."));
+    return *QGuiApplication::clipboard();
+}
+
+} // namespace
+
+X11Desktop::X11Desktop(EventWait &wait, const QByteArray &displayName)
+    : m_connection(std::make_unique<x11::X11Connection>(displayName))
+{
+    Display *display = m_connection->display();
+    int event = 0;
+    int error = 0;
+    int major = 0;
+    int minor = 0;
+    if (!XTestQueryExtension(display, &event, &error, &major, &minor))
+        throw Failure(QStringLiteral("The X server on %1 lacks the XTEST extension needed to send keys and "
+                                     "clicks.")
+                          .arg(m_connection->displayName()));
+    m_windows = std::make_unique<x11::X11Windows>(*m_connection, wait);
+    m_keyboard = std::make_unique<x11::X11Keyboard>(*m_connection);
+}
+
+X11Desktop::~X11Desktop() = default;
+
+WindowId X11Desktop::foregroundWindow()
+{
+    return m_windows->activeWindow();
+}
+
+void X11Desktop::activateWindow(WindowId window)
+{
+    m_windows->activate(window);
+}
+
+void X11Desktop::moveWindow(WindowId window, int x, int y)
+{
+    m_windows->move(window, x, y);
+}
+
+WindowId X11Desktop::findTopLevelWindow(const QString &title)
+{
+    return m_windows->findByTitle(title);
+}
+
+QPoint X11Desktop::cursorPosition()
+{
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned int mask = 0;
+    XQueryPointer(m_connection->display(), m_connection->root(), &root, &child, &rootX, &rootY, &windowX,
+                  &windowY, &mask);
+    return QPoint(rootX, rootY);
+}
+
+void X11Desktop::setCursorPosition(QPoint position)
+{
+    XWarpPointer(m_connection->display(), None, m_connection->root(), 0, 0, 0, 0, position.x(), position.y());
+    m_connection->sync();
+}
+
+void X11Desktop::mouseButton(Button button, bool press)
+{
+    const unsigned int number = button == Button::Left ? 1 : 3;
+    XTestFakeButtonEvent(m_connection->display(), number, press ? True : False, CurrentTime);
+    m_connection->sync();
+}
+
+void X11Desktop::play(const std::vector<KeyStroke> &strokes, bool waitAtEnd)
+{
+    if (strokes.empty())
+        return;
+    // The keys reach whichever window has the focus now; that is the client whose
+    // progress the barrier measures.
+    const x11::XWindow target = m_windows->activeWindow();
+    m_keyboard->play(
+        strokes, [this, target] { m_windows->waitUntilProcessed(target); }, waitAtEnd);
+}
+
+void X11Desktop::sendKeys(const QString &notation, bool waitUntilProcessed)
+{
+    play(parseKeySequence(notation), waitUntilProcessed);
+}
+
+void X11Desktop::typeText(const QString &text)
+{
+    play(literalKeyStrokes(text), true);
+}
+
+Desktop::StartResult X11Desktop::startProgram(const QString &program, const QStringList &arguments,
+                                              const QString &workingDirectory)
+{
+    return x11::startDetached(program, arguments, workingDirectory);
+}
+
+Desktop::StartResult X11Desktop::openDocument(const QString &target, const QString &workingDirectory)
+{
+    return x11::openDetached(target, workingDirectory);
+}
+
+WindowId X11Desktop::windowOfProcess(qint64 processId)
+{
+    return m_windows->findByPid(static_cast<long>(processId));
+}
+
+bool X11Desktop::fileExists(const QString &pattern)
+{
+    return x11::fileMatches(pattern);
+}
+
+bool X11Desktop::directoryExists(const QString &path)
+{
+    return x11::isDirectory(path);
+}
+
+QString X11Desktop::clipboardText()
+{
+    return clipboard().text();
+}
+
+void X11Desktop::setClipboardText(const QString &text)
+{
+    clipboard().setText(text);
+}
+
+QRect X11Desktop::frameGeometry(WindowId window)
+{
+    return m_windows->frameGeometry(window);
+}
+
+bool X11Desktop::answersPing(WindowId window)
+{
+    return m_windows->answersPing(window);
+}
+
+std::vector<int> X11Desktop::spareKeycodes() const
+{
+    return m_keyboard->spares();
+}
+
+} // namespace kestrel

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "desktop/Desktop.h"
+#include "desktop/KeySequence.h"
+
+#include <QByteArray>
+#include <QRect>
+
+#include <memory>
+#include <vector>
+
+namespace kestrel {
+class EventWait;
+}
+
+namespace kestrel::x11 {
+class X11Connection;
+class X11Keyboard;
+class X11Windows;
+} // namespace kestrel::x11
+
+namespace kestrel {
+
+/// The desktop on an X server: keys and buttons through XTest, windows through
+/// EWMH, programs through QProcess, the clipboard through Qt.
+///
+/// Keys go to whichever window has the focus. "Processed" means: the foreground
+/// window's client has handled the keys, proven by a _NET_WM_PING round trip where
+/// the client supports it, and by a 20 ms settle delay where it does not (see
+/// X11Windows). Keys missing from the keyboard map are typed on spare keycodes
+/// that are remapped for the string and restored after it (see X11Keyboard).
+///
+/// The backend talks over a connection of its own, so it works beside Qt's
+/// connection and beside any Qt platform plugin. Constructing it without an X
+/// server throws Failure naming the display.
+class X11Desktop final : public Desktop
+{
+public:
+    /// `wait` lets window events run while a window of this very process is asked
+    /// whether it has handled keys; it also provides the clock of every wait.
+    explicit X11Desktop(EventWait &wait, const QByteArray &displayName = {});
+    ~X11Desktop() override;
+
+    WindowId foregroundWindow() override;
+    void activateWindow(WindowId window) override;
+    void moveWindow(WindowId window, int x, int y) override;
+    WindowId findTopLevelWindow(const QString &title) override;
+
+    QPoint cursorPosition() override;
+    void setCursorPosition(QPoint position) override;
+    void mouseButton(Button button, bool press) override;
+
+    void sendKeys(const QString &notation, bool waitUntilProcessed) override;
+    void typeText(const QString &text) override;
+
+    StartResult startProgram(const QString &program, const QStringList &arguments,
+                             const QString &workingDirectory) override;
+    StartResult openDocument(const QString &target, const QString &workingDirectory) override;
+    WindowId windowOfProcess(qint64 processId) override;
+
+    bool fileExists(const QString &pattern) override;
+    bool directoryExists(const QString &path) override;
+    QString clipboardText() override;
+    void setClipboardText(const QString &text) override;
+
+    // --- Beyond the interface: for diagnostics and tests ----------------------
+
+    /// The window's frame rectangle in screen pixels. Throws when it is missing.
+    QRect frameGeometry(WindowId window);
+    /// True when the window's client answers _NET_WM_PING (the exact barrier).
+    bool answersPing(WindowId window);
+    /// The keycodes kept for keys missing from the keyboard map.
+    std::vector<int> spareKeycodes() const;
+
+private:
+    void play(const std::vector<KeyStroke> &strokes, bool waitAtEnd);
+
+    std::unique_ptr<x11::X11Connection> m_connection;
+    std::unique_ptr<x11::X11Windows> m_windows;
+    std::unique_ptr<x11::X11Keyboard> m_keyboard;
+};
+
+} // namespace kestrel

@@ -1,0 +1,169 @@
+#include "desktop/x11/X11Keyboard.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+
+namespace kestrel::x11 {
+
+namespace {
+
+constexpr const char *kRemappedProperty = "_KESTREL_REMAPPED_KEYS";
+constexpr std::size_t kMaxSpares = 64;
+
+} // namespace
+
+std::vector<KeyCodeNumber> longestRun(const std::vector<KeyCodeNumber> &empty, std::size_t limit)
+{
+    std::size_t bestStart = 0;
+    std::size_t bestLength = 0;
+    for (std::size_t start = 0; start < empty.size();) {
+        std::size_t end = start + 1;
+        while (end < empty.size() && empty[end] == empty[end - 1] + 1)
+            ++end;
+        if (end - start >= bestLength) {
+            bestStart = start;
+            bestLength = end - start;
+        }
+        start = end;
+    }
+    // The top of a long run is furthest from keycodes that real keyboards send.
+    const std::size_t length = std::min(bestLength, limit);
+    const auto first = empty.begin() + static_cast<std::ptrdiff_t>(bestStart + bestLength - length);
+    return std::vector<KeyCodeNumber>(first, first + static_cast<std::ptrdiff_t>(length));
+}
+
+X11Keyboard::X11Keyboard(X11Connection &connection) : m_connection(connection)
+{
+    restoreLeftovers();
+    m_spares = longestRun(currentMap().emptyKeycodes(), kMaxSpares);
+}
+
+KeyboardMap X11Keyboard::currentMap()
+{
+    Display *display = m_connection.display();
+    int minKeycode = 0;
+    int maxKeycode = 0;
+    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+    int width = 0;
+    KeySym *keysyms =
+        XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &width);
+    std::vector<KeySymbol> table;
+    if (keysyms) {
+        const auto count = static_cast<std::size_t>((maxKeycode - minKeycode + 1) * width);
+        table.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            table.push_back(static_cast<KeySymbol>(keysyms[i]));
+        XFree(keysyms);
+    }
+    std::vector<KeyCodeNumber> modifierKeycodes;
+    if (XModifierKeymap *modifiers = XGetModifierMapping(display)) {
+        for (int i = 0; i < 8 * modifiers->max_keypermod; ++i) {
+            if (modifiers->modifiermap[i])
+                modifierKeycodes.push_back(modifiers->modifiermap[i]);
+        }
+        XFreeModifiermap(modifiers);
+    }
+    return KeyboardMap(minKeycode, width, std::move(table), std::move(modifierKeycodes));
+}
+
+void X11Keyboard::writeRows(const std::vector<std::pair<KeyCodeNumber, KeySymbol>> &rows, int width)
+{
+    auto sorted = rows;
+    std::sort(sorted.begin(), sorted.end());
+    const int columns = std::max(width, 2);
+    for (std::size_t start = 0; start < sorted.size();) {
+        std::size_t end = start + 1;
+        while (end < sorted.size() && sorted[end].first == sorted[end - 1].first + 1)
+            ++end;
+        // The keysym goes on both levels, so Shift held for the stroke does not turn
+        // it into something else (a lone letter keysym would get a case partner).
+        std::vector<KeySym> keysyms(static_cast<std::size_t>(columns) * (end - start), NoSymbol);
+        for (std::size_t i = start; i < end; ++i) {
+            keysyms[(i - start) * static_cast<std::size_t>(columns)] = sorted[i].second;
+            keysyms[(i - start) * static_cast<std::size_t>(columns) + 1] = sorted[i].second;
+        }
+        XChangeKeyboardMapping(m_connection.display(), sorted[start].first, columns, keysyms.data(),
+                               static_cast<int>(end - start));
+        start = end;
+    }
+}
+
+void X11Keyboard::recordRemaps(const std::vector<std::pair<KeyCodeNumber, KeySymbol>> &remaps)
+{
+    Display *display = m_connection.display();
+    const Atom property = m_connection.atom(kRemappedProperty);
+    if (remaps.empty()) {
+        XDeleteProperty(display, m_connection.root(), property);
+        return;
+    }
+    std::vector<long> items;
+    for (const auto &[keycode, keysym] : remaps) {
+        items.push_back(keycode);
+        items.push_back(static_cast<long>(keysym));
+    }
+    XChangeProperty(display, m_connection.root(), property, XA_INTEGER, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(items.data()), static_cast<int>(items.size()));
+}
+
+void X11Keyboard::restoreLeftovers()
+{
+    const auto items = m_connection.property32(m_connection.root(), kRemappedProperty, XA_INTEGER);
+    if (items.empty())
+        return;
+    const KeyboardMap map = currentMap();
+    std::vector<std::pair<KeyCodeNumber, KeySymbol>> stale;
+    for (std::size_t i = 0; i + 1 < items.size(); i += 2) {
+        const auto keycode = static_cast<KeyCodeNumber>(items[i]);
+        const auto keysym = static_cast<KeySymbol>(items[i + 1]);
+        // Only a key that still carries what we put there is ours to empty; the map
+        // may have been replaced since (setxkbmap), and then the key is someone else's.
+        const auto row = map.row(keycode);
+        if (!row.empty() && row[0] == keysym)
+            stale.emplace_back(keycode, 0);
+    }
+    writeRows(stale, map.width());
+    recordRemaps({});
+    m_connection.sync();
+}
+
+void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::function<void()> &barrier,
+                       bool waitAtEnd)
+{
+    Display *display = m_connection.display();
+    const KeyboardMap map = currentMap();
+    std::vector<KeyCodeNumber> spares;
+    std::copy_if(m_spares.begin(), m_spares.end(), std::back_inserter(spares),
+                 [&map](KeyCodeNumber keycode) { return map.isEmpty(keycode); });
+    const std::vector<KeyBatch> batches = planKeys(strokes, map, spares);
+
+    for (std::size_t b = 0; b < batches.size(); ++b) {
+        const KeyBatch &batch = batches[b];
+        const bool remapped = !batch.remaps.empty();
+        if (remapped) {
+            recordRemaps(batch.remaps);
+            writeRows(batch.remaps, map.width());
+            m_connection.sync();
+            barrier();
+        }
+        for (const KeyEvent &event : batch.events)
+            XTestFakeKeyEvent(display, static_cast<unsigned int>(event.keycode), event.press ? True : False,
+                              CurrentTime);
+        m_connection.sync();
+        const bool last = b + 1 == batches.size();
+        if (remapped || (last && waitAtEnd))
+            barrier();
+        if (remapped) {
+            std::vector<std::pair<KeyCodeNumber, KeySymbol>> emptied;
+            for (const auto &remap : batch.remaps)
+                emptied.emplace_back(remap.first, 0);
+            writeRows(emptied, map.width());
+            recordRemaps({});
+            m_connection.sync();
+        }
+    }
+}
+
+} // namespace kestrel::x11

@@ -1,0 +1,342 @@
+#include "desktop/x11/X11Windows.h"
+
+#include "common/EventWait.h"
+#include "common/Failure.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QtGlobal>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+
+namespace kestrel::x11 {
+
+namespace {
+
+constexpr long kSourcePager = 2; // EWMH source indication: a pager acts for the user
+
+/// Selects events on a window for the length of a wait, so that the wait wakes up
+/// when something happens instead of sleeping out its slices.
+class EventSelection
+{
+public:
+    EventSelection(Display *display, XWindow window, long mask) : m_display(display), m_window(window)
+    {
+        XSelectInput(m_display, m_window, mask);
+    }
+    ~EventSelection() { XSelectInput(m_display, m_window, NoEventMask); }
+    EventSelection(const EventSelection &) = delete;
+    EventSelection &operator=(const EventSelection &) = delete;
+
+private:
+    Display *m_display;
+    XWindow m_window;
+};
+
+QString describeWindow(XWindow window)
+{
+    return QStringLiteral("0x%1").arg(window, 0, 16);
+}
+
+/// The parent process id from /proc, or 0.
+long parentPid(long pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // The command name in parentheses may itself contain blanks and parentheses.
+    const int close = line.lastIndexOf(')');
+    if (close < 0)
+        return 0;
+    const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+    return fields.size() > 1 ? fields[1].toLong() : 0;
+}
+
+bool isSameOrDescendant(long candidate, long ancestor)
+{
+    for (int depth = 0; candidate > 1 && depth < 64; ++depth) {
+        if (candidate == ancestor)
+            return true;
+        candidate = parentPid(candidate);
+    }
+    return false;
+}
+
+} // namespace
+
+X11Windows::X11Windows(X11Connection &connection, EventWait &wait) : m_connection(connection), m_wait(wait) {}
+
+bool X11Windows::hasWindowManager()
+{
+    const auto check = m_connection.firstItem(m_connection.root(), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+    if (!check || *check == 0)
+        return false;
+    // A stale property of a window manager that has gone points at a dead window.
+    return m_connection.firstItem(*check, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW) == check;
+}
+
+XWindow X11Windows::activeWindow()
+{
+    if (hasWindowManager())
+        return m_connection.firstItem(m_connection.root(), "_NET_ACTIVE_WINDOW", XA_WINDOW).value_or(0);
+
+    Display *display = m_connection.display();
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus == None || focus == PointerRoot)
+        return 0;
+    // Without a window manager the top-level window is the root's direct child.
+    for (Window current = focus;;) {
+        Window rootReturn = 0;
+        Window parent = 0;
+        Window *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, current, &rootReturn, &parent, &children, &count))
+            return 0;
+        if (children)
+            XFree(children);
+        if (parent == rootReturn || parent == 0)
+            return current;
+        current = parent;
+    }
+}
+
+void X11Windows::requireExisting(XWindow window)
+{
+    if (!m_connection.windowExists(window))
+        throw Failure(QStringLiteral("The window %1 does not exist any more.").arg(describeWindow(window)));
+}
+
+bool X11Windows::isOwnWindow(XWindow window)
+{
+    return m_connection.windowPid(window) == QCoreApplication::applicationPid();
+}
+
+template <typename Done> bool X11Windows::waitFor(double seconds, bool pumpOwnEvents, Done done)
+{
+    const double deadline = m_wait.now() + seconds;
+    for (;;) {
+        if (done())
+            return true;
+        const double remaining = deadline - m_wait.now();
+        if (remaining <= 0)
+            return false;
+        if (pumpOwnEvents)
+            m_wait.processEvents();
+        else
+            m_connection.waitReadable(std::min(remaining, 0.005));
+    }
+}
+
+void X11Windows::sendToRoot(XWindow window, const char *messageType, const long (&data)[5])
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = m_connection.atom(messageType);
+    event.xclient.format = 32;
+    std::copy(std::begin(data), std::end(data), event.xclient.data.l);
+    XSendEvent(m_connection.display(), m_connection.root(), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+void X11Windows::activate(XWindow window)
+{
+    requireExisting(window);
+    Display *display = m_connection.display();
+    if (!hasWindowManager()) {
+        if (!m_warnedNoWindowManager) {
+            qWarning(
+                "No EWMH window manager runs: windows are activated by raising and focusing them directly.");
+            m_warnedNoWindowManager = true;
+        }
+        XRaiseWindow(display, window);
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        m_connection.sync();
+        return;
+    }
+    const long time = static_cast<long>(m_connection.serverTime());
+    const long current = static_cast<long>(activeWindow());
+    EventSelection selection(display, m_connection.root(), PropertyChangeMask);
+    sendToRoot(window, "_NET_ACTIVE_WINDOW", {kSourcePager, time, current, 0, 0});
+    m_connection.sync();
+    // The window manager may refuse (a modal dialog of the same program takes the
+    // focus instead); that is its decision, not a failure of ours.
+    waitFor(kWindowManagerTimeoutSeconds, false, [&] {
+        XSync(display, False);
+        while (XPending(display) > 0) {
+            XEvent ignored;
+            XNextEvent(display, &ignored);
+        }
+        return activeWindow() == window;
+    });
+}
+
+QRect X11Windows::frameGeometry(XWindow window)
+{
+    Display *display = m_connection.display();
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes))
+        throw Failure(QStringLiteral("The window %1 does not exist any more.").arg(describeWindow(window)));
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, m_connection.root(), 0, 0, &x, &y, &child);
+    x -= attributes.border_width;
+    y -= attributes.border_width;
+    const int width = attributes.width + 2 * attributes.border_width;
+    const int height = attributes.height + 2 * attributes.border_width;
+    const auto extents = m_connection.property32(window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+    if (extents.size() != 4)
+        return QRect(x, y, width, height);
+    const int left = static_cast<int>(extents[0]);
+    const int right = static_cast<int>(extents[1]);
+    const int top = static_cast<int>(extents[2]);
+    const int bottom = static_cast<int>(extents[3]);
+    return QRect(x - left, y - top, width + left + right, height + top + bottom);
+}
+
+void X11Windows::move(XWindow window, int x, int y)
+{
+    requireExisting(window);
+    Display *display = m_connection.display();
+    EventSelection selection(display, window, StructureNotifyMask);
+
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, window, &attributes);
+    const auto wmState = m_connection.firstItem(window, "WM_STATE", m_connection.atom("WM_STATE"));
+    // A minimised window stays minimised, as "show" does not restore it; a window
+    // that is simply hidden is shown.
+    if (attributes.map_state == IsUnmapped && wmState.value_or(WithdrawnState) != IconicState)
+        XMapWindow(display, window);
+
+    if (hasWindowManager()) {
+        // North-west gravity: the coordinates are those of the frame's outer corner.
+        const long flags = NorthWestGravity | (1L << 8) | (1L << 9) | (kSourcePager << 12);
+        sendToRoot(window, "_NET_MOVERESIZE_WINDOW", {flags, x, y, 0, 0});
+    } else {
+        XMoveWindow(display, window, x, y);
+    }
+    m_connection.sync();
+    waitFor(kWindowManagerTimeoutSeconds, false, [&] {
+        while (XPending(display) > 0) {
+            XEvent ignored;
+            XNextEvent(display, &ignored);
+        }
+        return m_connection.windowExists(window) && frameGeometry(window).topLeft() == QPoint(x, y);
+    });
+}
+
+std::vector<XWindow> X11Windows::clientWindows()
+{
+    if (hasWindowManager())
+        return m_connection.property32(m_connection.root(), "_NET_CLIENT_LIST", XA_WINDOW);
+
+    std::vector<XWindow> result;
+    Display *display = m_connection.display();
+    Window rootReturn = 0;
+    Window parent = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, m_connection.root(), &rootReturn, &parent, &children, &count))
+        return result;
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
+            !attributes.override_redirect)
+            result.push_back(children[i]);
+    }
+    if (children)
+        XFree(children);
+    return result;
+}
+
+XWindow X11Windows::findByTitle(const QString &title)
+{
+    for (XWindow window : clientWindows()) {
+        if (m_connection.windowTitle(window) == title)
+            return window;
+    }
+    return 0;
+}
+
+XWindow X11Windows::findByPid(long pid)
+{
+    if (pid <= 0)
+        return 0;
+    for (XWindow window : clientWindows()) {
+        if (isSameOrDescendant(m_connection.windowPid(window), pid))
+            return window;
+    }
+    return 0;
+}
+
+bool X11Windows::answersPing(XWindow window)
+{
+    Atom *protocols = nullptr;
+    int count = 0;
+    if (!XGetWMProtocols(m_connection.display(), window, &protocols, &count))
+        return false;
+    const Atom ping = m_connection.atom("_NET_WM_PING");
+    const bool found = std::find(protocols, protocols + count, ping) != protocols + count;
+    XFree(protocols);
+    return found;
+}
+
+void X11Windows::waitUntilProcessed(XWindow window)
+{
+    Display *display = m_connection.display();
+    m_connection.sync();
+    if (window == 0 || !m_connection.windowExists(window))
+        return;
+    const bool own = isOwnWindow(window);
+    if (!answersPing(window)) {
+        waitFor(kSettleSeconds, own, [&] {
+            while (XPending(display) > 0) {
+                XEvent ignored;
+                XNextEvent(display, &ignored);
+            }
+            return false;
+        });
+        return;
+    }
+
+    const long token = ++m_pingToken;
+    const Atom protocols = m_connection.atom("WM_PROTOCOLS");
+    const Atom ping = m_connection.atom("_NET_WM_PING");
+    EventSelection selection(display, m_connection.root(), SubstructureNotifyMask);
+
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = protocols;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(ping);
+    event.xclient.data.l[1] = token;
+    event.xclient.data.l[2] = static_cast<long>(window);
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+
+    bool answered = false;
+    // A client that is busy (or hung) is given up on after the timeout: the keys
+    // then simply take their chance, as they would without any barrier.
+    waitFor(kPingTimeoutSeconds, own, [&] {
+        while (XPending(display) > 0) {
+            XEvent reply;
+            XNextEvent(display, &reply);
+            if (reply.type == ClientMessage && reply.xclient.message_type == protocols &&
+                static_cast<Atom>(reply.xclient.data.l[0]) == ping && reply.xclient.data.l[1] == token &&
+                static_cast<XWindow>(reply.xclient.data.l[2]) == window)
+                answered = true;
+        }
+        return answered;
+    });
+}
+
+} // namespace kestrel::x11
