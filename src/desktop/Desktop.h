@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QPoint>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
@@ -99,6 +101,18 @@ public:
 
     /// True when `path` names an existing directory.
     virtual bool directoryExists(const QString &path) = 0;
+
+    /// True when `program` can be started directly: an executable file, or a bare
+    /// name found on PATH. Lets a caller start such a program itself rather than
+    /// hand it to the opener, which on Linux shows an executable in an editor.
+    /// The default asks the local file system.
+    virtual bool isExecutable(const QString &program)
+    {
+        if (!program.contains(QLatin1Char('/')))
+            return !QStandardPaths::findExecutable(program).isEmpty();
+        const QFileInfo info(program);
+        return info.isFile() && info.isExecutable();
+    }
 
     virtual QString clipboardText() = 0;
     virtual void setClipboardText(const QString &text) = 0;
