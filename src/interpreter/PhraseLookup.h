@@ -1,0 +1,34 @@
+#pragma once
+
+#include "command_table/CommandRow.h"
+
+#include <QList>
+#include <QString>
+
+namespace kestrel {
+
+/// The lookup examines at most this many rows (1,000 passes over a 13-row page).
+constexpr int MaxExaminedRows = 13000;
+
+/// The key that rows are compared with: the upper-cased phrase, cut after the first
+/// "CURSOR" and then, winning over it, after the first "SELECT", so that the words
+/// after these built-in commands do not take part in the match.
+QString searchKeyFor(const QString &upperPhrase);
+
+/// Where a scan of the table ended.
+struct LookupScan
+{
+    bool found = false;
+    /// 1-based number of the last row the scan counted; for a match, its row.
+    int rowIndex = 0;
+    /// 1-based number of the row the scan left current, 0 for an empty table.
+    int currentRowNumber = 0;
+};
+
+/// Walks `rows` in table order, numbering them from 1, and stops at the first row
+/// whose upper-cased WordPhrase equals `searchKey`, at the first row whose
+/// WordPhrase is empty (the table ends there), at the end of the rows, or after
+/// MaxExaminedRows rows. The first row must have been checked for being blank.
+LookupScan scanRows(const QList<CommandRow> &rows, const QString &searchKey);
+
+} // namespace kestrel

@@ -1,0 +1,141 @@
+#include "interpreter/ProgramLauncher.h"
+
+#include "common/EventWait.h"
+#include "common/MessageBoxes.h"
+#include "interpreter/InterpreterHost.h"
+#include "interpreter/OpenAction.h"
+#include "interpreter/OpenProgramSlots.h"
+#include "interpreter/TextRules.h"
+
+#include <QProcess>
+
+namespace kestrel {
+
+namespace {
+// A due time this far ahead of the clock means the clock was reset; poll at once.
+constexpr double kClockJumpSeconds = 10.0;
+constexpr double kTickSeconds = 1.0;
+const QString kFreeSlot = QStringLiteral("NULL");
+} // namespace
+
+ProgramLauncher::ProgramLauncher(Desktop &desktop, EventWait &wait, MainWindowControl &mainWindow,
+                                 MessageBoxes &messages, OpenProgramSlots &slots)
+    : m_desktop(desktop), m_wait(wait), m_mainWindow(mainWindow), m_messages(messages), m_slots(slots)
+{
+}
+
+std::optional<QString> ProgramLauncher::launch(const QString &action, int slot, const QString &upperWordPhrase,
+                                               const QString &lookupPhrase, bool stopRequested,
+                                               bool &activatingWindow)
+{
+    OpenAction parts = splitOpenKeys(action);
+
+    // Saying the OPEN phrase again brings its window forward instead of starting a
+    // second copy. A window that has gone makes activateWindow throw; the caller
+    // then forgets it, so the next try starts the program anew.
+    if (const WindowId recorded = m_slots.window(slot); recorded != 0) {
+        activatingWindow = true;
+        m_desktop.activateWindow(recorded);
+        activatingWindow = false;
+        return QString();
+    }
+
+    parts = splitOpenDirectory(parts);
+    const bool webAddress = isWebAddress(parts.program);
+    if (!webAddress && !m_desktop.fileExists(parts.program)) {
+        m_messages.inform(QString(), QStringLiteral("Could not find the program named ") + parts.program);
+        return std::nullopt;
+    }
+    if (!parts.directory.isEmpty() && !m_desktop.directoryExists(parts.directory)) {
+        m_messages.inform(QString(), QStringLiteral("Path ") + parts.directory + QStringLiteral(" does not exist"));
+        return std::nullopt;
+    }
+
+    const WindowId previous = m_desktop.foregroundWindow();
+    const bool direct = upperWordPhrase == QLatin1String("BROWSER") ||
+                        upperCased(parts.program).contains(QLatin1String("IEXPLORE.EXE"));
+    const Desktop::StartResult started = start(parts.program, parts.directory, direct);
+    m_launchHandle = static_cast<WindowId>(started.value);
+    if (!started.ok())
+        return std::nullopt;
+
+    // Not listening while waiting keeps recognitions from nesting in the wait.
+    m_mainWindow.stopListening();
+    const WaitResult result = waitForNewWindow(previous, started.processId);
+    if (!stopRequested)
+        m_mainWindow.startListening();
+    if (result == WaitResult::ForegroundChanged && direct)
+        m_launchHandle = m_desktop.foregroundWindow();
+    if (result == WaitResult::ProcessWindow && m_desktop.foregroundWindow() != m_launchHandle)
+        m_desktop.activateWindow(m_launchHandle); // so that the keys that follow reach it
+
+    m_slots.setWindow(slot, m_launchHandle);
+    m_slots.setPhrase(slot, lookupPhrase);
+    return parts.keys;
+}
+
+// Documents, folders and web addresses go to the desktop's opener. An executable
+// file is started by us: the Linux opener would show it in an editor instead of
+// running it.
+Desktop::StartResult ProgramLauncher::start(const QString &program, const QString &directory, bool direct)
+{
+    if (direct) {
+        QStringList words = QProcess::splitCommand(program);
+        if (words.isEmpty())
+            return {};
+        const QString executable = words.takeFirst();
+        return m_desktop.startProgram(executable, words, QString());
+    }
+    if (!isWebAddress(program) && m_desktop.isExecutable(program))
+        return m_desktop.startProgram(program, {}, directory);
+    return m_desktop.openDocument(program, directory);
+}
+
+// Polls about once a second, the first time at once, at most LaunchTickLimit - 1
+// times. The started process's own window is the surest answer; failing that, any
+// change of the foreground window counts as the new window.
+ProgramLauncher::WaitResult ProgramLauncher::waitForNewWindow(WindowId previous, qint64 processId)
+{
+    double due = m_wait.now();
+    int ticks = 0;
+    for (;;) {
+        if (due > m_wait.now() + kClockJumpSeconds)
+            due = m_wait.now();
+        m_wait.processEvents();
+        if (m_wait.now() < due)
+            continue;
+        due = m_wait.now() + kTickSeconds;
+        if (++ticks >= LaunchTickLimit)
+            return WaitResult::TimedOut;
+        if (processId != 0) {
+            if (const WindowId own = m_desktop.windowOfProcess(processId); own != 0) {
+                m_launchHandle = own;
+                return WaitResult::ProcessWindow;
+            }
+        }
+        m_launchHandle = m_desktop.foregroundWindow();
+        if (m_launchHandle != previous)
+            return WaitResult::ForegroundChanged;
+    }
+}
+
+std::optional<int> ProgramLauncher::bringParentForward(const QString &parent)
+{
+    const bool noParent = parent.isEmpty();
+    const QString wanted = upperCased(parent.trimmed());
+    for (int s = OpenProgramSlots::FirstSearched; s <= OpenProgramSlots::LastSearched; ++s) {
+        const QString phrase = m_slots.phrase(s).trimmed();
+        if ((phrase != kFreeSlot || noParent) && (upperCased(phrase) == wanted || noParent)) {
+            // A window that has gone throws here and the run ends: the keys meant
+            // for it must not land in whatever window happens to be in front.
+            if (!noParent && m_slots.window(s) != 0)
+                m_desktop.activateWindow(m_slots.window(s));
+            return s;
+        }
+    }
+    return std::nullopt;
+}
+
+void ProgramLauncher::close(int slot) { m_slots.release(slot); }
+
+} // namespace kestrel
