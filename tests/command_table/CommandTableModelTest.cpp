@@ -1,0 +1,139 @@
+#include "CommandTableTestSupport.h"
+#include "RecordingMessageBoxes.h"
+
+#include "command_table/CommandTableModel.h"
+
+#include <QAbstractItemModelTester>
+
+#include <gtest/gtest.h>
+
+using namespace kestrel;
+using namespace kestrel::test;
+
+namespace {
+
+enum { Phrase = CommandTableModel::WordPhraseColumn, Type, Action, Parent };
+
+class CommandTableModelTest : public ::testing::Test
+{
+protected:
+    CommandTableModelTest()
+        : m_fixture({row("OPEN TERMINAL", "OPEN", "xterm"), row("COPY", "FUNCTION", "^c")}),
+          m_model(m_fixture.store(), m_boxes)
+    {
+    }
+
+    bool edit(int rowNumber, int column, const QString &text)
+    {
+        return m_model.setData(m_model.index(rowNumber, column), text, Qt::EditRole);
+    }
+    QString cell(int rowNumber, int column) const
+    {
+        return m_model.data(m_model.index(rowNumber, column)).toString();
+    }
+    /// The table as another program reading the file sees it.
+    QList<CommandRow> stored() { return CommandStore(m_fixture.path(), finderFor({})).refresh(); }
+
+    StoreFixture m_fixture;
+    RecordingMessageBoxes m_boxes;
+    CommandTableModel m_model;
+};
+
+TEST_F(CommandTableModelTest, ShowsFourColumnsAndANewRowLineThroughEveryKindOfChange)
+{
+    QAbstractItemModelTester tester(&m_model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const char *captions[] = {"Word or Phrase", "Type", "Action", "Parent"};
+    ASSERT_EQ(m_model.columnCount(), 4);
+    for (int column = 0; column < 4; ++column)
+        EXPECT_EQ(m_model.headerData(column, Qt::Horizontal).toString(), QLatin1String(captions[column]));
+    ASSERT_EQ(m_model.rowCount(), 3);
+    EXPECT_EQ(m_model.headerData(1, Qt::Vertical).toString(), QStringLiteral("2"));
+    EXPECT_EQ(m_model.headerData(2, Qt::Vertical).toString(), QStringLiteral("*"));
+
+    EXPECT_TRUE(edit(1, Action, QStringLiteral("^C")));
+    EXPECT_TRUE(edit(0, Parent, QStringLiteral("NONE")));
+    EXPECT_TRUE(edit(2, Phrase, QStringLiteral("PASTE")));
+    EXPECT_TRUE(edit(3, Action, QStringLiteral("^v")));
+    EXPECT_FALSE(edit(4, Parent, QString())); // empty text in the new-row line adds nothing
+    const QList<CommandRow> expected = {row("OPEN TERMINAL", "OPEN", "xterm", "NONE"),
+                                        row("COPY", "FUNCTION", "^C"), row("PASTE"), row("", "", "^v")};
+    EXPECT_EQ(stored(), expected);
+    EXPECT_EQ(m_model.rowCount(), 5);
+    EXPECT_EQ(cell(2, Phrase), QStringLiteral("PASTE"));
+    EXPECT_TRUE(m_model.isNewRowLine(4));
+
+    EXPECT_FALSE(m_model.removeRow(4));
+    EXPECT_FALSE(m_model.removeRows(3, 2));
+    EXPECT_TRUE(m_model.removeRows(0, 2));
+    EXPECT_EQ(stored(), expected.mid(2));
+    EXPECT_EQ(cell(0, Phrase), QStringLiteral("PASTE"));
+    m_model.reload();
+    EXPECT_EQ(m_model.rowCount(), 3);
+}
+
+TEST_F(CommandTableModelTest, TheTypeColumnTakesOnlyTheFourTypesOrNothing)
+{
+    const struct
+    {
+        const char *before;
+        const char *typed;
+        bool valid;
+    } cases[] = {
+        {"OPEN", "open", true},       {"OPEN", "Function", true},   {"OPEN", "text", true},
+        {"OPEN", "close", true},      {"OPEN", "", true},           {"FUNCTION", " OPEN", false},
+        {"FUNCTION", "OPEN ", false}, {"FUNCTION", "OPENX", false}, {"", "FUNC", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.before) + " -> " + c.typed);
+        m_boxes.clear();
+        ASSERT_TRUE(edit(0, Type, QLatin1String(c.before)));
+        m_model.beginCellEdit(0);
+        edit(0, Type, QLatin1String(c.typed));
+        EXPECT_EQ(m_model.endCellEdit(0), c.valid);
+
+        const QString expected = QLatin1String(c.valid ? c.typed : c.before);
+        EXPECT_EQ(cell(0, Type), expected);
+        EXPECT_EQ(stored().at(0).Type, expected);
+        const QList<RecordingMessageBoxes::Shown> message = {
+            {QStringLiteral("inform"), QStringLiteral("KESTREL"),
+             QStringLiteral("Valid Entries for the type column are: OPEN, CLOSE, FUNCTION, or TEXT")}};
+        EXPECT_EQ(m_boxes.shown(), c.valid ? QList<RecordingMessageBoxes::Shown>() : message);
+    }
+}
+
+TEST_F(CommandTableModelTest, ABadTypeStaysAsItWasWhenTheEditBegan)
+{
+    // Another column edited in a row whose Type is already bad: the message, and
+    // the same bad Type, which is what the row held when the edit began.
+    ASSERT_TRUE(edit(1, Type, QStringLiteral("bogus")));
+    m_model.beginCellEdit(1);
+    EXPECT_TRUE(edit(1, Action, QStringLiteral("^x")));
+    EXPECT_FALSE(m_model.endCellEdit(1));
+    EXPECT_EQ(stored().at(1), row("COPY", "bogus", "^x"));
+
+    // A bad Type typed into the new-row line adds the row, then loses the Type.
+    m_model.beginCellEdit(2);
+    ASSERT_TRUE(edit(2, Type, QStringLiteral("launch")));
+    EXPECT_FALSE(m_model.endCellEdit(2));
+    EXPECT_EQ(stored().value(2), row(""));
+    EXPECT_EQ(m_boxes.shown().size(), 2);
+}
+
+TEST_F(CommandTableModelTest, RefreshShowsWhatAnotherProgramChanged)
+{
+    {
+        CommandStore other(m_fixture.path(), finderFor({}));
+        other.insert(row("PASTE", "FUNCTION", "^v"));
+        other.remove(other.rows().at(0).id);
+    }
+    // An edit of a row deleted elsewhere fails and changes nothing.
+    EXPECT_FALSE(edit(0, Action, QStringLiteral("konsole")));
+    EXPECT_EQ(cell(0, Action), QStringLiteral("xterm"));
+
+    const QList<CommandRow> expected = {row("COPY", "FUNCTION", "^c"), row("PASTE", "FUNCTION", "^v")};
+    EXPECT_EQ(m_model.refresh(), expected);
+    EXPECT_EQ(m_model.rowCount(), 3);
+    EXPECT_EQ(cell(1, Phrase), QStringLiteral("PASTE"));
+}
+
+} // namespace
