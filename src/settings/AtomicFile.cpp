@@ -1,0 +1,94 @@
+#include "settings/AtomicFile.h"
+
+#include "common/Failure.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+namespace {
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+[[noreturn]] void failStep(const QString &step, const QString &file, int error)
+{
+    throw Failure(QStringLiteral("cannot %1 \"%2\": %3").arg(step, file, systemError(error)));
+}
+
+bool writeAll(int fd, const QByteArray &content)
+{
+    const char *data = content.constData();
+    qsizetype left = content.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+// Makes the rename itself durable, not only the new file's data.
+void syncDirectoryOf(const QString &file)
+{
+    const QByteArray directory = QFile::encodeName(QFileInfo(file).absolutePath());
+    const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+void replaceFileAtomically(const QString &target, const QString &temp, const QByteArray &content)
+{
+    const QByteArray targetName = QFile::encodeName(target);
+    const QByteArray tempName = QFile::encodeName(temp);
+
+    struct stat old = {};
+    const bool hadTarget = ::stat(targetName.constData(), &old) == 0;
+
+    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        failStep(QStringLiteral("create"), temp, errno);
+    if (hadTarget)
+        ::fchmod(fd, old.st_mode & 07777);
+
+    bool written = writeAll(fd, content);
+    int error = written ? 0 : errno;
+    if (written && ::fsync(fd) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (::close(fd) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        ::unlink(tempName.constData());
+        failStep(QStringLiteral("write"), temp, error);
+    }
+    if (std::rename(tempName.constData(), targetName.constData()) != 0) {
+        error = errno;
+        ::unlink(tempName.constData());
+        failStep(QStringLiteral("replace"), target, error);
+    }
+    syncDirectoryOf(target);
+}
+
+} // namespace kestrel

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace kestrel {
+
+/// Replaces `target` with `content` so that a crash at any moment leaves either
+/// the old or the new file in full: the content goes to `temp` (created or
+/// emptied), is flushed to disk, and `temp` is then renamed over `target`.
+/// `temp` takes the permissions of an existing `target`.
+///
+/// Throws kestrel::Failure with the reason when a step fails; `target` is then
+/// unchanged and `temp` removed.
+void replaceFileAtomically(const QString &target, const QString &temp, const QByteArray &content);
+
+} // namespace kestrel

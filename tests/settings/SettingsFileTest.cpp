@@ -1,0 +1,218 @@
+#include "FakeSettingsBinding.h"
+#include "SettingsTestFiles.h"
+
+#include "common/Failure.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace kestrel;
+using namespace kestrel::test;
+
+namespace {
+
+class SettingsFileTest : public ::testing::Test
+{
+protected:
+    QString iniPath() const { return m_dir.filePath(QStringLiteral("KESTREL.INI")); }
+    QString tempPath() const { return m_dir.filePath(QStringLiteral("ALLTMP")); }
+
+    FakeSettingsBinding load(const QByteArray &content)
+    {
+        writeBytes(iniPath(), content);
+        FakeSettingsBinding binding;
+        EXPECT_TRUE(LoadDat(iniPath(), binding));
+        return binding;
+    }
+    QByteArray saveOver(const QByteArray &content, const FakeSettingsBinding &binding = {})
+    {
+        writeBytes(iniPath(), content);
+        SaveDat(iniPath(), binding);
+        return readBytes(iniPath());
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(SettingsFileTest, EveryKeyRoundTripsByteForByte)
+{
+    FakeSettingsBinding saved;
+    const qint32 numbers[] = {2, -1, 1, 1, -7, 55, 2};
+    for (int i = 0; i < 7; ++i)
+        saved.setNumber(saveKeyOrder().at(i), numbers[i]);
+    saved.setText(SettingKey::EXECUTING, QStringLiteral("Now Doing"));
+    saved.setText(SettingKey::SAYTEXT, QStringLiteral("go ahead, Dictée"));
+    saved.setText(SettingKey::SAYAGAIN, QStringLiteral("Pardon? = again"));
+    saved.setText(SettingKey::DIDYOUSAY, QStringLiteral("  Did you say"));
+    saved.setNumber(SettingKey::CLEARIT, 1);
+    saved.setNumber(SettingKey::EXECANOUNCE, 2);
+    saved.setNumber(SettingKey::NOTFOUND, 1);
+    const QByteArray file =
+        "VOICECB= 2\r\nFORMATCB=-1\r\nAUDIOOUTPUTCB= 1\r\nCHKCONFIRM= 1\r\nRATESLDR=-7\r\n"
+        "VOLUMESLDR= 55\r\nCHKCLIPBOARD= 2\r\nEXECUTING=Now Doing\r\n"
+        "SAYTEXT=go ahead, Dict\xc3\xa9"
+        "e\r\nSAYAGAIN=Pardon? = again\r\n"
+        "DIDYOUSAY=  Did you say\r\nCLEARIT= 1\r\nEXECANOUNCE= 2\r\nNOTFOUND= 1\r\n";
+
+    SaveDat(iniPath(), saved);
+    EXPECT_EQ(readBytes(iniPath()), file);
+    EXPECT_FALSE(QFileInfo::exists(tempPath()));
+
+    FakeSettingsBinding loaded;
+    ASSERT_TRUE(LoadDat(iniPath(), loaded));
+    EXPECT_TRUE(loaded.sameValues(saved));
+    EXPECT_EQ(loaded.attempts().size(), 14);
+    SaveDat(iniPath(), loaded);
+    EXPECT_EQ(readBytes(iniPath()), file);
+}
+
+TEST_F(SettingsFileTest, MissingFileLoadsNothing)
+{
+    FakeSettingsBinding binding;
+    EXPECT_FALSE(LoadDat(iniPath(), binding));
+    EXPECT_TRUE(binding.attempts().isEmpty());
+}
+
+TEST_F(SettingsFileTest, LoadConvertsEachKindOfValue)
+{
+    const struct
+    {
+        const char *line;
+        SettingKey key;
+        const char *attempted; ///< nullptr: the conversion drops the line
+        const char *after;     ///< the control's value afterwards
+    } cases[] = {
+        {"VOICECB=-1", SettingKey::VOICECB, "-1", "-1"},
+        {"voicecb= 1", SettingKey::VOICECB, "1", "1"},
+        {"VOICECB=2.5", SettingKey::VOICECB, "2", "2"},
+        {"VOICECB=3.5", SettingKey::VOICECB, "4", "0"},
+        {"VOICECB=40000", SettingKey::VOICECB, nullptr, "0"},
+        {"AUDIOOUTPUTCB=abc", SettingKey::AUDIOOUTPUTCB, "0", "0"},
+        {"CLEARIT= 1 tick", SettingKey::CLEARIT, "1", "1"},
+        {"ExecAnounce=3", SettingKey::EXECANOUNCE, "3", "0"},
+        {"CHKCONFIRM=1.9", SettingKey::CHKCONFIRM, "1", "1"},
+        {"CHKCONFIRM=abc", SettingKey::CHKCONFIRM, nullptr, "0"},
+        {"CHKCONFIRM=", SettingKey::CHKCONFIRM, nullptr, "0"},
+        {"CHKCLIPBOARD=40000", SettingKey::CHKCLIPBOARD, nullptr, "0"},
+        {"RATESLDR=40000", SettingKey::RATESLDR, "40000", "0"},
+        {"VOLUMESLDR=3000000000", SettingKey::VOLUMESLDR, nullptr, "100"},
+        {"didyousay=Is It", SettingKey::DIDYOUSAY, "Is It", "Is It"},
+        {"SAYTEXT= padded ", SettingKey::SAYTEXT, " padded ", " padded "},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line);
+        const FakeSettingsBinding binding = load(QByteArray(c.line) + "\r\n");
+        if (c.attempted) {
+            ASSERT_EQ(binding.attempts().size(), 1);
+            EXPECT_EQ(binding.attempts().at(0), qMakePair(c.key, QString::fromUtf8(c.attempted)));
+        } else {
+            EXPECT_TRUE(binding.attempts().isEmpty());
+        }
+        const QString after =
+            isTextSetting(c.key) ? binding.text(c.key) : QString::number(binding.number(c.key));
+        EXPECT_EQ(after, QString::fromUtf8(c.after));
+    }
+}
+
+TEST_F(SettingsFileTest, LoadGoesOnPastRefusedValuesAndCutsLongOnes)
+{
+    const FakeSettingsBinding binding =
+        load("VOICECB=7\nCHKCONFIRM=x\rNOTFOUND=1\r\nSAYTEXT=" + QByteArray(300, 'v') + "\nEXECUTING=Go");
+    EXPECT_EQ(binding.number(SettingKey::VOICECB), 0);
+    EXPECT_EQ(binding.number(SettingKey::NOTFOUND), 1);
+    EXPECT_EQ(binding.text(SettingKey::SAYTEXT), QString(255, QLatin1Char('v')));
+    EXPECT_EQ(binding.text(SettingKey::EXECUTING), QStringLiteral("Go"));
+}
+
+TEST_F(SettingsFileTest, AKeyNameInsideAnotherKeysTextSetsOnlyThatKey)
+{
+    const QByteArray file = "SAYTEXT=now executing=1 notfound=1\r\n";
+    const FakeSettingsBinding binding = load(file);
+    ASSERT_EQ(binding.attempts().size(), 1);
+    EXPECT_EQ(binding.text(SettingKey::SAYTEXT), QStringLiteral("now executing=1 notfound=1"));
+
+    // On save the line belongs to SAYTEXT alone; EXECUTING keeps its own line.
+    const QByteArray saved = saveOver(file + "EXECUTING=Doing\r\n", binding);
+    EXPECT_TRUE(saved.startsWith("SAYTEXT=now executing=1 notfound=1\r\nEXECUTING=Executing\r\n"))
+        << saved.data();
+    EXPECT_EQ(saved.count("EXECUTING="), 1);
+    EXPECT_EQ(saved.count("NOTFOUND="), 1);
+}
+
+TEST_F(SettingsFileTest, SaveKeepsLinesInPlaceAndAppendsMissingKeysInTableOrder)
+{
+    FakeSettingsBinding binding;
+    binding.setNumber(SettingKey::NOTFOUND, 1);
+    const QByteArray old =
+        "; my settings\r\nnotfound=2\r\n\r\nVoice=Alice\r\nclearit 1\r\n  Executing = Old\r\n"
+        "caf\xe9 au lait\r\n";
+    const QByteArray expected =
+        "; MY SETTINGS\r\nNOTFOUND= 1\r\n\r\nVOICE=ALICE\r\nCLEARIT 1\r\n"
+        "EXECUTING=Executing\r\n"
+        "CAF\xe9 AU LAIT\r\n" // not UTF-8: its bytes are kept
+        "VOICECB= 0\r\nFORMATCB= 0\r\nAUDIOOUTPUTCB= 0\r\nCHKCONFIRM= 0\r\nRATESLDR= 0\r\n"
+        "VOLUMESLDR= 100\r\nCHKCLIPBOARD= 0\r\nSAYTEXT=Say Text\r\n"
+        "SAYAGAIN=Please say again\r\nDIDYOUSAY=Did You Say\r\nCLEARIT= 0\r\n"
+        "EXECANOUNCE= 0\r\n";
+    EXPECT_EQ(saveOver(old, binding), expected);
+}
+
+TEST_F(SettingsFileTest, ALineBreakInATextCannotAddALine)
+{
+    FakeSettingsBinding binding;
+    binding.setText(SettingKey::SAYAGAIN, QStringLiteral("again\r\nVOICECB=2"));
+    SaveDat(iniPath(), binding);
+    EXPECT_EQ(readBytes(iniPath()).count("\r\n"), 14);
+    FakeSettingsBinding loaded;
+    LoadDat(iniPath(), loaded);
+    EXPECT_EQ(loaded.text(SettingKey::SAYAGAIN), QStringLiteral("again  VOICECB=2"));
+    EXPECT_EQ(loaded.number(SettingKey::VOICECB), 0);
+}
+
+TEST_F(SettingsFileTest, SaveKeepsTheFilesPermissions)
+{
+    writeBytes(iniPath(), "VOICECB=1\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(iniPath()).constData(), 0640), 0);
+    SaveDat(iniPath(), FakeSettingsBinding());
+    struct stat info = {};
+    ASSERT_EQ(::stat(QFile::encodeName(iniPath()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST_F(SettingsFileTest, ASettingsFileThatCannotBeReadIsNeverReplaced)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("KESTREL.INI")));
+    writeBytes(iniPath() + QStringLiteral("/inside"), "keep");
+    try {
+        SaveDat(iniPath(), FakeSettingsBinding());
+        ADD_FAILURE() << "saving over an unreadable settings file succeeded";
+    } catch (const Failure &failure) {
+        EXPECT_TRUE(failure.description().contains(iniPath())) << failure.what();
+    }
+    EXPECT_EQ(readBytes(iniPath() + QStringLiteral("/inside")), "keep");
+    EXPECT_FALSE(QFileInfo::exists(tempPath()));
+    FakeSettingsBinding binding;
+    EXPECT_THROW(LoadDat(iniPath(), binding), Failure);
+}
+
+TEST_F(SettingsFileTest, AFailedWriteLeavesTheOldFile)
+{
+    writeBytes(iniPath(), "VOICECB=1\r\n");
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("ALLTMP"))); // ALLTMP cannot be created
+    try {
+        SaveDat(iniPath(), FakeSettingsBinding());
+        ADD_FAILURE() << "saving without a temporary file succeeded";
+    } catch (const Failure &failure) {
+        EXPECT_TRUE(failure.description().contains(QStringLiteral("ALLTMP"))) << failure.what();
+    }
+    EXPECT_EQ(readBytes(iniPath()), "VOICECB=1\r\n");
+}
+
+} // namespace
