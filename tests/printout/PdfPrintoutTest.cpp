@@ -13,6 +13,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -206,25 +207,41 @@ TEST(PdfPrintout, AFailedJobLeavesNoHalfDocumentAndThePrinterFree)
     }
 }
 
-/// Answers the next modal dialog once it is up; returns the name it carried.
-void answerModalDialog(bool accept, QString *seenName)
+/// Answers the next modal dialog once it is up, after typing a number of copies
+/// into it when one is given; notes the dialog's name and the copies it showed.
+struct DialogAnswer
+{
+    bool accept = false;
+    int typeCopies = 0;
+    QString seenName;
+    int shownCopies = -1;
+};
+
+void answerModalDialog(DialogAnswer &answer)
 {
     auto *poll = new QTimer;
     poll->setInterval(10);
     auto attempts = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-            *seenName = dialog->objectName();
-            accept ? dialog->accept() : dialog->reject();
-            poll->deleteLater();
-        } else if (++*attempts > 3000) {
-            poll->deleteLater(); // the test then fails on the name it never saw
+    QObject::connect(poll, &QTimer::timeout, [poll, attempts, &answer] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (++*attempts > 3000)
+                poll->deleteLater(); // the test then fails on the name it never saw
+            return;
         }
+        answer.seenName = dialog->objectName();
+        if (auto *copies = dialog->findChild<QSpinBox *>(QStringLiteral("copies"))) {
+            answer.shownCopies = copies->value();
+            if (answer.typeCopies > 0)
+                copies->setValue(answer.typeCopies);
+        }
+        answer.accept ? dialog->accept() : dialog->reject();
+        poll->deleteLater();
     });
     poll->start();
 }
 
-TEST(QtPrintDialogStep, PresetsOneCopyAndReportsCancel)
+TEST(QtPrintDialogStep, PresetsOneCopyAndLeavesTheCopiesToTheProgram)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -232,20 +249,26 @@ TEST(QtPrintDialogStep, PresetsOneCopyAndReportsCancel)
     {
         const char *name;
         bool accept;
+        int typeCopies;
         std::optional<int> copies;
     };
-    const Case cases[] = {{"cancelled", false, std::nullopt}, {"accepted as shown", true, 1}};
+    const Case cases[] = {
+        {"cancelled", false, 0, std::nullopt},
+        {"accepted as shown", true, 0, 1},
+        {"three copies asked for", true, 3, 3},
+    };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QPrinter printer(QPrinter::HighResolution);
         makePdfPrinter(printer, dir.filePath(QStringLiteral("dialog.pdf")));
-        printer.setCopyCount(3); // left over from elsewhere: the dialog must show 1
+        printer.setCopyCount(4); // left over from elsewhere: the dialog must show 1
         QtPrintDialogStep step(printer, nullptr);
-        QString seenName;
+        DialogAnswer answer{c.accept, c.typeCopies, {}, -1};
 
-        answerModalDialog(c.accept, &seenName);
+        answerModalDialog(answer);
         EXPECT_EQ(step.askCopies(), c.copies);
-        EXPECT_EQ(seenName, QStringLiteral("CommonDialog1"));
+        EXPECT_EQ(answer.seenName, QStringLiteral("CommonDialog1"));
+        EXPECT_EQ(answer.shownCopies, 1);
         // The program makes the copies itself; the printer must not repeat them.
         EXPECT_EQ(printer.copyCount(), 1);
     }
