@@ -115,18 +115,20 @@ QString settingLine(SettingKey key, const SettingsBinding &binding)
 // The file's bytes, or nothing when it does not exist.
 std::optional<QByteArray> readSettingsFile(const QString &path, const QString &action)
 {
-    if (!QFileInfo::exists(path))
+    const QFileInfo info(path);
+    if (!info.exists())
         return std::nullopt;
+    const auto failure = [&](const QString &reason) {
+        return Failure(QStringLiteral("Cannot %1 the settings file \"%2\": %3").arg(action, path, reason));
+    };
+    if (info.isDir())
+        throw failure(QStringLiteral("it is a folder"));
     QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        const QString reason =
-            QFileInfo(path).isDir() ? QStringLiteral("it is a folder") : file.errorString();
-        throw Failure(QStringLiteral("Cannot %1 the settings file \"%2\": %3").arg(action, path, reason));
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        throw failure(file.errorString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw Failure(
-            QStringLiteral("Cannot %1 the settings file \"%2\": %3").arg(action, path, file.errorString()));
+        throw failure(file.errorString());
     return bytes;
 }
 
