@@ -1,0 +1,354 @@
+#include "speech_platform/espeak/EspeakVoice.h"
+
+#include "common/Failure.h"
+#include "speech_platform/espeak/EspeakSynthesizer.h"
+#include "speech_platform/espeak/VoiceParameters.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kestrel {
+namespace {
+
+// Events are released against the device's clock, polled this often.
+constexpr int kPollMs = 10;
+// Audio handed to a stream's output ahead of what has been heard. More only
+// costs memory; the device keeps its own, smaller buffer full from this.
+constexpr qint64 kLookaheadUSecs = 1500000;
+
+QList<QAudioDevice> defaultFirst(QList<QAudioDevice> devices)
+{
+    std::stable_partition(devices.begin(), devices.end(),
+                          [](const QAudioDevice &d) { return d.isDefault(); });
+    return devices;
+}
+
+SpeechToken tokenOf(const QAudioDevice &device)
+{
+    return SpeechToken{QString::fromUtf8(device.id()), device.description()};
+}
+
+qint64 bytesAt(const AudioFormatInfo &format, qint64 usecs)
+{
+    return usecs * format.sampleRate / 1000000 * format.bytesPerFrame();
+}
+
+} // namespace
+
+struct EspeakVoice::Stream
+{
+    int number = 0;
+    SpeechToken voice;
+    AudioFormatInfo format;
+    QAudioDevice device;
+    bool purged = false;
+    bool started = false;
+    bool voiceChangePending = false;
+    bool synthesisDone = false;
+    qint64 purgedAt = 0; ///< bytes heard when the stream was purged
+    std::unique_ptr<StreamOutput> output;
+    std::deque<VoiceEventRecord> events;
+
+    qint64 heardBytes() const
+    {
+        return output ? std::min(bytesAt(format, output->processedUSecs()), output->writtenBytes()) : 0;
+    }
+};
+
+EspeakVoice::EspeakVoice(AudioOutputs outputs, QObject *parent)
+    : VoiceEngine(parent), m_outputs(std::move(outputs)),
+      m_synthesizer(std::make_unique<EspeakSynthesizer>([this] { schedulePump(); }))
+{
+    m_voice = m_synthesizer->voices().constFirst();
+    m_lastStartedVoice = m_voice;
+    const QList<QAudioDevice> devices = defaultFirst(m_outputs.devices());
+    if (!devices.isEmpty())
+        m_device = devices.constFirst();
+    m_timer.setInterval(kPollMs);
+    connect(&m_timer, &QTimer::timeout, this, &EspeakVoice::pump);
+}
+
+EspeakVoice::~EspeakVoice()
+{
+    m_closing = true;
+    m_timer.stop();
+    // The worker may still call back into this object; it is gone after this.
+    m_synthesizer.reset();
+    // Sinks run the event loop while they are destroyed; m_closing keeps a
+    // queued pump from touching the half-destroyed voice.
+    for (const auto &stream : m_streams)
+        retire(std::move(stream->output));
+    releaseRetired();
+}
+
+int EspeakVoice::speak(const QString &text, int flags)
+{
+    if (flags & ~(Async | PurgeBeforeSpeak | IsXml))
+        throw Failure(QStringLiteral("Unsupported speak flags: %1").arg(flags));
+    const int number = m_nextStream++;
+    if (flags & PurgeBeforeSpeak)
+        purgeAll(number - 1);
+
+    auto stream = std::make_unique<Stream>();
+    stream->number = number;
+    stream->voice = m_voice;
+    stream->format = *AudioFormats::byCode(m_formatCode);
+    stream->device = m_device;
+    m_streams.push_back(std::move(stream));
+
+    SynthesisRequest request;
+    request.stream = number;
+    request.text = text;
+    request.isXml = (flags & IsXml) != 0;
+    request.voiceId = m_voice.id;
+    request.wordsPerMinute = VoiceParameters::wordsPerMinute(m_rate);
+    request.volume = VoiceParameters::espeakVolume(m_volume);
+    request.format = *AudioFormats::byCode(m_formatCode);
+    m_synthesizer->submit(std::move(request));
+
+    if (!m_timer.isActive())
+        m_timer.start();
+    schedulePump();
+    return number;
+}
+
+void EspeakVoice::purgeAll(int throughStream)
+{
+    // Settle every stream first, then stop the sound: a sink may run the event
+    // loop while it stops, and a pump from there must find the streams settled.
+    std::vector<std::unique_ptr<StreamOutput>> stopping;
+    for (const auto &stream : m_streams) {
+        if (stream->purged)
+            continue;
+        stream->purged = true;
+        stream->events.clear();
+        stream->purgedAt = stream->heardBytes();
+        if (stream->output)
+            stopping.push_back(std::move(stream->output));
+    }
+    m_synthesizer->cancelThrough(throughStream);
+    for (auto &output : stopping) {
+        output->stop();
+        retire(std::move(output));
+    }
+}
+
+void EspeakVoice::retire(std::unique_ptr<StreamOutput> output)
+{
+    if (output)
+        m_retired.push_back(std::move(output));
+}
+
+void EspeakVoice::releaseRetired()
+{
+    while (!m_retired.empty()) {
+        std::unique_ptr<StreamOutput> output = std::move(m_retired.back());
+        m_retired.pop_back();
+        output.reset();
+    }
+}
+
+SpeechTokenList EspeakVoice::voices() const
+{
+    return m_synthesizer->voices();
+}
+
+void EspeakVoice::setVoice(const SpeechToken &voice)
+{
+    const SpeechTokenList &all = m_synthesizer->voices();
+    const auto found =
+        std::find_if(all.begin(), all.end(), [&](const SpeechToken &t) { return t.id == voice.id; });
+    if (found == all.end())
+        throw Failure(QStringLiteral("Voice not found: %1").arg(voice.id));
+    m_voice = *found;
+}
+
+SpeechTokenList EspeakVoice::audioOutputs() const
+{
+    SpeechTokenList tokens;
+    for (const QAudioDevice &device : defaultFirst(m_outputs.devices()))
+        tokens.append(tokenOf(device));
+    return tokens;
+}
+
+SpeechToken EspeakVoice::audioOutput() const
+{
+    return m_device.isNull() ? SpeechToken{} : tokenOf(m_device);
+}
+
+void EspeakVoice::setAudioOutput(const SpeechToken &output)
+{
+    for (const QAudioDevice &device : m_outputs.devices()) {
+        if (QString::fromUtf8(device.id()) == output.id) {
+            m_device = device;
+            return;
+        }
+    }
+    throw Failure(QStringLiteral("Audio output not found: %1").arg(output.description));
+}
+
+void EspeakVoice::setOutputFormat(int formatCode)
+{
+    if (!AudioFormats::byCode(formatCode))
+        throw Failure(QStringLiteral("Unsupported audio format: %1").arg(formatCode));
+    m_formatCode = formatCode;
+}
+
+void EspeakVoice::setRate(int rate)
+{
+    if (rate < VoiceParameters::MinRate || rate > VoiceParameters::MaxRate)
+        throw Failure(QStringLiteral("Rate out of range: %1").arg(rate));
+    m_rate = rate;
+}
+
+void EspeakVoice::setVolume(int volume)
+{
+    if (volume < VoiceParameters::MinVolume || volume > VoiceParameters::MaxVolume)
+        throw Failure(QStringLiteral("Volume out of range: %1").arg(volume));
+    m_volume = volume;
+}
+
+void EspeakVoice::schedulePump()
+{
+    // Called from the worker too; one queued pump at a time is enough.
+    if (!m_pumpPosted.exchange(true))
+        QMetaObject::invokeMethod(this, &EspeakVoice::pump, Qt::QueuedConnection);
+}
+
+void EspeakVoice::pump()
+{
+    m_pumpPosted = false;
+    if (m_closing)
+        return;
+    releaseRetired();
+    // Each step emits at most one signal, after the state it reports has been
+    // settled, and keeps no reference across it: a handler may speak, purge or
+    // wait in a nested event loop that pumps again.
+    while (step()) {
+    }
+    if (m_streams.empty())
+        m_timer.stop();
+    else if (!m_timer.isActive())
+        m_timer.start();
+}
+
+void EspeakVoice::collect(Stream &stream)
+{
+    while (!stream.synthesisDone && (!stream.output || stream.output->bufferedUSecs() < kLookaheadUSecs)) {
+        std::optional<SynthesisChunk> chunk = m_synthesizer->take(stream.number);
+        if (!chunk)
+            break;
+        for (VoiceEventRecord &event : chunk->events)
+            stream.events.push_back(std::move(event));
+        if (!chunk->audio.isEmpty()) {
+            if (!stream.output)
+                stream.output = m_outputs.open(stream.device, stream.format);
+            if (!stream.output)
+                stream.output = std::make_unique<ClockOutput>(stream.format);
+            stream.output->write(chunk->audio);
+        }
+        if (chunk->last) {
+            stream.synthesisDone = true;
+            if (stream.output)
+                stream.output->endOfData();
+        }
+    }
+}
+
+void EspeakVoice::keepOutputAlive(Stream &stream)
+{
+    if (!stream.output)
+        return;
+    stream.output->service();
+    if (!stream.output->failed())
+        return;
+    // The device is gone (or never opened): the rest of the stream is timed by a
+    // clock from where the device stopped.
+    auto clock = std::make_unique<ClockOutput>(stream.format, stream.output->processedUSecs(),
+                                               stream.output->writtenBytes());
+    if (stream.synthesisDone)
+        clock->endOfData();
+    retire(std::exchange(stream.output, std::move(clock)));
+}
+
+bool EspeakVoice::finishPurged(Stream &stream)
+{
+    const int number = stream.number;
+    if (!stream.started) {
+        stream.started = true;
+        Q_EMIT startStream(number, 0);
+        return true;
+    }
+    const qint64 position = stream.purgedAt;
+    m_streams.pop_front();
+    Q_EMIT endStream(number, position);
+    return true;
+}
+
+bool EspeakVoice::step()
+{
+    if (m_streams.empty())
+        return false;
+    Stream &stream = *m_streams.front();
+    if (stream.purged)
+        return finishPurged(stream);
+
+    collect(stream);
+    keepOutputAlive(stream);
+    const int number = stream.number;
+
+    if (!stream.started) {
+        if (!stream.output && !stream.synthesisDone)
+            return false;
+        stream.started = true;
+        stream.voiceChangePending = stream.voice != m_lastStartedVoice;
+        m_lastStartedVoice = stream.voice;
+        Q_EMIT startStream(number, 0);
+        return true;
+    }
+    if (stream.voiceChangePending) {
+        stream.voiceChangePending = false;
+        Q_EMIT voiceChange(number, 0, stream.voice);
+        return true;
+    }
+
+    const bool heardAll = stream.synthesisDone && (!stream.output || stream.output->finished());
+    const qint64 heard = stream.output ? stream.output->processedUSecs() : 0;
+    if (!stream.events.empty() && (heardAll || stream.events.front().audioUSecs <= heard)) {
+        const VoiceEventRecord event = std::move(stream.events.front());
+        stream.events.pop_front();
+        emitEvent(number, bytesAt(stream.format, event.audioUSecs), event);
+        return true;
+    }
+    if (heardAll) {
+        const qint64 position = stream.output ? stream.output->writtenBytes() : 0;
+        retire(std::move(stream.output));
+        m_streams.pop_front();
+        Q_EMIT endStream(number, position);
+        return true;
+    }
+    return false;
+}
+
+void EspeakVoice::emitEvent(int streamNumber, qint64 bytePosition, const VoiceEventRecord &event)
+{
+    switch (event.kind) {
+    case VoiceEventRecord::Kind::Word:
+        Q_EMIT word(streamNumber, bytePosition, event.position, event.length);
+        break;
+    case VoiceEventRecord::Kind::Sentence:
+        Q_EMIT sentence(streamNumber, bytePosition, event.position, event.length);
+        break;
+    case VoiceEventRecord::Kind::Bookmark:
+        Q_EMIT bookmark(streamNumber, bytePosition, event.name, event.bookmarkId);
+        break;
+    case VoiceEventRecord::Kind::Viseme:
+        Q_EMIT viseme(streamNumber, bytePosition, event.viseme);
+        break;
+    case VoiceEventRecord::Kind::Phoneme:
+        Q_EMIT phoneme(streamNumber, bytePosition, event.phoneId);
+        break;
+    }
+}
+
+} // namespace kestrel

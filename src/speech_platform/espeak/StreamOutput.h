@@ -1,0 +1,116 @@
+#pragma once
+
+#include "speech_platform/AudioFormats.h"
+
+#include <QAudioDevice>
+#include <QByteArray>
+#include <QElapsedTimer>
+
+#include <memory>
+
+class QAudioSink;
+class QIODevice;
+
+namespace kestrel {
+
+/// Where one stream's audio goes, and how far it has been heard. The voice
+/// releases a stream's events when processedUSecs() passes their position and
+/// ends the stream when finished().
+///
+/// Threading: user-interface thread only; service() is called from its timer.
+class StreamOutput
+{
+public:
+    virtual ~StreamOutput() = default;
+
+    /// Appends audio in the stream's format.
+    virtual void write(const QByteArray &bytes) = 0;
+    /// No more audio will be written.
+    void endOfData() { m_endOfData = true; }
+    /// Hands waiting audio on to the device. Cheap; called often.
+    virtual void service() = 0;
+    /// Stops the sound at once (purge).
+    virtual void stop() = 0;
+
+    /// Microseconds of the stream heard so far.
+    virtual qint64 processedUSecs() = 0;
+    /// Audio written but not heard yet.
+    qint64 bufferedUSecs() { return writtenUSecs() - processedUSecs(); }
+    /// Everything written has been heard and no more is coming.
+    virtual bool finished() = 0;
+    /// The device cannot play (it did not open, or it broke off).
+    virtual bool failed() const = 0;
+
+    qint64 writtenBytes() const { return m_writtenBytes; }
+    qint64 writtenUSecs() const;
+    const AudioFormatInfo &format() const { return m_format; }
+
+protected:
+    explicit StreamOutput(const AudioFormatInfo &format) : m_format(format) {}
+
+    AudioFormatInfo m_format;
+    qint64 m_writtenBytes = 0;
+    bool m_endOfData = false;
+};
+
+/// Plays on an audio device through a QAudioSink in push mode.
+///
+/// The sink's processed time, not its state, says how far the sound has got:
+/// QAudioSink turns idle some 40 ms before the last sample has been played. A
+/// device whose clock stops while idle would hold a stream open for ever, so an
+/// idle sink whose processed time has not moved for a second counts as done.
+class SinkOutput final : public StreamOutput
+{
+public:
+    SinkOutput(const QAudioDevice &device, const AudioFormatInfo &format);
+    ~SinkOutput() override;
+
+    void write(const QByteArray &bytes) override;
+    void service() override;
+    void stop() override;
+    qint64 processedUSecs() override;
+    bool finished() override;
+    bool failed() const override;
+
+private:
+    std::unique_ptr<QAudioSink> m_sink;
+    QIODevice *m_io = nullptr;
+    QByteArray m_pending;
+    qint64 m_pendingOffset = 0;
+    qint64 m_lastProcessed = -1;
+    QElapsedTimer m_stalledSince;
+    bool m_stopped = false;
+};
+
+/// Plays into thin air: the audio is "heard" at the pace of a monotonic clock, so
+/// a stream keeps its timing and its events when there is no device, or the
+/// device failed. Audio is only heard once it has been written, as on a device.
+class ClockOutput final : public StreamOutput
+{
+public:
+    /// `alreadyHeardUSecs` and `alreadyWrittenBytes` carry on a stream whose
+    /// device failed part way.
+    explicit ClockOutput(const AudioFormatInfo &format, qint64 alreadyHeardUSecs = 0,
+                         qint64 alreadyWrittenBytes = 0);
+
+    void write(const QByteArray &bytes) override;
+    void service() override;
+    void stop() override;
+    qint64 processedUSecs() override;
+    bool finished() override;
+    bool failed() const override { return false; }
+
+private:
+    void advance();
+
+    QElapsedTimer m_clock;
+    qint64 m_heardUSecs;
+    qint64 m_lastTick = 0;
+    bool m_stopped = false;
+};
+
+/// Opens the output for one stream: a SinkOutput on `device`, or a ClockOutput
+/// when the device is null or the sink failed to open.
+std::unique_ptr<StreamOutput> openStreamOutput(const QAudioDevice &device, const AudioFormatInfo &format);
+
+} // namespace kestrel
