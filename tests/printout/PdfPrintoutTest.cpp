@@ -1,5 +1,5 @@
 // The printout rendered for real: QPrinter writes a PDF, pdftotext reads the words'
-// positions back, and the positions must be the layout's columns on the page.
+// positions back, and they must sit on the layout's columns.
 #include "PrintoutFakes.h"
 
 #include "main_window/printout/PrinterPageSink.h"
@@ -22,108 +22,87 @@
 namespace kestrel::test {
 namespace {
 
-constexpr double PointsPerMm = 72.0 / 25.4;
+constexpr double PtPerMm = 72.0 / 25.4;
+constexpr double Tolerance = 0.2 * PtPerMm;
 
 struct PdfWord
 {
     int page;
-    double xMin;
-    double yMin;
-    double xMax;
+    double xMin, yMin, xMax;
     QString text;
 };
 
-struct PdfText
+/// Pages and words of a PDF, positions in points from the paper's top-left.
+QList<PdfWord> readPdf(const QString &path, int *pages)
 {
-    int pages = 0;
-    QList<PdfWord> words;
-
-    const PdfWord *find(int page, const QString &text, int occurrence = 0) const
-    {
-        for (const PdfWord &word : words) {
-            if (word.page == page && word.text == text && occurrence-- == 0)
-                return &word;
-        }
-        return nullptr;
-    }
-};
-
-PdfText readPdf(const QString &path)
-{
-    QProcess pdftotext;
-    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
-    if (!pdftotext.waitForFinished(60000) || pdftotext.exitCode() != 0) {
-        ADD_FAILURE() << "pdftotext (poppler-utils) failed on " << path.toStdString() << ": "
-                      << pdftotext.readAllStandardError().toStdString();
+    QProcess tool;
+    tool.start("pdftotext", {"-bbox", path, "-"});
+    if (!tool.waitForFinished(60000) || tool.exitCode() != 0) {
+        ADD_FAILURE() << "pdftotext (poppler-utils) failed: " << tool.readAllStandardError().toStdString();
         return {};
     }
-    static const QRegularExpression wordPattern(QStringLiteral(
-        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re"));
-    PdfText pdf;
-    const QStringList lines = QString::fromUtf8(pdftotext.readAllStandardOutput()).split(QLatin1Char('\n'));
-    for (const QString &line : lines) {
-        if (line.trimmed().startsWith(QLatin1String("<page ")))
-            ++pdf.pages;
-        const QRegularExpressionMatch m = wordPattern.match(line);
-        if (m.hasMatch())
-            pdf.words.append({pdf.pages - 1, m.captured(1).toDouble(), m.captured(2).toDouble(),
-                              m.captured(3).toDouble(), m.captured(4)});
+    static const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
+    QList<PdfWord> words;
+    *pages = 0;
+    for (const QString &line : QString::fromUtf8(tool.readAllStandardOutput()).split('\n')) {
+        *pages += line.contains("<page ") ? 1 : 0;
+        if (const QRegularExpressionMatch m = word.match(line); m.hasMatch())
+            words.append({*pages - 1, m.captured(1).toDouble(), m.captured(2).toDouble(),
+                          m.captured(3).toDouble(), m.captured(4)});
     }
-    return pdf;
+    return words;
 }
 
-void makePdfPrinter(QPrinter &printer, const QString &path)
+const PdfWord *find(const QList<PdfWord> &words, int page, const QString &text)
+{
+    for (const PdfWord &w : words) {
+        if (w.page == page && w.text == text)
+            return &w;
+    }
+    return nullptr;
+}
+
+void toPdf(QPrinter &printer, const QString &path)
 {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
     printer.setPageSize(QPageSize(QPageSize::A4));
 }
 
-/// Where the printable area begins on the paper, in points. Margins are kept in
-/// whole points, so this is taken from the device rectangles.
-QPointF printableOffsetPt(const QPrinter &printer)
-{
-    const QRectF page = printer.pageRect(QPrinter::DevicePixel);
-    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
-    return (page.topLeft() - paper.topLeft()) * 72.0 / printer.resolution();
-}
-
-const QString LongAction = QString(60, QLatin1Char('x')) + QStringLiteral("TAIL-OF-ACTION"); // 74: two pieces
-
-QList<CommandRow> sampleTable()
-{
-    return {
-        CommandRow{"CALCULATOR", "OPEN", "gnome-calculator", ""},
-        CommandRow{"SAVE", "FUNCTION", LongAction, "EDITOR"},
-    };
-}
+const QList<CommandRow> Table = {
+    {"CALCULATOR", "OPEN", "gnome-calculator", ""},
+    {"SAVE", "FUNCTION", QString(60, 'x') + "TAIL-OF-ACTION", "EDITOR"}, // 74: two pieces
+};
 
 TEST(PdfPrintout, WordsLandOnTheirColumnsOnEveryCopy)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("table.pdf"));
+    const QString path = dir.filePath("table.pdf");
     QPrinter printer(QPrinter::HighResolution);
-    makePdfPrinter(printer, path);
+    toPdf(printer, path);
+    // The printable area as the printer was handed over. Margins are kept in whole
+    // points, so the offset comes from the device rectangles, not from millimetres.
+    const QPointF offset = (printer.pageRect(QPrinter::DevicePixel).topLeft() -
+                            printer.paperRect(QPrinter::DevicePixel).topLeft()) *
+                           72.0 / printer.resolution();
     PrinterPageSink sink(printer);
-    FakeCommandSource table(sampleTable());
+    FakeCommandSource table(Table);
     FakeListening listening(true);
     FakePrintDialog dialog(2);
-
     ASSERT_EQ(TablePrintout(table, listening, dialog, sink).print(), TablePrintout::Outcome::Printed);
-    EXPECT_EQ(listening.calls, (QStringList{"stop", "start"}));
 
-    const PdfText pdf = readPdf(path);
-    ASSERT_EQ(pdf.pages, 2);
-    const QPointF offset = printableOffsetPt(printer);
-    const double lineHeightPt = sink.lineHeightMm() * PointsPerMm;
-    EXPECT_GT(lineHeightPt, 9.0); // a 10 pt font needs at least its size
+    int pages = 0;
+    const QList<PdfWord> words = readPdf(path, &pages);
+    ASSERT_EQ(pages, 2);
+    const double lineHeight = sink.lineHeightMm() * PtPerMm;
+    ASSERT_GT(lineHeight, 9.0);
 
     struct Placed
     {
         const char *word;
         double xMm;
-        int line; ///< lines below the headings
+        int line;
     };
     const Placed placed[] = {
         {"Word", 10, 0},       {"Function", 37, 0}, {"Action", 55, 0},           {"Parent", 180, 0},
@@ -131,144 +110,105 @@ TEST(PdfPrintout, WordsLandOnTheirColumnsOnEveryCopy)
         {"FUNCTION", 37, 3},   {"EDITOR", 180, 3},  {"TAIL-OF-ACTION", 55, 4},
     };
     for (int page = 0; page < 2; ++page) {
-        const PdfWord *heading = pdf.find(page, QStringLiteral("Word"));
-        ASSERT_NE(heading, nullptr) << "page " << page;
+        // Copy 1 starts at the printable area's top, copy 2 1 mm below it.
+        const double top = offset.y() + page * PtPerMm;
         for (const Placed &p : placed) {
             SCOPED_TRACE(std::string(p.word) + " on page " + std::to_string(page));
-            const PdfWord *word = pdf.find(page, QString::fromLatin1(p.word));
-            ASSERT_NE(word, nullptr);
-            EXPECT_NEAR(word->xMin, offset.x() + p.xMm * PointsPerMm, 0.2 * PointsPerMm);
-            EXPECT_NEAR(word->yMin - heading->yMin, p.line * lineHeightPt, 0.2 * PointsPerMm);
-            // Courier advances 0.6 em: 6 pt per character at 10 pt.
-            EXPECT_NEAR(word->xMax - word->xMin, 6.0 * qstrlen(p.word), 0.1 * qstrlen(p.word));
+            const PdfWord *w = find(words, page, p.word);
+            ASSERT_NE(w, nullptr);
+            EXPECT_NEAR(w->xMin, offset.x() + p.xMm * PtPerMm, Tolerance);
+            EXPECT_NEAR(w->yMin, top + p.line * lineHeight, Tolerance);
+            // Courier 10 pt advances 6 pt per character.
+            EXPECT_NEAR(w->xMax - w->xMin, 6.0 * qstrlen(p.word), 0.1 * qstrlen(p.word));
         }
     }
-    // The second copy starts 1 mm lower on its page than the first did.
-    EXPECT_NEAR(pdf.find(1, QStringLiteral("Word"))->yMin - pdf.find(0, QStringLiteral("Word"))->yMin,
-                1.0 * PointsPerMm, 0.1 * PointsPerMm);
-    // The first line's top is the top of the printable area.
-    EXPECT_NEAR(pdf.find(0, QStringLiteral("Word"))->yMin, offset.y(), 0.2 * PointsPerMm);
 }
 
-/// Passes everything to the real printer but fails on the first new page.
-class FailingOnNewPage : public PageSink
+/// The real printer, failing on the first new page.
+struct FailingOnNewPage : PageSink
 {
-public:
-    explicit FailingOnNewPage(PageSink &inner) : m_inner(inner) {}
-    void prepare() override { m_inner.prepare(); }
-    void beginDocument() override { m_inner.beginDocument(); }
-    double lineHeightMm() const override { return m_inner.lineHeightMm(); }
-    double printableHeightMm() const override { return m_inner.printableHeightMm(); }
-    void drawText(double x, double y, const QString &text) override { m_inner.drawText(x, y, text); }
-    void newPage() override { throw Failure(QStringLiteral("out of paper")); }
-    void endDocument() override { m_inner.endDocument(); }
-    void abortDocument() noexcept override { m_inner.abortDocument(); }
-
-private:
-    PageSink &m_inner;
+    explicit FailingOnNewPage(PageSink &p) : inner(p) {}
+    void prepare() override { inner.prepare(); }
+    void beginDocument() override { inner.beginDocument(); }
+    double lineHeightMm() const override { return inner.lineHeightMm(); }
+    double printableHeightMm() const override { return inner.printableHeightMm(); }
+    void drawText(double x, double y, const QString &t) override { inner.drawText(x, y, t); }
+    void newPage() override { throw Failure("out of paper"); }
+    void endDocument() override { inner.endDocument(); }
+    void abortDocument() noexcept override { inner.abortDocument(); }
+    PageSink &inner;
 };
 
 TEST(PdfPrintout, AFailedJobLeavesNoHalfDocumentAndThePrinterFree)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    struct Case
-    {
-        const char *name;
-        QString path;
-        bool failMidway;
-    };
-    const Case cases[] = {
-        {"output cannot be opened", dir.filePath(QStringLiteral("missing/dir/table.pdf")), false},
-        {"printer fails between copies", dir.filePath(QStringLiteral("table.pdf")), true},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (bool failMidway : {false, true}) {
+        SCOPED_TRACE(failMidway ? "printer fails between copies" : "output cannot be opened");
+        const QString path = dir.filePath(failMidway ? "table.pdf" : "missing/table.pdf");
         QPrinter printer(QPrinter::HighResolution);
-        makePdfPrinter(printer, c.path);
+        toPdf(printer, path);
         PrinterPageSink sink(printer);
         FailingOnNewPage failing(sink);
-        FakeCommandSource table(sampleTable());
+        FakeCommandSource table(Table);
         FakeListening listening(true);
-        FakePrintDialog dialog(2);
-        PageSink &target = c.failMidway ? static_cast<PageSink &>(failing) : sink;
+        FakePrintDialog twoCopies(2), oneCopy(1);
 
-        EXPECT_EQ(TablePrintout(table, listening, dialog, target).print(), TablePrintout::Outcome::Failed);
-        EXPECT_EQ(listening.calls, (QStringList{"stop", "start"}));
-        EXPECT_FALSE(QFile::exists(c.path));
+        PageSink &target = failMidway ? static_cast<PageSink &>(failing) : sink;
+        EXPECT_EQ(TablePrintout(table, listening, twoCopies, target).print(), TablePrintout::Outcome::Failed);
+        EXPECT_EQ(listening.calls, QStringList({"stop", "start"}));
+        EXPECT_FALSE(QFile::exists(path));
 
         // The same printer takes the next job.
-        const QString retry = dir.filePath(QStringLiteral("retry.pdf"));
-        QFile::remove(retry);
-        printer.setOutputFileName(retry);
-        FakePrintDialog once(1);
-        EXPECT_EQ(TablePrintout(table, listening, once, sink).print(), TablePrintout::Outcome::Printed);
-        EXPECT_EQ(readPdf(retry).pages, 1);
+        printer.setOutputFileName(dir.filePath("retry.pdf"));
+        QFile::remove(printer.outputFileName());
+        EXPECT_EQ(TablePrintout(table, listening, oneCopy, sink).print(), TablePrintout::Outcome::Printed);
+        int pages = 0;
+        readPdf(printer.outputFileName(), &pages);
+        EXPECT_EQ(pages, 1);
     }
-}
-
-/// Answers the next modal dialog once it is up, after typing a number of copies
-/// into it when one is given; notes the dialog's name and the copies it showed.
-struct DialogAnswer
-{
-    bool accept = false;
-    int typeCopies = 0;
-    QString seenName;
-    int shownCopies = -1;
-};
-
-void answerModalDialog(DialogAnswer &answer)
-{
-    auto *poll = new QTimer;
-    poll->setInterval(10);
-    auto attempts = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, [poll, attempts, &answer] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog) {
-            if (++*attempts > 3000)
-                poll->deleteLater(); // the test then fails on the name it never saw
-            return;
-        }
-        answer.seenName = dialog->objectName();
-        if (auto *copies = dialog->findChild<QSpinBox *>(QStringLiteral("copies"))) {
-            answer.shownCopies = copies->value();
-            if (answer.typeCopies > 0)
-                copies->setValue(answer.typeCopies);
-        }
-        answer.accept ? dialog->accept() : dialog->reject();
-        poll->deleteLater();
-    });
-    poll->start();
 }
 
 TEST(QtPrintDialogStep, PresetsOneCopyAndLeavesTheCopiesToTheProgram)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     struct Case
     {
         const char *name;
         bool accept;
-        int typeCopies;
+        int typedCopies;
         std::optional<int> copies;
     };
     const Case cases[] = {
         {"cancelled", false, 0, std::nullopt},
         {"accepted as shown", true, 0, 1},
-        {"three copies asked for", true, 3, 3},
+        {"three copies typed in", true, 3, 3},
     };
+    QTemporaryDir dir;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QPrinter printer(QPrinter::HighResolution);
-        makePdfPrinter(printer, dir.filePath(QStringLiteral("dialog.pdf")));
-        printer.setCopyCount(4); // left over from elsewhere: the dialog must show 1
-        QtPrintDialogStep step(printer, nullptr);
-        DialogAnswer answer{c.accept, c.typeCopies, {}, -1};
+        toPdf(printer, dir.filePath("dialog.pdf"));
+        printer.setCopyCount(4); // left from elsewhere: the dialog must still show 1
+        QString seenName;
+        int shownCopies = -1;
+        QTimer poll; // answers the dialog once it is up
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll.stop();
+            seenName = dialog->objectName();
+            if (auto *copies = dialog->findChild<QSpinBox *>("copies")) {
+                shownCopies = copies->value();
+                if (c.typedCopies)
+                    copies->setValue(c.typedCopies);
+            }
+            c.accept ? dialog->accept() : dialog->reject();
+        });
+        poll.start(10);
 
-        answerModalDialog(answer);
-        EXPECT_EQ(step.askCopies(), c.copies);
-        EXPECT_EQ(answer.seenName, QStringLiteral("CommonDialog1"));
-        EXPECT_EQ(answer.shownCopies, 1);
+        EXPECT_EQ(QtPrintDialogStep(printer, nullptr).askCopies(), c.copies);
+        EXPECT_EQ(seenName, "CommonDialog1");
+        EXPECT_EQ(shownCopies, 1);
         // The program makes the copies itself; the printer must not repeat them.
         EXPECT_EQ(printer.copyCount(), 1);
     }

@@ -3,17 +3,15 @@
 #include "command_table/CommandRow.h"
 #include "common/Failure.h"
 #include "main_window/printout/ListeningControl.h"
-#include "main_window/printout/PageSink.h"
 #include "main_window/printout/PrintDialogStep.h"
 
 #include <QList>
-#include <QString>
 #include <QStringList>
 
 #include <optional>
 #include <ostream>
 
-// Readable strings in test failure messages.
+// Readable strings in failure messages.
 inline void PrintTo(const QString &text, std::ostream *os)
 {
     *os << '"' << text.toStdString() << '"';
@@ -21,75 +19,57 @@ inline void PrintTo(const QString &text, std::ostream *os)
 
 namespace kestrel::test {
 
-/// Hands out fixed rows and counts the refreshes; can fail on a chosen refresh.
-class FakeCommandSource : public CommandSource
+/// Fixed rows; counts refreshes and fails on the n-th one when told to.
+struct FakeCommandSource : CommandSource
 {
-public:
-    explicit FakeCommandSource(QList<CommandRow> rows = {}) : m_rows(std::move(rows)) {}
-
+    explicit FakeCommandSource(QList<CommandRow> r = {}) : rows(std::move(r)) {}
     QList<CommandRow> refresh() override
     {
-        ++refreshes;
-        if (failOnRefresh == refreshes)
+        if (++refreshes == failOnRefresh)
             throw Failure(QStringLiteral("database unreadable"));
-        return m_rows;
+        return rows;
     }
-
+    QList<CommandRow> rows;
     int refreshes = 0;
-    int failOnRefresh = 0; ///< 1-based; 0 never fails
-
-private:
-    QList<CommandRow> m_rows;
+    int failOnRefresh = 0;
 };
 
-/// Listening switch that records the calls it receives.
-class FakeListening : public ListeningControl
+struct FakeListening : ListeningControl
 {
-public:
     explicit FakeListening(bool on) : listening(on) {}
-
     bool isListening() const override { return listening; }
     void stopListening() override
     {
-        calls << QStringLiteral("stop");
+        calls << "stop";
         listening = false;
     }
     void startListening() override
     {
-        calls << QStringLiteral("start");
+        calls << "start";
         listening = true;
     }
-
     bool listening;
     QStringList calls;
 };
 
-/// The print dialog, answered in advance; notes whether listening was on while it
-/// was shown.
-class FakePrintDialog : public PrintDialogStep
+/// Answers the print dialog in advance; notes whether listening was on meanwhile.
+struct FakePrintDialog : PrintDialogStep
 {
-public:
-    FakePrintDialog(std::optional<int> answer, const ListeningControl *listening = nullptr)
-        : m_answer(answer), m_listening(listening)
+    FakePrintDialog(std::optional<int> a, const ListeningControl *l = nullptr, QStringList *e = nullptr)
+        : answer(a), listening(l), events(e)
     {
     }
-
     std::optional<int> askCopies() override
     {
-        ++shown;
-        listeningWhileShown = m_listening && m_listening->isListening();
+        listeningWhileShown = listening && listening->isListening();
         if (events)
-            *events << QStringLiteral("dialog");
-        return m_answer;
+            *events << "dialog";
+        return answer;
     }
-
-    int shown = 0;
+    std::optional<int> answer;
+    const ListeningControl *listening;
+    QStringList *events;
     bool listeningWhileShown = false;
-    QStringList *events = nullptr;
-
-private:
-    std::optional<int> m_answer;
-    const ListeningControl *m_listening;
 };
 
 } // namespace kestrel::test
