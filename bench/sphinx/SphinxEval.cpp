@@ -1,0 +1,149 @@
+// Accuracy of the command engine's rejection on synthetic speech.
+//
+//   kestrel_sphinx_eval [--quick] [--csv FILE] [--cache DIR]
+//
+// Every in-table phrase, out-of-table sentence and noise clip is spoken by several
+// espeak-ng voices at several speeds, laid on a noise floor and fed through the
+// same stream decoder the recogniser uses. Prints the share of in-table phrases
+// recognised as exactly the right command and the share of out-of-table speech and
+// noise that produced no command.
+
+#include "EvalSet.h"
+#include "sphinx/SpeechClips.h"
+#include "speech_platform/sphinx/SphinxDecoder.h"
+#include "speech_platform/sphinx/UtteranceStream.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace kestrel;
+using namespace kestrel::testing;
+
+namespace {
+
+struct Tally
+{
+    int inTotal = 0, inRight = 0, outTotal = 0, outRejected = 0, noiseTotal = 0, noiseRejected = 0;
+};
+
+struct ClipOutcome
+{
+    QStringList commands; ///< texts (with replacements) recognised as commands
+    QList<UtteranceVerdict> verdicts;
+};
+
+ClipOutcome run(UtteranceStream &stream, const Samples &audio)
+{
+    ClipOutcome outcome;
+    stream.setVerdictObserver([&](const UtteranceVerdict &v) { outcome.verdicts << v; });
+    QList<StreamEvent> events = stream.start();
+    constexpr size_t kChunk = 1600;
+    for (size_t i = 0; i < audio.size(); i += kChunk)
+        events << stream.feed(std::span(audio).subspan(i, std::min(kChunk, audio.size() - i)));
+    events << stream.finish(false);
+    for (const StreamEvent &e : events) {
+        if (e.kind == StreamEvent::Kind::Recognition && e.result.phrase.rule.name == QLatin1String("Command"))
+            outcome.commands << e.result.phrase.textWithReplacements;
+    }
+    return outcome;
+}
+
+void writeCsv(QTextStream *csv, const QString &kind, const QString &label, const ClipOutcome &outcome, bool right)
+{
+    if (!csv)
+        return;
+    for (const UtteranceVerdict &v : outcome.verdicts) {
+        *csv << kind << ',' << '"' << label << '"' << ',' << (right ? 1 : 0) << ',' << '"'
+             << v.commandWords.join(QLatin1Char(' ')) << '"' << ',' << v.features.scoreGapPerFrame << ','
+             << v.features.dictationAgreement << ',' << v.features.frames << ',' << (v.commandAccepted ? 1 : 0)
+             << ',' << '"' << v.dictationWords.join(QLatin1Char(' ')) << '"' << '\n';
+    }
+    if (outcome.verdicts.isEmpty())
+        *csv << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ",\"\",,,0,0,\"\"\n";
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool quick = args.contains(QStringLiteral("--quick"));
+    const qsizetype csvAt = args.indexOf(QStringLiteral("--csv"));
+    const qsizetype cacheAt = args.indexOf(QStringLiteral("--cache"));
+    const QString cacheDir = cacheAt > 0 ? args.value(cacheAt + 1) : QStringLiteral("/tmp/kestrel-sphinx-eval-cache");
+    QFile csvFile;
+    std::unique_ptr<QTextStream> csv;
+    if (csvAt > 0) {
+        csvFile.setFileName(args.value(csvAt + 1));
+        if (csvFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            csv = std::make_unique<QTextStream>(&csvFile);
+            *csv << "kind,label,right,command,gap,agreement,frames,accepted,dictation\n";
+        }
+    }
+
+    SphinxDecoder decoder(SphinxModelPaths::usEnglish());
+    decoder.setCommandPhrases(bench::evalCommandPhrases());
+    UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation);
+
+    const QStringList voices = quick ? bench::evalVoices().mid(0, 2) : bench::evalVoices();
+    const QList<int> speeds = quick ? QList<int>{175} : bench::evalSpeeds();
+    const QList<double> floors = quick ? QList<double>{30.0} : QList<double>{30.0, 300.0};
+    Tally tally;
+    unsigned seed = 1;
+    for (const QString &voice : voices) {
+        for (const int speed : speeds) {
+            for (const double sigma : floors) {
+                const QString setting = QStringLiteral("%1/%2/%3").arg(voice).arg(speed).arg(sigma);
+                for (const bench::InTableCase &c : bench::evalInTable()) {
+                    const Samples clip = synthesise(c.spoken, voice, speed, cacheDir);
+                    const ClipOutcome outcome = run(stream, padded(clip, 0.6, 1.0, sigma, ++seed));
+                    const bool right = outcome.commands == QStringList{c.expected};
+                    ++tally.inTotal;
+                    tally.inRight += right ? 1 : 0;
+                    if (!right)
+                        std::printf("MISS   %-12s %-40s got [%s]\n", qPrintable(setting), qPrintable(c.spoken),
+                                    qPrintable(outcome.commands.join(QStringLiteral(" | "))));
+                    writeCsv(csv.get(), QStringLiteral("in"), setting + QLatin1Char(' ') + c.spoken, outcome, right);
+                }
+                for (const QString &sentence : bench::evalOutOfTable()) {
+                    const Samples clip = synthesise(sentence, voice, speed, cacheDir);
+                    const ClipOutcome outcome = run(stream, padded(clip, 0.6, 1.0, sigma, ++seed));
+                    const bool right = outcome.commands.isEmpty();
+                    ++tally.outTotal;
+                    tally.outRejected += right ? 1 : 0;
+                    if (!right)
+                        std::printf("ACCEPT %-12s %-40s as [%s]\n", qPrintable(setting), qPrintable(sentence),
+                                    qPrintable(outcome.commands.join(QStringLiteral(" | "))));
+                    writeCsv(csv.get(), QStringLiteral("out"), setting + QLatin1Char(' ') + sentence, outcome, right);
+                }
+            }
+        }
+    }
+    for (const char kind : {'w', 'b', 'c', 'h'}) {
+        for (const double amplitude : {300.0, 3000.0}) {
+            for (int repeat = 0; repeat < (quick ? 1 : 4); ++repeat) {
+                Samples clip = noiseClip(kind, 1.5, amplitude, ++seed);
+                const ClipOutcome outcome = run(stream, padded(clip, 0.6, 1.0, 30.0, ++seed));
+                const bool right = outcome.commands.isEmpty();
+                ++tally.noiseTotal;
+                tally.noiseRejected += right ? 1 : 0;
+                const QString label = QStringLiteral("noise %1 %2").arg(QLatin1Char(kind)).arg(amplitude);
+                if (!right)
+                    std::printf("ACCEPT %-53s as [%s]\n", qPrintable(label),
+                                qPrintable(outcome.commands.join(QStringLiteral(" | "))));
+                writeCsv(csv.get(), QStringLiteral("noise"), label, outcome, right);
+            }
+        }
+    }
+    std::printf("in-table accepted correctly: %d/%d (%.1f%%)\n", tally.inRight, tally.inTotal,
+                100.0 * tally.inRight / std::max(1, tally.inTotal));
+    std::printf("out-of-table speech rejected: %d/%d (%.1f%%)\n", tally.outRejected, tally.outTotal,
+                100.0 * tally.outRejected / std::max(1, tally.outTotal));
+    std::printf("noise rejected: %d/%d (%.1f%%)\n", tally.noiseRejected, tally.noiseTotal,
+                100.0 * tally.noiseRejected / std::max(1, tally.noiseTotal));
+    return 0;
+}

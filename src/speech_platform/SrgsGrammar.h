@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace kestrel {
+
+/// One node of a rule's body in a W3C SRGS XML grammar.
+struct SrgsExpansion
+{
+    enum class Kind { Sequence, Alternatives, Token, RuleRef };
+    Kind kind = Kind::Sequence;
+    QString text; ///< the words of a Token, the rule id (without '#') of a RuleRef
+    QList<SrgsExpansion> children;
+    int minRepeat = 1;
+    int maxRepeat = 1; ///< -1: no upper bound
+
+    bool operator==(const SrgsExpansion &) const = default;
+};
+
+struct SrgsRule
+{
+    QString id;
+    bool isPublic = false;
+    SrgsExpansion body;
+};
+
+/// A W3C SRGS XML grammar: rules, items, one-of, ruleref and token; tags are
+/// ignored. Loading validates what a recogniser would otherwise trip over later
+/// (unknown rule references, duplicate ids, bad repeat counts) and throws
+/// kestrel::Failure with a description naming the problem.
+class SrgsGrammar
+{
+public:
+    static SrgsGrammar parse(const QByteArray &xml);
+    static SrgsGrammar loadFile(const QString &fileName);
+
+    const QString &root() const { return m_root; }
+    const QString &language() const { return m_language; }
+    const QList<SrgsRule> &rules() const { return m_rules; }
+    const SrgsRule *rule(const QString &id) const;
+
+    /// The sentences the rule accepts, in grammar order, at most `limit` of them;
+    /// unbounded repeats are expanded up to two times.
+    QStringList sentences(const QString &ruleId, int limit = 1000) const;
+
+private:
+    QString m_root;
+    QString m_language;
+    QList<SrgsRule> m_rules;
+};
+
+} // namespace kestrel

@@ -1,0 +1,160 @@
+#include "speech_platform/sphinx/AudioCapture.h"
+
+#include "common/Failure.h"
+#include "speech_platform/sphinx/SphinxDecoder.h"
+
+#include <QAudioSource>
+#include <QMediaDevices>
+#include <QMetaObject>
+
+namespace kestrel {
+
+/// Lives on the capture thread: owns the audio source and the stream decoder.
+class AudioCapture::Worker : public QObject
+{
+    Q_OBJECT
+public:
+    Worker(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode)
+        : m_decoder(std::move(decoder))
+        , m_stream(*m_decoder, mode)
+    {
+    }
+
+    QString start(const QAudioDevice &device)
+    {
+        QAudioFormat format;
+        format.setSampleRate(UtteranceStream::kSampleRate);
+        format.setChannelCount(1);
+        format.setSampleFormat(QAudioFormat::Int16);
+        if (!device.isFormatSupported(format))
+            return QStringLiteral("The audio input \"%1\" cannot record 16 kHz mono audio.").arg(device.description());
+        m_device = device;
+        m_source = std::make_unique<QAudioSource>(device, format);
+        // Small buffers keep the time from end of speech to result short.
+        m_source->setBufferSize(UtteranceStream::kSampleRate / 10 * 2);
+        m_io = m_source->start();
+        if (!m_io || m_source->error() != QAudio::NoError) {
+            m_source.reset();
+            return QStringLiteral("The audio input \"%1\" could not be opened. It is possible that it is used by "
+                                  "another application.")
+                .arg(device.description());
+        }
+        connect(m_io, &QIODevice::readyRead, this, &Worker::read);
+        connect(m_source.get(), &QAudioSource::stateChanged, this, &Worker::sourceStateChanged);
+        m_devices = std::make_unique<QMediaDevices>();
+        connect(m_devices.get(), &QMediaDevices::audioInputsChanged, this, &Worker::inputsChanged);
+        Q_EMIT events(m_stream.start());
+        return {};
+    }
+
+    void stop(bool released)
+    {
+        if (!m_source)
+            return;
+        read();
+        m_source->disconnect(this);
+        m_source->stop();
+        m_source.reset();
+        m_io = nullptr;
+        m_devices.reset();
+        Q_EMIT events(m_stream.finish(released));
+    }
+
+Q_SIGNALS:
+    void events(const QList<kestrel::StreamEvent> &events);
+    void lost(const QString &description);
+
+private:
+    void read()
+    {
+        if (!m_io)
+            return;
+        const QByteArray bytes = m_io->readAll();
+        m_pending.append(bytes);
+        const qsizetype whole = m_pending.size() / 2 * 2;
+        if (whole == 0)
+            return;
+        const auto *samples = reinterpret_cast<const int16_t *>(m_pending.constData());
+        const QList<StreamEvent> out = m_stream.feed(std::span(samples, size_t(whole / 2)));
+        m_pending.remove(0, whole);
+        if (!out.isEmpty())
+            Q_EMIT events(out);
+    }
+
+    void sourceStateChanged(QAudio::State state)
+    {
+        if (!m_source || state != QAudio::StoppedState || m_source->error() == QAudio::NoError)
+            return;
+        fail(QStringLiteral("The audio input \"%1\" stopped delivering audio.").arg(m_device.description()));
+    }
+
+    void inputsChanged()
+    {
+        const auto inputs = QMediaDevices::audioInputs();
+        const bool present =
+            std::any_of(inputs.begin(), inputs.end(), [&](const QAudioDevice &d) { return d.id() == m_device.id(); });
+        if (!present)
+            fail(QStringLiteral("The audio input \"%1\" went away.").arg(m_device.description()));
+    }
+
+    void fail(const QString &description)
+    {
+        stop(true);
+        Q_EMIT lost(description);
+    }
+
+    std::shared_ptr<SphinxDecoder> m_decoder;
+    UtteranceStream m_stream;
+    QAudioDevice m_device;
+    std::unique_ptr<QAudioSource> m_source;
+    std::unique_ptr<QMediaDevices> m_devices;
+    QIODevice *m_io = nullptr;
+    QByteArray m_pending;
+};
+
+AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode, QObject *parent)
+    : QObject(parent)
+{
+    qRegisterMetaType<kestrel::StreamEvent>();
+    qRegisterMetaType<QList<kestrel::StreamEvent>>();
+    m_worker = new Worker(std::move(decoder), mode);
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &Worker::events, this, &AudioCapture::events, Qt::QueuedConnection);
+    connect(m_worker, &Worker::lost, this, [this](const QString &description) {
+        m_running = false;
+        Q_EMIT lost(description);
+    }, Qt::QueuedConnection);
+    m_thread.setObjectName(QStringLiteral("kestrel-audio-capture"));
+    m_thread.start();
+}
+
+AudioCapture::~AudioCapture()
+{
+    stop();
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void AudioCapture::start(const QAudioDevice &device)
+{
+    if (m_running)
+        return;
+    QString error;
+    QMetaObject::invokeMethod(m_worker, [&] { error = m_worker->start(device); }, Qt::BlockingQueuedConnection);
+    if (!error.isEmpty())
+        throw Failure(error);
+    m_running = true;
+}
+
+void AudioCapture::stop()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    QMetaObject::invokeMethod(m_worker, [this] { m_worker->stop(false); }, Qt::BlockingQueuedConnection);
+}
+
+} // namespace kestrel
+
+#include "AudioCapture.moc"

@@ -1,0 +1,90 @@
+#include "speech_platform/sphinx/CommandGrammar.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+namespace kestrel {
+namespace {
+
+const char *const kNumberRules = R"(<digit> = one | two | three | four | five | six | seven | eight | nine;
+<teen> = ten | eleven | twelve | thirteen | fourteen | fifteen | sixteen | seventeen | eighteen | nineteen;
+<tens> = twenty | thirty | forty | fifty | sixty | seventy | eighty | ninety;
+<under100> = <digit> | <teen> | <tens> [<digit>];
+<under1000> = <digit> hundred [<under100>] | <under100>;
+<number> = zero | <digit> thousand [<under1000>] | <under1000>;
+<cursor> = cursor (up | down | left | right | <number> comma <number>);
+<select> = select <number>;
+<yes> = yes | us | this;
+<no> = no | now | know;
+<letter> = a | b | c | d | e | f | g | h | i | j | k | l | m | n | o | p | q | r | s | t | u | v | w | x | y | z;
+<spell> = spell it <letter>+;
+)";
+
+QStringList wordsOfRules(const QString &rules)
+{
+    static const QRegularExpression word(QStringLiteral("(?<![<\\w])([a-z]+)(?![>\\w])"));
+    QStringList words;
+    auto it = word.globalMatch(rules);
+    while (it.hasNext())
+        words << it.next().captured(1);
+    return words;
+}
+
+} // namespace
+
+QStringList CommandGrammar::phraseWords(const QString &phrase)
+{
+    // Letters, digits, apostrophes and dots survive; everything else (JSGF
+    // operators such as | < > ; * + and punctuation) separates words.
+    static const QRegularExpression notWord(QStringLiteral("[^\\w'.]|_"));
+    QString clean = phrase.toLower();
+    clean.replace(notWord, QStringLiteral(" "));
+    QStringList words;
+    for (QString w : clean.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        while (w.startsWith(QLatin1Char('.')) || w.startsWith(QLatin1Char('\'')))
+            w.remove(0, 1);
+        while (w.endsWith(QLatin1Char('.')) || w.endsWith(QLatin1Char('\'')))
+            w.chop(1);
+        if (!w.isEmpty())
+            words << w;
+    }
+    return words;
+}
+
+CommandGrammar CommandGrammar::build(const QStringList &commandPhrases)
+{
+    CommandGrammar grammar;
+    QSet<QString> seenPhrases;
+    QSet<QString> words;
+    for (const QString &phrase : commandPhrases) {
+        const QStringList phraseWords = CommandGrammar::phraseWords(phrase);
+        if (phraseWords.isEmpty())
+            continue;
+        const QString joined = phraseWords.join(QLatin1Char(' '));
+        if (seenPhrases.contains(joined))
+            continue;
+        seenPhrases.insert(joined);
+        grammar.phrases << joined;
+        for (const QString &w : phraseWords)
+            words.insert(w);
+    }
+    const QString rules = QString::fromLatin1(kNumberRules);
+    for (const QString &w : wordsOfRules(rules))
+        words.insert(w);
+
+    QString jsgf = QStringLiteral("#JSGF V1.0;\ngrammar kestrel;\n");
+    QStringList alternatives{QStringLiteral("<cursor>"), QStringLiteral("<select>"), QStringLiteral("<yes>"),
+                             QStringLiteral("<no>"), QStringLiteral("<spell>")};
+    if (!grammar.phrases.isEmpty()) {
+        alternatives.prepend(QStringLiteral("<phrase>"));
+        jsgf += QStringLiteral("<phrase> = ") + grammar.phrases.join(QStringLiteral(" | ")) + QStringLiteral(";\n");
+    }
+    jsgf += rules;
+    jsgf += QStringLiteral("public <command> = ") + alternatives.join(QStringLiteral(" | ")) + QStringLiteral(";\n");
+    grammar.jsgf = jsgf;
+    grammar.words = QStringList(words.begin(), words.end());
+    grammar.words.sort();
+    return grammar;
+}
+
+} // namespace kestrel

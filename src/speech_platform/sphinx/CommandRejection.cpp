@@ -1,0 +1,43 @@
+#include "speech_platform/sphinx/CommandRejection.h"
+
+#include <QList>
+
+#include <algorithm>
+
+namespace kestrel {
+
+CommandRejection CommandRejection::calibrated()
+{
+    CommandRejection r;
+    r.strongGap = -30.0;
+    r.weakGap = -80.0;
+    r.agreement = 0.6;
+    r.minFrames = 20;
+    return r;
+}
+
+bool CommandRejection::accept(const RejectionFeatures &f) const
+{
+    if (f.frames < minFrames)
+        return false;
+    if (f.scoreGapPerFrame >= strongGap)
+        return true;
+    return f.scoreGapPerFrame >= weakGap && f.dictationAgreement >= agreement;
+}
+
+double phoneAgreement(const QStringList &a, const QStringList &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return 0.0;
+    QList<int> previous(b.size() + 1, 0);
+    QList<int> current(b.size() + 1, 0);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            current[j] = a[i - 1] == b[j - 1] ? previous[j - 1] + 1 : std::max(previous[j], current[j - 1]);
+        }
+        std::swap(previous, current);
+    }
+    return double(previous[b.size()]) / double(std::max(a.size(), b.size()));
+}
+
+} // namespace kestrel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+namespace kestrel {
+
+/// eSpeak NG's ASCII phoneme mnemonics ("n'oUtpad") in CMU phones ("N OW T P AE D").
+/// Stress and syllable marks are dropped; unknown symbols are skipped.
+QString espeakToCmu(const QString &mnemonics);
+
+/// Pronunciations for words the recogniser's dictionary lacks, from eSpeak NG's
+/// letter-to-sound rules.
+///
+/// The espeak-ng program is run rather than the library because the library keeps
+/// one global instance, which the voice backend owns in the same process; a second
+/// initialisation would reset the voice's settings and callbacks.
+class EspeakPronouncer
+{
+public:
+    explicit EspeakPronouncer(QString program = QStringLiteral("espeak-ng"));
+    /// word -> CMU phones, for every word eSpeak gave phonemes for. Throws
+    /// kestrel::Failure when the program cannot be run.
+    QHash<QString, QString> pronounce(const QStringList &words) const;
+
+private:
+    QString m_program;
+};
+
+} // namespace kestrel

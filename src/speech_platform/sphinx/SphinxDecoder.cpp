@@ -1,0 +1,254 @@
+#include "speech_platform/sphinx/SphinxDecoder.h"
+
+#include "common/Failure.h"
+#include "speech_platform/sphinx/CommandGrammar.h"
+#include "speech_platform/sphinx/EspeakPronouncer.h"
+
+#include <pocketsphinx.h>
+
+#include <QFileInfo>
+#include <QSet>
+
+namespace kestrel {
+namespace {
+
+struct CString
+{
+    char *text;
+    ~CString() { ckd_free(text); }
+};
+
+} // namespace
+
+SphinxModelPaths SphinxModelPaths::usEnglish(const QString &root)
+{
+    return {root + QStringLiteral("/en-us"), root + QStringLiteral("/en-us.lm.bin"),
+            root + QStringLiteral("/en-us-phone.lm.bin"), root + QStringLiteral("/cmudict-en-us.dict")};
+}
+
+void SphinxModelPaths::check() const
+{
+    const QString missing = QStringLiteral("The speech model file \"%1\" is missing. Install the pocketsphinx-en-us package.");
+    if (!QFileInfo(acousticModel + QStringLiteral("/mdef")).isFile())
+        throw Failure(missing.arg(acousticModel + QStringLiteral("/mdef")));
+    for (const QString &file : {languageModel, phoneLanguageModel, dictionary}) {
+        if (!QFileInfo(file).isFile())
+            throw Failure(missing.arg(file));
+    }
+}
+
+QString cleanDecoderWord(const char *word)
+{
+    if (!word || word[0] == '<' || word[0] == '[' || word[0] == '\0')
+        return {};
+    QString w = QString::fromUtf8(word);
+    const qsizetype paren = w.indexOf(QLatin1Char('('));
+    if (paren > 0 && w.endsWith(QLatin1Char(')')))
+        w.truncate(paren);
+    return w;
+}
+
+SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths)
+{
+    paths.check();
+    const QByteArray hmm = paths.acousticModel.toLocal8Bit();
+    const QByteArray dict = paths.dictionary.toLocal8Bit();
+    m_config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", dict.constData(), "-logfn",
+                           "/dev/null", nullptr);
+    if (!m_config)
+        throw Failure(QStringLiteral("The speech recogniser could not be configured."));
+    m_decoder = ps_init(m_config);
+    if (!m_decoder) {
+        cmd_ln_free_r(m_config);
+        throw Failure(QStringLiteral("The speech recogniser could not load its model from \"%1\".")
+                          .arg(paths.acousticModel));
+    }
+    if (ps_set_lm_file(m_decoder, kDictationSearch, paths.languageModel.toLocal8Bit().constData()) < 0
+        || ps_set_allphone(m_decoder, kPhoneSearch, nullptr) < 0) {
+        ps_free(m_decoder);
+        cmd_ln_free_r(m_config);
+        throw Failure(QStringLiteral("The speech recogniser could not load its language models."));
+    }
+}
+
+SphinxDecoder::~SphinxDecoder()
+{
+    if (m_liveRunning)
+        ps_end_utt(m_decoder);
+    ps_free(m_decoder);
+    cmd_ln_free_r(m_config);
+}
+
+QStringList SphinxDecoder::addMissingWords(const QStringList &words)
+{
+    QStringList missing;
+    for (const QString &word : words) {
+        CString known{ps_lookup_word(m_decoder, word.toUtf8().constData())};
+        if (!known.text)
+            missing << word;
+    }
+    if (missing.isEmpty())
+        return {};
+    QHash<QString, QString> pronounced;
+    try {
+        pronounced = EspeakPronouncer().pronounce(missing);
+    } catch (const Failure &) {
+        // Without eSpeak the words stay unpronounceable; their phrases are dropped.
+    }
+    QStringList unpronounceable;
+    for (const QString &word : std::as_const(missing)) {
+        const QString phones = pronounced.value(word);
+        if (phones.isEmpty()
+            || ps_add_word(m_decoder, word.toUtf8().constData(), phones.toLatin1().constData(), FALSE) < 0)
+            unpronounceable << word;
+    }
+    return unpronounceable;
+}
+
+QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
+{
+    std::lock_guard guard(m_lock);
+    if (m_liveRunning)
+        throw Failure(QStringLiteral("The command grammar cannot change inside an utterance."));
+    CommandGrammar grammar = CommandGrammar::build(phrases);
+    const QStringList unpronounceable = addMissingWords(grammar.words);
+    QStringList dropped;
+    if (!unpronounceable.isEmpty()) {
+        const QSet<QString> bad(unpronounceable.begin(), unpronounceable.end());
+        QStringList kept;
+        for (const QString &phrase : std::as_const(grammar.phrases)) {
+            const QStringList words = phrase.split(QLatin1Char(' '));
+            const bool ok = std::none_of(words.begin(), words.end(), [&](const QString &w) { return bad.contains(w); });
+            (ok ? kept : dropped) << phrase;
+        }
+        grammar = CommandGrammar::build(kept);
+    }
+    if (ps_set_jsgf_string(m_decoder, kCommandSearch, grammar.jsgf.toUtf8().constData()) < 0) {
+        m_hasCommands = false;
+        throw Failure(QStringLiteral("The command grammar could not be built."));
+    }
+    m_hasCommands = true;
+    return dropped;
+}
+
+bool SphinxDecoder::hasCommandSearch() const
+{
+    std::lock_guard guard(m_lock);
+    return m_hasCommands;
+}
+
+void SphinxDecoder::selectSearch(const char *search)
+{
+    // Setting a search again is needed after its grammar was replaced.
+    if (ps_set_search(m_decoder, search) < 0)
+        throw Failure(QStringLiteral("The speech recogniser has no \"%1\" search.").arg(QLatin1String(search)));
+}
+
+SphinxHypothesis SphinxDecoder::hypothesis(int nbest)
+{
+    SphinxHypothesis hyp;
+    int32 score = 0;
+    ps_get_hyp(m_decoder, &score);
+    hyp.score = score;
+    hyp.frames = ps_get_n_frames(m_decoder);
+    for (ps_seg_t *seg = ps_seg_iter(m_decoder); seg; seg = ps_seg_next(seg)) {
+        const QString word = cleanDecoderWord(ps_seg_word(seg));
+        if (!word.isEmpty())
+            hyp.words << word;
+    }
+    if (nbest > 0 && !hyp.words.isEmpty()) {
+        QSet<QString> seen{hyp.words.join(QLatin1Char(' '))};
+        int visited = 0;
+        ps_nbest_t *it = ps_nbest(m_decoder);
+        while (it && hyp.nbest.size() < nbest && visited < 20) {
+            ++visited;
+            QStringList words;
+            ps_seg_t *seg = ps_nbest_seg(it);
+            for (; seg; seg = ps_seg_next(seg)) {
+                const QString word = cleanDecoderWord(ps_seg_word(seg));
+                if (!word.isEmpty())
+                    words << word;
+            }
+            const QString key = words.join(QLatin1Char(' '));
+            if (!words.isEmpty() && !seen.contains(key)) {
+                seen.insert(key);
+                hyp.nbest << words;
+            }
+            it = ps_nbest_next(it);
+        }
+        if (it)
+            ps_nbest_free(it);
+    }
+    return hyp;
+}
+
+SphinxHypothesis SphinxDecoder::decode(const char *search, std::span<const int16_t> samples, int nbest)
+{
+    std::lock_guard guard(m_lock);
+    if (m_liveRunning)
+        throw Failure(QStringLiteral("The speech recogniser is busy with live audio."));
+    selectSearch(search);
+    if (ps_start_utt(m_decoder) < 0)
+        throw Failure(QStringLiteral("The speech recogniser could not start an utterance."));
+    ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
+    ps_end_utt(m_decoder);
+    return hypothesis(nbest);
+}
+
+void SphinxDecoder::startLive(const char *search)
+{
+    std::lock_guard guard(m_lock);
+    if (m_liveRunning)
+        return;
+    selectSearch(search);
+    if (ps_start_utt(m_decoder) < 0)
+        throw Failure(QStringLiteral("The speech recogniser could not start an utterance."));
+    m_liveRunning = true;
+}
+
+bool SphinxDecoder::processLive(std::span<const int16_t> samples)
+{
+    std::lock_guard guard(m_lock);
+    if (!m_liveRunning)
+        return false;
+    ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, FALSE);
+    return ps_get_in_speech(m_decoder) != 0;
+}
+
+QStringList SphinxDecoder::livePartial()
+{
+    std::lock_guard guard(m_lock);
+    if (!m_liveRunning)
+        return {};
+    int32 score = 0;
+    const char *hyp = ps_get_hyp(m_decoder, &score);
+    return hyp ? QString::fromUtf8(hyp).split(QLatin1Char(' '), Qt::SkipEmptyParts) : QStringList{};
+}
+
+SphinxHypothesis SphinxDecoder::endLive(int nbest)
+{
+    std::lock_guard guard(m_lock);
+    if (!m_liveRunning)
+        return {};
+    m_liveRunning = false;
+    ps_end_utt(m_decoder);
+    return hypothesis(nbest);
+}
+
+QString SphinxDecoder::pronunciation(const QString &word)
+{
+    const QString lower = word.toLower();
+    {
+        std::lock_guard guard(m_lock);
+        CString known{ps_lookup_word(m_decoder, lower.toUtf8().constData())};
+        if (known.text)
+            return QString::fromUtf8(known.text);
+    }
+    try {
+        return EspeakPronouncer().pronounce({lower}).value(lower);
+    } catch (const Failure &) {
+        return {};
+    }
+}
+
+} // namespace kestrel

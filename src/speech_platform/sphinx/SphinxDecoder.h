@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <mutex>
+#include <span>
+
+struct ps_decoder_s;
+struct cmd_ln_s;
+
+namespace kestrel {
+
+/// Where the acoustic model, dictation language model, phone language model and
+/// dictionary live.
+struct SphinxModelPaths
+{
+    QString acousticModel;
+    QString languageModel;
+    QString phoneLanguageModel;
+    QString dictionary;
+
+    /// The US English model of Debian's pocketsphinx-en-us package under `root`.
+    static SphinxModelPaths usEnglish(const QString &root = QStringLiteral("/usr/share/pocketsphinx/model/en-us"));
+    /// Throws kestrel::Failure naming the first missing file.
+    void check() const;
+};
+
+/// One decoded hypothesis of a search.
+struct SphinxHypothesis
+{
+    QStringList words;      ///< without fillers and silences, alternate-pronunciation marks removed
+    int score = 0;          ///< path score (log domain, larger is better)
+    int frames = 0;         ///< frames the search saw (100 per second)
+    QList<QStringList> nbest; ///< distinct alternates after the best, when asked for
+};
+
+/// A PocketSphinx decoder with three searches: the command grammar, the
+/// dictation language model and a free phone loop. Every call is serialised by an
+/// internal lock, so the capture thread can decode while the user-interface thread
+/// looks up pronunciations. Construction loads the models (about a second) and
+/// throws kestrel::Failure when they cannot be loaded.
+class SphinxDecoder
+{
+public:
+    static constexpr const char *kCommandSearch = "commands";
+    static constexpr const char *kDictationSearch = "dictation";
+    static constexpr const char *kPhoneSearch = "phones";
+
+    explicit SphinxDecoder(const SphinxModelPaths &paths);
+    ~SphinxDecoder();
+    SphinxDecoder(const SphinxDecoder &) = delete;
+    SphinxDecoder &operator=(const SphinxDecoder &) = delete;
+
+    /// Rebuilds the command search from these phrases. Words missing from the
+    /// dictionary get eSpeak NG pronunciations first; phrases that still cannot
+    /// be pronounced are left out and returned.
+    QStringList setCommandPhrases(const QStringList &phrases);
+    bool hasCommandSearch() const;
+
+    /// Decodes one whole utterance with one search.
+    SphinxHypothesis decode(const char *search, std::span<const int16_t> samples, int nbest = 0);
+
+    /// Live decoding with voice activity detection, one utterance at a time.
+    void startLive(const char *search);
+    /// Returns whether the decoder now hears speech.
+    bool processLive(std::span<const int16_t> samples);
+    QStringList livePartial();
+    SphinxHypothesis endLive(int nbest = 0);
+    bool liveRunning() const { return m_liveRunning; }
+
+    /// The dictionary pronunciation ("N OW T P AE D"), eSpeak's for unknown words,
+    /// empty when neither has one.
+    QString pronunciation(const QString &word);
+
+private:
+    SphinxHypothesis hypothesis(int nbest);
+    void selectSearch(const char *search);
+    QStringList addMissingWords(const QStringList &words);
+
+    mutable std::mutex m_lock;
+    cmd_ln_s *m_config = nullptr;
+    ps_decoder_s *m_decoder = nullptr;
+    bool m_hasCommands = false;
+    bool m_liveRunning = false;
+};
+
+/// Strips what the decoder adds to a word: "<s>", "[NOISE]", "<sil>" become empty,
+/// "read(2)" becomes "read".
+QString cleanDecoderWord(const char *word);
+
+} // namespace kestrel

@@ -1,0 +1,374 @@
+#include "speech_platform/sphinx/SphinxRecognition.h"
+
+#include "common/Failure.h"
+#include "speech_platform/CommandVocabulary.h"
+#include "speech_platform/sphinx/AudioCapture.h"
+
+#include <QMediaDevices>
+#include <QMetaObject>
+
+namespace kestrel {
+namespace {
+
+constexpr qint32 kRecognitionStandard = 0;
+constexpr qint32 kRecognitionEmulated = 2;
+constexpr qint32 kStateInactive = 0;
+constexpr qint32 kStateActive = 1;
+
+SpeechToken commandsEngine()
+{
+    return {QString::fromLatin1(SphinxRecognizer::kCommandsEngine),
+            QStringLiteral("PocketSphinx US English (commands and dictation)")};
+}
+
+SpeechToken dictationEngine()
+{
+    return {QString::fromLatin1(SphinxRecognizer::kDictationEngine),
+            QStringLiteral("PocketSphinx US English (dictation only)")};
+}
+
+SpeechToken tokenOf(const QAudioDevice &device)
+{
+    return {QString::fromUtf8(device.id()), device.description()};
+}
+
+} // namespace
+
+// --- shared engine state ---------------------------------------------------
+
+SphinxEngineShared::SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths)
+    : m_vocabulary(vocabulary)
+    , m_paths(std::move(paths))
+{
+    connect(&m_vocabulary, &CommandVocabulary::changed, this, [this] {
+        if (m_decoder)
+            applyVocabulary();
+    });
+}
+
+std::shared_ptr<SphinxDecoder> SphinxEngineShared::decoder()
+{
+    if (!m_decoder) {
+        m_decoder = std::make_shared<SphinxDecoder>(m_paths);
+        applyVocabulary();
+    }
+    return m_decoder;
+}
+
+void SphinxEngineShared::applyVocabulary()
+{
+    try {
+        m_unpronounceable = m_decoder->setCommandPhrases(m_vocabulary.phrases());
+    } catch (const Failure &) {
+        // The previous grammar stays in force; dictation still works without one.
+    }
+}
+
+AudioInputs AudioInputs::system()
+{
+    return {[] { return QMediaDevices::audioInputs(); }, [] { return QMediaDevices::defaultAudioInput(); }};
+}
+
+// --- recogniser --------------------------------------------------------------
+
+SphinxRecognizer::SphinxRecognizer(SphinxEngineShared &shared, AudioInputs inputs)
+    : m_shared(shared)
+    , m_inputs(std::move(inputs))
+    , m_engine(commandsEngine())
+{
+}
+
+SphinxRecognizer::~SphinxRecognizer()
+{
+    for (const QPointer<SphinxRecoContext> &context : std::as_const(m_contexts)) {
+        if (context)
+            context->detach();
+    }
+}
+
+SpeechTokenList SphinxRecognizer::recognizers() const
+{
+    return {commandsEngine(), dictationEngine()};
+}
+
+void SphinxRecognizer::setRecognizer(const SpeechToken &engine)
+{
+    if (!recognizers().contains(engine))
+        throw Failure(QStringLiteral("There is no recognition engine \"%1\".").arg(engine.description));
+    m_engine = engine;
+}
+
+SpeechTokenList SphinxRecognizer::audioInputs() const
+{
+    SpeechTokenList tokens;
+    for (const QAudioDevice &device : m_inputs.list())
+        tokens << tokenOf(device);
+    return tokens;
+}
+
+void SphinxRecognizer::setAudioInput(const SpeechToken &input)
+{
+    if (!audioInputs().contains(input))
+        throw Failure(QStringLiteral("There is no audio input \"%1\".").arg(input.description));
+    m_input = input;
+}
+
+QAudioDevice SphinxRecognizer::inputDevice() const
+{
+    const QList<QAudioDevice> devices = m_inputs.list();
+    if (m_input) {
+        for (const QAudioDevice &device : devices) {
+            if (tokenOf(device).id == m_input->id)
+                return device;
+        }
+        throw Failure(QStringLiteral("The audio input \"%1\" is no longer present.").arg(m_input->description));
+    }
+    const QAudioDevice device = m_inputs.defaultInput();
+    if (device.isNull() || devices.isEmpty())
+        throw Failure(QStringLiteral("There is no audio input device to listen to."));
+    return device;
+}
+
+UtteranceStream::Mode SphinxRecognizer::mode() const
+{
+    return m_engine == dictationEngine() ? UtteranceStream::Mode::DictationOnly
+                                         : UtteranceStream::Mode::CommandsAndDictation;
+}
+
+std::unique_ptr<RecoContext> SphinxRecognizer::createRecoContext()
+{
+    m_shared.checkModels();
+    auto context = std::make_unique<SphinxRecoContext>(*this);
+    m_contexts << context.get();
+    return context;
+}
+
+void SphinxRecognizer::forget(SphinxRecoContext *context)
+{
+    m_contexts.removeAll(context);
+}
+
+void SphinxRecognizer::emulateRecognition(const QString &text)
+{
+    const QStringList words = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QList<SphinxRecoContext *> targets;
+    for (const QPointer<SphinxRecoContext> &context : std::as_const(m_contexts)) {
+        if (context && context->dictationActive())
+            targets << context.data();
+    }
+    if (targets.isEmpty())
+        throw Failure(QStringLiteral("No grammar is active to receive the emulated recognition."));
+    if (words.isEmpty())
+        return;
+    const RecognitionResult result =
+        UtteranceStream::makeResult(*m_shared.decoder(), words, QStringLiteral("Emulated"), {});
+    for (SphinxRecoContext *context : targets)
+        context->deliverEmulated(result);
+}
+
+// --- grammar -------------------------------------------------------------------
+
+SphinxRecoGrammar::SphinxRecoGrammar(SphinxRecoContext &context)
+    : m_context(context)
+{
+}
+
+SphinxRecoGrammar::~SphinxRecoGrammar() = default;
+
+void SphinxRecoGrammar::dictationLoad()
+{
+    m_loaded = true;
+}
+
+void SphinxRecoGrammar::dictationSetState(bool active)
+{
+    if (active == m_active)
+        return;
+    if (active) {
+        if (!m_loaded)
+            throw Failure(QStringLiteral("The dictation grammar is not loaded."));
+        m_context.startListening(); // throws before anything changed
+    } else {
+        m_context.stopListening();
+    }
+    m_active = active;
+}
+
+void SphinxRecoGrammar::cmdLoadFromFile(const QString &fileName, bool dynamic)
+{
+    Q_UNUSED(dynamic) // every rule may change at run time here
+    m_commands.reset();
+    m_commands = SrgsGrammar::loadFile(fileName);
+    m_rulesActive = false;
+}
+
+void SphinxRecoGrammar::cmdSetRuleIdState(int ruleId, bool active)
+{
+    if (!m_commands)
+        throw Failure(QStringLiteral("No command grammar is loaded."));
+    // SRGS rules are named, not numbered: only "every rule" (0) can be addressed.
+    if (ruleId != 0)
+        throw Failure(QStringLiteral("The command grammar has no rule with id %1.").arg(ruleId));
+    m_rulesActive = active;
+}
+
+// --- context ---------------------------------------------------------------------
+
+SphinxRecoContext::SphinxRecoContext(SphinxRecognizer &recognizer, std::unique_ptr<SphinxRecognizer> owned)
+    : m_owned(std::move(owned))
+    , m_recognizer(recognizer)
+{
+}
+
+SphinxRecoContext::~SphinxRecoContext()
+{
+    // No more events once the context is released.
+    if (m_capture) {
+        m_capture->disconnect(this);
+        m_capture->stop();
+    }
+    m_capture.reset();
+    if (!m_detached)
+        m_recognizer.forget(this);
+}
+
+void SphinxRecoContext::detach()
+{
+    if (m_capture) {
+        m_capture->disconnect(this);
+        m_capture->stop();
+        m_capture.reset();
+    }
+    m_detached = true;
+}
+
+RecoGrammar &SphinxRecoContext::createGrammar(int grammarId)
+{
+    Q_UNUSED(grammarId) // one grammar per context; a new one replaces the old
+    if (m_capture && m_capture->running())
+        stopListening();
+    m_grammar = std::make_unique<SphinxRecoGrammar>(*this);
+    return *m_grammar;
+}
+
+bool SphinxRecoContext::listening() const
+{
+    return m_capture && m_capture->running();
+}
+
+void SphinxRecoContext::startListening()
+{
+    if (m_detached)
+        throw Failure(QStringLiteral("The recogniser of this context was released."));
+    const QAudioDevice device = m_recognizer.inputDevice();
+    auto decoder = m_recognizer.shared().decoder();
+    auto capture = std::make_unique<AudioCapture>(decoder, m_recognizer.mode());
+    connect(capture.get(), &AudioCapture::events, this, &SphinxRecoContext::deliver);
+    connect(capture.get(), &AudioCapture::lost, this, [this](const QString &) {
+        if (wants(EventRecognizerStateChange))
+            Q_EMIT recognizerStateChange(m_streamNumber, m_lastPosition, kStateInactive);
+    });
+    capture->start(device);
+    m_capture = std::move(capture);
+    if (wants(EventRecognizerStateChange))
+        Q_EMIT recognizerStateChange(m_streamNumber, 0, kStateActive);
+}
+
+void SphinxRecoContext::stopListening()
+{
+    if (!m_capture)
+        return;
+    m_capture->stop();
+    // The capture object goes once its last queued events were delivered.
+    m_capture.release()->deleteLater();
+    if (wants(EventRecognizerStateChange))
+        Q_EMIT recognizerStateChange(m_streamNumber, m_lastPosition, kStateInactive);
+}
+
+void SphinxRecoContext::deliverEmulated(const RecognitionResult &result)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, result] {
+            if (wants(EventRecognition))
+                Q_EMIT recognition(m_streamNumber, m_lastPosition, kRecognitionEmulated, result);
+        },
+        Qt::QueuedConnection);
+}
+
+void SphinxRecoContext::deliver(const QList<StreamEvent> &events)
+{
+    for (const StreamEvent &e : events) {
+        if (e.kind == StreamEvent::Kind::StartStream)
+            ++m_streamNumber;
+        m_lastPosition = e.position;
+        const qint32 n = m_streamNumber;
+        const qint64 p = e.position;
+        switch (e.kind) {
+        case StreamEvent::Kind::StartStream:
+            if (wants(EventStartStream))
+                Q_EMIT startStream(n, p);
+            break;
+        case StreamEvent::Kind::EndStream:
+            if (wants(EventEndStream))
+                Q_EMIT endStream(n, p, e.value != 0);
+            break;
+        case StreamEvent::Kind::SoundStart:
+            if (wants(EventSoundStart))
+                Q_EMIT soundStart(n, p);
+            break;
+        case StreamEvent::Kind::SoundEnd:
+            if (wants(EventSoundEnd))
+                Q_EMIT soundEnd(n, p);
+            break;
+        case StreamEvent::Kind::PhraseStart:
+            if (wants(EventPhraseStart))
+                Q_EMIT phraseStart(n, p);
+            break;
+        case StreamEvent::Kind::Hypothesis:
+            if (wants(EventHypothesis))
+                Q_EMIT hypothesis(n, p, e.result);
+            break;
+        case StreamEvent::Kind::Recognition:
+            if (wants(EventRecognition))
+                Q_EMIT recognition(n, p, kRecognitionStandard, e.result);
+            break;
+        case StreamEvent::Kind::FalseRecognition:
+            if (wants(EventFalseRecognition))
+                Q_EMIT falseRecognition(n, p, e.result);
+            break;
+        case StreamEvent::Kind::AudioLevel:
+            if (wants(EventAudioLevel))
+                Q_EMIT audioLevel(n, p, e.value);
+            break;
+        }
+    }
+}
+
+// --- service ----------------------------------------------------------------------
+
+SphinxRecognitionService::SphinxRecognitionService(CommandVocabulary &vocabulary, SphinxModelPaths paths,
+                                                   AudioInputs inputs)
+    : m_shared(vocabulary, std::move(paths))
+    , m_inputs(std::move(inputs))
+{
+}
+
+SphinxRecognitionService::~SphinxRecognitionService() = default;
+
+std::unique_ptr<RecoContext> SphinxRecognitionService::createSharedRecoContext()
+{
+    m_shared.checkModels();
+    auto recognizer = std::make_unique<SphinxRecognizer>(m_shared, m_inputs);
+    SphinxRecognizer &ref = *recognizer;
+    auto context = std::make_unique<SphinxRecoContext>(ref, std::move(recognizer));
+    ref.remember(context.get());
+    return context;
+}
+
+std::unique_ptr<Recognizer> SphinxRecognitionService::createInprocRecognizer()
+{
+    return std::make_unique<SphinxRecognizer>(m_shared, m_inputs);
+}
+
+} // namespace kestrel

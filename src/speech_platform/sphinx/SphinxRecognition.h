@@ -1,0 +1,169 @@
+#pragma once
+
+#include "speech_platform/Recognition.h"
+#include "speech_platform/SrgsGrammar.h"
+#include "speech_platform/sphinx/CmuPhones.h"
+#include "speech_platform/sphinx/SphinxDecoder.h"
+#include "speech_platform/sphinx/UtteranceStream.h"
+
+#include <QAudioDevice>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace kestrel {
+
+class AudioCapture;
+class CommandVocabulary;
+class SphinxRecoContext;
+
+/// What every recogniser of one service shares: the models (loaded once, on first
+/// use) and the command phrases, which follow the vocabulary.
+class SphinxEngineShared : public QObject
+{
+    Q_OBJECT
+public:
+    SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths);
+
+    /// Loads the models on first use; throws kestrel::Failure when they cannot be loaded.
+    std::shared_ptr<SphinxDecoder> decoder();
+    void checkModels() const { m_paths.check(); }
+    /// The phrases left out of the grammar because no pronunciation was found.
+    const QStringList &unpronounceable() const { return m_unpronounceable; }
+
+private:
+    void applyVocabulary();
+
+    CommandVocabulary &m_vocabulary;
+    SphinxModelPaths m_paths;
+    std::shared_ptr<SphinxDecoder> m_decoder;
+    QStringList m_unpronounceable;
+};
+
+/// Lists the audio inputs; tests substitute their own.
+struct AudioInputs
+{
+    std::function<QList<QAudioDevice>()> list;
+    std::function<QAudioDevice()> defaultInput;
+    static AudioInputs system();
+};
+
+class SphinxRecognizer : public Recognizer
+{
+public:
+    static constexpr const char *kCommandsEngine = "pocketsphinx-en-us-commands";
+    static constexpr const char *kDictationEngine = "pocketsphinx-en-us-dictation";
+
+    SphinxRecognizer(SphinxEngineShared &shared, AudioInputs inputs);
+    ~SphinxRecognizer() override;
+
+    SpeechTokenList recognizers() const override;
+    void setRecognizer(const SpeechToken &engine) override;
+    SpeechTokenList audioInputs() const override;
+    void setAudioInput(const SpeechToken &input) override;
+    std::unique_ptr<RecoContext> createRecoContext() override;
+    void emulateRecognition(const QString &text) override;
+
+    UtteranceStream::Mode mode() const;
+    /// The chosen input, or the default one; throws kestrel::Failure when there is none.
+    QAudioDevice inputDevice() const;
+    SphinxEngineShared &shared() { return m_shared; }
+    void remember(SphinxRecoContext *context) { m_contexts << context; }
+    void forget(SphinxRecoContext *context);
+
+private:
+    SphinxEngineShared &m_shared;
+    AudioInputs m_inputs;
+    SpeechToken m_engine;
+    std::optional<SpeechToken> m_input;
+    QList<QPointer<SphinxRecoContext>> m_contexts;
+};
+
+class SphinxRecoGrammar : public RecoGrammar
+{
+public:
+    explicit SphinxRecoGrammar(SphinxRecoContext &context);
+    ~SphinxRecoGrammar() override;
+
+    void dictationLoad() override;
+    void dictationSetState(bool active) override;
+    bool dictationActive() const override { return m_active; }
+    void cmdLoadFromFile(const QString &fileName, bool dynamic) override;
+    void cmdSetRuleIdState(int ruleId, bool active) override;
+
+    const std::optional<SrgsGrammar> &commandGrammar() const { return m_commands; }
+    bool commandRulesActive() const { return m_rulesActive; }
+
+private:
+    SphinxRecoContext &m_context;
+    bool m_loaded = false;
+    bool m_active = false;
+    bool m_rulesActive = false;
+    std::optional<SrgsGrammar> m_commands;
+};
+
+class SphinxRecoContext : public RecoContext
+{
+    Q_OBJECT
+public:
+    /// Everything but the audio level, which would flood a listener.
+    static constexpr qint32 kDefaultInterests = 0xFFFF | EventPrivate;
+
+    /// `owned` keeps a shared context's recogniser alive with it.
+    SphinxRecoContext(SphinxRecognizer &recognizer, std::unique_ptr<SphinxRecognizer> owned = nullptr);
+    ~SphinxRecoContext() override;
+
+    Recognizer &recognizer() override { return m_recognizer; }
+    qint32 eventInterests() const override { return m_interests; }
+    void setEventInterests(qint32 flags) override { m_interests = flags; }
+    void setRetainedAudio(bool retain) override { m_retainAudio = retain; }
+    RecoGrammar &createGrammar(int grammarId) override;
+
+    bool listening() const;
+    void startListening();
+    void stopListening();
+    bool dictationActive() const { return m_grammar && m_grammar->dictationActive(); }
+    /// Queues a Recognition event with this result, as for speech.
+    void deliverEmulated(const RecognitionResult &result);
+    /// The recogniser is going away: stop listening and never touch it again.
+    void detach();
+
+private:
+    void deliver(const QList<StreamEvent> &events);
+    bool wants(RecoEventFlag flag) const { return (m_interests & flag) != 0; }
+
+    std::unique_ptr<SphinxRecognizer> m_owned;
+    SphinxRecognizer &m_recognizer;
+    std::unique_ptr<SphinxRecoGrammar> m_grammar;
+    std::unique_ptr<AudioCapture> m_capture;
+    qint32 m_interests = kDefaultInterests;
+    qint32 m_streamNumber = 0;
+    qint64 m_lastPosition = 0;
+    bool m_retainAudio = false;
+    bool m_detached = false;
+};
+
+/// The PocketSphinx recognition backend: US English, two engines (command
+/// grammar with dictation fallback, and dictation only), Qt Multimedia audio
+/// inputs.
+class SphinxRecognitionService : public SpeechRecognitionService
+{
+public:
+    explicit SphinxRecognitionService(CommandVocabulary &vocabulary,
+                                      SphinxModelPaths paths = SphinxModelPaths::usEnglish(),
+                                      AudioInputs inputs = AudioInputs::system());
+    ~SphinxRecognitionService() override;
+
+    std::unique_ptr<RecoContext> createSharedRecoContext() override;
+    std::unique_ptr<Recognizer> createInprocRecognizer() override;
+    const PhoneConverter &phoneConverter() const override { return m_phones; }
+
+private:
+    SphinxEngineShared m_shared;
+    AudioInputs m_inputs;
+    CmuPhoneConverter m_phones;
+};
+
+} // namespace kestrel

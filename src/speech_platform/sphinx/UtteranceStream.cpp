@@ -1,0 +1,209 @@
+#include "speech_platform/sphinx/UtteranceStream.h"
+
+#include "speech_platform/SpokenNumbers.h"
+#include "speech_platform/sphinx/CmuPhones.h"
+#include "speech_platform/sphinx/SphinxDecoder.h"
+
+#include <QtMath>
+
+#include <cmath>
+
+namespace kestrel {
+namespace {
+
+constexpr qint64 kPreRollSamples = UtteranceStream::kSampleRate / 2;
+constexpr qint64 kLevelInterval = UtteranceStream::kSampleRate / 10;
+constexpr qint64 kPartialInterval = UtteranceStream::kSampleRate / 4;
+/// The voice activity detector reports a short burst of speech right after a
+/// stream starts, even on silence, while it learns the noise floor.
+constexpr qint64 kSettleSamples = UtteranceStream::kSampleRate * 3 / 10;
+constexpr int kAlternates = 5;
+
+int audioLevel(std::span<const int16_t> samples)
+{
+    if (samples.empty())
+        return 0;
+    double sum = 0.0;
+    for (const int16_t s : samples)
+        sum += double(s) * double(s);
+    const double rms = std::sqrt(sum / double(samples.size())) / 32768.0;
+    // -60 dBFS and below is 0, full scale is 100.
+    const double db = rms > 0.0 ? 20.0 * std::log10(rms) : -100.0;
+    return int(std::lround(std::clamp((db + 60.0) / 60.0 * 100.0, 0.0, 100.0)));
+}
+
+QStringList phonesOf(SphinxDecoder &decoder, const QStringList &words)
+{
+    QStringList phones;
+    for (const QString &word : words)
+        phones << decoder.pronunciation(word).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return phones;
+}
+
+PhraseInfo makePhrase(SphinxDecoder &decoder, const QStringList &words, const QString &ruleName)
+{
+    PhraseInfo phrase;
+    phrase.text = words.join(QLatin1Char(' '));
+    phrase.textWithReplacements = applyReplacements(words);
+    phrase.rule.name = ruleName;
+    QList<PhraseElement> elements;
+    for (const QString &word : words)
+        elements << PhraseElement{word, CmuPhones::idsFromText(decoder.pronunciation(word))};
+    phrase.elements = elements;
+    return phrase;
+}
+
+} // namespace
+
+UtteranceStream::UtteranceStream(SphinxDecoder &decoder, Mode mode, CommandRejection rejection)
+    : m_decoder(decoder)
+    , m_mode(mode)
+    , m_rejection(rejection)
+{
+}
+
+RecognitionResult UtteranceStream::makeResult(SphinxDecoder &decoder, const QStringList &words,
+                                              const QString &ruleName, const QList<QStringList> &alternates)
+{
+    RecognitionResult result;
+    result.phrase = makePhrase(decoder, words, ruleName);
+    QList<PhraseInfo> alternatePhrases;
+    for (const QStringList &alternate : alternates.mid(0, kAlternates))
+        alternatePhrases << makePhrase(decoder, alternate, ruleName);
+    result.alternates = alternatePhrases;
+    return result;
+}
+
+QList<StreamEvent> UtteranceStream::start()
+{
+    m_running = true;
+    m_inSpeech = false;
+    m_settlingBurst = false;
+    m_samplesSeen = 0;
+    m_nextLevelAt = 0;
+    m_preRoll.clear();
+    m_utterance.clear();
+    const bool commands = m_mode == Mode::CommandsAndDictation && m_decoder.hasCommandSearch();
+    m_decoder.startLive(commands ? SphinxDecoder::kCommandSearch : SphinxDecoder::kDictationSearch);
+    return {StreamEvent{StreamEvent::Kind::StartStream, 0, 0, {}}};
+}
+
+QList<StreamEvent> UtteranceStream::feed(std::span<const int16_t> samples)
+{
+    QList<StreamEvent> events;
+    if (!m_running)
+        return events;
+    // Small pieces keep voice activity decisions close to the audio.
+    constexpr size_t kPiece = 512;
+    for (size_t offset = 0; offset < samples.size(); offset += kPiece) {
+        const auto piece = samples.subspan(offset, std::min(kPiece, samples.size() - offset));
+        if (!m_decoder.liveRunning()) {
+            const bool commands = m_mode == Mode::CommandsAndDictation && m_decoder.hasCommandSearch();
+            m_decoder.startLive(commands ? SphinxDecoder::kCommandSearch : SphinxDecoder::kDictationSearch);
+        }
+        const bool inSpeech = m_decoder.processLive(piece);
+        m_samplesSeen += qint64(piece.size());
+        if (m_inSpeech)
+            m_utterance.insert(m_utterance.end(), piece.begin(), piece.end());
+        else {
+            m_preRoll.insert(m_preRoll.end(), piece.begin(), piece.end());
+            if (qint64(m_preRoll.size()) > kPreRollSamples)
+                m_preRoll.erase(m_preRoll.begin(), m_preRoll.end() - kPreRollSamples);
+        }
+
+        if (m_samplesSeen >= m_nextLevelAt) {
+            events << StreamEvent{StreamEvent::Kind::AudioLevel, bytePosition(), audioLevel(piece), {}};
+            m_nextLevelAt = m_samplesSeen + kLevelInterval;
+        }
+        if (m_settlingBurst) {
+            if (!inSpeech) {
+                m_settlingBurst = false;
+                m_decoder.endLive(); // forget its frames; the next piece starts afresh
+            }
+        } else if (inSpeech && !m_inSpeech) {
+            if (m_samplesSeen <= kSettleSamples) {
+                m_settlingBurst = true; // the detector's settling burst, not speech
+                continue;
+            }
+            m_inSpeech = true;
+            m_utterance = m_preRoll;
+            m_preRoll.clear();
+            m_lastPartial.clear();
+            m_nextPartialAt = m_samplesSeen + kPartialInterval;
+            events << StreamEvent{StreamEvent::Kind::SoundStart, bytePosition(), 0, {}};
+            events << StreamEvent{StreamEvent::Kind::PhraseStart, bytePosition(), 0, {}};
+        } else if (!inSpeech && m_inSpeech) {
+            endUtterance(events);
+        } else if (m_inSpeech && m_samplesSeen >= m_nextPartialAt) {
+            m_nextPartialAt = m_samplesSeen + kPartialInterval;
+            const QStringList partial = m_decoder.livePartial();
+            if (!partial.isEmpty() && partial != m_lastPartial) {
+                m_lastPartial = partial;
+                events << StreamEvent{StreamEvent::Kind::Hypothesis, bytePosition(), 0,
+                                      makeResult(m_decoder, partial, QStringLiteral("Hypothesis"), {})};
+            }
+        }
+    }
+    return events;
+}
+
+void UtteranceStream::endUtterance(QList<StreamEvent> &events)
+{
+    m_inSpeech = false;
+    const SphinxHypothesis live = m_decoder.endLive(kAlternates);
+    events << StreamEvent{StreamEvent::Kind::SoundEnd, bytePosition(), 0, {}};
+    RecognitionResult result;
+    bool recognised = false;
+    if (m_mode == Mode::DictationOnly || !m_decoder.hasCommandSearch()) {
+        recognised = !live.words.isEmpty();
+        result = makeResult(m_decoder, live.words, QStringLiteral("Dictation"), live.nbest);
+    } else {
+        const UtteranceVerdict verdict = judge(m_utterance, &result);
+        if (m_observer)
+            m_observer(verdict);
+        recognised = verdict.commandAccepted || !verdict.dictationWords.isEmpty();
+    }
+    m_utterance.clear();
+    events << StreamEvent{recognised ? StreamEvent::Kind::Recognition : StreamEvent::Kind::FalseRecognition,
+                          bytePosition(), 0, result};
+}
+
+UtteranceVerdict UtteranceStream::judge(std::span<const int16_t> utterance, RecognitionResult *result)
+{
+    UtteranceVerdict verdict;
+    const SphinxHypothesis command = m_decoder.decode(SphinxDecoder::kCommandSearch, utterance, kAlternates);
+    const SphinxHypothesis phones = m_decoder.decode(SphinxDecoder::kPhoneSearch, utterance);
+    // Dictation alternates would need an n-best walk of the language model
+    // lattice, which costs more than all three decodes together.
+    const SphinxHypothesis dictation = m_decoder.decode(SphinxDecoder::kDictationSearch, utterance);
+    verdict.commandWords = command.words;
+    verdict.dictationWords = dictation.words;
+    verdict.features.frames = command.frames;
+    if (command.frames > 0 && phones.frames > 0)
+        verdict.features.scoreGapPerFrame = double(command.score) / command.frames - double(phones.score) / phones.frames;
+    verdict.features.dictationAgreement =
+        phoneAgreement(phonesOf(m_decoder, command.words), phonesOf(m_decoder, dictation.words));
+    verdict.commandAccepted = !command.words.isEmpty() && m_rejection.accept(verdict.features);
+    if (result) {
+        *result = verdict.commandAccepted
+                      ? makeResult(m_decoder, command.words, QStringLiteral("Command"), command.nbest)
+                      : makeResult(m_decoder, dictation.words, QStringLiteral("Dictation"), dictation.nbest);
+    }
+    return verdict;
+}
+
+QList<StreamEvent> UtteranceStream::finish(bool released)
+{
+    QList<StreamEvent> events;
+    if (!m_running)
+        return events;
+    if (m_inSpeech)
+        endUtterance(events);
+    else
+        m_decoder.endLive();
+    m_running = false;
+    events << StreamEvent{StreamEvent::Kind::EndStream, bytePosition(), released ? 1 : 0, {}};
+    return events;
+}
+
+} // namespace kestrel

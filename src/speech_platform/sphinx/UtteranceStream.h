@@ -1,0 +1,95 @@
+#pragma once
+
+#include "speech_platform/RecognitionTypes.h"
+#include "speech_platform/sphinx/CommandRejection.h"
+
+#include <QList>
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace kestrel {
+
+class SphinxDecoder;
+
+/// One event of a recognition stream, before it is stamped with a stream number
+/// and filtered by a context's interests.
+struct StreamEvent
+{
+    enum class Kind {
+        StartStream,
+        EndStream,
+        SoundStart,
+        SoundEnd,
+        PhraseStart,
+        Hypothesis,
+        Recognition,
+        FalseRecognition,
+        AudioLevel,
+    };
+    Kind kind = Kind::StartStream;
+    qint64 position = 0; ///< bytes of 16 kHz 16-bit mono audio since the stream started
+    int value = 0;       ///< AudioLevel: 0 to 100; EndStream: 1 when the stream was released
+    RecognitionResult result;
+};
+
+/// How one utterance was judged; kept for evaluation and tests.
+struct UtteranceVerdict
+{
+    bool commandAccepted = false;
+    QStringList commandWords;
+    QStringList dictationWords;
+    RejectionFeatures features;
+};
+
+/// Turns a stream of 16 kHz mono samples into recognition events: voice activity
+/// cuts utterances, each utterance is decoded and judged. With commands on, an
+/// utterance is decoded against the command grammar and, when the grammar's best
+/// phrase is rejected, the dictation decode of the same audio is the result.
+/// Runs on whichever single thread feeds it.
+class UtteranceStream
+{
+public:
+    enum class Mode { CommandsAndDictation, DictationOnly };
+    static constexpr int kSampleRate = 16000;
+
+    UtteranceStream(SphinxDecoder &decoder, Mode mode, CommandRejection rejection = CommandRejection::calibrated());
+
+    QList<StreamEvent> start();
+    QList<StreamEvent> feed(std::span<const int16_t> samples);
+    /// Judges an utterance still open, then ends the stream.
+    QList<StreamEvent> finish(bool released);
+    bool running() const { return m_running; }
+    /// Called with every judged utterance, for evaluation.
+    void setVerdictObserver(std::function<void(const UtteranceVerdict &)> observer) { m_observer = std::move(observer); }
+
+    /// Decodes and judges one whole utterance (no voice activity detection).
+    UtteranceVerdict judge(std::span<const int16_t> utterance, RecognitionResult *result = nullptr);
+
+    /// Builds a result from words: elements with dictionary pronunciations,
+    /// replacements applied.
+    static RecognitionResult makeResult(SphinxDecoder &decoder, const QStringList &words, const QString &ruleName,
+                                        const QList<QStringList> &alternates);
+
+private:
+    void endUtterance(QList<StreamEvent> &events);
+    qint64 bytePosition() const { return m_samplesSeen * 2; }
+
+    SphinxDecoder &m_decoder;
+    Mode m_mode;
+    CommandRejection m_rejection;
+    std::function<void(const UtteranceVerdict &)> m_observer;
+    bool m_running = false;
+    bool m_inSpeech = false;
+    bool m_settlingBurst = false;
+    qint64 m_samplesSeen = 0;
+    qint64 m_nextLevelAt = 0;
+    qint64 m_nextPartialAt = 0;
+    QStringList m_lastPartial;
+    std::vector<int16_t> m_preRoll;   ///< the most recent audio before speech
+    std::vector<int16_t> m_utterance; ///< pre-roll plus the speech so far
+};
+
+} // namespace kestrel
