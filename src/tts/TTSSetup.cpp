@@ -1,0 +1,324 @@
+#include "tts/TTSSetup.h"
+
+#include "ui_TTSSetup.h"
+
+#include "common/Failure.h"
+#include "common/MessageBoxes.h"
+#include "common/Version.h"
+#include "settings/SettingsFile.h"
+#include "speech_platform/AudioFormats.h"
+#include "tts/CheckBoxState.h"
+#include "tts/VisemeFace.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+namespace kestrel {
+
+namespace {
+
+constexpr int kTimer1IntervalMs = 1000;
+
+QImage embeddedFacePicture(const QString &resource)
+{
+    return QImage(QStringLiteral(":/face/%1.bmp").arg(resource));
+}
+
+} // namespace
+
+TTSSetup::TTSSetup(TtsServices services, TtsOptions options, QWidget *parent)
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::TTSSetup>()), m_voice(std::move(services.voice)),
+      m_desktop(services.desktop), m_boxes(services.boxes), m_shared(services.shared),
+      m_mainWindow(services.mainWindow), m_recognition(services.recognition), m_options(std::move(options))
+{
+    m_ui->setupUi(this);
+    if (!m_options.loadImage)
+        m_options.loadImage = embeddedFacePicture;
+    if (!m_options.loadSettings)
+        m_options.loadSettings = [](const QString &path, SettingsBinding &binding) {
+            LoadDat(path, binding);
+        };
+    if (!m_options.saveSettings)
+        m_options.saveSettings = [](const QString &path, SettingsBinding &binding) {
+            SaveDat(path, binding);
+        };
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(kTimer1IntervalMs);
+
+    connectControls();
+    connectVoice();
+    loadWindow();
+    m_timer1->start();
+}
+
+TTSSetup::~TTSSetup() = default;
+
+void TTSSetup::connectControls()
+{
+    connect(m_ui->SpeakBtn, &QPushButton::clicked, this, &TTSSetup::speakItX);
+    connect(m_ui->StopBtn, &QPushButton::clicked, this, &TTSSetup::StopVoice);
+    connect(m_ui->BtnTest, &QPushButton::clicked, this, &TTSSetup::testClicked);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &TTSSetup::playClipboard);
+    connect(m_ui->Command1, &QPushButton::clicked, this, &QWidget::hide);
+    connect(m_ui->menuFileExit, &QAction::triggered, this, &QWidget::hide);
+    connect(m_ui->menuFileOpenText, &QAction::triggered, this, &TTSSetup::openTextFile);
+    connect(m_ui->menuAbout, &QAction::triggered, this, &TTSSetup::about);
+
+    // `activated` is the user's choice only; the program's own selections go
+    // through chooseVoice() and friends, which apply explicitly.
+    connect(m_ui->VoiceCB, &QComboBox::activated, this, &TTSSetup::applyVoice);
+    connect(m_ui->AudioOutputCB, &QComboBox::activated, this, &TTSSetup::applyAudioOutput);
+    connect(m_ui->FormatCB, &QComboBox::activated, this, [this] { applyFormat(); });
+
+    // A position set by the program (settings file) takes effect at once, like a
+    // move by the user: the slider and the voice never disagree.
+    connect(m_ui->RateSldr, &QSlider::valueChanged, this, [this](int rate) {
+        if (m_voice)
+            m_voice->setRate(rate);
+    });
+    connect(m_ui->VolumeSldr, &QSlider::valueChanged, this, [this](int volume) {
+        if (m_voice)
+            m_voice->setVolume(volume);
+    });
+
+    connect(m_timer1, &QTimer::timeout, this, &TTSSetup::timer1Tick);
+}
+
+void TTSSetup::loadWindow()
+{
+    fillVoiceList();
+    chooseVoice(m_ui->VoiceCB->count() > 0 ? 0 : -1);
+    FillFormatList();
+    if (m_voice) {
+        m_ui->RateSldr->setValue(m_voice->rate());
+        m_ui->VolumeSldr->setValue(m_voice->volume());
+    }
+    chooseFormat(AudioFormats::positionOf(AudioFormats::DefaultCode));
+    fillAudioOutputList();
+    chooseAudioOutput(0);
+    LoadMouthImages();
+    m_speakFlags = VoiceEngine::Async | VoiceEngine::PurgeBeforeSpeak | VoiceEngine::IsXml;
+    SetSpeakState(false);
+}
+
+void TTSSetup::fillVoiceList()
+{
+    SpeechTokenList voices;
+    try {
+        if (m_voice)
+            voices = m_voice->voices();
+    } catch (const std::exception &) {
+        // No voice list: the list stays empty and speaking uses the voice's default.
+    }
+    for (const SpeechToken &voice : voices)
+        m_ui->VoiceCB->addItem(voice.description);
+}
+
+void TTSSetup::FillFormatList()
+{
+    m_ui->FormatCB->clear();
+    for (const AudioFormatInfo &format : AudioFormats::all())
+        m_ui->FormatCB->addItem(QString::fromLatin1(format.name), format.code);
+}
+
+void TTSSetup::fillAudioOutputList()
+{
+    SpeechTokenList outputs;
+    try {
+        if (m_voice)
+            outputs = m_voice->audioOutputs();
+    } catch (const std::exception &) {
+    }
+    for (const SpeechToken &output : outputs)
+        m_ui->AudioOutputCB->addItem(output.description);
+    if (outputs.isEmpty()) {
+        m_ui->AudioOutputCB->addItem(QString::fromLatin1(kNoAudioOutput));
+        m_ui->AudioOutputCB->setEnabled(false);
+    }
+}
+
+void TTSSetup::LoadMouthImages()
+{
+    const std::optional<ImageLoadFailure> failure = m_mouthImages.LoadMouthImages(m_options.loadImage);
+    if (failure)
+        m_boxes.inform(QStringLiteral("Load Images Error"), failure->messageText());
+    showFace(kFaceAloneIndex);
+}
+
+// --- Choices --------------------------------------------------------------------
+
+void TTSSetup::chooseVoice(int index)
+{
+    m_ui->VoiceCB->setCurrentIndex(index);
+    applyVoice(index);
+}
+
+void TTSSetup::chooseAudioOutput(int index)
+{
+    m_ui->AudioOutputCB->setCurrentIndex(index);
+    applyAudioOutput(index);
+}
+
+void TTSSetup::chooseFormat(int index)
+{
+    m_ui->FormatCB->setCurrentIndex(index);
+    applyFormat();
+}
+
+void TTSSetup::applyVoice(int index)
+{
+    // A fresh list each time: the token at the same position is the chosen voice.
+    try {
+        if (!m_voice || index < 0)
+            return;
+        const SpeechTokenList voices = m_voice->voices();
+        if (index < voices.size())
+            m_voice->setVoice(voices.at(index));
+    } catch (const std::exception &) {
+        // The voice keeps what it had.
+    }
+}
+
+void TTSSetup::applyAudioOutput(int index)
+{
+    try {
+        if (!m_voice || index < 0)
+            return;
+        const SpeechTokenList outputs = m_voice->audioOutputs();
+        if (index >= outputs.size())
+            return; // the "no audio output" entry chooses nothing
+        m_voice->setAudioOutput(outputs.at(index));
+    } catch (const std::exception &) {
+        return;
+    }
+    applyFormat();
+}
+
+void TTSSetup::applyFormat()
+{
+    const QVariant code = m_ui->FormatCB->currentData();
+    if (!m_voice || !code.isValid())
+        return;
+    try {
+        m_voice->setAllowAudioOutputFormatChangesOnNextSet(false);
+        m_voice->setOutputFormat(code.toInt());
+    } catch (const std::exception &) {
+        // The voice keeps its format.
+    }
+}
+
+// --- Speaking -------------------------------------------------------------------
+
+void TTSSetup::speakIt()
+{
+    speakMainText();
+}
+
+void TTSSetup::speakItX()
+{
+    speakMainText();
+}
+
+void TTSSetup::speakMainText()
+{
+    const QString text = m_ui->MainTxtBox->toPlainText();
+    if (text.isEmpty())
+        return;
+    try {
+        if (!m_voice)
+            throw Failure(QStringLiteral("No voice"));
+        m_voice->speak(text, m_speakFlags);
+    } catch (const std::exception &) {
+        // Swallowed, but the window must not stay "speaking": callers wait on it.
+        SetSpeakState(false);
+        return;
+    }
+    SetSpeakState(true);
+}
+
+void TTSSetup::StopVoice()
+{
+    // The blank purges whatever is being spoken or queued; its own short stream
+    // brings the window back to idle.
+    try {
+        if (m_voice)
+            m_voice->speak(QStringLiteral(" "), m_speakFlags);
+    } catch (const std::exception &) {
+        SetSpeakState(false);
+    }
+    if (isVisible()) {
+        m_ui->Command1->setFocus();
+        m_ui->MainTxtBox->setFocus();
+    }
+}
+
+void TTSSetup::SetSpeakState(bool speaking)
+{
+    m_ui->menuFileOpenText->setEnabled(!speaking);
+    m_ui->SpeakBtn->setEnabled(!speaking);
+    if (!speaking && m_ui->ClearIt->checkState() == Qt::Checked) {
+        writeClipboard(QString());
+        m_ui->MainTxtBox->clear();
+    }
+    m_ui->StopBtn->setEnabled(speaking);
+}
+
+bool TTSSetup::isSpeaking() const
+{
+    return m_ui->StopBtn->isEnabled();
+}
+
+int TTSSetup::clipboardMonitorState() const
+{
+    return checkBoxValue(m_ui->ChkClipboard->checkState());
+}
+
+void TTSSetup::setMainText(const QString &text)
+{
+    m_ui->MainTxtBox->setPlainText(text);
+}
+
+// --- Window ---------------------------------------------------------------------
+
+void TTSSetup::showWindow()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void TTSSetup::about()
+{
+    m_boxes.inform(programTitle(),
+                   QStringLiteral("KESTREL Text To Speech Setup, %1: speaks typed text, text files and the "
+                                  "clipboard.")
+                       .arg(QString::fromLatin1(kVersionText)));
+}
+
+void TTSSetup::closeEvent(QCloseEvent *event)
+{
+    // The close box neither closes nor hides the window: it lives until the
+    // program unloads it at its end.
+    if (m_unloading)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TTSSetup::unload()
+{
+    if (m_unloading)
+        return;
+    saveDat();
+    m_timer1->stop();
+    if (m_voice) {
+        m_voice->disconnect(this);
+        m_voice.reset();
+    }
+    m_unloading = true;
+    close();
+}
+
+} // namespace kestrel

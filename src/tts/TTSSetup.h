@@ -1,0 +1,163 @@
+#pragma once
+
+#include "common/WindowLinks.h"
+#include "settings/SettingsBinding.h"
+#include "speech_platform/VoiceEngine.h"
+#include "tts/MouthImageList.h"
+
+#include <QMainWindow>
+#include <QProcessEnvironment>
+
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QTimer;
+
+namespace Ui {
+class TTSSetup;
+}
+
+namespace kestrel {
+
+class Desktop;
+class MessageBoxes;
+struct SharedState;
+
+/// What the open dialog of "&Open Text File" is asked for.
+struct OpenFileRequest
+{
+    QString title;
+    QString directory;      ///< empty: the dialog's own default
+    QString filters;        ///< Qt syntax, entries joined by ";;"
+    QString selectedFilter; ///< the preselected entry
+};
+
+/// Shows the open dialog; returns the chosen existing file, or empty on cancel.
+using OpenFileDialog = std::function<QString(QWidget *parent, const OpenFileRequest &request)>;
+
+/// Reads or writes the settings file at `path` through the binding.
+using SettingsFileStep = std::function<void(const QString &path, SettingsBinding &binding)>;
+
+/// The services the window works with. The window owns the voice and releases it
+/// when it unloads; the rest must outlive the window.
+struct TtsServices
+{
+    std::unique_ptr<VoiceEngine> voice; ///< null when no voice could be created
+    Desktop &desktop;                   ///< clipboard
+    MessageBoxes &boxes;
+    SharedState &shared;
+    MainWindowLink &mainWindow;
+    RecognitionWindowLink &recognition; ///< its feedback controls are settings too
+};
+
+/// Replaceable steps; the defaults are the real ones.
+struct TtsOptions
+{
+    QString settingsPath = QStringLiteral("KESTREL.INI");
+    SettingsFileStep loadSettings;    ///< default: LoadDat of the settings file
+    SettingsFileStep saveSettings;    ///< default: SaveDat of the settings file
+    OpenFileDialog openFile;          ///< default: QFileDialog
+    MouthImageList::Loader loadImage; ///< default: the embedded face bitmaps
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+};
+
+/// The text-to-speech window: speaks typed text, text files and the clipboard
+/// through the program's one voice, lets the user choose voice, output, format,
+/// rate and volume, and shows a face that talks along. Loading it (constructing)
+/// sets the voice up; unload() saves the settings and releases the voice.
+///
+/// The speaking state lives in the controls: StopBtn enabled means speaking.
+class TTSSetup : public QMainWindow, public TtsWindowLink, public SettingsBinding
+{
+    Q_OBJECT
+public:
+    static constexpr const char *kTestSentence = "This is a test of the Speech Recognition System.";
+    static constexpr const char *kNoAudioOutput = "No audio ouput object available";
+
+    TTSSetup(TtsServices services, TtsOptions options = {}, QWidget *parent = nullptr);
+    ~TTSSetup() override;
+
+    // SpeechOutput / TtsWindowLink
+    int clipboardMonitorState() const override;
+    void setMainText(const QString &text) override;
+    void speakIt() override;
+    bool isSpeaking() const override;
+    void speakItX() override;
+    void loadDat() override;
+    void saveDat() override;
+    void showWindow() override;
+    void unload() override;
+
+    // SettingsBinding: the seven keys of this window and the seven feedback keys
+    // of the recognition window.
+    bool assignNumber(SettingKey key, qint32 value) override;
+    bool assignText(SettingKey key, const QString &value) override;
+    qint32 number(SettingKey key) const override;
+    QString text(SettingKey key) const override;
+
+    /// The flags of every speak request: asynchronous + purge + XML.
+    int speakFlags() const { return m_speakFlags; }
+
+    void StopVoice();
+    void SetSpeakState(bool speaking);
+    void HighlightSpan(int start, int length);
+    QString GetDirectory() const;
+
+    // Handlers of the voice's events.
+    void Voice_StartStream();
+    void Voice_EndStream();
+    void Voice_Word(int position, int length);
+    void Voice_Viseme(int visemeId);
+    void Voice_VoiceChange(const SpeechToken &token);
+
+    /// Timer1's tick: the clipboard monitor.
+    void timer1Tick();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void connectControls();
+    void connectVoice();
+    void loadWindow();
+    void fillVoiceList();
+    void FillFormatList();
+    void fillAudioOutputList();
+    void LoadMouthImages();
+
+    void speakMainText();
+    void showFace(int imageIndex);
+
+    void chooseVoice(int index);
+    void chooseAudioOutput(int index);
+    void chooseFormat(int index);
+    void applyVoice(int index);
+    void applyAudioOutput(int index);
+    void applyFormat();
+    bool assignListIndex(QComboBox *list, qint32 value, void (TTSSetup::*choose)(int));
+    void runSettingsStep(const SettingsFileStep &step);
+
+    void testClicked();
+    void playClipboard();
+    void openTextFile();
+    void about();
+
+    QString readClipboard();
+    void writeClipboard(const QString &text);
+
+    std::unique_ptr<Ui::TTSSetup> m_ui;
+    std::unique_ptr<VoiceEngine> m_voice;
+    Desktop &m_desktop;
+    MessageBoxes &m_boxes;
+    SharedState &m_shared;
+    MainWindowLink &m_mainWindow;
+    RecognitionWindowLink &m_recognition;
+    TtsOptions m_options;
+    QTimer *m_timer1 = nullptr;
+    MouthImageList m_mouthImages;
+    int m_speakFlags = 0;
+    bool m_unloading = false;
+};
+
+} // namespace kestrel

@@ -1,0 +1,94 @@
+#include "tts/TextRules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QStringList>
+
+namespace kestrel {
+
+QString textBoxForm(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        switch (c) {
+        case u'\r':
+            if (i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+            result.append(u'\n');
+            break;
+        case QChar::ParagraphSeparator:
+        case QChar::LineSeparator:
+        case 0xfdd0: // the text document's frame markers
+        case 0xfdd1:
+            result.append(u'\n');
+            break;
+        case QChar::Nbsp:
+            result.append(u' ');
+            break;
+        default:
+            result.append(QChar(c));
+        }
+    }
+    return result;
+}
+
+bool clipboardWantsSpeaking(int monitorState, const QString &clipboard, const QString &boxText,
+                            bool clipboardSpeakNow)
+{
+    if (monitorState != 1)
+        return false;
+    return clipboardSpeakNow || textBoxForm(clipboard) != boxText;
+}
+
+DialogFilter toQtFileFilter(const QString &classic, int selectedIndex)
+{
+    const QStringList parts = classic.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString label = parts.at(i).trimmed();
+        // The label usually repeats its patterns in parentheses; Qt reads the
+        // patterns from there, so the label's own copy is replaced.
+        const qsizetype open = label.lastIndexOf(QLatin1Char('('));
+        if (open > 0 && label.endsWith(QLatin1Char(')')))
+            label = label.left(open).trimmed();
+        QStringList patterns;
+        for (const QString &pattern : parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            patterns << (pattern.trimmed() == QLatin1String("*.*") ? QStringLiteral("*") : pattern.trimmed());
+        entries << QStringLiteral("%1 (%2)").arg(label, patterns.join(QLatin1Char(' ')));
+    }
+    DialogFilter result;
+    result.filters = entries.join(QStringLiteral(";;"));
+    if (selectedIndex >= 1 && selectedIndex <= entries.size())
+        result.selected = entries.at(selectedIndex - 1);
+    return result;
+}
+
+QString GetDirectory(const QProcessEnvironment &environment)
+{
+    const QString folder = environment.value(QStringLiteral("KESTREL_SAMPLES_DIR"));
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return {};
+    return QDir::cleanPath(folder);
+}
+
+std::optional<QString> readTextFile(const QString &path, qint64 maxBytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    if (file.size() > maxBytes)
+        return std::nullopt;
+    // Read one byte more than allowed so a file that grows (or a device that
+    // reports no size) cannot slip past the limit.
+    const QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes || file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    QStringDecoder decode(QStringDecoder::System);
+    return QString(decode(bytes));
+}
+
+} // namespace kestrel

@@ -1,0 +1,128 @@
+#include "TtsDoubles.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace kestrel::tts_test {
+namespace {
+
+// One step of a clipboard scenario: something happens, then the timer ticks.
+struct Step
+{
+    const char *action; // "copy", "flag", "edit", "monitor-off", "monitor-on", "end"
+    QString value;
+    int spokenAfter; // speak requests so far
+    QString boxAfter;
+};
+
+void runScenario(const char *name, const QList<Step> &steps)
+{
+    TtsRig rig;
+    rig.find<QCheckBox>("ChkClipboard")->setCheckState(Qt::Checked);
+    for (const Step &step : steps) {
+        const QString action = QLatin1String(step.action);
+        if (action == QLatin1String("copy"))
+            rig.desktop.clipboard = step.value;
+        else if (action == QLatin1String("flag"))
+            rig.shared.ClipboardSpeakNow = true;
+        else if (action == QLatin1String("edit"))
+            rig.setBoxText(step.value);
+        else if (action == QLatin1String("monitor-off"))
+            rig.find<QCheckBox>("ChkClipboard")->setCheckState(Qt::Unchecked);
+        else if (action == QLatin1String("monitor-on"))
+            rig.find<QCheckBox>("ChkClipboard")->setCheckState(Qt::Checked);
+        else if (action == QLatin1String("end"))
+            rig.voice->emitWholeStream(rig.boxText());
+        rig.window->timer1Tick();
+        EXPECT_EQ(rig.voice->speakCalls.size(), step.spokenAfter) << name << ": after " << step.action;
+        EXPECT_EQ(rig.boxText(), step.boxAfter) << name << ": after " << step.action;
+    }
+}
+
+TEST(TTSSetupClipboard, MonitorScenarios)
+{
+    runScenario("same text twice",
+                {{"copy", "Hello", 1, "Hello"}, {"end", "", 1, "Hello"}, {"copy", "Hello", 1, "Hello"}});
+    runScenario("asked again",
+                {{"copy", "Hello", 1, "Hello"}, {"flag", "", 2, "Hello"}, {"end", "", 2, "Hello"}});
+    runScenario("box edited", {{"copy", "Hello", 1, "Hello"}, {"edit", "Changed", 2, "Hello"}});
+    runScenario("clipboard emptied", {{"copy", "Hello", 1, "Hello"}, {"copy", "", 1, ""}});
+    runScenario("monitor off keeps the request", {{"monitor-off", "", 0, ""},
+                                                  {"copy", "Hi", 0, ""},
+                                                  {"flag", "", 0, ""},
+                                                  {"monitor-on", "", 1, "Hi"},
+                                                  {"end", "", 1, "Hi"}});
+    runScenario("windows line breaks are one text",
+                {{"copy", "one\r\ntwo", 1, "one\ntwo"}, {"end", "", 1, "one\ntwo"}});
+}
+
+TEST(TTSSetupClipboard, RequestIsClearedWhenSpoken)
+{
+    TtsRig rig;
+    rig.find<QCheckBox>("ChkClipboard")->setCheckState(Qt::Checked);
+    rig.shared.ClipboardSpeakNow = true;
+    rig.desktop.clipboard = QStringLiteral("Did You Say open notepad");
+    rig.window->timer1Tick();
+    EXPECT_FALSE(rig.shared.ClipboardSpeakNow);
+    EXPECT_EQ(rig.window->clipboardMonitorState(), 1);
+}
+
+TEST(TTSSetupClipboard, PlayClipboardWorksWithTheMonitorOff)
+{
+    TtsRig rig;
+    rig.desktop.clipboard = QStringLiteral("Read me");
+    rig.click("Command2");
+    EXPECT_EQ(rig.boxText(), QStringLiteral("Read me"));
+    ASSERT_EQ(rig.voice->speakCalls.size(), 1);
+    EXPECT_EQ(rig.voice->speakCalls[0].text, QStringLiteral("Read me"));
+}
+
+TEST(TTSSetupFiles, OpenTextFile)
+{
+    QTemporaryDir samples;
+    ASSERT_TRUE(samples.isValid());
+    const QString text = QStringLiteral("Gr\u00fc\u00dfe aus K\u00f6ln, \u00e7a va?");
+    const QString path = samples.filePath(QStringLiteral("greeting.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringEncoder(QStringEncoder::System)(text));
+    file.close();
+
+    const struct
+    {
+        QString answer; // what the dialog returns
+        QString box;
+    } cases[] = {{QString(), "before"}, {samples.filePath("missing.txt"), "before"}, {path, text}};
+    for (const auto &c : cases) {
+        QList<OpenFileRequest> asked;
+        TtsOptions options;
+        options.environment.insert(QStringLiteral("KESTREL_SAMPLES_DIR"), samples.path());
+        options.openFile = [&](QWidget *, const OpenFileRequest &request) {
+            asked << request;
+            return c.answer;
+        };
+        TtsRig rig({}, options);
+        rig.setBoxText(QStringLiteral("before"));
+        rig.find<QAction>("menuFileOpenText")->trigger();
+        EXPECT_EQ(rig.boxText(), c.box);
+        EXPECT_TRUE(rig.voice->speakCalls.isEmpty()); // loading speaks nothing
+        ASSERT_EQ(asked.size(), 1);
+        EXPECT_EQ(asked[0].title, QStringLiteral("Open a Text File"));
+        EXPECT_EQ(asked[0].directory, samples.path());
+        EXPECT_EQ(asked[0].filters, QStringLiteral("All Files (*);;Text, XML Files (*.txt *.xml)"));
+        EXPECT_EQ(asked[0].selectedFilter, QStringLiteral("Text, XML Files (*.txt *.xml)"));
+
+        // While speaking the menu item is off and the dialog is not asked.
+        rig.window->speakIt();
+        rig.find<QAction>("menuFileOpenText")->trigger();
+        EXPECT_EQ(asked.size(), 1);
+    }
+}
+
+} // namespace
+} // namespace kestrel::tts_test

@@ -1,0 +1,154 @@
+#pragma once
+
+#include "ScriptedVoice.h"
+
+#include "common/MessageBoxes.h"
+#include "common/SharedState.h"
+#include "common/WindowLinks.h"
+#include "desktop/Desktop.h"
+#include "tts/TTSSetup.h"
+
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace kestrel::tts_test {
+
+/// Only the clipboard matters to the voice window.
+class ClipboardDesktop final : public Desktop
+{
+public:
+    QString clipboard;
+    int clipboardWrites = 0;
+    WindowId foregroundWindow() override { return 0; }
+    void activateWindow(WindowId) override {}
+    void moveWindow(WindowId, int, int) override {}
+    WindowId findTopLevelWindow(const QString &) override { return 0; }
+    QPoint cursorPosition() override { return {}; }
+    void setCursorPosition(QPoint) override {}
+    void mouseButton(Button, bool) override {}
+    void sendKeys(const QString &, bool) override {}
+    void typeText(const QString &) override {}
+    StartResult startProgram(const QString &, const QStringList &, const QString &) override { return {}; }
+    StartResult openDocument(const QString &, const QString &) override { return {}; }
+    WindowId windowOfProcess(qint64) override { return 0; }
+    bool fileExists(const QString &) override { return false; }
+    bool directoryExists(const QString &) override { return false; }
+    QString clipboardText() override { return clipboard; }
+    void setClipboardText(const QString &text) override
+    {
+        clipboard = text;
+        ++clipboardWrites;
+    }
+};
+
+class RecordingBoxes final : public MessageBoxes
+{
+public:
+    QStringList shown; ///< "title|text"
+    void inform(const QString &title, const QString &text, Icon) override { shown << title + u'|' + text; }
+    Answer ask(const QString &, const QString &) override { return Answer::No; }
+};
+
+class ListeningMainWindow final : public MainWindowLink
+{
+public:
+    bool listening = false;
+    QStringList calls;
+    void startListening() override
+    {
+        calls << QStringLiteral("start");
+        listening = true;
+    }
+    void stopListening() override
+    {
+        calls << QStringLiteral("stop");
+        listening = false;
+    }
+    bool isListening() const override { return listening; }
+    void recognitionSwitchedOn() override {}
+    void recognitionSwitchedOff() override {}
+    void recoIt() override {}
+};
+
+class FeedbackValues final : public FeedbackSettings
+{
+public:
+    int confirm = 0, executing = 0, notFound = 0;
+    QString didYouSay = QStringLiteral("Did You Say"), executingText_ = QStringLiteral("Executing"),
+            sayAgain = QStringLiteral("Please say again"), sayText = QStringLiteral("Say Text");
+    int confirmationState() const override { return confirm; }
+    void setConfirmationState(int state) override { confirm = state; }
+    int executingState() const override { return executing; }
+    int notFoundState() const override { return notFound; }
+    QString didYouSayText() const override { return didYouSay; }
+    QString executingText() const override { return executingText_; }
+    QString sayAgainText() const override { return sayAgain; }
+    QString sayTextText() const override { return sayText; }
+    void setExecutingState(int state) override { executing = state; }
+    void setNotFoundState(int state) override { notFound = state; }
+    void setDidYouSayText(const QString &text) override { didYouSay = text; }
+    void setExecutingText(const QString &text) override { executingText_ = text; }
+    void setSayAgainText(const QString &text) override { sayAgain = text; }
+    void setSayTextText(const QString &text) override { sayText = text; }
+};
+
+class FeedbackWindow final : public RecognitionWindowLink
+{
+public:
+    FeedbackValues values;
+    QString recognitionCaption() override { return QStringLiteral("Stop Recognition"); }
+    void clickIt() override {}
+    FeedbackSettings &feedback() override { return values; }
+    void showWindow() override {}
+    void unload() override {}
+};
+
+inline const SpeechToken kAlice{QStringLiteral("voice/alice"), QStringLiteral("Alice (English)")};
+inline const SpeechToken kBruno{QStringLiteral("voice/bruno"), QStringLiteral("Bruno (English)")};
+inline const SpeechToken kSpeaker{QStringLiteral("out/speaker"), QStringLiteral("Speaker")};
+inline const SpeechToken kHeadset{QStringLiteral("out/headset"), QStringLiteral("Headset")};
+
+/// A loaded window wired to doubles. Configure `voice` through `prepare` before
+/// the window loads; Timer1 is stopped so only a test drives the monitor.
+struct TtsRig
+{
+    ClipboardDesktop desktop;
+    RecordingBoxes boxes;
+    SharedState shared;
+    ListeningMainWindow mainWindow;
+    FeedbackWindow recognition;
+    ScriptedVoice *voice = nullptr;
+    std::unique_ptr<TTSSetup> window;
+
+    explicit TtsRig(const std::function<void(ScriptedVoice &)> &prepare = {}, TtsOptions options = {})
+    {
+        auto scripted = std::make_unique<ScriptedVoice>();
+        scripted->m_voices = {kAlice, kBruno};
+        scripted->m_outputs = {kSpeaker, kHeadset};
+        scripted->m_rate = 3;
+        scripted->m_volume = 80;
+        if (prepare)
+            prepare(*scripted);
+        voice = scripted.get();
+        window = std::make_unique<TTSSetup>(
+            TtsServices{std::move(scripted), desktop, boxes, shared, mainWindow, recognition},
+            std::move(options));
+        window->findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
+    }
+
+    template <typename T> T *find(const char *name) const
+    {
+        return window->findChild<T *>(QString::fromLatin1(name));
+    }
+    QString boxText() const;
+    void setBoxText(const QString &text);
+    void click(const char *button);
+    /// SpeakBtn, StopBtn, menuFileOpenText enabled: "SPEAKING" or "IDLE" when they
+    /// agree, anything else shows an inconsistent state.
+    QString state() const;
+};
+
+} // namespace kestrel::tts_test
