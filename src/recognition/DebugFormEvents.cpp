@@ -1,0 +1,103 @@
+// The recognition context's events: the event list, the result tree and the
+// hand-off of recognised phrases to the main window.
+#include "recognition/DebugForm.h"
+
+#include "ui_DebugForm.h"
+
+#include "common/Failure.h"
+#include "common/MessageBoxes.h"
+#include "common/SharedState.h"
+
+#include <QScrollBar>
+#include <QtDebug>
+
+namespace kestrel {
+
+bool DebugForm::showStreamInfo() const
+{
+    return m_ui->ShowStreamInfo->checkState() == Qt::Checked;
+}
+
+void DebugForm::appendEventLine(const QString &line)
+{
+    // Appending keeps each line's cost independent of the list's length; the
+    // block limit drops the oldest lines so a long session stays responsive.
+    QPlainTextEdit *list = m_ui->EventTextField;
+    list->appendPlainText(line);
+    list->moveCursor(QTextCursor::End);
+    list->ensureCursorVisible();
+    // The caret sits at the end of a possibly long line; show lines from
+    // their start rather than scrolled to that caret.
+    list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->minimum());
+}
+
+void DebugForm::connectContext()
+{
+    RecoContext *context = m_setup.context();
+    if (!context)
+        return;
+    RecognitionEventLog &log = m_eventLog;
+    connect(context, &RecoContext::startStream, this, [&log](qint32 n, qint64 p) { log.startStream(n, p); });
+    connect(context, &RecoContext::endStream, this,
+            [&log](qint32 n, qint64 p, bool released) { log.endStream(n, p, released); });
+    connect(context, &RecoContext::soundStart, this, [&log](qint32 n, qint64 p) { log.soundStart(n, p); });
+    connect(context, &RecoContext::soundEnd, this, [&log](qint32 n, qint64 p) { log.soundEnd(n, p); });
+    connect(context, &RecoContext::phraseStart, this, [&log](qint32 n, qint64 p) { log.phraseStart(n, p); });
+    connect(context, &RecoContext::hypothesis, this,
+            [&log](qint32 n, qint64 p, const RecognitionResult &r) { log.hypothesis(n, p, r); });
+    connect(context, &RecoContext::recognition, this, &DebugForm::RC_Recognition);
+    connect(context, &RecoContext::falseRecognition, this,
+            [&log](qint32 n, qint64 p, const RecognitionResult &r) { log.falseRecognition(n, p, r); });
+    connect(
+        context, &RecoContext::bookmark, this,
+        [&log](qint32 n, qint64 p, const QVariant &id, qint32 options) { log.bookmark(n, p, id, options); });
+    connect(context, &RecoContext::propertyNumberChange, this,
+            [&log](qint32 n, qint64 p, const QString &name, qint32 value) {
+                log.propertyNumberChange(n, p, name, value);
+            });
+    connect(context, &RecoContext::propertyStringChange, this,
+            [&log](qint32 n, qint64 p, const QString &name, const QString &value) {
+                log.propertyStringChange(n, p, name, value);
+            });
+    connect(context, &RecoContext::interference, this,
+            [&log](qint32 n, qint64 p, qint32 value) { log.interference(n, p, value); });
+    connect(context, &RecoContext::requestUI, this,
+            [&log](qint32 n, qint64 p, const QString &type) { log.requestUI(n, p, type); });
+    connect(context, &RecoContext::recognizerStateChange, this,
+            [&log](qint32 n, qint64 p, qint32 state) { log.recognizerStateChange(n, p, state); });
+    connect(context, &RecoContext::adaptation, this, [&log](qint32 n, qint64 p) { log.adaptation(n, p); });
+    connect(context, &RecoContext::recognitionForOtherContext, this,
+            [&log](qint32 n, qint64 p) { log.recognitionForOtherContext(n, p); });
+    connect(context, &RecoContext::audioLevel, this,
+            [&log](qint32 n, qint64 p, qint32 level) { log.audioLevel(n, p, level); });
+    connect(context, &RecoContext::enginePrivate, this,
+            [&log](qint32 n, qint64 p, const QVariant &) { log.enginePrivate(n, p); });
+}
+
+void DebugForm::RC_Recognition(qint32 streamNumber, qint64 streamPosition, qint32 recognitionType,
+                               const RecognitionResult &result)
+{
+    const QString text = phraseText(result);
+    m_eventLog.recognition(streamNumber, streamPosition, recognitionType, text);
+    try {
+        m_treeBuilder.build(*m_treeNodes, result, text, isVisible());
+    } catch (const Failure &failure) {
+        // The tree is only a viewer; a result it cannot show (an unknown
+        // phone, say) must not cost the user the command.
+        qWarning().noquote() << "Result tree incomplete:" << failure.description();
+    }
+    m_shared.RecoText = text;
+    try {
+        m_main.recoIt();
+    } catch (const Failure &failure) {
+        // Nothing may unwind into the engine's signal emission.
+        m_messageBoxes.inform(programTitle(), failure.description());
+    }
+}
+
+void DebugForm::ClearTree_Click()
+{
+    m_treeNodes->clear();
+}
+
+} // namespace kestrel

@@ -1,0 +1,143 @@
+#include "recognition/RecognitionSetup.h"
+
+#include "common/Failure.h"
+
+namespace kestrel {
+
+RecognitionSetup::RecognitionSetup(SpeechRecognitionService &service) : m_service(service) {}
+
+RecognitionSetup::~RecognitionSetup()
+{
+    releaseContext();
+}
+
+void RecognitionSetup::releaseContext()
+{
+    m_grammar = nullptr;
+    // The gate of emulation must not outlive the grammar it vouches for.
+    m_grammarLoaded = false;
+    m_context.reset();
+    m_inprocRecognizer.reset();
+}
+
+void RecognitionSetup::createSharedContext()
+{
+    releaseContext();
+    m_context = m_service.createSharedRecoContext();
+    if (!m_context)
+        throw Failure(QStringLiteral("The speech recognition service did not create a recognition context."));
+}
+
+void RecognitionSetup::createInprocContext(qsizetype engineIndex)
+{
+    releaseContext();
+    std::unique_ptr<Recognizer> recognizer = m_service.createInprocRecognizer();
+    if (!recognizer)
+        throw Failure(QStringLiteral("The speech recognition service did not create a recogniser."));
+
+    const SpeechTokenList inputs = recognizer->audioInputs();
+    if (inputs.isEmpty())
+        throw Failure(QStringLiteral("No audio input device was found for speech recognition."));
+    recognizer->setAudioInput(inputs.first());
+
+    const SpeechTokenList engineList = recognizer->recognizers();
+    if (engineIndex < 0 || engineIndex >= engineList.size())
+        throw Failure(QStringLiteral("The selected speech recognition engine is not installed."));
+    recognizer->setRecognizer(engineList.at(engineIndex));
+
+    std::unique_ptr<RecoContext> context = recognizer->createRecoContext();
+    if (!context)
+        throw Failure(QStringLiteral("The speech recogniser did not create a recognition context."));
+    m_inprocRecognizer = std::move(recognizer);
+    m_context = std::move(context);
+}
+
+SpeechTokenList RecognitionSetup::engines() const
+{
+    return requireContext().recognizer().recognizers();
+}
+
+void RecognitionSetup::LoadDictation()
+{
+    RecoContext &context = requireContext();
+    m_grammar = nullptr;
+    RecoGrammar &grammar = context.createGrammar(GrammarId);
+    grammar.dictationLoad();
+    // Only a grammar with dictation in it can be switched on later.
+    m_grammar = &grammar;
+    grammar.dictationSetState(false);
+}
+
+void RecognitionSetup::LoadCommandGrammar()
+{
+    if (!m_grammar) {
+        m_grammarLoaded = false;
+        return;
+    }
+    // The first attempt is allowed to fail quietly: a file still being written
+    // or a busy engine often succeeds the second time. Only after a retry is a
+    // failure to deactivate the rules taken as a failed load.
+    bool retried = false;
+    try {
+        m_grammar->cmdLoadFromFile(commandGrammarFile(), true);
+    } catch (const Failure &) {
+        retried = true;
+        try {
+            m_grammar->cmdLoadFromFile(commandGrammarFile(), true);
+        } catch (const Failure &) {
+            m_grammarLoaded = false;
+            return;
+        }
+    }
+    try {
+        // Recognition runs on dictation alone; the command rules stay inactive.
+        m_grammar->cmdSetRuleIdState(0, false);
+    } catch (const Failure &) {
+        if (retried) {
+            m_grammarLoaded = false;
+            return;
+        }
+    }
+    m_grammarLoaded = true;
+}
+
+void RecognitionSetup::setDictationState(bool active)
+{
+    if (!m_grammar)
+        throw Failure(QStringLiteral("There is no recognition grammar to switch."));
+    m_grammar->dictationSetState(active);
+}
+
+void RecognitionSetup::Emulate(const QString &text)
+{
+    if (!m_grammarLoaded)
+        return;
+    const bool switchedOff = !m_recoActive;
+    if (switchedOff)
+        setDictationState(true);
+    try {
+        if (!text.isEmpty())
+            requireContext().recognizer().emulateRecognition(text);
+    } catch (const Failure &) {
+        // Leaving dictation on here would make the program listen while every
+        // control says recognition is off.
+        if (switchedOff) {
+            try {
+                setDictationState(false);
+            } catch (const Failure &) {
+            }
+        }
+        throw;
+    }
+    if (switchedOff)
+        setDictationState(false);
+}
+
+RecoContext &RecognitionSetup::requireContext() const
+{
+    if (!m_context)
+        throw Failure(QStringLiteral("There is no recognition context."));
+    return *m_context;
+}
+
+} // namespace kestrel

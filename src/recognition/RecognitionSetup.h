@@ -1,0 +1,74 @@
+#pragma once
+
+#include "speech_platform/Recognition.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace kestrel {
+
+/// The recognition context and its one grammar, as the setup window drives
+/// them: engine creation, the dictation and command grammars, the on/off state
+/// and emulated recognition. The window keeps the controls; this keeps the
+/// objects and the two flags.
+///
+/// Failures throw kestrel::Failure. A failed creation leaves no context at
+/// all (never a half-built one), and every later operation that needs the
+/// context or grammar then throws instead of touching a dead object.
+class RecognitionSetup
+{
+public:
+    /// Looked up in the working directory.
+    static QString commandGrammarFile() { return QStringLiteral("sol.xml"); }
+    static constexpr int GrammarId = 1;
+
+    explicit RecognitionSetup(SpeechRecognitionService &service);
+    ~RecognitionSetup();
+    RecognitionSetup(const RecognitionSetup &) = delete;
+    RecognitionSetup &operator=(const RecognitionSetup &) = delete;
+
+    RecoContext *context() const { return m_context.get(); }
+    bool hasGrammar() const { return m_grammar != nullptr; }
+
+    bool RecoActive() const { return m_recoActive; }
+    void setRecoActive(bool active) { m_recoActive = active; }
+    bool GrammarLoaded() const { return m_grammarLoaded; }
+
+    /// Drops the context (its events stop) and the grammar that lived in it.
+    void releaseContext();
+    /// Releases the old context first, then creates one on the shared recogniser.
+    void createSharedContext();
+    /// Releases the old context first, then creates an in-process recogniser on
+    /// the first audio input and the engine at `engineIndex` of its list.
+    void createInprocContext(qsizetype engineIndex);
+    /// Installed engines as the current context's recogniser lists them.
+    SpeechTokenList engines() const;
+
+    /// Creates the grammar and loads dictation into it, switched off.
+    void LoadDictation();
+    /// Loads the command grammar file with its rules inactive; two attempts,
+    /// silent on failure. GrammarLoaded() tells the outcome.
+    void LoadCommandGrammar();
+    void setDictationState(bool active);
+
+    /// Feeds `text` to the recogniser as if spoken. Does nothing without a
+    /// loaded command grammar. While recognition is off, dictation is switched
+    /// on only for the request and off again right after, also when the
+    /// request fails.
+    void Emulate(const QString &text);
+
+private:
+    RecoContext &requireContext() const;
+
+    SpeechRecognitionService &m_service;
+    // Declared before the context so that the context, which may refer to the
+    // recogniser it came from, is destroyed first.
+    std::unique_ptr<Recognizer> m_inprocRecognizer;
+    std::unique_ptr<RecoContext> m_context;
+    RecoGrammar *m_grammar = nullptr; ///< owned by m_context
+    bool m_recoActive = false;
+    bool m_grammarLoaded = false;
+};
+
+} // namespace kestrel
