@@ -1,0 +1,116 @@
+#pragma once
+
+#include "common/Failure.h"
+#include "common/MessageBoxes.h"
+#include "common/WindowLinks.h"
+#include "desktop/Desktop.h"
+
+#include <QStringList>
+
+#include <functional>
+
+// Small doubles of the DebugForm's neighbours, local to these tests.
+namespace kestrel::debugform_test {
+
+/// The main window: records the calls the setup window makes.
+class RecordingMainWindow : public MainWindowLink
+{
+public:
+    QStringList calls;
+    std::function<void()> onRecoIt;
+
+    void startListening() override { calls.append(QStringLiteral("startListening")); }
+    void stopListening() override { calls.append(QStringLiteral("stopListening")); }
+    bool isListening() const override { return false; }
+    void recognitionSwitchedOn() override { calls.append(QStringLiteral("recognitionSwitchedOn")); }
+    void recognitionSwitchedOff() override { calls.append(QStringLiteral("recognitionSwitchedOff")); }
+    void recoIt() override
+    {
+        calls.append(QStringLiteral("recoIt"));
+        if (onRecoIt)
+            onRecoIt();
+    }
+};
+
+/// The text-to-speech window: records main text, speak requests and loads.
+class RecordingTts : public TtsWindowLink
+{
+public:
+    QStringList calls;
+    QString mainText;
+    std::function<void()> onLoadDat;
+
+    int clipboardMonitorState() const override { return 0; }
+    void setMainText(const QString &text) override
+    {
+        mainText = text;
+        calls.append(QStringLiteral("setMainText(%1)").arg(text));
+    }
+    void speakIt() override { calls.append(QStringLiteral("speakIt")); }
+    bool isSpeaking() const override { return false; }
+    void speakItX() override { calls.append(QStringLiteral("speakItX")); }
+    void loadDat() override
+    {
+        calls.append(QStringLiteral("loadDat"));
+        if (onLoadDat)
+            onLoadDat();
+    }
+    void saveDat() override { calls.append(QStringLiteral("saveDat")); }
+    void showWindow() override {}
+    void unload() override {}
+};
+
+/// Records every box shown; all are answered OK.
+class RecordingMessageBoxes : public MessageBoxes
+{
+public:
+    struct Shown
+    {
+        QString title;
+        QString text;
+        Icon icon;
+    };
+    QList<Shown> shown;
+
+    void inform(const QString &title, const QString &text, Icon icon) override
+    {
+        shown.append(Shown{title, text, icon});
+    }
+    Answer ask(const QString &title, const QString &text) override
+    {
+        shown.append(Shown{title, text, Icon::None});
+        return Answer::Yes;
+    }
+};
+
+/// Only the clipboard is of interest here.
+class ClipboardDesktop : public Desktop
+{
+public:
+    QString clipboard;
+    bool clipboardFails = false;
+
+    WindowId foregroundWindow() override { return 0; }
+    void activateWindow(WindowId) override {}
+    void moveWindow(WindowId, int, int) override {}
+    WindowId findTopLevelWindow(const QString &) override { return 0; }
+    QPoint cursorPosition() override { return {}; }
+    void setCursorPosition(QPoint) override {}
+    void mouseButton(Button, bool) override {}
+    void sendKeys(const QString &, bool) override {}
+    void typeText(const QString &) override {}
+    StartResult startProgram(const QString &, const QStringList &, const QString &) override { return {}; }
+    StartResult openDocument(const QString &, const QString &) override { return {}; }
+    WindowId windowOfProcess(qint64) override { return 0; }
+    bool fileExists(const QString &) override { return false; }
+    bool directoryExists(const QString &) override { return false; }
+    QString clipboardText() override { return clipboard; }
+    void setClipboardText(const QString &text) override
+    {
+        if (clipboardFails)
+            throw Failure(QStringLiteral("The clipboard is not available."));
+        clipboard = text;
+    }
+};
+
+} // namespace kestrel::debugform_test
