@@ -13,5 +13,8 @@ trap kestrel_session_stop EXIT
 kestrel_start_x
 kestrel_start_pulse
 
+# Test programs are listed before they run, without their per-test environment;
+# listing needs no display. X11 tests ask for the xcb platform themselves.
+export QT_QPA_PLATFORM=offscreen
 cd "${KESTREL_BUILD_DIR:-$here/build}"
 ctest --output-on-failure --timeout 600 -j 2 "$@"

@@ -1,0 +1,38 @@
+#include "main_window/QtMessageBoxes.h"
+
+#include <QMessageBox>
+
+namespace kestrel {
+
+namespace {
+QString titleOrDefault(const QString &title) { return title.isEmpty() ? programTitle() : title; }
+
+QMessageBox::Icon toQt(MessageBoxes::Icon icon)
+{
+    switch (icon) {
+    case MessageBoxes::Icon::Information:
+        return QMessageBox::Information;
+    case MessageBoxes::Icon::Critical:
+        return QMessageBox::Critical;
+    case MessageBoxes::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+void QtMessageBoxes::inform(const QString &title, const QString &text, Icon icon)
+{
+    QMessageBox box(toQt(icon), titleOrDefault(title), text, QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+MessageBoxes::Answer QtMessageBoxes::ask(const QString &title, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, titleOrDefault(title), text, QMessageBox::Yes | QMessageBox::No,
+                    m_parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+} // namespace kestrel

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "common/MessageBoxes.h"
+
+class QWidget;
+
+namespace kestrel {
+
+/// MessageBoxes on real Qt dialogs. Boxes without an icon are plain, as the
+/// program's own messages are; an empty title shows the program's name.
+class QtMessageBoxes final : public MessageBoxes
+{
+public:
+    explicit QtMessageBoxes(QWidget *parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget *parent) { m_parent = parent; }
+
+    void inform(const QString &title, const QString &text, Icon icon) override;
+    Answer ask(const QString &title, const QString &text) override;
+
+private:
+    QWidget *m_parent;
+};
+
+} // namespace kestrel

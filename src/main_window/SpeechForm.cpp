@@ -1,0 +1,230 @@
+#include "main_window/SpeechForm.h"
+
+#include "ui_SpeechForm.h"
+
+#include "command_table/CommandTableModel.h"
+#include "command_table/TableCommands.h"
+#include "common/Failure.h"
+#include "common/MessageBoxes.h"
+#include "common/Version.h"
+#include "desktop/Desktop.h"
+#include "interpreter/OpenProgramSlots.h"
+#include "main_window/GridDelegate.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+
+#include <cstdlib>
+
+namespace kestrel {
+
+namespace {
+const QString kStartCaption = QStringLiteral("Start Recognition");
+const QString kStopCaption = QStringLiteral("Stop Recognition");
+const QString kLockedCaption = QStringLiteral("Unlock Table");
+
+/// The lock button's caption is the lock state; the grid follows it.
+class LockControls final : public TableControls
+{
+public:
+    LockControls(Ui::SpeechForm &ui, SpeechForm &form) : m_ui(ui), m_form(form) {}
+    QString lockCaption() const override { return m_ui.LockTbl->text(); }
+    void setLockCaption(const QString &caption) override { m_ui.LockTbl->setText(caption); }
+    void setGridEnabled(bool enabled) override { m_ui.DBGrid1->setEnabled(enabled); }
+    void stopListening() override { m_form.StopListening(); }
+
+private:
+    Ui::SpeechForm &m_ui;
+    SpeechForm &m_form;
+};
+} // namespace
+
+SpeechForm::SpeechForm(Services services, QWidget *parent)
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::SpeechForm>()), m_services(services),
+      m_endProgram([] { std::exit(0); })
+{
+    m_ui->setupUi(this);
+    // The client area keeps the size of the control table; the window is not
+    // resized by the program and stretching it would only show empty space.
+    m_ui->centralwidget->setFixedSize(674, 371);
+    setFixedSize(sizeHint());
+
+    m_tableControls = std::make_unique<LockControls>(*m_ui, *this);
+    m_tableCommands = std::make_unique<TableCommands>(*m_tableControls, m_services.messageBoxes);
+
+    wireGrid();
+    wireButtons();
+    wireMenus();
+}
+
+SpeechForm::~SpeechForm() = default;
+
+void SpeechForm::wireGrid()
+{
+    QTableView *grid = m_ui->DBGrid1;
+    grid->setModel(&m_services.tableModel);
+    grid->setItemDelegate(new GridDelegate(m_services.tableModel, grid));
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->verticalHeader()->setDefaultSectionSize(20);
+    grid->setColumnWidth(0, 150);
+    grid->setColumnWidth(1, 80);
+    grid->setColumnWidth(2, 280);
+    grid->setEnabled(false); // starts locked ("Unlock Table")
+}
+
+void SpeechForm::wireButtons()
+{
+    connect(m_ui->BtnStart, &QPushButton::clicked, this, [this] { StartListening(); });
+    connect(m_ui->BtnStop, &QPushButton::clicked, this, [this] { StopListening(); });
+    connect(m_ui->BtnExit, &QPushButton::clicked, this, [this] { endProgram(); });
+    connect(m_ui->LockTbl, &QPushButton::clicked, this, [this] { m_tableCommands->lockClicked(); });
+    connect(m_ui->Command1, &QPushButton::clicked, this,
+            [this] { m_tableCommands->deleteRecord(m_services.tableModel, m_ui->DBGrid1->currentIndex().row()); });
+    connect(m_ui->Command2, &QPushButton::clicked, this, [this] { clearStartups(); });
+    connect(m_ui->BtnPrnt, &QPushButton::clicked, this, [this] {
+        if (m_printTable)
+            m_printTable();
+    });
+}
+
+void SpeechForm::wireMenus()
+{
+    connect(m_ui->exi, &QAction::triggered, this, [this] { endProgram(); });
+    connect(m_ui->TXTS, &QAction::triggered, this, [this] { m_services.ttsWindow.showWindow(); });
+    connect(m_ui->setup, &QAction::triggered, this, [this] { m_services.recognitionWindow.showWindow(); });
+    connect(m_ui->SPH, &QAction::triggered, this, [this] { openHelp(QStringLiteral("SPEECH.html")); });
+    connect(m_ui->Help, &QAction::triggered, this, [this] { openHelp(QStringLiteral("SPEECHREC.html")); });
+    connect(m_ui->ABT, &QAction::triggered, this, [this] { showAbout(); });
+}
+
+void SpeechForm::startUp(const std::function<void()> &loadTextToSpeech)
+{
+    setWindowTitle(programTitle());
+    try {
+        loadTextToSpeech();
+    } catch (const std::exception &) {
+        // Start-up goes on without a step that failed; the windows report their own errors.
+    }
+    m_services.slots.clearStartups();
+    try {
+        StartListening();
+    } catch (const std::exception &) {
+    }
+    show();
+}
+
+void SpeechForm::StartListening()
+{
+    // Reading the caption loads the recognition window on first use.
+    if (m_services.recognitionWindow.recognitionCaption() == kStartCaption) {
+        m_ui->BtnStart->setEnabled(false);
+        m_ui->BtnStop->setEnabled(true);
+        m_services.recognitionWindow.clickIt();
+    }
+}
+
+void SpeechForm::StopListening()
+{
+    if (m_services.recognitionWindow.recognitionCaption() == kStopCaption) {
+        m_ui->BtnStart->setEnabled(true);
+        m_ui->BtnStop->setEnabled(false);
+        m_services.recognitionWindow.clickIt();
+    }
+}
+
+bool SpeechForm::isListening() const { return m_ui->BtnStop->isEnabled(); }
+
+void SpeechForm::recognitionSwitchedOn()
+{
+    m_ui->LockTbl->setText(kLockedCaption);
+    m_ui->DBGrid1->setEnabled(false);
+    m_ui->BtnStop->setEnabled(true);
+    m_ui->BtnStart->setEnabled(false);
+}
+
+void SpeechForm::recognitionSwitchedOff()
+{
+    m_ui->BtnStart->setEnabled(true);
+    m_ui->BtnStop->setEnabled(false);
+}
+
+void SpeechForm::recoIt()
+{
+    if (m_recoIt)
+        m_recoIt();
+}
+
+void SpeechForm::setStatusText(const QString &text) { m_ui->LblStatus->setText(text); }
+
+void SpeechForm::enableStopButton() { m_ui->BtnStop->setEnabled(true); }
+
+void SpeechForm::quitProgram() { endProgram(); }
+
+void SpeechForm::showCurrentRow(int row)
+{
+    if (row < 1)
+        return;
+    const QModelIndex index = m_services.tableModel.index(row - 1, 0);
+    if (index.isValid())
+        m_ui->DBGrid1->setCurrentIndex(index);
+}
+
+void SpeechForm::clearStartups()
+{
+    m_services.slots.clearStartups();
+    m_services.messageBoxes.inform(programTitle(), QStringLiteral("Startups Cleared"));
+}
+
+void SpeechForm::showAbout()
+{
+    m_services.messageBoxes.inform(programTitle(),
+                                   QStringLiteral("%1 - KESTREL contributors").arg(QLatin1String(kVersionText)));
+}
+
+void SpeechForm::openHelp(const QString &fileName)
+{
+    // The working directory first, as for every file of the program; then the
+    // copy installed beside the executable.
+    QString path = QDir::current().absoluteFilePath(fileName);
+    if (!QFileInfo::exists(path) && !m_helpFolder.isEmpty())
+        path = QDir(m_helpFolder).absoluteFilePath(fileName);
+    // The viewer's own errors are its business; the program does not wait for it.
+    try {
+        m_services.desktop.openDocument(path, QString());
+    } catch (const Failure &) {
+    }
+}
+
+void SpeechForm::shutDown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    try {
+        m_services.ttsWindow.unload();
+    } catch (const std::exception &) {
+    }
+    try {
+        m_services.recognitionWindow.unload();
+    } catch (const std::exception &) {
+    }
+}
+
+void SpeechForm::endProgram()
+{
+    shutDown();
+    hide();
+    if (m_endProgram)
+        m_endProgram();
+}
+
+void SpeechForm::closeEvent(QCloseEvent *event)
+{
+    // The close box saves like QUIT; the program then ends because no window is left.
+    shutDown();
+    event->accept();
+}
+
+} // namespace kestrel

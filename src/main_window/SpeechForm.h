@@ -1,0 +1,110 @@
+#pragma once
+
+#include "common/WindowLinks.h"
+#include "interpreter/InterpreterHost.h"
+#include "main_window/printout/ListeningControl.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class SpeechForm;
+}
+
+namespace kestrel {
+
+class CommandTableModel;
+class Desktop;
+class MessageBoxes;
+class OpenProgramSlots;
+class TableCommands;
+class TableControls;
+
+/// The main window: the command table with its buttons, the listening switches,
+/// the menus, start-up and shutdown. It is the interpreter's host (listening
+/// switches, status label, end of program) and the setup windows' link to the
+/// main window. Behaviour lives in the plain classes it wires: the table model and
+/// table commands, the interpreter (reached through `recoIt`), the printout.
+class SpeechForm : public QMainWindow,
+                   public MainWindowLink,
+                   public MainWindowControl,
+                   public ListeningControl
+{
+    Q_OBJECT
+public:
+    struct Services
+    {
+        CommandTableModel &tableModel;
+        Desktop &desktop;
+        MessageBoxes &messageBoxes;
+        OpenProgramSlots &slots;
+        RecognitionWindowLink &recognitionWindow;
+        TtsWindowLink &ttsWindow;
+    };
+
+    explicit SpeechForm(Services services, QWidget *parent = nullptr);
+    ~SpeechForm() override;
+
+    /// Runs the dispatcher on the shared RecoText (set once the interpreter exists).
+    void setDispatcher(std::function<void()> recoIt) { m_recoIt = std::move(recoIt); }
+    /// Prints the table (BtnPrnt); set once the printout exists.
+    void setPrinter(std::function<void()> printTable) { m_printTable = std::move(printTable); }
+    /// Ends the process after shutdown; tests replace it.
+    void setProgramEnd(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
+    /// Where the help pages are looked for after the working directory.
+    void setHelpFolder(const QString &folder) { m_helpFolder = folder; }
+
+    /// Start-up after the single-instance check: title, text-to-speech window
+    /// (loaded by `loadTextToSpeech`), open-program slots freed, listening started,
+    /// window shown. A failing step does not stop the next one.
+    void startUp(const std::function<void()> &loadTextToSpeech);
+
+    /// Shutdown: the text-to-speech window saves the settings and releases the
+    /// voice, then the recognition window is unloaded. Runs once.
+    void shutDown();
+
+    void StartListening();
+    void StopListening();
+
+    // MainWindowLink
+    void startListening() override { StartListening(); }
+    void stopListening() override { StopListening(); }
+    bool isListening() const override;
+    void recognitionSwitchedOn() override;
+    void recognitionSwitchedOff() override;
+    void recoIt() override;
+
+    // MainWindowControl (the interpreter's host)
+    void setStatusText(const QString &text) override;
+    void enableStopButton() override;
+    void quitProgram() override;
+
+    /// Moves the grid's current row to follow the interpreter (1-based row).
+    void showCurrentRow(int row);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void wireButtons();
+    void wireMenus();
+    void wireGrid();
+    void clearStartups();
+    void showAbout();
+    void openHelp(const QString &fileName);
+    void endProgram();
+
+    std::unique_ptr<Ui::SpeechForm> m_ui;
+    Services m_services;
+    std::unique_ptr<TableControls> m_tableControls;
+    std::unique_ptr<TableCommands> m_tableCommands;
+    std::function<void()> m_recoIt;
+    std::function<void()> m_printTable;
+    std::function<void()> m_endProgram;
+    QString m_helpFolder;
+    bool m_shutDown = false;
+};
+
+} // namespace kestrel
