@@ -1,4 +1,4 @@
-#include "ScriptedVoice.h"
+#include "support/ScriptedVoice.h"
 
 #include "common/Failure.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScriptedVoice.h"
+#include "support/ScriptedVoice.h"
 
 #include "common/MessageBoxes.h"
 #include "common/SharedState.h"
