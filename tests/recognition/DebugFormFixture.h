@@ -1,11 +1,11 @@
 #pragma once
 
 #include "DebugFormFakes.h"
-#include "ScriptedRecognizer.h"
 #include "TestPrinters.h"
 #include "WorkingDirectory.h"
 #include "common/SharedState.h"
 #include "recognition/DebugForm.h"
+#include "support/ScriptedRecognizer.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #include "recognition/RecognitionSetup.h"
 
-#include "ScriptedRecognizer.h"
 #include "WorkingDirectory.h"
 #include "common/Failure.h"
+#include "support/ScriptedRecognizer.h"
 
 #include "TestPrinters.h"
 

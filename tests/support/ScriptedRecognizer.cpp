@@ -1,4 +1,4 @@
-#include "ScriptedRecognizer.h"
+#include "support/ScriptedRecognizer.h"
 
 #include "common/Failure.h"
 
