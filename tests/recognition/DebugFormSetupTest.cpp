@@ -1,9 +1,13 @@
 #include "DebugFormFixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QMap>
 #include <QPixmap>
 #include <QPointer>
+#include <QShortcut>
+#include <QTest>
 #include <QtTest/qtestspontaneevent.h>
 
 #include <bit>
@@ -370,6 +374,52 @@ TEST_F(DebugFormTest, EveryControlIsLaidOutInsideTheWindowWithToolTip)
                     {"Emulate", "Emulate"}};
     for (const auto &c : captions)
         EXPECT_EQ(button(c.name)->text(), QLatin1String(c.caption));
+}
+
+TEST_F(DebugFormTest, KeyboardReachesTheControls)
+{
+    form->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const struct
+    {
+        Qt::Key key;
+        const char *focused;
+    } focusKeys[] = {{Qt::Key_N, "SREngines"}, {Qt::Key_L, "EventTextField"}, {Qt::Key_V, "TreeView1"},
+                     {Qt::Key_D, "DidYouSay"}, {Qt::Key_G, "SayAgain"},       {Qt::Key_X, "SayText"},
+                     {Qt::Key_U, "Executing"}, {Qt::Key_Y, "EmulateRecoTxt"}};
+    control<QComboBox>("SREngines")->setEnabled(true);
+    for (const auto &k : focusKeys) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : form.get(), k.key,
+                        Qt::AltModifier);
+        EXPECT_EQ(QApplication::focusWidget(), control<QWidget>(k.focused)) << k.focused;
+    }
+
+    // Buttons animate their click on a timer, so their keys are checked as
+    // bound; every key of the window must be unambiguous to fire at all.
+    const struct
+    {
+        const char *button;
+        const char *keys;
+    } buttonKeys[] = {{"Recognition", "Alt+R"},  {"SharedRC", "Alt+S"},    {"Inproc", "Alt+I"},
+                      {"ExitBtn", "Esc"},        {"ClearEvents", "Alt+E"}, {"ShowStreamInfo", "Alt+W"},
+                      {"ClearTree", "Alt+T"},    {"Command4", "Alt+1"},    {"Command3", "Alt+2"},
+                      {"Command2", "Alt+3"},     {"Command1", "Alt+4"},    {"ConfirmationCB", "Alt+C"},
+                      {"ExecutingCB", "Alt+A"},  {"ActivateMic", "Alt+M"}, {"NotFoundCB", "Alt+O"},
+                      {"Emulate", "Ctrl+Return"}};
+    for (const auto &b : buttonKeys)
+        EXPECT_EQ(button(b.button)->shortcut(), QKeySequence(QLatin1String(b.keys))) << b.button;
+    QMap<QKeySequence, QString> owners;
+    for (QAbstractButton *b : form->findChildren<QAbstractButton *>()) {
+        if (b->shortcut().isEmpty())
+            continue;
+        EXPECT_FALSE(owners.contains(b->shortcut()))
+            << b->objectName().toStdString() << " and " << owners.value(b->shortcut()).toStdString();
+        owners.insert(b->shortcut(), b->objectName());
+    }
+    for (QShortcut *shortcut : form->findChildren<QShortcut *>()) {
+        EXPECT_FALSE(owners.contains(shortcut->key())) << shortcut->key().toString().toStdString();
+        owners.insert(shortcut->key(), QStringLiteral("focus key"));
+    }
 }
 
 TEST_F(DebugFormTest, AboutShowsAPlainMessage)
