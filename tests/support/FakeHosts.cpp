@@ -1,0 +1,72 @@
+#include "FakeHosts.h"
+
+namespace kestrel::test {
+
+void FakeFeedbackControls::setConfirmationState(int state)
+{
+    confirmation = state;
+    confirmationWrites.append(state);
+}
+
+void FakeSpeechOutput::speakIt()
+{
+    spoken.append(mainText);
+    m_remaining = speakingPolls;
+}
+
+bool FakeSpeechOutput::isSpeaking() const
+{
+    if (m_remaining <= 0)
+        return false;
+    --m_remaining;
+    return true;
+}
+
+void FakeMainWindowControl::startListening()
+{
+    calls.append(QStringLiteral("start listening"));
+    listening = true;
+}
+
+void FakeMainWindowControl::stopListening()
+{
+    calls.append(QStringLiteral("stop listening"));
+    listening = false;
+}
+
+void FakeMainWindowControl::setStatusText(const QString &text)
+{
+    calls.append(QStringLiteral("status ") + text);
+    status = text;
+}
+
+void FakeMainWindowControl::quitProgram()
+{
+    calls.append(QStringLiteral("quit"));
+    quitRequested = true;
+}
+
+void FakeMessageBoxes::inform(const QString &title, const QString &text, Icon icon)
+{
+    shown.append({title, text, icon, false});
+}
+
+MessageBoxes::Answer FakeMessageBoxes::ask(const QString &title, const QString &text)
+{
+    shown.append({title, text, Icon::None, true});
+    if (answers.empty())
+        return defaultAnswer;
+    const Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+QStringList FakeMessageBoxes::texts() const
+{
+    QStringList result;
+    for (const Shown &box : shown)
+        result.append(box.text);
+    return result;
+}
+
+} // namespace kestrel::test
