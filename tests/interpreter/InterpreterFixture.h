@@ -1,0 +1,52 @@
+#pragma once
+
+#include "QStringPrinter.h"
+#include "support/FakeEventWait.h"
+#include "support/FakeHosts.h"
+#include "support/RecordingDesktop.h"
+
+#include "common/SharedState.h"
+#include "interpreter/Interpreter.h"
+#include "interpreter/OpenProgramSlots.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrel::test {
+
+inline CommandRow row(const QString &phrase, const QString &type, const QString &action = QString(),
+                      const QString &parent = QString())
+{
+    return CommandRow{phrase, type, action, parent};
+}
+
+/// An interpreter wired to doubles, with the slots cleared as at start-up.
+class InterpreterFixture : public ::testing::Test
+{
+protected:
+    InterpreterFixture()
+        : interpreter(commands, desktop, wait, feedback, speech, mainWindow, messages, shared, slots)
+    {
+        slots.clearStartups();
+        desktop.setForeground(0x10);
+    }
+
+    /// A recognition of `text` arrives.
+    void say(const QString &text)
+    {
+        shared.RecoText = text;
+        interpreter.RecoIt();
+    }
+
+    FakeCommandTable commands;
+    RecordingDesktop desktop;
+    FakeEventWait wait;
+    FakeFeedbackControls feedback;
+    FakeSpeechOutput speech;
+    FakeMainWindowControl mainWindow;
+    FakeMessageBoxes messages;
+    SharedState shared;
+    OpenProgramSlots slots;
+    Interpreter interpreter;
+};
+
+} // namespace kestrel::test
