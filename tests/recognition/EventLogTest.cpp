@@ -97,53 +97,6 @@ RecognitionResult resultWithText(const QString &text, const QString &replaced)
     return result;
 }
 
-void playUtterance(RecognitionEventLog &log)
-{
-    const RecognitionResult result = resultWithText("one hundred apples", "100 apples");
-    log.startStream(1, 0);
-    log.soundStart(1, 1600);
-    log.phraseStart(1, 3200);
-    log.hypothesis(1, 4800, result);
-    log.recognition(1, 6400, 0, phraseText(result));
-    log.soundEnd(1, 8000);
-    log.endStream(1, 9600, true);
-}
-
-TEST(RecognitionEventLog, UtteranceIndentsByStreamAndSound)
-{
-    FakeLogHost host;
-    RecognitionEventLog log(host);
-    playUtterance(log);
-    const QStringList expected{
-        "StartStream",
-        "    SoundStart",
-        "        PhraseStart",
-        "        Hypothesis [Text=100 apples]",
-        "        Recognition [Text=100 apples, RecoType=0]",
-        "    SoundEnd",
-        "EndStream [Stream Released=True]",
-    };
-    EXPECT_EQ(host.lines, expected);
-}
-
-TEST(RecognitionEventLog, UtteranceWithStreamInfo)
-{
-    FakeLogHost host;
-    host.streamInfo = true;
-    RecognitionEventLog log(host);
-    playUtterance(log);
-    const QStringList expected{
-        "StartStream (StreamNum=1 StreamPos=0)",
-        "    SoundStart (StreamNum=1 StreamPos=1600)",
-        "        PhraseStart (StreamNum=1 StreamPos=3200)",
-        "        Hypothesis (StreamNum=1 StreamPos=4800) [Text=100 apples]",
-        "        Recognition (StreamNum=1 StreamPos=6400) [Text=100 apples, RecoType=0]",
-        "    SoundEnd (StreamNum=1 StreamPos=8000)",
-        "EndStream (StreamNum=1 StreamPos=9600) [Stream Released=True]",
-    };
-    EXPECT_EQ(host.lines, expected);
-}
-
 TEST(RecognitionEventLog, HiddenWindowWritesNothingButIndentFollows)
 {
     FakeLogHost host;
