@@ -33,6 +33,24 @@ TEST(TTSSetupSpeak, SpeakingAndStopping)
     EXPECT_EQ(rig.boxText(), QStringLiteral("Hello there"));
 }
 
+TEST(TTSSetupSpeak, StopLeavesTheFocusInTheTextBoxOfAVisibleWindow)
+{
+    TtsRig rig;
+    rig.window->show();
+    rig.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+    rig.find<QWidget>("VoiceCB")->setFocus();
+    rig.window->StopVoice();
+    EXPECT_TRUE(rig.find<QWidget>("MainTxtBox")->hasFocus());
+
+    rig.window->hide();
+    rig.find<QWidget>("VoiceCB")->setFocus();
+    ASSERT_EQ(rig.window->focusWidget(), rig.find<QWidget>("VoiceCB"));
+    rig.window->StopVoice(); // a hidden window's focus is not touched
+    EXPECT_EQ(rig.window->focusWidget(), rig.find<QWidget>("VoiceCB"));
+    EXPECT_EQ(rig.voice->speakCalls.size(), 2);
+}
+
 TEST(TTSSetupSpeak, EmptyTextChangesNothing)
 {
     for (bool speaking : {false, true}) {
@@ -135,6 +153,10 @@ TEST(TTSSetupWindow, CloseBoxIsRefusedUnloadSavesThenReleasesTheVoice)
     rig.window->show();
     EXPECT_FALSE(rig.window->close());
     EXPECT_TRUE(rig.window->isVisible());
+
+    rig.find<QAction>("menuAbout")->trigger();
+    ASSERT_EQ(rig.boxes.shown.size(), 1);
+    EXPECT_TRUE(rig.boxes.shown[0].startsWith(QStringLiteral("KESTREL|"))) << qPrintable(rig.boxes.shown[0]);
 
     rig.find<QAction>("menuFileExit")->trigger();
     EXPECT_FALSE(rig.window->isVisible()); // hidden, still loaded
