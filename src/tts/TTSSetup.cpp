@@ -73,14 +73,21 @@ void TTSSetup::connectControls()
     connect(m_ui->FormatCB, &QComboBox::activated, this, [this] { applyFormat(); });
 
     // A position set by the program (settings file) takes effect at once, like a
-    // move by the user: the slider and the voice never disagree.
+    // move by the user: the slider and the voice never disagree. A voice that
+    // refuses keeps its value; the refusal must not escape a slider's signal.
     connect(m_ui->RateSldr, &QSlider::valueChanged, this, [this](int rate) {
-        if (m_voice)
-            m_voice->setRate(rate);
+        try {
+            if (m_voice)
+                m_voice->setRate(rate);
+        } catch (const std::exception &) {
+        }
     });
     connect(m_ui->VolumeSldr, &QSlider::valueChanged, this, [this](int volume) {
-        if (m_voice)
-            m_voice->setVolume(volume);
+        try {
+            if (m_voice)
+                m_voice->setVolume(volume);
+        } catch (const std::exception &) {
+        }
     });
 
     connect(m_timer1, &QTimer::timeout, this, &TTSSetup::timer1Tick);
