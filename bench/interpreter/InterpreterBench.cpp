@@ -54,7 +54,10 @@ private:
     double m_now = 0;
 };
 
-class QuietHosts final : public FeedbackControls, public SpeechOutput, public MainWindowControl, public MessageBoxes
+class QuietHosts final : public FeedbackControls,
+                         public SpeechOutput,
+                         public MainWindowControl,
+                         public MessageBoxes
 {
 public:
     int confirmationState() const override { return 0; }

@@ -14,7 +14,19 @@ namespace kestrel {
 
 namespace {
 
-enum class Token { None, CursorDown, CursorUp, CursorRight, CursorLeft, LeftClick, RightClick, Cursor, Pause, Position, Quit };
+enum class Token {
+    None,
+    CursorDown,
+    CursorUp,
+    CursorRight,
+    CursorLeft,
+    LeftClick,
+    RightClick,
+    Cursor,
+    Pause,
+    Position,
+    Quit
+};
 
 struct TokenText
 {
@@ -25,11 +37,16 @@ struct TokenText
 // The direction tokens come first: "{CURSOR" only counts when none of them begins
 // at the same place.
 constexpr std::array kTokens{
-    TokenText{"{CURSOR DOWN", Token::CursorDown}, TokenText{"{CURSOR UP", Token::CursorUp},
-    TokenText{"{CURSOR RIGHT", Token::CursorRight}, TokenText{"{CURSOR LEFT", Token::CursorLeft},
-    TokenText{"{LEFT CLICK}", Token::LeftClick},  TokenText{"{RIGHT CLICK}", Token::RightClick},
-    TokenText{"{CURSOR", Token::Cursor},          TokenText{"{PAUSE", Token::Pause},
-    TokenText{"{POSITION", Token::Position},      TokenText{"{QUIT}", Token::Quit},
+    TokenText{"{CURSOR DOWN", Token::CursorDown},
+    TokenText{"{CURSOR UP", Token::CursorUp},
+    TokenText{"{CURSOR RIGHT", Token::CursorRight},
+    TokenText{"{CURSOR LEFT", Token::CursorLeft},
+    TokenText{"{LEFT CLICK}", Token::LeftClick},
+    TokenText{"{RIGHT CLICK}", Token::RightClick},
+    TokenText{"{CURSOR", Token::Cursor},
+    TokenText{"{PAUSE", Token::Pause},
+    TokenText{"{POSITION", Token::Position},
+    TokenText{"{QUIT}", Token::Quit},
 };
 
 // Pointer steps of the direction tokens, in pixels.
@@ -234,6 +251,9 @@ ActionScanner::ActionScanner(Desktop &desktop, EventWait &wait, MainWindowContro
 {
 }
 
-ActionScanner::Outcome ActionScanner::run(const QString &action) { return Scan(*this, action).run(); }
+ActionScanner::Outcome ActionScanner::run(const QString &action)
+{
+    return Scan(*this, action).run();
+}
 
 } // namespace kestrel

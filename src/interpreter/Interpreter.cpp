@@ -14,7 +14,10 @@ namespace kestrel {
 namespace {
 
 // Check boxes: 0 clear, 1 ticked, 2 greyed; only ticked counts as on.
-bool ticked(int state) { return state == 1; }
+bool ticked(int state)
+{
+    return state == 1;
+}
 
 const QString kStopToken = QStringLiteral("{STOP RECOGNITION}");
 const QString kFreeSlot = QStringLiteral("NULL");
@@ -29,13 +32,14 @@ struct Interpreter::Run
     bool activatingWindow = false; ///< a recorded window is being brought forward
 };
 
-Interpreter::Interpreter(CommandSource &commands, Desktop &desktop, EventWait &wait, FeedbackControls &feedback,
-                         SpeechOutput &speech, MainWindowControl &mainWindow, MessageBoxes &messages,
-                         SharedState &shared, OpenProgramSlots &slots, QObject *parent)
+Interpreter::Interpreter(CommandSource &commands, Desktop &desktop, EventWait &wait,
+                         FeedbackControls &feedback, SpeechOutput &speech, MainWindowControl &mainWindow,
+                         MessageBoxes &messages, SharedState &shared, OpenProgramSlots &slots,
+                         QObject *parent)
     : QObject(parent), m_commands(commands), m_desktop(desktop), m_wait(wait), m_feedback(feedback),
       m_speech(speech), m_mainWindow(mainWindow), m_messages(messages), m_shared(shared), m_slots(slots),
-      m_primitives(desktop), m_scanner(desktop, wait, mainWindow, m_primitives), m_builtIns(desktop, m_primitives),
-      m_launcher(desktop, wait, mainWindow, messages, slots)
+      m_primitives(desktop), m_scanner(desktop, wait, mainWindow, m_primitives),
+      m_builtIns(desktop, m_primitives), m_launcher(desktop, wait, mainWindow, messages, slots)
 {
 }
 
@@ -172,7 +176,8 @@ void Interpreter::FindIt()
     if (rows.isEmpty() || rows.first().WordPhrase.isEmpty()) {
         m_phraseFound = false;
         moveCurrentRow(rows, rows.isEmpty() ? 0 : 1);
-        m_messages.inform(QString(), QStringLiteral("Please clean up the table. The first row in the table is blank."));
+        m_messages.inform(QString(),
+                          QStringLiteral("Please clean up the table. The first row in the table is blank."));
         return;
     }
 
@@ -230,7 +235,8 @@ void Interpreter::startDictation()
         }
     }
     if (upperCased(m_pendingPhrase) != QLatin1String("CONFIRMATION"))
-        SayFeedback(QStringLiteral("You must open ") + wanted + QStringLiteral(" before you can operate on it"));
+        SayFeedback(QStringLiteral("You must open ") + wanted +
+                    QStringLiteral(" before you can operate on it"));
 }
 
 void Interpreter::dictationStep()

@@ -15,7 +15,10 @@ bool isIgnored(QChar c)
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n');
 }
 
-bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 
 // The longest prefix of `s` (ignored characters already removed) that is a number.
 qsizetype numberPrefixLength(const QString &s)
@@ -62,8 +65,7 @@ double roundHalfEven(double value)
     return rounded;
 }
 
-template <typename Int>
-Int roundChecked(double value)
+template <typename Int> Int roundChecked(double value)
 {
     const double rounded = roundHalfEven(value);
     if (!std::isfinite(rounded) || rounded < static_cast<double>(std::numeric_limits<Int>::min()) ||
@@ -93,8 +95,14 @@ double numericValue(const QString &text)
     return value;
 }
 
-std::int16_t roundToInt16(double value) { return roundChecked<std::int16_t>(value); }
+std::int16_t roundToInt16(double value)
+{
+    return roundChecked<std::int16_t>(value);
+}
 
-std::int32_t roundToInt32(double value) { return roundChecked<std::int32_t>(value); }
+std::int32_t roundToInt32(double value)
+{
+    return roundChecked<std::int32_t>(value);
+}
 
 } // namespace kestrel

@@ -24,9 +24,9 @@ ProgramLauncher::ProgramLauncher(Desktop &desktop, EventWait &wait, MainWindowCo
 {
 }
 
-std::optional<QString> ProgramLauncher::launch(const QString &action, int slot, const QString &upperWordPhrase,
-                                               const QString &lookupPhrase, bool stopRequested,
-                                               bool &activatingWindow)
+std::optional<QString> ProgramLauncher::launch(const QString &action, int slot,
+                                               const QString &upperWordPhrase, const QString &lookupPhrase,
+                                               bool stopRequested, bool &activatingWindow)
 {
     OpenAction parts = splitOpenKeys(action);
 
@@ -47,7 +47,8 @@ std::optional<QString> ProgramLauncher::launch(const QString &action, int slot, 
         return std::nullopt;
     }
     if (!parts.directory.isEmpty() && !m_desktop.directoryExists(parts.directory)) {
-        m_messages.inform(QString(), QStringLiteral("Path ") + parts.directory + QStringLiteral(" does not exist"));
+        m_messages.inform(QString(),
+                          QStringLiteral("Path ") + parts.directory + QStringLiteral(" does not exist"));
         return std::nullopt;
     }
 
@@ -136,6 +137,9 @@ std::optional<int> ProgramLauncher::bringParentForward(const QString &parent)
     return std::nullopt;
 }
 
-void ProgramLauncher::close(int slot) { m_slots.release(slot); }
+void ProgramLauncher::close(int slot)
+{
+    m_slots.release(slot);
+}
 
 } // namespace kestrel

@@ -85,10 +85,12 @@ INSTANTIATE_TEST_SUITE_P(
                  {"click L down", "click L up", "keys   wait", "click R down", "click R up"}},
         ScanCase{" ", {}}, ScanCase{"", {}}, ScanCase{"}", {}},
         ScanCase{"abc{ENTER}{LEFT CLICK}", {"keys abc{ENTER} wait", "click L down", "click L up"}},
-        ScanCase{"}abc", {"keys abc wait"}}, ScanCase{"{LEFT CLICK}x", {"click L down", "click L up", "keys x wait"}},
+        ScanCase{"}abc", {"keys abc wait"}},
+        ScanCase{"{LEFT CLICK}x", {"click L down", "click L up", "keys x wait"}},
         ScanCase{"a{CURSOR 1,2}b", {"keys a wait", "cursor 1,2", "keys b wait"}},
-        ScanCase{"{POSITION 10,20}", {"move 0x2a 10,20"}}, ScanCase{"{position 40000,-5}", {"move 0x2a 40000,-5"}},
-        ScanCase{"{POSITION 10}", {}}, ScanCase{"+{RIGHT 3}", {"keys +{RIGHT 3} wait"}},
+        ScanCase{"{POSITION 10,20}", {"move 0x2a 10,20"}},
+        ScanCase{"{position 40000,-5}", {"move 0x2a 40000,-5"}}, ScanCase{"{POSITION 10}", {}},
+        ScanCase{"+{RIGHT 3}", {"keys +{RIGHT 3} wait"}},
         // A "}" just before a token must not make the token run again and again.
         ScanCase{"{ENTER}{PAUSE 1}y", {"keys {ENTER} wait", "keys y wait"}},
         ScanCase{"{TAB}{CURSOR DOWN}z", {"keys {TAB} wait", "cursor 100,120", "keys z wait"}}));

@@ -47,8 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DictatedCase{"hello world.", "hello world"}, DictatedCase{"a. b", "ab"},
                       DictatedCase{"spell it a b c", "a b c"}, DictatedCase{"please Spell It x", "x"},
                       DictatedCase{"open notepad", "open notepad"}, DictatedCase{"yes", "yes"},
-                      DictatedCase{"50% + 2 ^ {x} ~", "50% + 2 ^ {x} ~"},
-                      DictatedCase{"a SPACE b", "a b"}));
+                      DictatedCase{"50% + 2 ^ {x} ~", "50% + 2 ^ {x} ~"}, DictatedCase{"a SPACE b", "a b"}));
 
 TEST_F(Dictation, SpellItAloneTypesNothing)
 {
@@ -60,8 +59,9 @@ TEST_F(Dictation, SpellItAloneTypesNothing)
 TEST_F(Dictation, ParentThatIsNotOpenIsNamedButDictationStillStarts)
 {
     say(QStringLiteral("write"));
-    EXPECT_EQ(speech.spoken, (QStringList{QStringLiteral("Say the text"),
-                                          QStringLiteral("You must open OPEN EDITOR before you can operate on it")}));
+    EXPECT_EQ(speech.spoken,
+              (QStringList{QStringLiteral("Say the text"),
+                           QStringLiteral("You must open OPEN EDITOR before you can operate on it")}));
     EXPECT_TRUE(interpreter.dictating());
     say(QStringLiteral("hi"));
     EXPECT_EQ(desktop.actions(), (QStringList{QStringLiteral("keys ABC wait"), QStringLiteral("type hi")}));

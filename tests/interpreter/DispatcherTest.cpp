@@ -45,20 +45,33 @@ TEST_P(Confirmation, ExecutesOnlyWhatWasConfirmed)
     EXPECT_EQ(desktop.actions(), strings(c.actions)) << c.name;
     EXPECT_EQ(speech.spoken, strings(c.spoken)) << c.name;
     EXPECT_EQ(interpreter.pendingPhrase(), QString::fromLatin1(c.pending)) << c.name;
-    EXPECT_EQ(mainWindow.calls.count(QStringLiteral("status Finished Dictating")), int(c.heard.size())) << c.name;
+    EXPECT_EQ(mainWindow.calls.count(QStringLiteral("status Finished Dictating")), int(c.heard.size()))
+        << c.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sequences, Confirmation,
     ::testing::Values(
         ConfirmCase{"yes executes", 1, {"hello", "yes"}, {"keys hi wait"}, {"Did You Say hello"}, "yes"},
-        ConfirmCase{"second yes looks up YES", 1, {"hello", "yes", "yes"}, {"keys hi wait", "keys yesrow wait"},
-                    {"Did You Say hello"}, "yes"},
-        ConfirmCase{"no keeps the pending phrase", 1, {"hello", "no", "yes"}, {"keys hi wait"},
-                    {"Did You Say hello", "Please say again"}, "yes"},
+        ConfirmCase{"second yes looks up YES",
+                    1,
+                    {"hello", "yes", "yes"},
+                    {"keys hi wait", "keys yesrow wait"},
+                    {"Did You Say hello"},
+                    "yes"},
+        ConfirmCase{"no keeps the pending phrase",
+                    1,
+                    {"hello", "no", "yes"},
+                    {"keys hi wait"},
+                    {"Did You Say hello", "Please say again"},
+                    "yes"},
         ConfirmCase{"yes with nothing pending", 1, {"this"}, {}, {" not found"}, ""},
         ConfirmCase{"U.S. is a yes", 1, {"hello", "U.S."}, {"keys hi wait"}, {"Did You Say hello"}, "US"},
-        ConfirmCase{"a phrase only asks", 1, {"hello", "hello"}, {}, {"Did You Say hello", "Did You Say hello"},
+        ConfirmCase{"a phrase only asks",
+                    1,
+                    {"hello", "hello"},
+                    {},
+                    {"Did You Say hello", "Did You Say hello"},
                     "hello"},
         ConfirmCase{"off executes at once", 0, {"Hello."}, {"keys hi wait"}, {}, "Hello"},
         ConfirmCase{"greyed counts as off", 2, {"hello"}, {"keys hi wait"}, {}, "hello"},
@@ -128,34 +141,62 @@ TEST_P(Gate, RowsDoWhatTheirPhraseAndActionSay)
 INSTANTIATE_TEST_SUITE_P(
     Rows, Gate,
     ::testing::Values(
-        GateCase{"empty action does nothing", row("NOTHING", "FUNCTION", "", "NEVER OPENED"), "nothing", {}, {}},
-        GateCase{"quit phrase", row("QUIT PROGRAM", "FUNCTION", "", "NEVER OPENED"), "quit program", {}, {"quit"}},
-        GateCase{"stop phrase", row("PLEASE STOP RECOGNITION", "", "", "NEVER OPENED"), "please stop recognition",
-                 {}, {"stop listening"}},
-        GateCase{"stop token", row("HUSH", "FUNCTION", "a{STOP RECOGNITION}b"), "hush", {"keys ab wait"},
+        GateCase{
+            "empty action does nothing", row("NOTHING", "FUNCTION", "", "NEVER OPENED"), "nothing", {}, {}},
+        GateCase{
+            "quit phrase", row("QUIT PROGRAM", "FUNCTION", "", "NEVER OPENED"), "quit program", {}, {"quit"}},
+        GateCase{"stop phrase",
+                 row("PLEASE STOP RECOGNITION", "", "", "NEVER OPENED"),
+                 "please stop recognition",
+                 {},
                  {"stop listening"}},
-        GateCase{"only the first stop token", row("HUSH", "FUNCTION", "{STOP RECOGNITION}x{STOP RECOGNITION}"),
-                 "hush", {"keys-rejected x{STOP RECOGNITION}"}, {"stop listening"}},
-        GateCase{"lower-case stop token is key text", row("HUSH", "FUNCTION", "a{stop recognition}b"), "hush",
-                 {"keys-rejected a{stop recognition}b"}, {}},
-        GateCase{"left click", row("LEFT CLICK", "FUNCTION", "x"), "left click", {"click L down", "click L up"}, {}},
+        GateCase{"stop token",
+                 row("HUSH", "FUNCTION", "a{STOP RECOGNITION}b"),
+                 "hush",
+                 {"keys ab wait"},
+                 {"stop listening"}},
+        GateCase{"only the first stop token",
+                 row("HUSH", "FUNCTION", "{STOP RECOGNITION}x{STOP RECOGNITION}"),
+                 "hush",
+                 {"keys-rejected x{STOP RECOGNITION}"},
+                 {"stop listening"}},
+        GateCase{"lower-case stop token is key text",
+                 row("HUSH", "FUNCTION", "a{stop recognition}b"),
+                 "hush",
+                 {"keys-rejected a{stop recognition}b"},
+                 {}},
+        GateCase{"left click",
+                 row("LEFT CLICK", "FUNCTION", "x"),
+                 "left click",
+                 {"click L down", "click L up"},
+                 {}},
         GateCase{"left click needs an action", row("LEFT CLICK", "FUNCTION"), "left click", {}, {}},
-        GateCase{"right click", row("Right Click", "FUNCTION", "x"), "right click", {"click R down", "click R up"},
+        GateCase{"right click",
+                 row("Right Click", "FUNCTION", "x"),
+                 "right click",
+                 {"click R down", "click R up"},
                  {}},
         GateCase{"cursor down", row("CURSOR", "FUNCTION", "x"), "cursor down", {"cursor 100,120"}, {}},
         GateCase{"cursor super is up", row("CURSOR", "FUNCTION", "x"), "cursor super", {"cursor 100,80"}, {}},
         GateCase{"cursor left", row("CURSOR", "FUNCTION", "x"), "cursor left", {"cursor 80,100"}, {}},
-        GateCase{"cursor to a point", row("CURSOR", "FUNCTION", "x"), "cursor 300, 400", {"cursor 300,400"}, {}},
-        GateCase{"cursor point needs comma and blank", row("CURSOR", "FUNCTION", "x"), "cursor 300,400", {}, {}},
+        GateCase{
+            "cursor to a point", row("CURSOR", "FUNCTION", "x"), "cursor 300, 400", {"cursor 300,400"}, {}},
+        GateCase{
+            "cursor point needs comma and blank", row("CURSOR", "FUNCTION", "x"), "cursor 300,400", {}, {}},
         GateCase{"cursor overflow ends silently", row("CURSOR", "FUNCTION", "x"), "cursor 40000, 1", {}, {}},
-        GateCase{"select five", row("SELECT", "FUNCTION"), "select 5",
-                 {"keys +{RIGHT} nowait", "keys +{RIGHT} nowait", "keys +{RIGHT} nowait", "keys +{RIGHT} nowait",
-                  "keys +{RIGHT} nowait"},
+        GateCase{"select five",
+                 row("SELECT", "FUNCTION"),
+                 "select 5",
+                 {"keys +{RIGHT} nowait", "keys +{RIGHT} nowait", "keys +{RIGHT} nowait",
+                  "keys +{RIGHT} nowait", "keys +{RIGHT} nowait"},
                  {}},
         GateCase{"select alone", row("SELECT", "FUNCTION"), "select", {}, {}},
         GateCase{"select below one", row("SELECT", "FUNCTION"), "select -2", {}, {}},
-        GateCase{"action text is scanned", row("COPY", "FUNCTION", "^c{CURSOR 5,6}"), "copy",
-                 {"keys ^c wait", "cursor 5,6"}, {}},
+        GateCase{"action text is scanned",
+                 row("COPY", "FUNCTION", "^c{CURSOR 5,6}"),
+                 "copy",
+                 {"keys ^c wait", "cursor 5,6"},
+                 {}},
         GateCase{"quit token", row("BYE", "FUNCTION", "x{QUIT}"), "bye", {}, {"quit"}}));
 
 TEST_F(InterpreterFixture, FailuresNamingAPathAreShownOthersAreSilent)
@@ -210,7 +251,8 @@ TEST_P(Nesting, InnerRunChangesTheOuterRun)
 
 INSTANTIATE_TEST_SUITE_P(
     Inside, Nesting,
-    ::testing::Values(NestCase{"inner phrase not found stops the outer run", "gamma", {}, "gamma"},
-                      NestCase{"inner row becomes the outer row", "beta", {"keys bbb wait", "keys bbb wait"}, "beta"}));
+    ::testing::Values(
+        NestCase{"inner phrase not found stops the outer run", "gamma", {}, "gamma"},
+        NestCase{"inner row becomes the outer row", "beta", {"keys bbb wait", "keys bbb wait"}, "beta"}));
 
 } // namespace

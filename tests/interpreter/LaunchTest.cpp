@@ -18,7 +18,8 @@ protected:
     {
         commands.rows = {row("OPEN EDITOR", "OPEN", "/usr/bin/gedit|hello"),
                          row("SAVE IT", "FUNCTION", "^s", "open editor"),
-                         row("CLOSE EDITOR", "CLOSE", "%{F4}", " Open Editor "), row("CLOSE ANY", "close", "x")};
+                         row("CLOSE EDITOR", "CLOSE", "%{F4}", " Open Editor "),
+                         row("CLOSE ANY", "close", "x")};
         desktop.addFile(QStringLiteral("/usr/bin/gedit"));
         desktop.addExecutable(QStringLiteral("/usr/bin/gedit"));
     }
@@ -36,8 +37,8 @@ TEST_F(Launch, StartsWaitsForTheWindowAndRecordsIt)
 {
     planEditor();
     say(QStringLiteral("open editor"));
-    EXPECT_EQ(desktop.actions(), (QStringList{QStringLiteral("start /usr/bin/gedit []"),
-                                              QStringLiteral("keys hello wait")}));
+    EXPECT_EQ(desktop.actions(),
+              (QStringList{QStringLiteral("start /usr/bin/gedit []"), QStringLiteral("keys hello wait")}));
     EXPECT_EQ(slots.window(1), kEditor);
     EXPECT_EQ(slots.phrase(1), QStringLiteral("OPEN EDITOR"));
     EXPECT_EQ(interpreter.launchHandle(), kEditor);
@@ -109,8 +110,9 @@ TEST_F(Launch, OwnWindowOfTheStartedProcessIsPreferredAndBroughtForward)
     desktop.planLaunch(plan);
     say(QStringLiteral("open editor"));
     EXPECT_EQ(slots.window(1), 0x60u);
-    EXPECT_EQ(desktop.actions(), (QStringList{QStringLiteral("start /usr/bin/gedit []"),
-                                              QStringLiteral("activate 0x60"), QStringLiteral("keys hello wait")}));
+    EXPECT_EQ(desktop.actions(),
+              (QStringList{QStringLiteral("start /usr/bin/gedit []"), QStringLiteral("activate 0x60"),
+                           QStringLiteral("keys hello wait")}));
 }
 
 struct StartCase
@@ -152,29 +154,68 @@ TEST_P(Starting, ChoosesHowToStart)
         EXPECT_TRUE(box.title.isEmpty()) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Programs, Starting,
-    ::testing::Values(
-        StartCase{"document goes to the opener", row("NOTES", "OPEN", "/home/me/notes.txt"), {"/home/me/notes.txt"},
-                  {}, {"open /home/me/notes.txt"}, {}},
-        StartCase{"executable is started, not opened", row("APP", "OPEN", "/opt/app/run"), {"/opt/app/run"}, {},
-                  {"start /opt/app/run []"}, {}},
-        StartCase{"quotes and directory", row("APP", "OPEN", "\"/opt/app/run\",\"/data/\"|x"), {"/opt/app/run"},
-                  {"/data"}, {"start /opt/app/run [] /data/", "keys x wait"}, {}},
-        StartCase{"missing directory", row("APP", "OPEN", "/opt/app/run,/data/"), {"/opt/app/run"}, {}, {},
-                  {"Path /data/ does not exist"}},
-        StartCase{"missing directory without separator", row("APP", "OPEN", "/opt/app/run,/data"),
-                  {"/opt/app/run"}, {}, {}, {"Path /data does not exist"}},
-        StartCase{"missing program", row("APP", "OPEN", "/usr/bin/nothing|x"), {}, {}, {},
-                  {"Could not find the program named /usr/bin/nothing"}},
-        StartCase{"browser starts directly", row("Browser", "OPEN", "/usr/bin/firefox --new-window"),
-                  {"/usr/bin/firefox --new-window"}, {}, {"start /usr/bin/firefox [--new-window]"}, {}},
-        StartCase{"iexplore starts directly", row("WEB", "OPEN", "/opt/ie/IExplore.exe"), {"/opt/ie/IExplore.exe"},
-                  {}, {"start /opt/ie/IExplore.exe []"}, {}},
-        StartCase{"web address needs no file", row("SEARCH", "OPEN", "https://example.org/?q=a,b|{ENTER}"), {},
-                  {}, {"open https://example.org/?q=a,b", "keys {ENTER} wait"}, {}},
-        StartCase{"wildcard matches a file", row("LOG", "OPEN", "/var/log/*.txt"), {"/var/log/a.txt"}, {},
-                  {"open /var/log/*.txt"}, {}}));
+INSTANTIATE_TEST_SUITE_P(Programs, Starting,
+                         ::testing::Values(StartCase{"document goes to the opener",
+                                                     row("NOTES", "OPEN", "/home/me/notes.txt"),
+                                                     {"/home/me/notes.txt"},
+                                                     {},
+                                                     {"open /home/me/notes.txt"},
+                                                     {}},
+                                           StartCase{"executable is started, not opened",
+                                                     row("APP", "OPEN", "/opt/app/run"),
+                                                     {"/opt/app/run"},
+                                                     {},
+                                                     {"start /opt/app/run []"},
+                                                     {}},
+                                           StartCase{"quotes and directory",
+                                                     row("APP", "OPEN", "\"/opt/app/run\",\"/data/\"|x"),
+                                                     {"/opt/app/run"},
+                                                     {"/data"},
+                                                     {"start /opt/app/run [] /data/", "keys x wait"},
+                                                     {}},
+                                           StartCase{"missing directory",
+                                                     row("APP", "OPEN", "/opt/app/run,/data/"),
+                                                     {"/opt/app/run"},
+                                                     {},
+                                                     {},
+                                                     {"Path /data/ does not exist"}},
+                                           StartCase{"missing directory without separator",
+                                                     row("APP", "OPEN", "/opt/app/run,/data"),
+                                                     {"/opt/app/run"},
+                                                     {},
+                                                     {},
+                                                     {"Path /data does not exist"}},
+                                           StartCase{"missing program",
+                                                     row("APP", "OPEN", "/usr/bin/nothing|x"),
+                                                     {},
+                                                     {},
+                                                     {},
+                                                     {"Could not find the program named /usr/bin/nothing"}},
+                                           StartCase{"browser starts directly",
+                                                     row("Browser", "OPEN", "/usr/bin/firefox --new-window"),
+                                                     {"/usr/bin/firefox --new-window"},
+                                                     {},
+                                                     {"start /usr/bin/firefox [--new-window]"},
+                                                     {}},
+                                           StartCase{"iexplore starts directly",
+                                                     row("WEB", "OPEN", "/opt/ie/IExplore.exe"),
+                                                     {"/opt/ie/IExplore.exe"},
+                                                     {},
+                                                     {"start /opt/ie/IExplore.exe []"},
+                                                     {}},
+                                           StartCase{
+                                               "web address needs no file",
+                                               row("SEARCH", "OPEN", "https://example.org/?q=a,b|{ENTER}"),
+                                               {},
+                                               {},
+                                               {"open https://example.org/?q=a,b", "keys {ENTER} wait"},
+                                               {}},
+                                           StartCase{"wildcard matches a file",
+                                                     row("LOG", "OPEN", "/var/log/*.txt"),
+                                                     {"/var/log/a.txt"},
+                                                     {},
+                                                     {"open /var/log/*.txt"},
+                                                     {}}));
 
 TEST_F(Launch, FailedStartEndsTheRunQuietly)
 {
@@ -211,11 +252,13 @@ TEST_F(Launch, ParentMustBeOpenAndIsBroughtForward)
     say(QStringLiteral("open editor"));
     desktop.clearLog();
     say(QStringLiteral("save it"));
-    EXPECT_EQ(desktop.actions(), (QStringList{QStringLiteral("activate 0x50"), QStringLiteral("keys ^s wait")}));
+    EXPECT_EQ(desktop.actions(),
+              (QStringList{QStringLiteral("activate 0x50"), QStringLiteral("keys ^s wait")}));
 
     desktop.clearLog();
     say(QStringLiteral("close editor"));
-    EXPECT_EQ(desktop.actions(), (QStringList{QStringLiteral("activate 0x50"), QStringLiteral("keys %{F4} wait")}));
+    EXPECT_EQ(desktop.actions(),
+              (QStringList{QStringLiteral("activate 0x50"), QStringLiteral("keys %{F4} wait")}));
     EXPECT_EQ(slots.phrase(1), QStringLiteral("NULL"));
     EXPECT_EQ(slots.window(1), 0u);
 

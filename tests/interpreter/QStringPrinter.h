@@ -7,7 +7,10 @@
 
 // Readable QString and QStringList values in failure messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 inline void PrintTo(const QStringList &list, std::ostream *os)
 {
     *os << '[';

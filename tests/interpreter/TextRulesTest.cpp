@@ -28,16 +28,17 @@ TEST_P(Normaliser, CleansRecognisedText)
     EXPECT_EQ(normaliseRecoText(QString::fromUtf8(GetParam().input)), QString::fromUtf8(GetParam().expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, Normaliser,
-    ::testing::Values(TextCase{"Open notepad.", "Open notepad"}, TextCase{"hello. world", "helloworld"},
-                      TextCase{"a SPACE b", "a b"}, TextCase{"a space b", "a b"}, TextCase{"a Space b", "a b"},
-                      TextCase{"1.5 inches", "15 inches"}, TextCase{"space bar", " bar"},
-                      TextCase{"U.S.", "US"}, TextCase{"a.. b", "ab"},
-                      // ". " goes before " SPACE ": the other order would leave "ab".
-                      TextCase{"a. SPACE b", "a b"}, TextCase{"SPACESPACE x", " x"},
-                      TextCase{"spaceship", "spaceship"}, TextCase{"", ""},
-                      TextCase{"open notepad", "open notepad"}));
+INSTANTIATE_TEST_SUITE_P(Rules, Normaliser,
+                         ::testing::Values(TextCase{"Open notepad.", "Open notepad"},
+                                           TextCase{"hello. world", "helloworld"},
+                                           TextCase{"a SPACE b", "a b"}, TextCase{"a space b", "a b"},
+                                           TextCase{"a Space b", "a b"}, TextCase{"1.5 inches", "15 inches"},
+                                           TextCase{"space bar", " bar"}, TextCase{"U.S.", "US"},
+                                           TextCase{"a.. b", "ab"},
+                                           // ". " goes before " SPACE ": the other order would leave "ab".
+                                           TextCase{"a. SPACE b", "a b"}, TextCase{"SPACESPACE x", " x"},
+                                           TextCase{"spaceship", "spaceship"}, TextCase{"", ""},
+                                           TextCase{"open notepad", "open notepad"}));
 
 TEST(NormaliserCut, KeepsAtMost1024CharactersAfterEachMatch)
 {
@@ -80,14 +81,16 @@ TEST_P(Numbers, ReadsTheLeadingNumber)
     EXPECT_DOUBLE_EQ(numericValue(QString::fromLatin1(GetParam().text)), GetParam().value) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, Numbers,
-    ::testing::Values(NumberCase{"100", 100}, NumberCase{" 1 0 0", 100}, NumberCase{"\t7\n", 7},
-                      NumberCase{"12abc", 12}, NumberCase{"abc", 0}, NumberCase{"", 0}, NumberCase{"-5", -5},
-                      NumberCase{"+5", 5}, NumberCase{"- 5", -5}, NumberCase{"1.5", 1.5}, NumberCase{".5", 0.5},
-                      NumberCase{"5.", 5}, NumberCase{"1e3", 1000}, NumberCase{"1E+2", 100},
-                      NumberCase{"1e", 1}, NumberCase{"2e-1", 0.2}, NumberCase{"2,3", 2}, NumberCase{"1.2.3", 1.2},
-                      NumberCase{"--5", 0}, NumberCase{"\r5", 0}, NumberCase{"200}", 200}));
+INSTANTIATE_TEST_SUITE_P(Values, Numbers,
+                         ::testing::Values(NumberCase{"100", 100}, NumberCase{" 1 0 0", 100},
+                                           NumberCase{"\t7\n", 7}, NumberCase{"12abc", 12},
+                                           NumberCase{"abc", 0}, NumberCase{"", 0}, NumberCase{"-5", -5},
+                                           NumberCase{"+5", 5}, NumberCase{"- 5", -5}, NumberCase{"1.5", 1.5},
+                                           NumberCase{".5", 0.5}, NumberCase{"5.", 5},
+                                           NumberCase{"1e3", 1000}, NumberCase{"1E+2", 100},
+                                           NumberCase{"1e", 1}, NumberCase{"2e-1", 0.2}, NumberCase{"2,3", 2},
+                                           NumberCase{"1.2.3", 1.2}, NumberCase{"--5", 0},
+                                           NumberCase{"\r5", 0}, NumberCase{"200}", 200}));
 
 TEST(NumbersOverflow, IsAFailure)
 {
@@ -152,13 +155,13 @@ TEST_P(OpenActions, SplitIntoProgramDirectoryAndKeys)
     EXPECT_EQ(parts.keys, QString::fromUtf8(GetParam().keys));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Actions, OpenActions,
-    ::testing::Values(OpenCase{"\"/opt/my app/run\",\"/home/me/\"", "/opt/my app/run", "/home/me/", ""},
-                      OpenCase{"\"/opt/app\",/data|^s", "/opt/app", "/data", "^s"},
-                      // A "|" in the first two characters does not split.
-                      OpenCase{"a|b", "a|b", "", ""}, OpenCase{"ab|", "ab", "", ""},
-                      OpenCase{"x|y|z", "x|y", "", "z"}, OpenCase{"", "", "", ""}));
+INSTANTIATE_TEST_SUITE_P(Actions, OpenActions,
+                         ::testing::Values(OpenCase{"\"/opt/my app/run\",\"/home/me/\"", "/opt/my app/run",
+                                                    "/home/me/", ""},
+                                           OpenCase{"\"/opt/app\",/data|^s", "/opt/app", "/data", "^s"},
+                                           // A "|" in the first two characters does not split.
+                                           OpenCase{"a|b", "a|b", "", ""}, OpenCase{"ab|", "ab", "", ""},
+                                           OpenCase{"x|y|z", "x|y", "", "z"}, OpenCase{"", "", "", ""}));
 
 TEST(OpenActionKeys, KeepAtMost1024Characters)
 {

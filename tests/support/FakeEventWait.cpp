@@ -16,6 +16,9 @@ void FakeEventWait::processEvents()
         m_every();
 }
 
-void FakeEventWait::onCall(int n, std::function<void()> action) { m_scripted[m_calls + n] = std::move(action); }
+void FakeEventWait::onCall(int n, std::function<void()> action)
+{
+    m_scripted[m_calls + n] = std::move(action);
+}
 
 } // namespace kestrel::test

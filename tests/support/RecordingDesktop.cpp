@@ -43,7 +43,10 @@ void RecordingDesktop::setForeground(WindowId window)
     m_foreground = window;
 }
 
-void RecordingDesktop::addDirectory(const QString &path) { m_directories.insert(withoutTrailingSlash(path)); }
+void RecordingDesktop::addDirectory(const QString &path)
+{
+    m_directories.insert(withoutTrailingSlash(path));
+}
 
 QStringList RecordingDesktop::actions() const
 {
@@ -121,8 +124,8 @@ void RecordingDesktop::setCursorPosition(QPoint position)
 void RecordingDesktop::mouseButton(Button button, bool press)
 {
     record(QStringLiteral("click %1 %2")
-                     .arg(button == Button::Left ? QLatin1String("L") : QLatin1String("R"),
-                          press ? QLatin1String("down") : QLatin1String("up")));
+               .arg(button == Button::Left ? QLatin1String("L") : QLatin1String("R"),
+                    press ? QLatin1String("down") : QLatin1String("up")));
 }
 
 void RecordingDesktop::sendKeys(const QString &notation, bool waitUntilProcessed)
@@ -133,11 +136,14 @@ void RecordingDesktop::sendKeys(const QString &notation, bool waitUntilProcessed
         m_log.append(QStringLiteral("keys-rejected ") + notation);
         throw;
     }
-    record(QStringLiteral("keys %1 %2").arg(notation, waitUntilProcessed ? QLatin1String("wait")
-                                                                             : QLatin1String("nowait")));
+    record(QStringLiteral("keys %1 %2")
+               .arg(notation, waitUntilProcessed ? QLatin1String("wait") : QLatin1String("nowait")));
 }
 
-void RecordingDesktop::typeText(const QString &text) { record(QStringLiteral("type ") + text); }
+void RecordingDesktop::typeText(const QString &text)
+{
+    record(QStringLiteral("type ") + text);
+}
 
 RecordingDesktop::StartResult RecordingDesktop::beginLaunch()
 {
@@ -161,15 +167,17 @@ RecordingDesktop::StartResult RecordingDesktop::beginLaunch()
     return result;
 }
 
-RecordingDesktop::StartResult RecordingDesktop::startProgram(const QString &program, const QStringList &arguments,
+RecordingDesktop::StartResult RecordingDesktop::startProgram(const QString &program,
+                                                             const QStringList &arguments,
                                                              const QString &workingDirectory)
 {
-    record(joinedWithDirectory(
-        QStringLiteral("start %1 [%2]").arg(program, arguments.join(QLatin1Char(','))), workingDirectory));
+    record(joinedWithDirectory(QStringLiteral("start %1 [%2]").arg(program, arguments.join(QLatin1Char(','))),
+                               workingDirectory));
     return beginLaunch();
 }
 
-RecordingDesktop::StartResult RecordingDesktop::openDocument(const QString &target, const QString &workingDirectory)
+RecordingDesktop::StartResult RecordingDesktop::openDocument(const QString &target,
+                                                             const QString &workingDirectory)
 {
     record(joinedWithDirectory(QStringLiteral("open ") + target, workingDirectory));
     return beginLaunch();

@@ -30,11 +30,11 @@ public:
     /// What one start request (startProgram or openDocument) does.
     struct LaunchPlan
     {
-        std::int64_t value = 42;  ///< below 33: the start fails
-        qint64 processId = 0;     ///< reported by the start; windowOfProcess answers for it
-        WindowId window = 0;      ///< the window that comes up; 0: none
+        std::int64_t value = 42;   ///< below 33: the start fails
+        qint64 processId = 0;      ///< reported by the start; windowOfProcess answers for it
+        WindowId window = 0;       ///< the window that comes up; 0: none
         int appearsAfterPolls = 1; ///< the window exists from this foreground poll on
-        bool takesFocus = true;   ///< the window becomes the foreground window
+        bool takesFocus = true;    ///< the window becomes the foreground window
     };
 
     // --- scripting -------------------------------------------------------------
