@@ -1,7 +1,12 @@
+#include "app/Application.h"
+
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("KESTREL"));
+    QApplication::setApplicationVersion(QStringLiteral("2.1"));
+    kestrel::Application kestrelApp;
+    return kestrelApp.run();
 }

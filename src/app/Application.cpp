@@ -1,0 +1,96 @@
+#include "app/Application.h"
+
+#include "app/Program.h"
+#include "app/RecognitionBackend.h"
+#include "command_table/CommandStore.h"
+#include "common/Failure.h"
+#include "common/QtEventWait.h"
+#include "desktop/x11/SingleInstance.h"
+#include "desktop/x11/X11Desktop.h"
+#include "main_window/QtMessageBoxes.h"
+#include "main_window/SpeechForm.h"
+#include "speech_platform/espeak/EspeakVoice.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace kestrel {
+
+struct Application::Parts
+{
+    QtEventWait wait;
+    QtMessageBoxes boxes;
+    std::unique_ptr<X11Desktop> desktop;
+    SingleInstance guard;
+    std::unique_ptr<CommandStore> store;
+    std::unique_ptr<Program> program;
+};
+
+namespace {
+
+void complain(const QString &text) { std::fprintf(stderr, "KESTREL: %s\n", qPrintable(text)); }
+
+[[noreturn]] void endAtOnce()
+{
+    // Settings and the table are already on disk (both are written atomically);
+    // ending here, even from inside a nested wait, guarantees that nothing of a
+    // half-finished command runs after the user asked to quit.
+    std::fflush(nullptr);
+    ::_exit(0);
+}
+
+std::unique_ptr<VoiceEngine> makeVoice()
+{
+    try {
+        return std::make_unique<EspeakVoice>();
+    } catch (const std::exception &error) {
+        // The window works without a voice: feedback is shown, nothing waits on it.
+        complain(QStringLiteral("no voice: %1").arg(QString::fromLocal8Bit(error.what())));
+        return nullptr;
+    }
+}
+
+} // namespace
+
+Application::Application() : m_parts(std::make_unique<Parts>()) {}
+
+Application::~Application() = default;
+
+int Application::run()
+{
+    Parts &p = *m_parts;
+
+    try {
+        p.desktop = std::make_unique<X11Desktop>(p.wait);
+    } catch (const Failure &failure) {
+        complain(failure.description());
+        return 1;
+    }
+
+    // A second instance brings the first one's window forward and ends.
+    if (bringExistingInstanceForward(*p.desktop))
+        return 0;
+    if (!p.guard.acquire()) {
+        complain(QStringLiteral("another KESTREL is already running for this user."));
+        return 0;
+    }
+
+    try {
+        p.store = std::make_unique<CommandStore>(CommandStore::defaultPath());
+    } catch (const Failure &failure) {
+        complain(failure.description());
+        p.boxes.inform(programTitle(), failure.description(), MessageBoxes::Icon::Critical);
+        return 1;
+    }
+
+    p.program = std::make_unique<Program>(
+        Program::Parts{*p.desktop, p.boxes, p.wait, *p.store, makeVoice, createRecognitionService});
+    p.boxes.setParent(&p.program->form());
+    p.program->form().setProgramEnd(endAtOnce);
+    p.program->start();
+    return QApplication::exec();
+}
+
+} // namespace kestrel

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "support/FakeHosts.h"
+#include "support/RecordingDesktop.h"
+
+#include "app/Program.h"
+#include "command_table/CommandStore.h"
+#include "common/QtEventWait.h"
+#include "main_window/SpeechForm.h"
+#include "recognition/DebugForm.h"
+#include "tts/TTSSetup.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+#include <functional>
+#include <memory>
+
+namespace kestrel::test {
+
+/// The whole program on a recording desktop, in a fresh working directory that
+/// holds the shipped grammar file, with the voice and recogniser a test chooses.
+class ProgramFixture
+{
+public:
+    using MakeVoice = std::function<std::unique_ptr<VoiceEngine>()>;
+    using MakeRecognition = std::function<std::unique_ptr<SpeechRecognitionService>(CommandVocabulary &)>;
+
+    ProgramFixture(MakeVoice makeVoice, MakeRecognition makeRecognition)
+    {
+        m_previousDirectory = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+        QFile::copy(QStringLiteral(KESTREL_SOURCE_DIR "/resources/sol.xml"), m_dir.filePath(QStringLiteral("sol.xml")));
+        m_store = std::make_unique<CommandStore>(m_dir.filePath(QStringLiteral("SELEC.db")));
+        m_program = std::make_unique<Program>(
+            Program::Parts{desktop, boxes, wait, *m_store, std::move(makeVoice), std::move(makeRecognition)});
+        m_program->form().setProgramEnd([this] { ended = true; });
+    }
+
+    ~ProgramFixture()
+    {
+        m_program.reset();
+        m_store.reset();
+        QDir::setCurrent(m_previousDirectory);
+    }
+
+    Program &program() { return *m_program; }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    template <typename T> T *find(QWidget &window, const char *name)
+    {
+        return window.findChild<T *>(QLatin1String(name));
+    }
+
+    /// Lets events run until `done` holds or `polls` rounds have passed; returns done().
+    bool runUntil(const std::function<bool()> &done, int polls = 4000)
+    {
+        for (int i = 0; i < polls && !done(); ++i)
+            wait.processEvents();
+        return done();
+    }
+
+    /// Types `text` into the emulation box and presses Emulate.
+    void emulate(const QString &text)
+    {
+        DebugForm &debug = m_program->debugForm();
+        if (auto *box = find<QPlainTextEdit>(debug, "EmulateRecoTxt"))
+            box->setPlainText(text);
+        else if (auto *edit = find<QTextEdit>(debug, "EmulateRecoTxt"))
+            edit->setPlainText(text);
+        find<QPushButton>(debug, "Emulate")->click();
+    }
+
+    RecordingDesktop desktop;
+    FakeMessageBoxes boxes;
+    QtEventWait wait;
+    bool ended = false;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previousDirectory;
+    std::unique_ptr<CommandStore> m_store;
+    std::unique_ptr<Program> m_program;
+};
+
+} // namespace kestrel::test
