@@ -43,7 +43,7 @@ kestrel_start_pulse() {
   export KESTREL_PULSE_DIR="$dir"
   mkdir -p "$dir/pulse" "$dir/state"
   chmod 700 "$dir"
-  mkfifo "$dir/mic.fifo"
+  # module-pipe-source makes the fifo itself and refuses one that already exists.
   cat >"$dir/default.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/pulse/native
 load-module module-null-sink sink_name=kestrel_speaker sink_properties=device.description=KESTREL-Speaker
