@@ -14,6 +14,7 @@
 #include "speech_platform/sphinx/UtteranceStream.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTextStream>
 
@@ -63,6 +64,7 @@ void writeCsv(QTextStream *csv, const QString &kind, const QString &label, const
     }
     if (outcome.verdicts.isEmpty())
         *csv << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ",\"\",,,0,0,\"\"\n";
+    csv->flush();
 }
 
 } // namespace
@@ -70,6 +72,7 @@ void writeCsv(QTextStream *csv, const QString &kind, const QString &label, const
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QStringList args = app.arguments();
     const bool quick = args.contains(QStringLiteral("--quick"));
     const qsizetype csvAt = args.indexOf(QStringLiteral("--csv"));
@@ -89,6 +92,18 @@ int main(int argc, char **argv)
     decoder.setCommandPhrases(bench::evalCommandPhrases());
     UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation);
 
+    if (args.contains(QStringLiteral("--profile"))) {
+        const Samples clip = padded(synthesise(QStringLiteral("open notepad"), QStringLiteral("en-us"), 175, cacheDir),
+                                    0.3, 0.3, 30.0);
+        for (const char *search : {SphinxDecoder::kCommandSearch, SphinxDecoder::kDictationSearch}) {
+            QElapsedTimer timer;
+            timer.start();
+            const SphinxHypothesis h = decoder.decode(search, clip, 5);
+            std::printf("%-10s %6lld ms  %d frames  [%s]\n", search, timer.elapsed(), h.frames,
+                        qPrintable(h.words.join(QLatin1Char(' '))));
+        }
+        return 0;
+    }
     const QStringList voices = quick ? bench::evalVoices().mid(0, 2) : bench::evalVoices();
     const QList<int> speeds = quick ? QList<int>{175} : bench::evalSpeeds();
     const QList<double> floors = quick ? QList<double>{30.0} : QList<double>{30.0, 300.0};
@@ -100,7 +115,7 @@ int main(int argc, char **argv)
                 const QString setting = QStringLiteral("%1/%2/%3").arg(voice).arg(speed).arg(sigma);
                 for (const bench::InTableCase &c : bench::evalInTable()) {
                     const Samples clip = synthesise(c.spoken, voice, speed, cacheDir);
-                    const ClipOutcome outcome = run(stream, padded(clip, 0.6, 1.0, sigma, ++seed));
+                    const ClipOutcome outcome = run(stream, padded(clip, 1.0, 1.0, sigma, ++seed));
                     const bool right = outcome.commands == QStringList{c.expected};
                     ++tally.inTotal;
                     tally.inRight += right ? 1 : 0;
@@ -111,7 +126,7 @@ int main(int argc, char **argv)
                 }
                 for (const QString &sentence : bench::evalOutOfTable()) {
                     const Samples clip = synthesise(sentence, voice, speed, cacheDir);
-                    const ClipOutcome outcome = run(stream, padded(clip, 0.6, 1.0, sigma, ++seed));
+                    const ClipOutcome outcome = run(stream, padded(clip, 1.0, 1.0, sigma, ++seed));
                     const bool right = outcome.commands.isEmpty();
                     ++tally.outTotal;
                     tally.outRejected += right ? 1 : 0;
@@ -127,7 +142,7 @@ int main(int argc, char **argv)
         for (const double amplitude : {300.0, 3000.0}) {
             for (int repeat = 0; repeat < (quick ? 1 : 4); ++repeat) {
                 Samples clip = noiseClip(kind, 1.5, amplitude, ++seed);
-                const ClipOutcome outcome = run(stream, padded(clip, 0.6, 1.0, 30.0, ++seed));
+                const ClipOutcome outcome = run(stream, padded(clip, 1.0, 1.0, 30.0, ++seed));
                 const bool right = outcome.commands.isEmpty();
                 ++tally.noiseTotal;
                 tally.noiseRejected += right ? 1 : 0;

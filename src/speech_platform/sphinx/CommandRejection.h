@@ -8,8 +8,9 @@ namespace kestrel {
 /// best command phrase was really said.
 struct RejectionFeatures
 {
-    /// (command grammar path score - free phone loop score) per frame. Near zero
-    /// when a command phrase explains the audio as well as any phone sequence.
+    /// (command phrase's acoustic score - dictation decode's acoustic score) per
+    /// frame. Near zero when the command phrase explains the audio as well as the
+    /// nearly unconstrained dictation search does.
     double scoreGapPerFrame = 0.0;
     /// How much of the command phrase's phones the dictation decode of the same
     /// utterance also found, 0 to 1 (longest common subsequence over the longer).
@@ -17,8 +18,8 @@ struct RejectionFeatures
     int frames = 0;
 };
 
-/// Accepts a command hypothesis when it explains the audio nearly as well as a
-/// free phone loop, or fairly well and the dictation decode agrees with it. The
+/// Accepts a command hypothesis when it explains the audio nearly as well as the
+/// dictation search, or fairly well and the dictation decode agrees with it. The
 /// thresholds were calibrated on synthetic speech of several voices, speeds and
 /// noise levels (bench/sphinx: kestrel_sphinx_eval).
 struct CommandRejection

@@ -23,7 +23,7 @@ struct CString
 SphinxModelPaths SphinxModelPaths::usEnglish(const QString &root)
 {
     return {root + QStringLiteral("/en-us"), root + QStringLiteral("/en-us.lm.bin"),
-            root + QStringLiteral("/en-us-phone.lm.bin"), root + QStringLiteral("/cmudict-en-us.dict")};
+            root + QStringLiteral("/cmudict-en-us.dict")};
 }
 
 void SphinxModelPaths::check() const
@@ -31,7 +31,7 @@ void SphinxModelPaths::check() const
     const QString missing = QStringLiteral("The speech model file \"%1\" is missing. Install the pocketsphinx-en-us package.");
     if (!QFileInfo(acousticModel + QStringLiteral("/mdef")).isFile())
         throw Failure(missing.arg(acousticModel + QStringLiteral("/mdef")));
-    for (const QString &file : {languageModel, phoneLanguageModel, dictionary}) {
+    for (const QString &file : {languageModel, dictionary}) {
         if (!QFileInfo(file).isFile())
             throw Failure(missing.arg(file));
     }
@@ -39,7 +39,8 @@ void SphinxModelPaths::check() const
 
 QString cleanDecoderWord(const char *word)
 {
-    if (!word || word[0] == '<' || word[0] == '[' || word[0] == '\0')
+    // Fillers (<s>, <sil>, [NOISE]) and the grammar's null transitions ((NULL)).
+    if (!word || word[0] == '<' || word[0] == '[' || word[0] == '(' || word[0] == '\0')
         return {};
     QString w = QString::fromUtf8(word);
     const qsizetype paren = w.indexOf(QLatin1Char('('));
@@ -63,8 +64,7 @@ SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths)
         throw Failure(QStringLiteral("The speech recogniser could not load its model from \"%1\".")
                           .arg(paths.acousticModel));
     }
-    if (ps_set_lm_file(m_decoder, kDictationSearch, paths.languageModel.toLocal8Bit().constData()) < 0
-        || ps_set_allphone(m_decoder, kPhoneSearch, nullptr) < 0) {
+    if (ps_set_lm_file(m_decoder, kDictationSearch, paths.languageModel.toLocal8Bit().constData()) < 0) {
         ps_free(m_decoder);
         cmd_ln_free_r(m_config);
         throw Failure(QStringLiteral("The speech recogniser could not load its language models."));
@@ -152,6 +152,11 @@ SphinxHypothesis SphinxDecoder::hypothesis(int nbest)
     hyp.score = score;
     hyp.frames = ps_get_n_frames(m_decoder);
     for (ps_seg_t *seg = ps_seg_iter(m_decoder); seg; seg = ps_seg_next(seg)) {
+        int32 acoustic = 0;
+        int32 language = 0;
+        int32 backoff = 0;
+        ps_seg_prob(seg, &acoustic, &language, &backoff);
+        hyp.acoustic += acoustic;
         const QString word = cleanDecoderWord(ps_seg_word(seg));
         if (!word.isEmpty())
             hyp.words << word;

@@ -13,13 +13,11 @@ struct cmd_ln_s;
 
 namespace kestrel {
 
-/// Where the acoustic model, dictation language model, phone language model and
-/// dictionary live.
+/// Where the acoustic model, dictation language model and dictionary live.
 struct SphinxModelPaths
 {
     QString acousticModel;
     QString languageModel;
-    QString phoneLanguageModel;
     QString dictionary;
 
     /// The US English model of Debian's pocketsphinx-en-us package under `root`.
@@ -33,12 +31,13 @@ struct SphinxHypothesis
 {
     QStringList words;      ///< without fillers and silences, alternate-pronunciation marks removed
     int score = 0;          ///< path score (log domain, larger is better)
+    qint64 acoustic = 0;    ///< acoustic part of the path score, summed over the words
     int frames = 0;         ///< frames the search saw (100 per second)
     QList<QStringList> nbest; ///< distinct alternates after the best, when asked for
 };
 
-/// A PocketSphinx decoder with three searches: the command grammar, the
-/// dictation language model and a free phone loop. Every call is serialised by an
+/// A PocketSphinx decoder with two searches: the command grammar and the
+/// dictation language model. Every call is serialised by an
 /// internal lock, so the capture thread can decode while the user-interface thread
 /// looks up pronunciations. Construction loads the models (about a second) and
 /// throws kestrel::Failure when they cannot be loaded.
@@ -47,7 +46,6 @@ class SphinxDecoder
 public:
     static constexpr const char *kCommandSearch = "commands";
     static constexpr const char *kDictationSearch = "dictation";
-    static constexpr const char *kPhoneSearch = "phones";
 
     explicit SphinxDecoder(const SphinxModelPaths &paths);
     ~SphinxDecoder();

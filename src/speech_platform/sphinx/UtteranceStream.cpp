@@ -17,6 +17,8 @@ constexpr qint64 kPartialInterval = UtteranceStream::kSampleRate / 4;
 /// The voice activity detector reports a short burst of speech right after a
 /// stream starts, even on silence, while it learns the noise floor.
 constexpr qint64 kSettleSamples = UtteranceStream::kSampleRate * 3 / 10;
+/// A segment that began while settling and is longer than this is speech.
+constexpr qint64 kBurstSamples = UtteranceStream::kSampleRate * 3 / 2;
 constexpr int kAlternates = 5;
 
 int audioLevel(std::span<const int16_t> samples)
@@ -78,7 +80,7 @@ QList<StreamEvent> UtteranceStream::start()
 {
     m_running = true;
     m_inSpeech = false;
-    m_settlingBurst = false;
+    m_announced = false;
     m_samplesSeen = 0;
     m_nextLevelAt = 0;
     m_preRoll.clear();
@@ -115,25 +117,32 @@ QList<StreamEvent> UtteranceStream::feed(std::span<const int16_t> samples)
             events << StreamEvent{StreamEvent::Kind::AudioLevel, bytePosition(), audioLevel(piece), {}};
             m_nextLevelAt = m_samplesSeen + kLevelInterval;
         }
-        if (m_settlingBurst) {
-            if (!inSpeech) {
-                m_settlingBurst = false;
-                m_decoder.endLive(); // forget its frames; the next piece starts afresh
-            }
-        } else if (inSpeech && !m_inSpeech) {
-            if (m_samplesSeen <= kSettleSamples) {
-                m_settlingBurst = true; // the detector's settling burst, not speech
-                continue;
-            }
+        if (inSpeech && !m_inSpeech) {
             m_inSpeech = true;
             m_utterance = m_preRoll;
             m_preRoll.clear();
             m_lastPartial.clear();
             m_nextPartialAt = m_samplesSeen + kPartialInterval;
+            // The detector reports a short burst right after the stream starts,
+            // even on silence; such a segment is announced only once it has
+            // lasted long enough to be speech.
+            m_announced = m_samplesSeen > kSettleSamples;
+            if (m_announced) {
+                events << StreamEvent{StreamEvent::Kind::SoundStart, bytePosition(), 0, {}};
+                events << StreamEvent{StreamEvent::Kind::PhraseStart, bytePosition(), 0, {}};
+            }
+        } else if (!inSpeech && m_inSpeech) {
+            if (m_announced) {
+                endUtterance(events);
+            } else {
+                m_inSpeech = false;
+                m_utterance.clear();
+                m_decoder.endLive(); // the settling burst: forget it
+            }
+        } else if (m_inSpeech && !m_announced && qint64(m_utterance.size()) >= kBurstSamples) {
+            m_announced = true;
             events << StreamEvent{StreamEvent::Kind::SoundStart, bytePosition(), 0, {}};
             events << StreamEvent{StreamEvent::Kind::PhraseStart, bytePosition(), 0, {}};
-        } else if (!inSpeech && m_inSpeech) {
-            endUtterance(events);
         } else if (m_inSpeech && m_samplesSeen >= m_nextPartialAt) {
             m_nextPartialAt = m_samplesSeen + kPartialInterval;
             const QStringList partial = m_decoder.livePartial();
@@ -172,15 +181,18 @@ UtteranceVerdict UtteranceStream::judge(std::span<const int16_t> utterance, Reco
 {
     UtteranceVerdict verdict;
     const SphinxHypothesis command = m_decoder.decode(SphinxDecoder::kCommandSearch, utterance, kAlternates);
-    const SphinxHypothesis phones = m_decoder.decode(SphinxDecoder::kPhoneSearch, utterance);
     // Dictation alternates would need an n-best walk of the language model
     // lattice, which costs more than all three decodes together.
     const SphinxHypothesis dictation = m_decoder.decode(SphinxDecoder::kDictationSearch, utterance);
     verdict.commandWords = command.words;
     verdict.dictationWords = dictation.words;
     verdict.features.frames = command.frames;
-    if (command.frames > 0 && phones.frames > 0)
-        verdict.features.scoreGapPerFrame = double(command.score) / command.frames - double(phones.score) / phones.frames;
+    // The dictation search is nearly free to follow the audio, so its acoustic
+    // score is what a good explanation of this utterance reaches; a command
+    // phrase that was really said comes close to it.
+    if (command.frames > 0 && dictation.frames > 0)
+        verdict.features.scoreGapPerFrame =
+            double(command.acoustic) / command.frames - double(dictation.acoustic) / dictation.frames;
     verdict.features.dictationAgreement =
         phoneAgreement(phonesOf(m_decoder, command.words), phonesOf(m_decoder, dictation.words));
     verdict.commandAccepted = !command.words.isEmpty() && m_rejection.accept(verdict.features);
@@ -197,7 +209,7 @@ QList<StreamEvent> UtteranceStream::finish(bool released)
     QList<StreamEvent> events;
     if (!m_running)
         return events;
-    if (m_inSpeech)
+    if (m_inSpeech && m_announced)
         endUtterance(events);
     else
         m_decoder.endLive();

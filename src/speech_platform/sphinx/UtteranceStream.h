@@ -83,7 +83,7 @@ private:
     std::function<void(const UtteranceVerdict &)> m_observer;
     bool m_running = false;
     bool m_inSpeech = false;
-    bool m_settlingBurst = false;
+    bool m_announced = false; ///< SoundStart was reported for the current segment
     qint64 m_samplesSeen = 0;
     qint64 m_nextLevelAt = 0;
     qint64 m_nextPartialAt = 0;

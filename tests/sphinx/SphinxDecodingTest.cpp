@@ -1,0 +1,234 @@
+// Real decoding: synthetic and recorded speech fed straight into the stream
+// decoder the recogniser uses, no audio device involved.
+
+#include "SpeechClips.h"
+#include "speech_platform/sphinx/CmuPhones.h"
+#include "speech_platform/sphinx/SphinxDecoder.h"
+#include "speech_platform/sphinx/UtteranceStream.h"
+#include "common/Failure.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace kestrel {
+namespace {
+
+using testing::Samples;
+using Kind = StreamEvent::Kind;
+
+QStringList tablePhrases()
+{
+    return {QStringLiteral("OPEN NOTEPAD"),  QStringLiteral("CLOSE NOTEPAD"), QStringLiteral("LEFT CLICK"),
+            QStringLiteral("RIGHT CLICK"),   QStringLiteral("SCROLL DOWN"),   QStringLiteral("SAVE FILE"),
+            QStringLiteral("OPEN KESTREL"),  QStringLiteral("FRONT CENTER"),  QStringLiteral("FRONT LEFT"),
+            QStringLiteral("REAR RIGHT"),    QStringLiteral("CURSOR"),        QStringLiteral("SELECT")};
+}
+
+class SphinxDecoding : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_decoder = new SphinxDecoder(SphinxModelPaths::usEnglish());
+        s_dropped = s_decoder->setCommandPhrases(tablePhrases());
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_decoder;
+        s_decoder = nullptr;
+    }
+
+    static QList<StreamEvent> run(const Samples &audio,
+                                  UtteranceStream::Mode mode = UtteranceStream::Mode::CommandsAndDictation)
+    {
+        UtteranceStream stream(*s_decoder, mode);
+        QList<StreamEvent> events = stream.start();
+        for (size_t i = 0; i < audio.size(); i += 1600)
+            events << stream.feed(std::span(audio).subspan(i, std::min<size_t>(1600, audio.size() - i)));
+        events << stream.finish(false);
+        return events;
+    }
+
+    static QList<RecognitionResult> results(const QList<StreamEvent> &events, Kind kind, const char *rule = nullptr)
+    {
+        QList<RecognitionResult> out;
+        for (const StreamEvent &e : events) {
+            if (e.kind == kind && (!rule || e.result.phrase.rule.name == QLatin1String(rule)))
+                out << e.result;
+        }
+        return out;
+    }
+
+    static Samples spoken(const char *text, const char *voice = "en-us", int speed = 160, double noise = 40)
+    {
+        const Samples clip = testing::synthesise(QString::fromLatin1(text), QString::fromLatin1(voice), speed);
+        if (clip.empty())
+            ADD_FAILURE() << "espeak-ng or sox could not make a clip";
+        return testing::padded(clip, 1.0, 1.0, noise);
+    }
+
+    static inline SphinxDecoder *s_decoder = nullptr;
+    static inline QStringList s_dropped;
+};
+
+struct InTableCase
+{
+    const char *spoken;
+    const char *voice;
+    int speed;
+    const char *text;             ///< words as heard
+    const char *withReplacements; ///< what the interpreter gets
+};
+
+class InTablePhrases : public SphinxDecoding, public ::testing::WithParamInterface<InTableCase>
+{
+};
+
+TEST_P(InTablePhrases, areRecognisedAsThatCommand)
+{
+    const InTableCase c = GetParam();
+    const QList<RecognitionResult> commands =
+        results(run(spoken(c.spoken, c.voice, c.speed)), Kind::Recognition, "Command");
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands[0].phrase.text, QString::fromLatin1(c.text));
+    EXPECT_EQ(commands[0].phrase.textWithReplacements, QString::fromLatin1(c.withReplacements));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Voices, InTablePhrases,
+    ::testing::Values(InTableCase{"open notepad", "en-us", 160, "open notepad", "open notepad"},
+                    InTableCase{"left click", "en-us+f3", 175, "left click", "left click"},
+                    InTableCase{"save file", "en-gb-x-rp", 150, "save file", "save file"},
+                    InTableCase{"select five", "en-us", 160, "select five", "select 5"},
+                    InTableCase{"cursor one hundred comma two hundred", "en-us", 160,
+                                "cursor one hundred comma two hundred", "cursor 100, 200"},
+                    InTableCase{"open kestrel", "en-us+m3", 160, "open kestrel", "open kestrel"}));
+
+struct OutCase
+{
+    const char *name;
+    char noise; ///< 0: speech
+    const char *spoken;
+};
+
+class OutOfTable : public SphinxDecoding, public ::testing::WithParamInterface<OutCase>
+{
+};
+
+TEST_P(OutOfTable, givesNoCommand)
+{
+    const OutCase c = GetParam();
+    const Samples audio = c.noise ? testing::padded(testing::noiseClip(c.noise, 1.5, 2000, 7), 1.0, 1.0, 40)
+                                  : spoken(c.spoken, "en-us", 170);
+    const QList<StreamEvent> events = run(audio);
+    EXPECT_TRUE(results(events, Kind::Recognition, "Command").isEmpty());
+    if (!c.noise) {
+        // Not a command, so the same utterance comes back as dictation.
+        const QList<RecognitionResult> dictation = results(events, Kind::Recognition, "Dictation");
+        ASSERT_EQ(dictation.size(), 1);
+        EXPECT_FALSE(dictation[0].phrase.text.isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sentences, OutOfTable,
+    ::testing::Values(OutCase{"Weather", 0, "the weather is nice today"},
+                    OutCase{"Coffee", 0, "i would like a cup of coffee"},
+                    OutCase{"WhiteNoise", 'w', nullptr}, OutCase{"Hum", 'h', nullptr}),
+    [](const ::testing::TestParamInfo<OutCase> &p) { return std::string(p.param.name); });
+
+TEST_F(SphinxDecoding, humanRecordingsOfTablePhrasesAreRecognised)
+{
+    const struct {
+        const char *file;
+        const char *text;
+    } recordings[] = {{"Front_Center.wav", "front center"}, {"Front_Left.wav", "front left"},
+                      {"Rear_Right.wav", "rear right"}};
+    for (const auto &r : recordings) {
+        const QString path = QStringLiteral("/usr/share/sounds/alsa/") + QLatin1String(r.file);
+        if (!QFile::exists(path))
+            GTEST_SKIP() << "alsa-utils sounds are not installed";
+        Samples clip = testing::loadWav(path);
+        ASSERT_FALSE(clip.empty()) << r.file;
+        const QList<RecognitionResult> commands =
+            results(run(testing::padded(clip, 1.0, 1.0, 40)), Kind::Recognition, "Command");
+        ASSERT_EQ(commands.size(), 1) << r.file;
+        EXPECT_EQ(commands[0].phrase.text, QString::fromLatin1(r.text)) << r.file;
+    }
+}
+
+TEST_F(SphinxDecoding, resultCarriesWordsPronunciationsAndAlternates)
+{
+    const QList<RecognitionResult> commands =
+        results(run(spoken("close notepad")), Kind::Recognition, "Command");
+    ASSERT_EQ(commands.size(), 1);
+    const RecognitionResult &r = commands[0];
+    ASSERT_TRUE(r.phrase.elements.has_value());
+    ASSERT_EQ(r.phrase.elements->size(), 2);
+    EXPECT_EQ(r.phrase.elements->at(1).displayText, QStringLiteral("notepad"));
+    EXPECT_EQ(r.phrase.elements->at(1).pronunciation, CmuPhones::idsFromText(QStringLiteral("N OW T P AE D")));
+    ASSERT_TRUE(r.alternates.has_value());
+    EXPECT_LE(r.alternates->size(), 5);
+    for (const PhraseInfo &alternate : *r.alternates)
+        EXPECT_NE(alternate.text, r.phrase.text) << "an alternate repeats the best phrase";
+    EXPECT_FALSE(r.hasAudio);
+}
+
+TEST_F(SphinxDecoding, wordsMissingFromTheDictionaryGetPronunciations)
+{
+    EXPECT_TRUE(s_dropped.isEmpty()) << qPrintable(s_dropped.join(QLatin1Char(',')));
+    const QList<int> phones = CmuPhones::idsFromText(s_decoder->pronunciation(QStringLiteral("kestrel")));
+    ASSERT_FALSE(phones.isEmpty());
+    EXPECT_EQ(CmuPhones::name(phones.first()), QStringLiteral("K"));
+}
+
+TEST_F(SphinxDecoding, eventsFollowTheStreamInOrder)
+{
+    const QList<StreamEvent> events = run(spoken("scroll down"));
+    QList<Kind> kinds;
+    qint64 lastPosition = 0;
+    for (const StreamEvent &e : events) {
+        EXPECT_GE(e.position, lastPosition);
+        lastPosition = e.position;
+        if (e.kind == Kind::AudioLevel) {
+            EXPECT_GE(e.value, 0);
+            EXPECT_LE(e.value, 100);
+        } else if (e.kind != Kind::Hypothesis) {
+            kinds << e.kind;
+        }
+    }
+    EXPECT_EQ(kinds, (QList<Kind>{Kind::StartStream, Kind::SoundStart, Kind::PhraseStart, Kind::SoundEnd,
+                                  Kind::Recognition, Kind::EndStream}));
+}
+
+TEST_F(SphinxDecoding, silenceGivesNoSpeechEvents)
+{
+    Samples quiet = testing::padded({}, 3.0, 0.0, 40);
+    for (const StreamEvent &e : run(quiet)) {
+        EXPECT_TRUE(e.kind == Kind::StartStream || e.kind == Kind::EndStream || e.kind == Kind::AudioLevel)
+            << int(e.kind);
+    }
+}
+
+TEST_F(SphinxDecoding, dictationOnlyEngineReturnsDictation)
+{
+    const QList<StreamEvent> events = run(spoken("open notepad"), UtteranceStream::Mode::DictationOnly);
+    EXPECT_TRUE(results(events, Kind::Recognition, "Command").isEmpty());
+    const QList<RecognitionResult> dictation = results(events, Kind::Recognition, "Dictation");
+    ASSERT_EQ(dictation.size(), 1);
+    EXPECT_FALSE(dictation[0].phrase.text.isEmpty());
+}
+
+TEST(SphinxModels, missingFilesAreAFailureNamingTheFile)
+{
+    try {
+        SphinxDecoder decoder(SphinxModelPaths::usEnglish(QStringLiteral("/nonexistent/model")));
+        FAIL() << "loaded a model that does not exist";
+    } catch (const Failure &failure) {
+        EXPECT_TRUE(failure.description().contains(QStringLiteral("/nonexistent/model")));
+    }
+}
+
+} // namespace
+} // namespace kestrel

@@ -1,0 +1,164 @@
+// The recognition service as the setup window uses it: engines, inputs,
+// grammar loading, failures without a device, and one end-to-end run through a
+// PulseAudio pipe source into Qt Multimedia and the decoder.
+
+#include "SpeechClips.h"
+#include "common/Failure.h"
+#include "speech_platform/CommandVocabulary.h"
+#include "speech_platform/sphinx/SphinxRecognition.h"
+
+#include <QMediaDevices>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kestrel {
+namespace {
+
+AudioInputs noInputs()
+{
+    return {[] { return QList<QAudioDevice>{}; }, [] { return QAudioDevice(); }};
+}
+
+TEST(SphinxService, offersTwoEnginesCommandsFirst)
+{
+    CommandPhraseList vocabulary;
+    SphinxRecognitionService service(vocabulary, SphinxModelPaths::usEnglish(), noInputs());
+    auto recognizer = service.createInprocRecognizer();
+    const SpeechTokenList engines = recognizer->recognizers();
+    ASSERT_EQ(engines.size(), 2);
+    EXPECT_EQ(engines[0].description, QStringLiteral("PocketSphinx US English (commands and dictation)"));
+    EXPECT_EQ(engines[1].description, QStringLiteral("PocketSphinx US English (dictation only)"));
+    EXPECT_NO_THROW(recognizer->setRecognizer(engines[1]));
+    EXPECT_THROW(recognizer->setRecognizer({QStringLiteral("x"), QStringLiteral("x")}), Failure);
+    EXPECT_TRUE(recognizer->audioInputs().isEmpty());
+    EXPECT_THROW(recognizer->setAudioInput({QStringLiteral("gone"), QStringLiteral("gone")}), Failure);
+}
+
+TEST(SphinxService, withoutAnInputDeviceActivationFailsAndNothingChanges)
+{
+    CommandPhraseList vocabulary;
+    SphinxRecognitionService service(vocabulary, SphinxModelPaths::usEnglish(), noInputs());
+    auto context = service.createSharedRecoContext();
+    QSignalSpy starts(context.get(), &RecoContext::startStream);
+    RecoGrammar &grammar = context->createGrammar(1);
+    grammar.dictationLoad();
+    grammar.dictationSetState(false);
+    try {
+        grammar.dictationSetState(true);
+        FAIL() << "activated without an input device";
+    } catch (const Failure &failure) {
+        EXPECT_TRUE(failure.description().contains(QStringLiteral("audio input")));
+    }
+    EXPECT_FALSE(grammar.dictationActive());
+    // Emulation needs an active grammar, as the setup window arranges.
+    EXPECT_THROW(context->recognizer().emulateRecognition(QStringLiteral("open notepad")), Failure);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(starts.count(), 0);
+}
+
+TEST(SphinxService, commandGrammarFileLoadsOrFails)
+{
+    CommandPhraseList vocabulary;
+    SphinxRecognitionService service(vocabulary, SphinxModelPaths::usEnglish(), noInputs());
+    auto context = service.createSharedRecoContext();
+    RecoGrammar &grammar = context->createGrammar(1);
+    QTemporaryDir dir;
+    EXPECT_THROW(grammar.cmdLoadFromFile(dir.filePath(QStringLiteral("sol.xml")), true), Failure);
+    EXPECT_THROW(grammar.cmdSetRuleIdState(0, false), Failure) << "no grammar is loaded";
+    QFile broken(dir.filePath(QStringLiteral("broken.xml")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("<grammar><rule id=\"a\">open");
+    broken.close();
+    EXPECT_THROW(grammar.cmdLoadFromFile(broken.fileName(), true), Failure);
+    EXPECT_NO_THROW(grammar.cmdLoadFromFile(QStringLiteral(KESTREL_RESOURCES_DIR "/sol.xml"), true));
+    EXPECT_NO_THROW(grammar.cmdSetRuleIdState(0, false));
+    EXPECT_THROW(grammar.cmdSetRuleIdState(7, true), Failure);
+}
+
+TEST(SphinxService, missingModelIsAFailureWhenTheContextIsCreated)
+{
+    CommandPhraseList vocabulary;
+    SphinxRecognitionService service(vocabulary, SphinxModelPaths::usEnglish(QStringLiteral("/nonexistent")),
+                                     noInputs());
+    EXPECT_THROW(service.createSharedRecoContext(), Failure);
+    auto recognizer = service.createInprocRecognizer();
+    EXPECT_THROW(recognizer->createRecoContext(), Failure);
+}
+
+/// Feeds 16 kHz audio into the PulseAudio pipe source at the pace of real time.
+void feedMicrophone(const QString &fifo, const testing::Samples &audio)
+{
+    const int fd = ::open(fifo.toLocal8Bit().constData(), O_WRONLY);
+    if (fd < 0)
+        return;
+    constexpr size_t kChunk = 1600; // 100 ms
+    for (size_t i = 0; i < audio.size(); i += kChunk) {
+        const size_t n = std::min(kChunk, audio.size() - i);
+        if (::write(fd, audio.data() + i, n * 2) < 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ::close(fd);
+}
+
+TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTheSamePath)
+{
+    const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");
+    if (qgetenv("PULSE_SERVER").isEmpty() || pulseDir.isEmpty())
+        GTEST_SKIP() << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
+    CommandPhraseList vocabulary;
+    vocabulary.setPhrases({QStringLiteral("OPEN NOTEPAD"), QStringLiteral("CLOSE NOTEPAD"), QStringLiteral("CURSOR")});
+    SphinxRecognitionService service(vocabulary);
+    auto recognizer = service.createInprocRecognizer();
+    const SpeechTokenList inputs = recognizer->audioInputs();
+    const auto mic = std::find_if(inputs.begin(), inputs.end(), [](const SpeechToken &t) {
+        return t.description == QLatin1String("KESTREL-Microphone");
+    });
+    ASSERT_NE(mic, inputs.end()) << "the pipe source is not listed";
+    recognizer->setAudioInput(*mic);
+    auto context = recognizer->createRecoContext();
+    context->setEventInterests(context->eventInterests() | EventStartStream);
+    QSignalSpy starts(context.get(), &RecoContext::startStream);
+    QSignalSpy ends(context.get(), &RecoContext::endStream);
+    QSignalSpy recognitions(context.get(), &RecoContext::recognition);
+    RecoGrammar &grammar = context->createGrammar(1);
+    grammar.dictationLoad();
+    grammar.dictationSetState(true);
+
+    const testing::Samples audio =
+        testing::padded(testing::synthesise(QStringLiteral("open notepad"), QStringLiteral("en-us"), 160), 1.5, 1.5, 40);
+    std::thread speaker(feedMicrophone, QString::fromLocal8Bit(pulseDir) + QStringLiteral("/mic.fifo"), audio);
+    for (int i = 0; i < 100 && recognitions.isEmpty(); ++i)
+        recognitions.wait(200);
+    speaker.join();
+    ASSERT_EQ(recognitions.count(), 1);
+    const auto spoken = recognitions.takeFirst();
+    EXPECT_EQ(spoken.at(2).toInt(), 0);
+    EXPECT_EQ(spoken.at(3).value<RecognitionResult>().phrase.getText(true), QStringLiteral("open notepad"));
+    EXPECT_EQ(starts.count(), 1);
+
+    recognizer->emulateRecognition(QStringLiteral("cursor one hundred comma two hundred"));
+    EXPECT_TRUE(recognitions.isEmpty()) << "emulation must arrive queued, not inside the call";
+    ASSERT_TRUE(recognitions.wait(5000));
+    const auto emulated = recognitions.takeFirst();
+    const RecognitionResult result = emulated.at(3).value<RecognitionResult>();
+    EXPECT_EQ(result.phrase.getText(true), QStringLiteral("cursor 100, 200"));
+    EXPECT_EQ(result.phrase.getText(false), QStringLiteral("cursor one hundred comma two hundred"));
+    ASSERT_TRUE(result.phrase.elements.has_value());
+    EXPECT_EQ(result.phrase.elements->size(), 6);
+    EXPECT_FALSE(result.phrase.elements->first().pronunciation.isEmpty());
+    EXPECT_FALSE(result.hasAudio);
+
+    grammar.dictationSetState(false);
+    ASSERT_TRUE(ends.count() == 1 || ends.wait(5000));
+    EXPECT_FALSE(ends.first().at(2).toBool());
+}
+
+} // namespace
+} // namespace kestrel
