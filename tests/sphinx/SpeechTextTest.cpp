@@ -129,7 +129,7 @@ TEST(CommandGrammar, phrasesBecomeLowerCaseWordsOfOneRule)
     EXPECT_TRUE(g.jsgf.contains(QStringLiteral("public <command> = <phrase> | <cursor> | <select>")));
     for (const QString &w : g.words)
         EXPECT_EQ(w, w.toLower());
-    for (const char *w : {"open", "notepad", "cursor", "comma", "hundred", "select", "yes", "know", "spell", "z"})
+    for (const char *w : {"open", "notepad", "cursor", "comma", "hundred", "select", "yes", "know", "thousand"})
         EXPECT_TRUE(g.words.contains(QString::fromLatin1(w))) << w;
     EXPECT_FALSE(g.words.contains(QStringLiteral("digit"))) << "rule names are not words";
 }
@@ -139,7 +139,8 @@ TEST(CommandGrammar, emptyTableStillHasTheBuiltInFamilies)
     const CommandGrammar g = CommandGrammar::build({});
     EXPECT_TRUE(g.phrases.isEmpty());
     EXPECT_FALSE(g.jsgf.contains(QStringLiteral("<phrase>")));
-    EXPECT_TRUE(g.jsgf.contains(QStringLiteral("public <command> = <cursor> | <select> | <yes> | <no> | <spell>;")));
+    EXPECT_TRUE(g.jsgf.contains(QStringLiteral("public <command> = <cursor> | <select> | <yes> | <no>;")));
+    EXPECT_FALSE(g.jsgf.contains(QStringLiteral("spell"))) << "a letter loop swallows other commands";
 }
 
 struct RejectionCase

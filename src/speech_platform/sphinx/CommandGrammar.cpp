@@ -16,8 +16,6 @@ const char *const kNumberRules = R"(<digit> = one | two | three | four | five | 
 <select> = select <number>;
 <yes> = yes | us | this;
 <no> = no | now | know;
-<letter> = a | b | c | d | e | f | g | h | i | j | k | l | m | n | o | p | q | r | s | t | u | v | w | x | y | z;
-<spell> = spell it <letter>+;
 )";
 
 QStringList wordsOfRules(const QString &rules)
@@ -73,8 +71,12 @@ CommandGrammar CommandGrammar::build(const QStringList &commandPhrases)
         words.insert(w);
 
     QString jsgf = QStringLiteral("#JSGF V1.0;\ngrammar kestrel;\n");
+    // "spell it" with a run of letters stays out of the command rule: a letter
+    // loop can be bent to fit almost any audio ("select five" came out as "spell
+    // it f i u m", whatever its weight), so spelling reaches the interpreter
+    // through the dictation result instead.
     QStringList alternatives{QStringLiteral("<cursor>"), QStringLiteral("<select>"), QStringLiteral("<yes>"),
-                             QStringLiteral("<no>"), QStringLiteral("<spell>")};
+                             QStringLiteral("<no>")};
     if (!grammar.phrases.isEmpty()) {
         alternatives.prepend(QStringLiteral("<phrase>"));
         jsgf += QStringLiteral("<phrase> = ") + grammar.phrases.join(QStringLiteral(" | ")) + QStringLiteral(";\n");

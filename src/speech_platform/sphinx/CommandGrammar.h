@@ -7,8 +7,8 @@ namespace kestrel {
 
 /// The grammar the command engine decodes every utterance against: the command
 /// phrases plus the built-in families the interpreter understands (CURSOR with a
-/// direction or two spoken numbers, SELECT with a number, the yes- and no-words,
-/// and "spell it" followed by letters).
+/// direction or two spoken numbers, SELECT with a number, the yes- and no-words).
+/// Spelling ("spell it" and letters) is left to dictation.
 struct CommandGrammar
 {
     QString jsgf;          ///< JSGF text whose public rule is <command>
