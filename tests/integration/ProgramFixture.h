@@ -11,6 +11,7 @@
 #include "tts/TTSSetup.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -50,6 +51,7 @@ public:
     }
 
     Program &program() { return *m_program; }
+    CommandStore &store() { return *m_store; }
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
     template <typename T> T *find(QWidget &window, const char *name)
@@ -57,10 +59,12 @@ public:
         return window.findChild<T *>(QLatin1String(name));
     }
 
-    /// Lets events run until `done` holds or `polls` rounds have passed; returns done().
-    bool runUntil(const std::function<bool()> &done, int polls = 4000)
+    /// Lets events run until `done` holds or the deadline has passed; returns
+    /// done(). The deadline only bounds a test that would otherwise hang.
+    bool runUntil(const std::function<bool()> &done, int deadlineMs = 30000)
     {
-        for (int i = 0; i < polls && !done(); ++i)
+        QDeadlineTimer deadline(deadlineMs);
+        while (!done() && !deadline.hasExpired())
             wait.processEvents();
         return done();
     }

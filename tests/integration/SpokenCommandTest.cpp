@@ -1,0 +1,139 @@
+// The assembled program with its real engines on the PulseAudio session that
+// scripts/test.sh starts: a phrase spoken into the pipe microphone is logged, put
+// in the result tree and carried out; the real voice announces a command and
+// listening comes back when it has finished.
+#include "ProgramFixture.h"
+
+#include "support/ScriptedRecognizer.h"
+#include "support/ScriptedVoice.h"
+
+#include "../sphinx/SpeechClips.h"
+
+#include "command_table/CommandTableModel.h"
+#include "interpreter/Interpreter.h"
+#include "speech_platform/espeak/EspeakVoice.h"
+#include "speech_platform/sphinx/SphinxRecognition.h"
+
+#include <QProcess>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace kestrel::test {
+namespace {
+
+bool havePulse() { return !qgetenv("PULSE_SERVER").isEmpty() && !qgetenv("KESTREL_PULSE_DIR").isEmpty(); }
+
+/// `text` spoken by eSpeak NG's US English voice as 16 kHz samples, with quiet
+/// and a low noise floor around it (exact digital silence is not what a
+/// microphone gives, and it lowers recognition accuracy).
+QByteArray spoken(const QString &text)
+{
+    const kestrel::testing::Samples samples =
+        kestrel::testing::padded(kestrel::testing::synthesise(text, QStringLiteral("en-us"), 160), 1.5, 1.5, 40);
+    return QByteArray(reinterpret_cast<const char *>(samples.data()), static_cast<qsizetype>(samples.size() * 2));
+}
+
+/// Writes 16 kHz audio into the pipe source at the pace of real time.
+void feedMicrophone(QByteArray audio)
+{
+    const QByteArray fifo = qgetenv("KESTREL_PULSE_DIR") + "/mic.fifo";
+    const int fd = ::open(fifo.constData(), O_WRONLY);
+    if (fd < 0)
+        return;
+    constexpr qsizetype kChunk = 3200; // 100 ms
+    for (qsizetype i = 0; i < audio.size(); i += kChunk) {
+        if (::write(fd, audio.constData() + i, std::min(kChunk, audio.size() - i)) < 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ::close(fd);
+}
+
+TEST(SpokenCommand, APhraseSpokenIntoTheMicrophoneIsLoggedTreedAndCarriedOut)
+{
+    if (!havePulse())
+        GTEST_SKIP() << "no PulseAudio session (scripts/test.sh starts one)";
+    ProgramFixture fixture(
+        [] {
+            auto voice = std::make_unique<ScriptedVoice>();
+            voice->autoPlay = true;
+            return voice;
+        },
+        [](CommandVocabulary &vocabulary) { return std::make_unique<SphinxRecognitionService>(vocabulary); });
+    fixture.store().insert(CommandRow{QStringLiteral("OPEN NOTEPAD"), QStringLiteral("FUNCTION"),
+                                      QStringLiteral("hello"), QString()});
+    fixture.program().model().reload(); // the recogniser now listens for it too
+    fixture.program().start();
+
+    // The shared recogniser listens on the default input: the session's pipe source.
+    DebugForm &debug = fixture.program().debugForm();
+    fixture.program().form().StopListening();
+    fixture.find<QRadioButton>(debug, "SharedRC")->click();
+    fixture.program().form().StartListening();
+    ASSERT_TRUE(fixture.program().form().isListening()) << fixture.boxes.texts().join(QLatin1Char('|')).toStdString();
+    debug.showWindow(); // the event list and the tree are written only while it is shown
+    fixture.desktop.clearLog();
+
+    std::thread speaker(feedMicrophone, spoken(QStringLiteral("open notepad")));
+    const bool carriedOut = fixture.runUntil(
+        [&] { return fixture.desktop.actions().contains(QStringLiteral("keys hello wait")); }, 60000);
+    speaker.join();
+    auto *log = fixture.find<QPlainTextEdit>(debug, "EventTextField");
+    ASSERT_NE(log, nullptr);
+    ASSERT_TRUE(carriedOut) << log->toPlainText().toStdString();
+
+    EXPECT_TRUE(log->toPlainText().contains(QStringLiteral("Recognition")));
+    EXPECT_TRUE(log->toPlainText().contains(QStringLiteral("[Text=open notepad")));
+    auto *tree = fixture.find<QTreeWidget>(debug, "TreeView1");
+    ASSERT_NE(tree, nullptr);
+    ASSERT_GE(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(tree->topLevelItemCount() - 1)->text(0), QStringLiteral("Recognition (open notepad)"));
+    EXPECT_EQ(fixture.program().interpreter().pendingPhrase(), QStringLiteral("open notepad"));
+}
+
+TEST(SpokenCommand, TheRealVoiceAnnouncesACommandAndListeningResumesAfterIt)
+{
+    if (!havePulse())
+        GTEST_SKIP() << "no PulseAudio session (scripts/test.sh starts one)";
+    EspeakVoice *voice = nullptr;
+    ProgramFixture fixture(
+        [&voice] {
+            auto made = std::make_unique<EspeakVoice>();
+            voice = made.get();
+            return made;
+        },
+        [](CommandVocabulary &) { return std::make_unique<ScriptedRecognizer>(); });
+    fixture.program().start();
+    DebugForm &debug = fixture.program().debugForm();
+    fixture.find<QCheckBox>(debug, "ExecutingCB")->setChecked(true);
+    SpeechForm &form = fixture.program().form();
+    ASSERT_TRUE(form.isListening());
+    fixture.desktop.clearLog();
+
+    // The voice window handles the start of a stream before this later connection
+    // runs: by then listening must be off, and no key may have been sent yet.
+    ASSERT_NE(voice, nullptr);
+    bool pausedWhileSpeaking = false;
+    bool keysBeforeSpeech = false;
+    QObject::connect(voice, &VoiceEngine::startStream, &form, [&] {
+        pausedWhileSpeaking = !form.isListening();
+        keysBeforeSpeech = fixture.desktop.actions().contains(QStringLiteral("keys ^c wait"));
+    });
+    fixture.emulate(QStringLiteral("copy"));
+    const bool spokeFirst =
+        fixture.runUntil([&] { return fixture.desktop.actions().contains(QStringLiteral("keys ^c wait")); });
+    ASSERT_TRUE(spokeFirst) << fixture.desktop.log().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(pausedWhileSpeaking);
+    EXPECT_FALSE(keysBeforeSpeech);
+    EXPECT_FALSE(fixture.program().tts()->isSpeaking()) << "the keys go only after the announcement ended";
+    EXPECT_TRUE(fixture.runUntil([&] { return form.isListening(); }));
+}
+
+} // namespace
+} // namespace kestrel::test
