@@ -2,6 +2,8 @@
 
 #include "common/Failure.h"
 
+#include <QChar>
+
 #include <X11/keysym.h>
 
 #include <algorithm>
@@ -19,6 +21,15 @@ constexpr KeySymbol kUnicodeKeysymBase = 0x01000000;
 KeySymbol legacyKeysym(char32_t character)
 {
     return character == U'\u20ac' ? KeySymbol{XK_EuroSign} : kNoSymbol;
+}
+
+/// The keysym a spare key gives with Shift: a lower-case letter's capital,
+/// otherwise the character itself.
+KeySymbol shiftedKeysym(char32_t character)
+{
+    const char32_t upper = QChar::toUpper(character);
+    const KeySymbol shifted = keysymForCharacter(upper);
+    return shifted != kNoSymbol ? shifted : keysymForCharacter(character);
 }
 
 struct Modifiers
@@ -262,7 +273,8 @@ std::vector<KeyBatch> planKeys(const std::vector<KeyStroke> &strokes, const Keyb
                 }
                 const KeyCodeNumber spare = spares[onSpares.size()];
                 onSpares.emplace(keysym, spare);
-                batches.back().remaps.emplace_back(spare, keysym);
+                batches.back().remaps.push_back(
+                    {spare, keysym, named ? keysym : shiftedKeysym(stroke.character)});
                 placement = KeyPlacement{spare, false, false};
             }
         }

@@ -77,12 +77,23 @@ struct KeyEvent
     bool operator==(const KeyEvent &) const = default;
 };
 
+/// A spare keycode given a keysym for a while: `plain` on its first level and
+/// `shifted` on its second, so that Shift turns a letter into its capital as on a
+/// real key, and leaves everything else alone.
+struct Remap
+{
+    KeyCodeNumber keycode = 0;
+    KeySymbol plain = 0;
+    KeySymbol shifted = 0;
+    bool operator==(const Remap &) const = default;
+};
+
 /// Key events that can be played with one keyboard map: first the spare keycodes
 /// are given the keysyms in `remaps`, then `events` are played, then the spares are
 /// emptied again.
 struct KeyBatch
 {
-    std::vector<std::pair<KeyCodeNumber, KeySymbol>> remaps;
+    std::vector<Remap> remaps;
     std::vector<KeyEvent> events;
 };
 

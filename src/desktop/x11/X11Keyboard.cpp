@@ -11,7 +11,10 @@ namespace kestrel::x11 {
 namespace {
 
 constexpr const char *kRemappedProperty = "_KESTREL_REMAPPED_KEYS";
-constexpr std::size_t kMaxSpares = 64;
+// Every keycode remapped and restored costs the window manager work (openbox
+// re-reads its key bindings: about 20 ms of its time per keycode here), so the
+// pool stays small; strings with more distinct missing keys go in batches.
+constexpr std::size_t kMaxSpares = 16;
 
 } // namespace
 
@@ -69,29 +72,30 @@ KeyboardMap X11Keyboard::currentMap()
     return KeyboardMap(minKeycode, width, std::move(table), std::move(modifierKeycodes));
 }
 
-void X11Keyboard::writeRows(const std::vector<std::pair<KeyCodeNumber, KeySymbol>> &rows, int width)
+void X11Keyboard::writeRows(const std::vector<Remap> &rows)
 {
     auto sorted = rows;
-    std::sort(sorted.begin(), sorted.end());
-    const int columns = std::max(width, 2);
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Remap &a, const Remap &b) { return a.keycode < b.keycode; });
+    constexpr std::size_t kColumns = 2;
     for (std::size_t start = 0; start < sorted.size();) {
         std::size_t end = start + 1;
-        while (end < sorted.size() && sorted[end].first == sorted[end - 1].first + 1)
+        while (end < sorted.size() && sorted[end].keycode == sorted[end - 1].keycode + 1)
             ++end;
-        // The keysym goes on both levels, so Shift held for the stroke does not turn
-        // it into something else (a lone letter keysym would get a case partner).
-        std::vector<KeySym> keysyms(static_cast<std::size_t>(columns) * (end - start), NoSymbol);
+        // Both levels are always written: a lone letter keysym would be given a
+        // case partner by the server, and a capital alone would type lower case.
+        std::vector<KeySym> keysyms;
         for (std::size_t i = start; i < end; ++i) {
-            keysyms[(i - start) * static_cast<std::size_t>(columns)] = sorted[i].second;
-            keysyms[(i - start) * static_cast<std::size_t>(columns) + 1] = sorted[i].second;
+            keysyms.push_back(sorted[i].plain);
+            keysyms.push_back(sorted[i].shifted);
         }
-        XChangeKeyboardMapping(m_connection.display(), sorted[start].first, columns, keysyms.data(),
+        XChangeKeyboardMapping(m_connection.display(), sorted[start].keycode, kColumns, keysyms.data(),
                                static_cast<int>(end - start));
         start = end;
     }
 }
 
-void X11Keyboard::recordRemaps(const std::vector<std::pair<KeyCodeNumber, KeySymbol>> &remaps)
+void X11Keyboard::recordRemaps(const std::vector<Remap> &remaps)
 {
     Display *display = m_connection.display();
     const Atom property = m_connection.atom(kRemappedProperty);
@@ -100,9 +104,9 @@ void X11Keyboard::recordRemaps(const std::vector<std::pair<KeyCodeNumber, KeySym
         return;
     }
     std::vector<long> items;
-    for (const auto &[keycode, keysym] : remaps) {
-        items.push_back(keycode);
-        items.push_back(static_cast<long>(keysym));
+    for (const Remap &remap : remaps) {
+        items.push_back(remap.keycode);
+        items.push_back(static_cast<long>(remap.plain));
     }
     XChangeProperty(display, m_connection.root(), property, XA_INTEGER, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char *>(items.data()), static_cast<int>(items.size()));
@@ -114,7 +118,7 @@ void X11Keyboard::restoreLeftovers()
     if (items.empty())
         return;
     const KeyboardMap map = currentMap();
-    std::vector<std::pair<KeyCodeNumber, KeySymbol>> stale;
+    std::vector<Remap> stale;
     for (std::size_t i = 0; i + 1 < items.size(); i += 2) {
         const auto keycode = static_cast<KeyCodeNumber>(items[i]);
         const auto keysym = static_cast<KeySymbol>(items[i + 1]);
@@ -122,9 +126,9 @@ void X11Keyboard::restoreLeftovers()
         // may have been replaced since (setxkbmap), and then the key is someone else's.
         const auto row = map.row(keycode);
         if (!row.empty() && row[0] == keysym)
-            stale.emplace_back(keycode, 0);
+            stale.push_back({keycode, 0, 0});
     }
-    writeRows(stale, map.width());
+    writeRows(stale);
     recordRemaps({});
     m_connection.sync();
 }
@@ -144,7 +148,7 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
         const bool remapped = !batch.remaps.empty();
         if (remapped) {
             recordRemaps(batch.remaps);
-            writeRows(batch.remaps, map.width());
+            writeRows(batch.remaps);
             m_connection.sync();
             barrier();
         }
@@ -156,10 +160,10 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
         if (remapped || (last && waitAtEnd))
             barrier();
         if (remapped) {
-            std::vector<std::pair<KeyCodeNumber, KeySymbol>> emptied;
-            for (const auto &remap : batch.remaps)
-                emptied.emplace_back(remap.first, 0);
-            writeRows(emptied, map.width());
+            std::vector<Remap> emptied;
+            for (const Remap &remap : batch.remaps)
+                emptied.push_back({remap.keycode, 0, 0});
+            writeRows(emptied);
             recordRemaps({});
             m_connection.sync();
         }

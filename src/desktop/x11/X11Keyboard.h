@@ -15,10 +15,11 @@ namespace kestrel::x11 {
 /// F13 and up on some maps) are typed on spare keycodes: keycodes that carry no
 /// keysym at all when the backend starts. The spares used are the longest
 /// contiguous run of such keycodes, so that one XChangeKeyboardMapping request
-/// remaps every key one string needs, and one more restores them; a map change
-/// costs every client (the window manager re-grabs its keys) tens of
-/// milliseconds, so changing it per character would stall the desktop and lose
-/// characters.
+/// remaps every key one string needs (up to 16 distinct keys a batch), and one more
+/// restores them. A map change costs every client work (the window manager
+/// re-grabs its keys), so changing it per character stalls the desktop and loses
+/// characters; even batched, each remapped keycode costs openbox some 20 ms of
+/// processor time after the fact, which is why the pool is kept small.
 ///
 /// Crash safety: while spares are remapped their keycodes and keysyms are listed
 /// in the root window property _KESTREL_REMAPPED_KEYS, which lives as long as the
@@ -42,10 +43,10 @@ public:
     const std::vector<KeyCodeNumber> &spares() const { return m_spares; }
 
 private:
-    /// Writes `keysym` (0: none) onto each keycode in `rows`, which must lie in one
-    /// contiguous run, with one request.
-    void writeRows(const std::vector<std::pair<KeyCodeNumber, KeySymbol>> &rows, int width);
-    void recordRemaps(const std::vector<std::pair<KeyCodeNumber, KeySymbol>> &remaps);
+    /// Writes the remaps' keysyms (0: none) onto their keycodes, one request per
+    /// run of consecutive keycodes.
+    void writeRows(const std::vector<Remap> &rows);
+    void recordRemaps(const std::vector<Remap> &remaps);
     void restoreLeftovers();
 
     X11Connection &m_connection;

@@ -158,24 +158,82 @@ void X11Windows::activate(XWindow window)
         }
         XRaiseWindow(display, window);
         XSetInputFocus(display, window, RevertToParent, CurrentTime);
-        m_connection.sync();
+        waitUntilProcessed(window);
         return;
     }
     const long time = static_cast<long>(m_connection.serverTime());
     const long current = static_cast<long>(activeWindow());
-    EventSelection selection(display, m_connection.root(), PropertyChangeMask);
-    sendToRoot(window, "_NET_ACTIVE_WINDOW", {kSourcePager, time, current, 0, 0});
-    m_connection.sync();
-    // The window manager may refuse (a modal dialog of the same program takes the
-    // focus instead); that is its decision, not a failure of ours.
-    waitFor(kWindowManagerTimeoutSeconds, false, [&] {
-        XSync(display, False);
-        while (XPending(display) > 0) {
-            XEvent ignored;
-            XNextEvent(display, &ignored);
+    {
+        EventSelection selection(display, m_connection.root(), PropertyChangeMask);
+        sendToRoot(window, "_NET_ACTIVE_WINDOW", {kSourcePager, time, current, 0, 0});
+        m_connection.sync();
+        // The window manager may refuse (a modal dialog of the same program takes
+        // the focus instead); that is its decision, not a failure of ours.
+        waitFor(kWindowManagerTimeoutSeconds, false, [&] {
+            XSync(display, False);
+            while (XPending(display) > 0) {
+                XEvent ignored;
+                XNextEvent(display, &ignored);
+            }
+            return activeWindow() == window && isShown(window);
+        });
+    }
+    if (activeWindow() != window)
+        return;
+    // A window manager can believe a window focused while the server refused or
+    // undid its focus request: a window activated before it was viewable or while
+    // it was still being framed, or a request stamped before the focus fell back to
+    // the root when the last window closed. Keys would then go to whatever lies
+    // under the pointer, so the focus is made real here, only where the window
+    // manager agrees the window is active, and checked once the client caught up.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (isViewable(window) && !hasInputFocus(window)) {
+            XSetInputFocus(display, window, RevertToParent, m_connection.serverTime());
+            m_connection.sync();
         }
-        return activeWindow() == window;
-    });
+        // Keys sent right after must find the focus change handled.
+        waitUntilProcessed(window);
+        if (hasInputFocus(window))
+            break;
+    }
+}
+
+bool X11Windows::isShown(XWindow window)
+{
+    // WM_STATE Normal is set once the window manager has framed and shown it.
+    const auto state = m_connection.firstItem(window, "WM_STATE", m_connection.atom("WM_STATE"));
+    return isViewable(window) && state == static_cast<unsigned long>(NormalState);
+}
+
+bool X11Windows::isViewable(XWindow window)
+{
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(m_connection.display(), window, &attributes) &&
+           attributes.map_state == IsViewable;
+}
+
+bool X11Windows::hasInputFocus(XWindow window)
+{
+    Display *display = m_connection.display();
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    for (int depth = 0; focus != None && focus != PointerRoot && depth < 64; ++depth) {
+        if (focus == window)
+            return true;
+        Window root = 0;
+        Window parent = 0;
+        Window *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, focus, &root, &parent, &children, &count))
+            return false;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            return false;
+        focus = parent;
+    }
+    return false;
 }
 
 QRect X11Windows::frameGeometry(XWindow window)
@@ -307,31 +365,44 @@ void X11Windows::waitUntilProcessed(XWindow window)
         return;
     }
 
+    // A toolkit may answer the ping while the keys still wait in a queue of its
+    // own (Qt hands them on at the end of the same event-loop turn); the second
+    // ping is answered on a later turn, after that queue was delivered. A client
+    // that does not answer at all (busy, hung) is given up on after the timeout:
+    // the keys then simply take their chance, as they would without a barrier.
+    if (ping(window, own))
+        ping(window, own);
+}
+
+bool X11Windows::ping(XWindow window, bool own)
+{
+    Display *display = m_connection.display();
     const long token = ++m_pingToken;
     const Atom protocols = m_connection.atom("WM_PROTOCOLS");
-    const Atom ping = m_connection.atom("_NET_WM_PING");
-    EventSelection selection(display, m_connection.root(), SubstructureNotifyMask);
+    const Atom pingAtom = m_connection.atom("_NET_WM_PING");
+    // Replies go to the root window with the mask of either structure notification
+    // (Qt uses StructureNotifyMask, others SubstructureNotifyMask); the redirect
+    // half belongs to the window manager.
+    EventSelection selection(display, m_connection.root(), StructureNotifyMask | SubstructureNotifyMask);
 
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
     event.xclient.message_type = protocols;
     event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(ping);
+    event.xclient.data.l[0] = static_cast<long>(pingAtom);
     event.xclient.data.l[1] = token;
     event.xclient.data.l[2] = static_cast<long>(window);
     XSendEvent(display, window, False, NoEventMask, &event);
     XFlush(display);
 
     bool answered = false;
-    // A client that is busy (or hung) is given up on after the timeout: the keys
-    // then simply take their chance, as they would without any barrier.
-    waitFor(kPingTimeoutSeconds, own, [&] {
+    return waitFor(kPingTimeoutSeconds, own, [&] {
         while (XPending(display) > 0) {
             XEvent reply;
             XNextEvent(display, &reply);
             if (reply.type == ClientMessage && reply.xclient.message_type == protocols &&
-                static_cast<Atom>(reply.xclient.data.l[0]) == ping && reply.xclient.data.l[1] == token &&
+                static_cast<Atom>(reply.xclient.data.l[0]) == pingAtom && reply.xclient.data.l[1] == token &&
                 static_cast<XWindow>(reply.xclient.data.l[2]) == window)
                 answered = true;
         }

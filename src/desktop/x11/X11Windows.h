@@ -20,8 +20,9 @@ namespace kestrel::x11 {
 ///
 /// "Processed" barrier: XSync proves only that the server has the events, not that
 /// the receiving client has handled them. A client that advertises _NET_WM_PING in
-/// WM_PROTOCOLS answers a ping only after the events queued before it, so a ping
-/// round trip is the barrier (well under a millisecond for an idle client). A
+/// WM_PROTOCOLS answers a ping only after the events queued before it, so ping
+/// round trips are the barrier (two in a row, see waitUntilProcessed; well under a
+/// millisecond each for an idle client). A
 /// client without it gets a fixed settle delay instead (kSettleSeconds). A window of
 /// this very process is answered by our own event loop, so its waits let window
 /// events run through EventWait instead of blocking.
@@ -32,15 +33,16 @@ class X11Windows
 public:
     static constexpr double kSettleSeconds = 0.020;
     static constexpr double kPingTimeoutSeconds = 2.0;
-    static constexpr double kWindowManagerTimeoutSeconds = 1.0;
+    static constexpr double kWindowManagerTimeoutSeconds = 2.0;
 
     X11Windows(X11Connection &connection, EventWait &wait);
 
     /// The active client window, or 0.
     XWindow activeWindow();
 
-    /// Asks the window manager to activate the window and waits (briefly) until it
-    /// has. Throws Failure when the window does not exist.
+    /// Asks the window manager to activate the window, waits (briefly) until it has
+    /// and until the window's client has handled the focus change. Throws Failure
+    /// when the window does not exist.
     void activate(XWindow window);
 
     /// Moves the window's frame to (x, y), keeping its size, and shows it when it is
@@ -70,6 +72,13 @@ public:
 private:
     void requireExisting(XWindow window);
     bool isOwnWindow(XWindow window);
+    /// True when the X input focus lies on the window or inside it.
+    bool hasInputFocus(XWindow window);
+    bool isViewable(XWindow window);
+    /// Viewable and, by the window manager's WM_STATE, framed and shown.
+    bool isShown(XWindow window);
+    /// One _NET_WM_PING round trip; false when no answer came within the timeout.
+    bool ping(XWindow window, bool own);
     /// Lets time pass until `done` holds or `seconds` passed; returns `done()`.
     template <typename Done> bool waitFor(double seconds, bool pumpOwnEvents, Done done);
     void sendToRoot(XWindow window, const char *messageType, const long (&data)[5]);

@@ -1,0 +1,168 @@
+// A window that reports everything it receives, so that tests and benchmarks can
+// see what the desktop backend really delivered. Usage: kestrel_keylog_target TITLE
+//
+// Lines on stdout:
+//   READY <window id>                  once the window is shown
+//   KEY <name> <modifiers> <text> <keysym>
+//                                      every key press in the text box; modifiers
+//                                      are letters C A S M (keypad) or "-"; text in
+//                                      hex UTF-8 or "-"; the X keysym in hex
+//   LEN <n>                            the text box's length after a change
+//   CLICK|RELEASE <L|R|M> <x> <y>      mouse buttons, global position
+//   ACTIVE <1|0>                       the window became active / inactive
+//   TEXT <hex UTF-8>                   the text box's content, on request
+// Commands on stdin, one a line: "text", "clear", "quit", "busy <ms>" (block the
+// event loop that long, after printing BUSY). End of input is ignored.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void emitLine(const QByteArray &line)
+{
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QByteArray hexOrDash(const QString &text)
+{
+    return text.isEmpty() ? QByteArray("-") : text.toUtf8().toHex();
+}
+
+QByteArray modifierLetters(Qt::KeyboardModifiers modifiers)
+{
+    QByteArray letters;
+    if (modifiers & Qt::ControlModifier)
+        letters += 'C';
+    if (modifiers & Qt::AltModifier)
+        letters += 'A';
+    if (modifiers & Qt::ShiftModifier)
+        letters += 'S';
+    if (modifiers & Qt::KeypadModifier)
+        letters += 'M';
+    return letters.isEmpty() ? QByteArray("-") : letters;
+}
+
+QByteArray buttonLetter(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return "L";
+    case Qt::RightButton:
+        return "R";
+    default:
+        return "M";
+    }
+}
+
+class Recorder : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            // Keys the text box ignores travel on to the window; count them once.
+            if (watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
+                break;
+            auto *key = static_cast<QKeyEvent *>(event);
+            QString name = QKeySequence(key->key()).toString(QKeySequence::PortableText);
+            if (name.isEmpty() || name.contains(QLatin1Char(' ')))
+                name = QStringLiteral("0x%1").arg(key->key(), 0, 16);
+            emitLine("KEY " + name.toUtf8() + ' ' + modifierLetters(key->modifiers()) + ' ' +
+                     hexOrDash(key->text()) + ' ' + QByteArray::number(key->nativeVirtualKey(), 16));
+            break;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease: {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            const QPoint global = mouse->globalPosition().toPoint();
+            emitLine((event->type() == QEvent::MouseButtonPress ? "CLICK " : "RELEASE ") +
+                     buttonLetter(mouse->button()) + ' ' + QByteArray::number(global.x()) + ' ' +
+                     QByteArray::number(global.y()));
+            break;
+        }
+        case QEvent::WindowActivate:
+            emitLine("ACTIVE 1");
+            break;
+        case QEvent::WindowDeactivate:
+            emitLine("ACTIVE 0");
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setWindowTitle(argc > 1 ? QString::fromUtf8(argv[1]) : QStringLiteral("keylog target"));
+    auto *layout = new QVBoxLayout(&window);
+    auto *edit = new QPlainTextEdit(&window);
+    edit->setObjectName(QStringLiteral("LogBox"));
+    // A context menu would grab the keyboard and swallow the keys of later checks.
+    edit->setContextMenuPolicy(Qt::NoContextMenu);
+    layout->addWidget(edit);
+    window.resize(420, 300);
+
+    Recorder recorder;
+    edit->installEventFilter(&recorder);
+    edit->viewport()->installEventFilter(&recorder);
+    window.installEventFilter(&recorder);
+    QObject::connect(edit, &QPlainTextEdit::textChanged, [edit] {
+        emitLine("LEN " + QByteArray::number(edit->document()->characterCount() - 1));
+    });
+
+    QByteArray pending;
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            // Started without a pipe (as a program start under test): keep running.
+            input.setEnabled(false);
+            return;
+        }
+        pending.append(buffer, static_cast<int>(got));
+        for (int newline = pending.indexOf('\n'); newline >= 0; newline = pending.indexOf('\n')) {
+            const QByteArray command = pending.left(newline).trimmed();
+            pending.remove(0, newline + 1);
+            if (command == "text")
+                emitLine("TEXT " + edit->toPlainText().toUtf8().toHex());
+            else if (command == "clear")
+                edit->clear();
+            else if (command == "quit")
+                app.quit();
+            else if (command.startsWith("busy ")) {
+                // Stands for an application that is slow to get to its events.
+                emitLine("BUSY");
+                QThread::msleep(command.mid(5).toULong());
+            }
+        }
+    });
+
+    window.show();
+    edit->setFocus();
+    QTimer::singleShot(0, [&window] { emitLine("READY " + QByteArray::number(window.winId())); });
+    return app.exec();
+}

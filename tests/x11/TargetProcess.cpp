@@ -1,0 +1,117 @@
+#include "TargetProcess.h"
+
+#include <QDeadlineTimer>
+
+namespace kestrel::test {
+
+QString TargetProcess::programPath()
+{
+    return QStringLiteral(KESTREL_KEYLOG_TARGET);
+}
+
+TargetProcess::TargetProcess(const QString &title)
+{
+    m_process.setProgram(programPath());
+    m_process.setArguments({title});
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start();
+}
+
+TargetProcess::~TargetProcess()
+{
+    quit();
+}
+
+void TargetProcess::quit()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.write("quit\n");
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+void TargetProcess::readAvailable()
+{
+    while (m_process.waitForReadyRead(0)) {
+    }
+    m_partial += m_process.readAllStandardOutput();
+    for (int newline = m_partial.indexOf('\n'); newline >= 0; newline = m_partial.indexOf('\n')) {
+        m_lines << QString::fromUtf8(m_partial.left(newline));
+        m_partial.remove(0, newline + 1);
+    }
+}
+
+QStringList TargetProcess::linesStartingWith(const QString &prefix) const
+{
+    QStringList result;
+    for (const QString &line : m_lines) {
+        if (line.startsWith(prefix))
+            result << line;
+    }
+    return result;
+}
+
+bool TargetProcess::waitForLine(const std::function<bool(const QString &)> &match, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        readAvailable();
+        for (const QString &line : m_lines) {
+            if (match(line))
+                return true;
+        }
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return false;
+        m_process.waitForReadyRead(static_cast<int>(std::min<qint64>(deadline.remainingTime(), 100)));
+    }
+}
+
+bool TargetProcess::waitForCount(const QString &prefix, int count, int timeoutMs)
+{
+    int seen = 0;
+    return waitForLine(
+        [&](const QString &) {
+            seen = static_cast<int>(linesStartingWith(prefix).size());
+            return seen >= count;
+        },
+        timeoutMs);
+}
+
+bool TargetProcess::waitReady()
+{
+    if (m_window != 0)
+        return true;
+    if (!waitForLine([](const QString &line) { return line.startsWith(QLatin1String("READY ")); }, 20000))
+        return false;
+    m_window = linesStartingWith(QStringLiteral("READY ")).constFirst().mid(6).toULong();
+    return m_window != 0;
+}
+
+QString TargetProcess::text()
+{
+    const qsizetype before = linesStartingWith(QStringLiteral("TEXT ")).size();
+    m_process.write("text\n");
+    if (!waitForCount(QStringLiteral("TEXT "), static_cast<int>(before) + 1))
+        return QStringLiteral("<no answer>");
+    const QString line = linesStartingWith(QStringLiteral("TEXT ")).constLast();
+    return QString::fromUtf8(QByteArray::fromHex(line.mid(5).toLatin1()));
+}
+
+bool TargetProcess::makeBusy(int ms)
+{
+    forget();
+    m_process.write(QByteArray("busy ") + QByteArray::number(ms) + '\n');
+    return waitForLine([](const QString &line) { return line == QLatin1String("BUSY"); });
+}
+
+void TargetProcess::clearText()
+{
+    m_process.write("clear\n");
+    text(); // answered only after the clear was handled
+    forget();
+}
+
+} // namespace kestrel::test

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "TargetProcess.h"
+
+#include "common/QtEventWait.h"
+#include "desktop/x11/X11Connection.h"
+#include "desktop/x11/X11Desktop.h"
+
+#include <QDeadlineTimer>
+#include <QStringList>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+
+// Readable failure output for Qt strings.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &list, std::ostream *out)
+{
+    *out << '[' << list.join(QStringLiteral(", ")).toStdString() << ']';
+}
+
+namespace kestrel::test {
+
+/// Bounded polling for things that happen in other processes; never a timing check.
+inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+/// A live X11 backend on the test display; skips when there is none.
+class X11Fixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "DISPLAY is not set; these tests run under the Xvfb + openbox display that "
+                            "scripts/test.sh starts";
+        m_desktop = std::make_unique<X11Desktop>(m_wait);
+        m_connection = std::make_unique<x11::X11Connection>();
+    }
+
+    /// Starts a target window and makes it the active one.
+    std::unique_ptr<TargetProcess> startTarget(const QString &title)
+    {
+        auto target = std::make_unique<TargetProcess>(title);
+        if (!target->waitReady())
+            return nullptr;
+        // The window manager lists the window a moment after it appears, and frames
+        // and shows it (WM_STATE Normal) a moment later still.
+        if (!waitUntil([&] { return m_desktop->windowOfProcess(target->pid()) == target->window(); }))
+            return nullptr;
+        if (!waitUntil([&] { return isShown(target->window()); }, 20000))
+            return nullptr;
+        if (!activate(target->window()))
+            return nullptr;
+        return target;
+    }
+
+    bool isShown(WindowId window)
+    {
+        const auto state = m_connection->firstItem(window, "WM_STATE", m_connection->atom("WM_STATE"));
+        return state == 1u; // NormalState
+    }
+
+    bool activate(WindowId window)
+    {
+        m_desktop->activateWindow(window);
+        return waitUntil([&] { return m_desktop->foregroundWindow() == window; });
+    }
+
+    QtEventWait m_wait;
+    std::unique_ptr<X11Desktop> m_desktop;
+    std::unique_ptr<x11::X11Connection> m_connection; ///< for checks the backend has no call for
+};
+
+} // namespace kestrel::test

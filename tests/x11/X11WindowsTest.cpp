@@ -1,0 +1,186 @@
+#include "X11Fixture.h"
+
+#include "common/Failure.h"
+#include "desktop/x11/SingleInstance.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <signal.h>
+
+namespace kestrel::test {
+namespace {
+
+QString uniqueTitle(const char *what)
+{
+    return QStringLiteral("kestrel %1 %2").arg(QLatin1String(what)).arg(QCoreApplication::applicationPid());
+}
+
+using X11Windows = X11Fixture;
+
+TEST(X11Connection, NoServerIsAFailureNamingTheDisplay)
+{
+    QtEventWait wait;
+    try {
+        X11Desktop desktop(wait, QByteArrayLiteral(":4711"));
+        FAIL() << "a display without a server was opened";
+    } catch (const Failure &failure) {
+        EXPECT_TRUE(failure.description().contains(QLatin1String("cannot open display :4711")))
+            << failure.what();
+    }
+}
+
+TEST_F(X11Windows, CursorGoesWhereItIsSent)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    struct Case
+    {
+        QPoint target;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {{0, 0}, {0, 0}},
+        {{100, 200}, {100, 200}},
+        {screen.bottomRight(), screen.bottomRight()},
+        {{screen.width() + 500, -40}, {screen.right(), 0}}, // the server keeps it on the screen
+    };
+    for (const Case &c : cases) {
+        m_desktop->setCursorPosition(c.target);
+        EXPECT_EQ(m_desktop->cursorPosition(), c.expected) << c.target.x() << "," << c.target.y();
+    }
+}
+
+TEST_F(X11Windows, ButtonsClickWhereThePointerIs)
+{
+    auto target = startTarget(uniqueTitle("click"));
+    ASSERT_TRUE(target);
+    const QPoint centre = m_desktop->frameGeometry(target->window()).center();
+    for (auto [button, letter] :
+         {std::pair{Desktop::Button::Left, "L"}, std::pair{Desktop::Button::Right, "R"}}) {
+        target->forget();
+        m_desktop->setCursorPosition(centre);
+        m_desktop->mouseButton(button, true);
+        m_desktop->mouseButton(button, false);
+        const QString press =
+            QStringLiteral("CLICK %1 %2 %3").arg(QLatin1String(letter)).arg(centre.x()).arg(centre.y());
+        const QString release =
+            QStringLiteral("RELEASE %1 %2 %3").arg(QLatin1String(letter)).arg(centre.x()).arg(centre.y());
+        EXPECT_TRUE(target->waitForLine([&](const QString &line) { return line == release; }));
+        EXPECT_TRUE(target->lines().contains(press)) << target->lines().join(QLatin1Char('|')).toStdString();
+    }
+}
+
+TEST_F(X11Windows, MoveWindowPutsTheFrameCornerThereAndKeepsTheSize)
+{
+    auto target = startTarget(uniqueTitle("move"));
+    ASSERT_TRUE(target);
+    const QSize size = m_desktop->frameGeometry(target->window()).size();
+    for (const QPoint corner : {QPoint(100, 150), QPoint(0, 0), QPoint(333, 222)}) {
+        m_desktop->moveWindow(target->window(), corner.x(), corner.y());
+        const QRect frame = m_desktop->frameGeometry(target->window());
+        EXPECT_EQ(frame.topLeft(), corner);
+        EXPECT_EQ(frame.size(), size);
+    }
+}
+
+TEST_F(X11Windows, ActivationChoosesWhichWindowGetsTheKeys)
+{
+    auto first = startTarget(uniqueTitle("first"));
+    auto second = startTarget(uniqueTitle("second"));
+    ASSERT_TRUE(first && second);
+
+    m_desktop->activateWindow(first->window());
+    EXPECT_EQ(m_desktop->foregroundWindow(), first->window());
+    m_desktop->typeText(QStringLiteral("one"));
+
+    m_desktop->activateWindow(second->window());
+    EXPECT_EQ(m_desktop->foregroundWindow(), second->window());
+    m_desktop->typeText(QStringLiteral("two"));
+
+    EXPECT_EQ(first->text(), QStringLiteral("one"));
+    EXPECT_EQ(second->text(), QStringLiteral("two"));
+}
+
+TEST_F(X11Windows, ActivationAfterTheFocusedWindowClosedStillGivesTheFocus)
+{
+    // When the focused window goes, the focus falls back to the root window and
+    // keys follow the pointer; activation must take the focus back for real.
+    auto closing = startTarget(uniqueTitle("closing"));
+    ASSERT_TRUE(closing);
+    closing->quit();
+    auto target = startTarget(uniqueTitle("after close"));
+    ASSERT_TRUE(target);
+    const QRect frame = m_desktop->frameGeometry(target->window());
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    m_desktop->setCursorPosition(frame.right() < screen.right() - 10 ? screen.bottomRight()
+                                                                     : screen.topLeft());
+
+    m_desktop->typeText(QStringLiteral("focused"));
+    EXPECT_EQ(target->text(), QStringLiteral("focused"));
+}
+
+TEST_F(X11Windows, FindsWindowsByExactTitle)
+{
+    const QString title = uniqueTitle("Fenêtre ünïcode ✓");
+    auto target = startTarget(title);
+    ASSERT_TRUE(target);
+    EXPECT_EQ(m_desktop->findTopLevelWindow(title), target->window());
+    EXPECT_EQ(m_desktop->findTopLevelWindow(title + QLatin1Char(' ')), 0u);
+    EXPECT_EQ(m_desktop->findTopLevelWindow(title.toUpper()), 0u);
+    EXPECT_EQ(m_desktop->findTopLevelWindow(QStringLiteral("no window has this title")), 0u);
+}
+
+TEST_F(X11Windows, StartedProgramIsFoundByItsProcess)
+{
+    const QString title = uniqueTitle("started");
+    const auto result = m_desktop->startProgram(TargetProcess::programPath(), {title}, QString());
+    ASSERT_TRUE(result.ok()) << result.description.toStdString();
+    ASSERT_GT(result.processId, 0);
+    WindowId window = 0;
+    EXPECT_TRUE(waitUntil([&] { return (window = m_desktop->windowOfProcess(result.processId)) != 0; }));
+    EXPECT_EQ(m_desktop->findTopLevelWindow(title), window);
+    ::kill(static_cast<pid_t>(result.processId), SIGTERM);
+    EXPECT_TRUE(waitUntil([&] { return m_desktop->windowOfProcess(result.processId) == 0; }));
+}
+
+TEST_F(X11Windows, UnknownProcessHasNoWindow)
+{
+    EXPECT_EQ(m_desktop->windowOfProcess(0), 0u);
+    EXPECT_EQ(m_desktop->windowOfProcess(0x3ffffff0), 0u);
+}
+
+TEST_F(X11Windows, ADestroyedWindowIsAFailure)
+{
+    auto target = startTarget(uniqueTitle("destroyed"));
+    ASSERT_TRUE(target);
+    const WindowId window = target->window();
+    target->quit();
+    ASSERT_TRUE(waitUntil([&] { return m_desktop->windowOfProcess(target->pid()) == 0; }));
+
+    for (const WindowId gone : {window, WindowId{0x3ffffff}}) {
+        try {
+            m_desktop->activateWindow(gone);
+            ADD_FAILURE() << "activating a window that does not exist succeeded";
+        } catch (const Failure &failure) {
+            EXPECT_TRUE(failure.description().contains(QLatin1String("does not exist"))) << failure.what();
+        }
+        EXPECT_THROW(m_desktop->moveWindow(gone, 10, 10), Failure);
+        EXPECT_THROW(m_desktop->frameGeometry(gone), Failure);
+    }
+}
+
+TEST_F(X11Windows, SecondInstanceBringsTheFirstForward)
+{
+    const QString title = uniqueTitle("KESTREL");
+    auto first = startTarget(title);
+    auto other = startTarget(uniqueTitle("other"));
+    ASSERT_TRUE(first && other);
+    ASSERT_EQ(m_desktop->foregroundWindow(), other->window());
+
+    EXPECT_TRUE(bringExistingInstanceForward(*m_desktop, title));
+    EXPECT_EQ(m_desktop->foregroundWindow(), first->window());
+    EXPECT_FALSE(bringExistingInstanceForward(*m_desktop, uniqueTitle("nobody")));
+}
+
+} // namespace
+} // namespace kestrel::test
