@@ -2,14 +2,18 @@
 
 #include "common/Failure.h"
 #include "speech_platform/espeak/EspeakVoice.h"
+#include "speech_platform/espeak/StreamOutput.h"
 
 #include "QStringPrinter.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QMediaDevices>
 #include <QSet>
+#include <QTest>
 
+#include <functional>
 #include <memory>
 
 using namespace kestrel;
@@ -214,6 +218,93 @@ std::string pathName(const ::testing::TestParamInfo<Path> &path)
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, EspeakVoiceTest, ::testing::Values(Path::Clock, Path::Speaker), pathName);
+
+// Qt's PulseAudio sink runs the event loop while it is destroyed, and while it
+// opens once the sound server has gone. Other window events run there too (the
+// clipboard monitor may speak); the voice must survive a pump from inside.
+class EventLoopOutput final : public StreamOutput
+{
+public:
+    EventLoopOutput(const AudioFormatInfo &format, std::function<void()> whileClosing)
+        : StreamOutput(format), m_clock(format), m_whileClosing(std::move(whileClosing))
+    {
+        spin();
+    }
+    ~EventLoopOutput() override
+    {
+        m_whileClosing();
+        spin();
+    }
+
+    void write(const QByteArray &bytes) override
+    {
+        m_clock.write(bytes);
+        m_writtenBytes += bytes.size();
+    }
+    void service() override { m_clock.service(); }
+    void stop() override
+    {
+        spin();
+        m_clock.stop();
+    }
+    qint64 processedUSecs() override { return m_clock.processedUSecs(); }
+    bool finished() override
+    {
+        if (m_endOfData)
+            m_clock.endOfData();
+        return m_clock.finished();
+    }
+    bool failed() const override { return false; }
+
+private:
+    // Long enough for the voice's poll timer to fire inside.
+    static void spin() { QTest::qWait(30); }
+
+    ClockOutput m_clock;
+    std::function<void()> m_whileClosing;
+};
+
+TEST(EspeakVoiceReentrancyTest, OutputsThatRunTheEventLoopDoNotLoseOrRepeatStreams)
+{
+    EspeakVoice *self = nullptr;
+    int opened = 0;
+    int spokenWhileClosing = 0;
+    auto speakWhileClosing = [&] {
+        if (self && spokenWhileClosing < 3) {
+            ++spokenWhileClosing;
+            self->speak(QStringLiteral("More."), kQueueFlags);
+        }
+    };
+    auto open = [&](const QAudioDevice &, const AudioFormatInfo &format) {
+        ++opened;
+        return std::unique_ptr<StreamOutput>(std::make_unique<EventLoopOutput>(format, speakWhileClosing));
+    };
+    EspeakVoice voice(AudioOutputs{[] { return QList<QAudioDevice>{}; }, open});
+    VoiceRecorder recorder(voice);
+    const QString second = QStringLiteral("Second text.");
+    recorder.onEvent = [&](const VoiceEvent &e) {
+        if (e.kind == "word" && e.stream == 1 && !self) {
+            self = &voice;
+            voice.speak(second, kSpeakFlags);
+        }
+    };
+    voice.speak(QStringLiteral("This one is cut off after its first word or so."), kSpeakFlags);
+    ASSERT_TRUE(recorder.waitFor([&] { return spokenWhileClosing == 3 && recorder.ended(5); }));
+
+    for (int stream = 1; stream <= 5; ++stream) {
+        EXPECT_EQ(recorder.count("start", stream), 1) << stream;
+        EXPECT_EQ(recorder.count("end", stream), 1) << stream;
+    }
+    EXPECT_EQ(recorder.wordsOf(2, second), QStringList({"Second", "text"}));
+    EXPECT_EQ(recorder.wordsOf(5, QStringLiteral("More.")), QStringList({"More"}));
+    QList<int> order;
+    for (const VoiceEvent &e : recorder.events()) {
+        if (order.isEmpty() || order.last() != e.stream)
+            order.append(e.stream);
+    }
+    EXPECT_EQ(order, QList<int>({1, 2, 3, 4, 5}));
+    EXPECT_LE(opened, 5) << "a stream opened a second output from inside the first";
+}
 
 TEST(EspeakVoiceSetupTest, WithoutDevicesThereIsNoOutputToChoose)
 {

@@ -104,6 +104,9 @@ EspeakSynthesizer::EspeakSynthesizer(std::function<void()> wake) : m_wake(std::m
         g_inUse = false;
         throw Failure(QStringLiteral("eSpeak NG could not be started (no voice data found)"));
     }
+    // The first voice takes eSpeak some 25 ms to load; better here than in the
+    // first thing the program says.
+    espeak_SetVoiceByName(m_voices.constFirst().id.toUtf8().constData());
     m_worker = std::thread([this] { work(); });
 }
 
@@ -201,9 +204,9 @@ void EspeakSynthesizer::work()
 
 void EspeakSynthesizer::synthesize(const SynthesisRequest &request)
 {
-    if (request.voiceId != m_loadedVoice &&
-        espeak_SetVoiceByName(request.voiceId.toUtf8().constData()) == EE_OK)
-        m_loadedVoice = request.voiceId;
+    // Set for every stream, so that a voice an SSML text switched to does not
+    // carry over into the next one; once loaded, a voice sets in well under 1 ms.
+    espeak_SetVoiceByName(request.voiceId.toUtf8().constData());
     espeak_SetParameter(espeakRATE, request.wordsPerMinute, 0);
     espeak_SetParameter(espeakVOLUME, request.volume, 0);
 

@@ -107,7 +107,6 @@ private:
     std::function<void()> m_wake;
     SpeechTokenList m_voices;
     int m_sampleRate = 0;
-    QString m_loadedVoice;
 
     std::mutex m_mutex;
     std::condition_variable m_workAvailable;

@@ -45,7 +45,8 @@ struct EspeakVoice::Stream
     bool started = false;
     bool voiceChangePending = false;
     bool synthesisDone = false;
-    qint64 purgedAt = 0; ///< bytes heard when the stream was purged
+    bool opening = false; ///< its output is being opened (see openOutput)
+    qint64 purgedAt = 0;  ///< bytes heard when the stream was purged
     std::unique_ptr<StreamOutput> output;
     std::deque<VoiceEventRecord> events;
 
@@ -241,10 +242,8 @@ void EspeakVoice::collect(Stream &stream)
         for (VoiceEventRecord &event : chunk->events)
             stream.events.push_back(std::move(event));
         if (!chunk->audio.isEmpty()) {
-            if (!stream.output)
-                stream.output = m_outputs.open(stream.device, stream.format);
-            if (!stream.output)
-                stream.output = std::make_unique<ClockOutput>(stream.format);
+            if (!stream.output && !openOutput(stream))
+                return;
             stream.output->write(chunk->audio);
         }
         if (chunk->last) {
@@ -253,6 +252,24 @@ void EspeakVoice::collect(Stream &stream)
                 stream.output->endOfData();
         }
     }
+}
+
+bool EspeakVoice::openOutput(Stream &stream)
+{
+    // Opening a sink can run the event loop (Qt's PulseAudio backend does when
+    // the server has gone away); a pump from there must leave this stream alone.
+    stream.opening = true;
+    std::unique_ptr<StreamOutput> output = m_outputs.open(stream.device, stream.format);
+    stream.opening = false;
+    if (!output)
+        output = std::make_unique<ClockOutput>(stream.format);
+    if (stream.purged) {
+        // Purged meanwhile: nothing has been played, so nothing to stop.
+        retire(std::move(output));
+        return false;
+    }
+    stream.output = std::move(output);
+    return true;
 }
 
 void EspeakVoice::keepOutputAlive(Stream &stream)
@@ -290,10 +307,14 @@ bool EspeakVoice::step()
     if (m_streams.empty())
         return false;
     Stream &stream = *m_streams.front();
+    if (stream.opening)
+        return false;
     if (stream.purged)
         return finishPurged(stream);
 
     collect(stream);
+    if (stream.purged)
+        return true;
     keepOutputAlive(stream);
     const int number = stream.number;
 

@@ -89,6 +89,7 @@ private:
     bool step();
     bool finishPurged(Stream &stream);
     void collect(Stream &stream);
+    bool openOutput(Stream &stream);
     void keepOutputAlive(Stream &stream);
     void emitEvent(int streamNumber, qint64 bytePosition, const VoiceEventRecord &event);
     void purgeAll(int throughStream);

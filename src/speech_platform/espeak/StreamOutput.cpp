@@ -10,6 +10,9 @@ namespace {
 
 // A second's worth of no progress from an idle sink that still owes us sound.
 constexpr qint64 kStallMs = 1000;
+// No progress at all for this long means the sound server is not playing. A
+// PulseAudio null sink can take two seconds to start a stream, so not less.
+constexpr qint64 kDeadMs = 5000;
 // Devices report processed time in whole buffers or milliseconds; a stream whose
 // last sliver is within this of its end has been heard.
 constexpr qint64 kEndToleranceUSecs = 2000;
@@ -49,7 +52,7 @@ SinkOutput::~SinkOutput()
 
 bool SinkOutput::failed() const
 {
-    if (!m_io)
+    if (!m_io || m_dead)
         return true;
     switch (m_sink->error()) {
     case QAudio::OpenError:
@@ -72,6 +75,7 @@ void SinkOutput::service()
 {
     if (m_stopped || failed())
         return;
+    watchProgress();
     const qint64 waiting = m_pending.size() - m_pendingOffset;
     if (waiting <= 0)
         return;
@@ -99,9 +103,26 @@ void SinkOutput::stop()
 
 qint64 SinkOutput::processedUSecs()
 {
-    if (!m_io)
-        return 0;
-    return std::min(m_sink->processedUSecs(), writtenUSecs());
+    // A sink that failed reports nothing heard at all; keep what it had said,
+    // so that the clock taking over carries on from there.
+    if (m_io && !failed())
+        m_heardUSecs = std::max(m_heardUSecs, std::min(m_sink->processedUSecs(), writtenUSecs()));
+    return m_heardUSecs;
+}
+
+void SinkOutput::watchProgress()
+{
+    const qint64 heard = processedUSecs();
+    if (heard >= writtenUSecs() - kEndToleranceUSecs) {
+        m_noProgressSince.invalidate();
+        return;
+    }
+    if (heard != m_progressMark || !m_noProgressSince.isValid()) {
+        m_progressMark = heard;
+        m_noProgressSince.start();
+    } else if (m_noProgressSince.elapsed() >= kDeadMs) {
+        m_dead = true;
+    }
 }
 
 bool SinkOutput::finished()

@@ -57,8 +57,10 @@ protected:
 ///
 /// The sink's processed time, not its state, says how far the sound has got:
 /// QAudioSink turns idle some 40 ms before the last sample has been played. A
-/// device whose clock stops while idle would hold a stream open for ever, so an
-/// idle sink whose processed time has not moved for a second counts as done.
+/// device whose clock stops would hold a stream open for ever, so an idle sink
+/// whose processed time has not moved for a second counts as done, and a sink
+/// that owes sound and makes no progress for five seconds (a hung or vanished
+/// sound server) counts as failed.
 class SinkOutput final : public StreamOutput
 {
 public:
@@ -73,12 +75,18 @@ public:
     bool failed() const override;
 
 private:
+    void watchProgress();
+
     std::unique_ptr<QAudioSink> m_sink;
     QIODevice *m_io = nullptr;
     QByteArray m_pending;
     qint64 m_pendingOffset = 0;
+    qint64 m_heardUSecs = 0; ///< the furthest the sink has reported
     qint64 m_lastProcessed = -1;
     QElapsedTimer m_stalledSince;
+    qint64 m_progressMark = -1;
+    QElapsedTimer m_noProgressSince;
+    bool m_dead = false;
     bool m_stopped = false;
 };
 
