@@ -335,9 +335,9 @@ TEST_F(DebugFormTest, TestButtonsSpeakTheirPhraseWithoutWaiting)
     for (const auto &c : cases) {
         control<QLineEdit>(c.box)->setText(c.text);
         tts.calls.clear();
-        desktop.clipboard = QStringLiteral("old");
+        desktop.setClipboard(QStringLiteral("old"));
         button(c.button)->click();
-        EXPECT_EQ(desktop.clipboard, c.text) << c.button;
+        EXPECT_EQ(desktop.clipboardText(), c.text) << c.button;
         EXPECT_EQ(tts.calls, (QStringList{QStringLiteral("setMainText(%1)").arg(c.text), "speakItX"}))
             << c.button;
     }
@@ -346,7 +346,7 @@ TEST_F(DebugFormTest, TestButtonsSpeakTheirPhraseWithoutWaiting)
 TEST_F(DebugFormTest, TestButtonStillSpeaksWhenClipboardFails)
 {
     form->showWindow();
-    desktop.clipboardFails = true;
+    desktop.failOn(QStringLiteral("clipboard"), QStringLiteral("The clipboard is not available."));
     tts.calls.clear();
     button("Command4")->click();
     EXPECT_EQ(tts.calls, (QStringList{"setMainText(Did You Say)", "speakItX"}));

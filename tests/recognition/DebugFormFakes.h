@@ -4,6 +4,7 @@
 #include "common/MessageBoxes.h"
 #include "common/WindowLinks.h"
 #include "desktop/Desktop.h"
+#include "support/RecordingDesktop.h"
 
 #include <QStringList>
 
@@ -83,34 +84,7 @@ public:
     }
 };
 
-/// Only the clipboard is of interest here.
-class ClipboardDesktop : public Desktop
-{
-public:
-    QString clipboard;
-    bool clipboardFails = false;
-
-    WindowId foregroundWindow() override { return 0; }
-    void activateWindow(WindowId) override {}
-    void moveWindow(WindowId, int, int) override {}
-    WindowId findTopLevelWindow(const QString &) override { return 0; }
-    QPoint cursorPosition() override { return {}; }
-    void setCursorPosition(QPoint) override {}
-    void mouseButton(Button, bool) override {}
-    void sendKeys(const QString &, bool) override {}
-    void typeText(const QString &) override {}
-    StartResult startProgram(const QString &, const QStringList &, const QString &) override { return {}; }
-    StartResult openDocument(const QString &, const QString &) override { return {}; }
-    WindowId windowOfProcess(qint64) override { return 0; }
-    bool fileExists(const QString &) override { return false; }
-    bool directoryExists(const QString &) override { return false; }
-    QString clipboardText() override { return clipboard; }
-    void setClipboardText(const QString &text) override
-    {
-        if (clipboardFails)
-            throw Failure(QStringLiteral("The clipboard is not available."));
-        clipboard = text;
-    }
-};
+/// The recognition window uses only the clipboard of the desktop.
+using ClipboardDesktop = kestrel::test::RecordingDesktop;
 
 } // namespace kestrel::debugform_test

@@ -27,7 +27,7 @@ void runScenario(const char *name, const QList<Step> &steps)
     for (const Step &step : steps) {
         const QString action = QLatin1String(step.action);
         if (action == QLatin1String("copy"))
-            rig.desktop.clipboard = step.value;
+            rig.desktop.setClipboard(step.value);
         else if (action == QLatin1String("flag"))
             rig.shared.ClipboardSpeakNow = true;
         else if (action == QLatin1String("edit"))
@@ -66,7 +66,7 @@ TEST(TTSSetupClipboard, RequestIsClearedWhenSpoken)
     TtsRig rig;
     rig.find<QCheckBox>("ChkClipboard")->setCheckState(Qt::Checked);
     rig.shared.ClipboardSpeakNow = true;
-    rig.desktop.clipboard = QStringLiteral("Did You Say open notepad");
+    rig.desktop.setClipboard(QStringLiteral("Did You Say open notepad"));
     rig.window->timer1Tick();
     EXPECT_FALSE(rig.shared.ClipboardSpeakNow);
     EXPECT_EQ(rig.window->clipboardMonitorState(), 1);
@@ -75,7 +75,7 @@ TEST(TTSSetupClipboard, RequestIsClearedWhenSpoken)
 TEST(TTSSetupClipboard, PlayClipboardWorksWithTheMonitorOff)
 {
     TtsRig rig;
-    rig.desktop.clipboard = QStringLiteral("Read me");
+    rig.desktop.setClipboard(QStringLiteral("Read me"));
     rig.click("Command2");
     EXPECT_EQ(rig.boxText(), QStringLiteral("Read me"));
     ASSERT_EQ(rig.voice->speakCalls.size(), 1);

@@ -81,7 +81,7 @@ TEST(TTSSetupSpeak, TestButtonSpeaksTheSentenceFromTheClipboardToo)
     TtsRig rig;
     rig.click("BtnTest");
     const QString sentence = QStringLiteral("This is a test of the Speech Recognition System.");
-    EXPECT_EQ(rig.desktop.clipboard, sentence);
+    EXPECT_EQ(rig.desktop.clipboardText(), sentence);
     EXPECT_EQ(rig.boxText(), sentence);
     ASSERT_EQ(rig.voice->speakCalls.size(), 1);
     EXPECT_EQ(rig.voice->speakCalls[0].text, sentence);
@@ -97,13 +97,13 @@ TEST(TTSSetupSpeak, ClearAfterSpeakEmptiesBoxAndClipboardOnlyWhenTicked)
     for (const auto &c : cases) {
         TtsRig rig;
         rig.find<QCheckBox>("ClearIt")->setCheckState(c.clearIt);
-        rig.desktop.clipboard = QStringLiteral("copied");
+        rig.desktop.setClipboard(QStringLiteral("copied"));
         rig.setBoxText(QStringLiteral("Say this"));
         rig.window->speakItX();
         EXPECT_EQ(rig.boxText(), QStringLiteral("Say this")); // not before the end
         rig.voice->emitWholeStream(QStringLiteral("Say this"));
         EXPECT_EQ(rig.boxText().isEmpty(), c.cleared) << c.clearIt;
-        EXPECT_EQ(rig.desktop.clipboard.isEmpty(), c.cleared) << c.clearIt;
+        EXPECT_EQ(rig.desktop.clipboardText().isEmpty(), c.cleared) << c.clearIt;
     }
 }
 

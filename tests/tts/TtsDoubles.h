@@ -12,37 +12,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include "support/RecordingDesktop.h"
+
 #include <memory>
 
 namespace kestrel::tts_test {
 
-/// Only the clipboard matters to the voice window.
-class ClipboardDesktop final : public Desktop
-{
-public:
-    QString clipboard;
-    int clipboardWrites = 0;
-    WindowId foregroundWindow() override { return 0; }
-    void activateWindow(WindowId) override {}
-    void moveWindow(WindowId, int, int) override {}
-    WindowId findTopLevelWindow(const QString &) override { return 0; }
-    QPoint cursorPosition() override { return {}; }
-    void setCursorPosition(QPoint) override {}
-    void mouseButton(Button, bool) override {}
-    void sendKeys(const QString &, bool) override {}
-    void typeText(const QString &) override {}
-    StartResult startProgram(const QString &, const QStringList &, const QString &) override { return {}; }
-    StartResult openDocument(const QString &, const QString &) override { return {}; }
-    WindowId windowOfProcess(qint64) override { return 0; }
-    bool fileExists(const QString &) override { return false; }
-    bool directoryExists(const QString &) override { return false; }
-    QString clipboardText() override { return clipboard; }
-    void setClipboardText(const QString &text) override
-    {
-        clipboard = text;
-        ++clipboardWrites;
-    }
-};
+/// The voice window uses only the clipboard of the desktop.
+using ClipboardDesktop = kestrel::test::RecordingDesktop;
 
 class RecordingBoxes final : public MessageBoxes
 {
