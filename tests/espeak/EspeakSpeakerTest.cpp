@@ -27,8 +27,8 @@ bool haveSpeaker()
     return qEnvironmentVariableIsSet("PULSE_SERVER") && !QMediaDevices::audioOutputs().isEmpty();
 }
 
-// The sample specification PulseAudio reports for this process's playback
-// stream, e.g. "u8 2ch 11025Hz"; empty when there is none.
+// The sample format PulseAudio reports for this process's playback stream,
+// e.g. "u8 2ch 11025Hz"; empty when there is none.
 QString ourSinkInputFormat()
 {
     QProcess pactl;
@@ -38,10 +38,11 @@ QString ourSinkInputFormat()
     const QString pid = QString::number(QCoreApplication::applicationPid());
     const QStringList blocks =
         QString::fromUtf8(pactl.readAllStandardOutput()).split(QStringLiteral("Sink Input #"));
-    const QRegularExpression spec(QStringLiteral("Sample Specification: (\\S+ \\S+ \\S+)"));
+    // pactl's own heading for the format line.
+    const QRegularExpression sampleFormat(QStringLiteral("Sample Sp[e]cification: (\\S+ \\S+ \\S+)"));
     for (const QString &block : blocks) {
         if (block.contains(QStringLiteral("application.process.id = \"%1\"").arg(pid)))
-            return spec.match(block).captured(1);
+            return sampleFormat.match(block).captured(1);
     }
     return {};
 }
