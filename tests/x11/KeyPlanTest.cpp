@@ -193,28 +193,30 @@ TEST(KeyboardMap, EmptyKeycodesExcludeModifierKeys)
     EXPECT_EQ(testMap().emptyKeycodes(), expected);
 }
 
-struct RunCase
+struct SpareCase
 {
     std::vector<KeyCodeNumber> empty;
     std::size_t limit;
     std::vector<KeyCodeNumber> expected;
 };
 
-class LongestRun : public ::testing::TestWithParam<RunCase>
+class ChooseSpares : public ::testing::TestWithParam<SpareCase>
 {
 };
 
-TEST_P(LongestRun, PicksOneContiguousBlock)
+TEST_P(ChooseSpares, TakesWholeRunsFirst)
 {
-    EXPECT_EQ(longestRun(GetParam().empty, GetParam().limit), GetParam().expected);
+    EXPECT_EQ(chooseSpares(GetParam().empty, GetParam().limit), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Spares, LongestRun,
-                         ::testing::Values(RunCase{{}, 8, {}}, RunCase{{30}, 8, {30}},
-                                           RunCase{{8, 9, 10, 20, 21, 22, 23, 30}, 8, {20, 21, 22, 23}},
-                                           RunCase{{8, 9, 20, 21}, 8, {20, 21}},
-                                           RunCase{{20, 21, 22, 23}, 2, {22, 23}},
-                                           RunCase{{5, 7, 9}, 8, {9}}));
+INSTANTIATE_TEST_SUITE_P(
+    Pool, ChooseSpares,
+    ::testing::Values(SpareCase{{}, 8, {}}, SpareCase{{30}, 8, {30}},
+                      SpareCase{{8, 9, 10, 20, 21, 22, 23, 30}, 8, {8, 9, 10, 20, 21, 22, 23, 30}},
+                      SpareCase{{8, 9, 10, 20, 21, 22, 23, 30}, 4, {20, 21, 22, 23}},
+                      SpareCase{{8, 9, 10, 20, 21, 22, 23, 30}, 6, {9, 10, 20, 21, 22, 23}},
+                      SpareCase{{8, 9, 20, 21}, 2, {20, 21}}, SpareCase{{20, 21, 22, 23}, 2, {22, 23}},
+                      SpareCase{{5, 7, 9}, 2, {7, 9}}));
 
 struct KeysymCase
 {

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -187,6 +188,25 @@ TEST_F(X11Keys, SendKeysWaitsForAnApplicationThatIsBusy)
     s_target->readAvailable(); // no waiting: the lines must already be there
     EXPECT_EQ(keysSeen(), (QStringList{QStringLiteral("A -"), QStringLiteral("B -"), QStringLiteral("C -"),
                                        QStringLiteral("É -"), QStringLiteral("F13 -")}));
+}
+
+TEST_F(X11Keys, TypesIntoAWindowOfThisVeryProcess)
+{
+    // Our own window answers pings only from our own event loop, so the backend
+    // must let it run while it waits; a blocking wait would time out and restore
+    // the spare keys before the text box read them.
+    QLineEdit edit;
+    const QString title = QStringLiteral("kestrel own window %1").arg(QCoreApplication::applicationPid());
+    edit.setWindowTitle(title);
+    edit.show();
+    const WindowId window = edit.winId();
+    ASSERT_TRUE(waitUntil([&] {
+        QCoreApplication::processEvents();
+        return m_desktop->findTopLevelWindow(title) == window && isShown(window);
+    }));
+    m_desktop->activateWindow(window);
+    m_desktop->typeText(QStringLiteral("own €ŵ"));
+    EXPECT_EQ(edit.text(), QStringLiteral("own €ŵ"));
 }
 
 TEST_F(X11Keys, MalformedNotationSendsNothing)

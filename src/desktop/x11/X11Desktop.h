@@ -25,8 +25,8 @@ namespace kestrel {
 /// EWMH, programs through QProcess, the clipboard through Qt.
 ///
 /// Keys go to whichever window has the focus. "Processed" means: the foreground
-/// window's client has handled the keys, proven by a _NET_WM_PING round trip where
-/// the client supports it, and by a 20 ms settle delay where it does not (see
+/// window's client has handled the keys, proven by _NET_WM_PING round trips where
+/// the client supports them, and by a 20 ms settle delay where it does not (see
 /// X11Windows). Keys missing from the keyboard map are typed on spare keycodes
 /// that are remapped for the string and restored after it (see X11Keyboard).
 ///

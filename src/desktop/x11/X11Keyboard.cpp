@@ -18,30 +18,42 @@ constexpr std::size_t kMaxSpares = 16;
 
 } // namespace
 
-std::vector<KeyCodeNumber> longestRun(const std::vector<KeyCodeNumber> &empty, std::size_t limit)
+std::vector<KeyCodeNumber> chooseSpares(const std::vector<KeyCodeNumber> &empty, std::size_t limit)
 {
-    std::size_t bestStart = 0;
-    std::size_t bestLength = 0;
+    struct Run
+    {
+        std::size_t start;
+        std::size_t length;
+    };
+    std::vector<Run> runs;
     for (std::size_t start = 0; start < empty.size();) {
         std::size_t end = start + 1;
         while (end < empty.size() && empty[end] == empty[end - 1] + 1)
             ++end;
-        if (end - start >= bestLength) {
-            bestStart = start;
-            bestLength = end - start;
-        }
+        runs.push_back({start, end - start});
         start = end;
     }
-    // The top of a long run is furthest from keycodes that real keyboards send.
-    const std::size_t length = std::min(bestLength, limit);
-    const auto first = empty.begin() + static_cast<std::ptrdiff_t>(bestStart + bestLength - length);
-    return std::vector<KeyCodeNumber>(first, first + static_cast<std::ptrdiff_t>(length));
+    // Long runs first (one request remaps a whole run), higher keycodes first
+    // among equals: they are furthest from the keys real keyboards send.
+    std::stable_sort(runs.begin(), runs.end(), [](const Run &a, const Run &b) {
+        return a.length != b.length ? a.length > b.length : a.start > b.start;
+    });
+    std::vector<KeyCodeNumber> chosen;
+    for (const Run &run : runs) {
+        const std::size_t take = std::min(run.length, limit - chosen.size());
+        for (std::size_t i = run.start + run.length - take; i < run.start + run.length; ++i)
+            chosen.push_back(empty[i]);
+        if (chosen.size() == limit)
+            break;
+    }
+    std::sort(chosen.begin(), chosen.end());
+    return chosen;
 }
 
 X11Keyboard::X11Keyboard(X11Connection &connection) : m_connection(connection)
 {
     restoreLeftovers();
-    m_spares = longestRun(currentMap().emptyKeycodes(), kMaxSpares);
+    m_spares = chooseSpares(currentMap().emptyKeycodes(), kMaxSpares);
 }
 
 KeyboardMap X11Keyboard::currentMap()

@@ -13,13 +13,16 @@ namespace kestrel::x11 {
 ///
 /// Keys that the keyboard map lacks (characters of other alphabets, the Euro sign,
 /// F13 and up on some maps) are typed on spare keycodes: keycodes that carry no
-/// keysym at all when the backend starts. The spares used are the longest
-/// contiguous run of such keycodes, so that one XChangeKeyboardMapping request
-/// remaps every key one string needs (up to 16 distinct keys a batch), and one more
-/// restores them. A map change costs every client work (the window manager
-/// re-grabs its keys), so changing it per character stalls the desktop and loses
-/// characters; even batched, each remapped keycode costs openbox some 20 ms of
-/// processor time after the fact, which is why the pool is kept small.
+/// keysym at all when the backend starts (at most 16, whole runs of consecutive
+/// keycodes first). All the spares one string needs are remapped together, with
+/// one XChangeKeyboardMapping per run of consecutive spares, before any key is
+/// typed, and restored together after the last one. Every map change makes every
+/// client re-read the map and the window manager re-grab its keys (openbox spends
+/// some 40 ms of processor time per request), so a change per character would
+/// stall the desktop and lose characters. Real keys are never rewritten to make the
+/// spares one block: rewriting a key through the core protocol can lose what the
+/// keyboard description gave it beyond its keysyms. Xvfb's default map has 19
+/// free keycodes in 14 runs, so there a batch takes a request per run.
 ///
 /// Crash safety: while spares are remapped their keycodes and keysyms are listed
 /// in the root window property _KESTREL_REMAPPED_KEYS, which lives as long as the
@@ -53,8 +56,8 @@ private:
     std::vector<KeyCodeNumber> m_spares;
 };
 
-/// The longest run of consecutive keycodes in `empty` (sorted), preferring the
-/// highest keycodes when runs tie, at most `limit` long.
-std::vector<KeyCodeNumber> longestRun(const std::vector<KeyCodeNumber> &empty, std::size_t limit);
+/// Up to `limit` keycodes from `empty` (sorted), whole runs of consecutive keycodes
+/// first, longest runs first, so that as few requests as possible remap them.
+std::vector<KeyCodeNumber> chooseSpares(const std::vector<KeyCodeNumber> &empty, std::size_t limit);
 
 } // namespace kestrel::x11
