@@ -23,7 +23,6 @@ namespace kestrel {
 namespace {
 const QString kStartCaption = QStringLiteral("Start Recognition");
 const QString kStopCaption = QStringLiteral("Stop Recognition");
-const QString kLockedCaption = QStringLiteral("Unlock Table");
 
 /// The lock button's caption is the lock state; the grid follows it.
 class LockControls final : public TableControls
@@ -138,8 +137,7 @@ bool SpeechForm::isListening() const { return m_ui->BtnStop->isEnabled(); }
 
 void SpeechForm::recognitionSwitchedOn()
 {
-    m_ui->LockTbl->setText(kLockedCaption);
-    m_ui->DBGrid1->setEnabled(false);
+    m_tableCommands->lockTable(); // the table is locked while recognition runs
     m_ui->BtnStop->setEnabled(true);
     m_ui->BtnStart->setEnabled(false);
 }
