@@ -2,6 +2,7 @@
 
 #include "ui_DebugForm.h"
 
+#include "common/CheckBoxState.h"
 #include "common/Failure.h"
 #include "common/MessageBoxes.h"
 #include "common/Version.h"
@@ -29,26 +30,12 @@ QString activationFailureText()
                           "other application.");
 }
 
-// Stored and exchanged check box states are 0 clear, 1 ticked, 2 greyed; Qt
-// numbers the last two the other way round.
-int boxState(const QCheckBox *box)
-{
-    switch (box->checkState()) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    case Qt::Unchecked:
-        break;
-    }
-    return 0;
-}
+int boxState(const QCheckBox *box) { return checkBoxValue(box->checkState()); }
 
 void setBoxState(QCheckBox *box, int state)
 {
-    static const Qt::CheckState states[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
     if (state >= 0 && state <= 2)
-        box->setCheckState(states[state]);
+        box->setCheckState(checkStateOf(state));
 }
 
 } // namespace

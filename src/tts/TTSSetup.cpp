@@ -7,7 +7,7 @@
 #include "common/Version.h"
 #include "settings/SettingsFile.h"
 #include "speech_platform/AudioFormats.h"
-#include "tts/CheckBoxState.h"
+#include "common/CheckBoxState.h"
 #include "tts/VisemeFace.h"
 
 #include <QCloseEvent>

@@ -6,7 +6,7 @@
 
 #include "common/Failure.h"
 #include "common/MessageBoxes.h"
-#include "tts/CheckBoxState.h"
+#include "common/CheckBoxState.h"
 
 namespace kestrel {
 
