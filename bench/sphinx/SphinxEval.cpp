@@ -1,6 +1,8 @@
 // Accuracy of the command engine's rejection on synthetic speech.
 //
-//   kestrel_sphinx_eval [--quick] [--csv FILE] [--cache DIR]
+//   kestrel_sphinx_eval [--quick] [--voice V[,V...]] [--speed WPM] [--weight W] [--agreement A]
+//                       [--csv FILE] [--cache DIR]
+//   kestrel_sphinx_eval --try "words" [VOICE]   (what each search hears)
 //
 // Every in-table phrase, out-of-table sentence and noise clip is spoken by several
 // espeak-ng voices at several speeds, laid on a noise floor and fed through the
@@ -58,9 +60,9 @@ void writeCsv(QTextStream *csv, const QString &kind, const QString &label, const
         return;
     for (const UtteranceVerdict &v : outcome.verdicts) {
         *csv << kind << ',' << '"' << label << '"' << ',' << (right ? 1 : 0) << ',' << '"'
-             << v.commandWords.join(QLatin1Char(' ')) << '"' << ',' << v.features.scoreGapPerFrame << ','
-             << v.features.dictationAgreement << ',' << v.features.frames << ',' << (v.commandAccepted ? 1 : 0)
-             << ',' << '"' << v.dictationWords.join(QLatin1Char(' ')) << '"' << '\n';
+             << v.commandWords.join(QLatin1Char(' ')) << '"' << ',' << (v.features.commandModelHeardCommand ? 1 : 0)
+             << ',' << v.features.agreement << ',' << v.features.frames << ',' << (v.commandAccepted ? 1 : 0) << ','
+             << '"' << v.heardWords.join(QLatin1Char(' ')) << '"' << '\n';
     }
     if (outcome.verdicts.isEmpty())
         *csv << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ",\"\",,,0,0,\"\"\n";
@@ -84,28 +86,43 @@ int main(int argc, char **argv)
         csvFile.setFileName(args.value(csvAt + 1));
         if (csvFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             csv = std::make_unique<QTextStream>(&csvFile);
-            *csv << "kind,label,right,command,gap,agreement,frames,accepted,dictation\n";
+            *csv << "kind,label,right,command,heardcommand,agreement,frames,accepted,heard\n";
         }
     }
 
-    SphinxDecoder decoder(SphinxModelPaths::usEnglish());
+    const qsizetype weightAt = args.indexOf(QStringLiteral("--weight"));
+    SphinxDecoder decoder(SphinxModelPaths::usEnglish(),
+                          weightAt > 0 ? args.value(weightAt + 1).toDouble() : SphinxDecoder::kCommandModelWeight);
+    const qsizetype agreementAt = args.indexOf(QStringLiteral("--agreement"));
+    CommandRejection rejection = CommandRejection::calibrated();
+    if (agreementAt > 0)
+        rejection.agreement = args.value(agreementAt + 1).toDouble();
     decoder.setCommandPhrases(bench::evalCommandPhrases());
-    UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation);
+    UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation, rejection);
 
-    if (args.contains(QStringLiteral("--profile"))) {
-        const Samples clip = padded(synthesise(QStringLiteral("open notepad"), QStringLiteral("en-us"), 175, cacheDir),
-                                    0.3, 0.3, 30.0);
-        for (const char *search : {SphinxDecoder::kCommandSearch, SphinxDecoder::kDictationSearch}) {
+    const qsizetype tryAt = args.indexOf(QStringLiteral("--try"));
+    if (args.contains(QStringLiteral("--profile")) || tryAt > 0) {
+        const QString text = tryAt > 0 ? args.value(tryAt + 1) : QStringLiteral("open notepad");
+        const QString voice = tryAt > 0 ? args.value(tryAt + 2, QStringLiteral("en-us")) : QStringLiteral("en-us");
+        const Samples clip = padded(synthesise(text, voice, 175, cacheDir), 1.0, 1.0, 30.0);
+        for (const char *search :
+             {SphinxDecoder::kCommandModelSearch, SphinxDecoder::kCommandSearch, SphinxDecoder::kDictationSearch}) {
             QElapsedTimer timer;
             timer.start();
             const SphinxHypothesis h = decoder.decode(search, clip, 5);
-            std::printf("%-10s %6lld ms  %d frames  [%s]\n", search, timer.elapsed(), h.frames,
-                        qPrintable(h.words.join(QLatin1Char(' '))));
+            std::printf("%-13s %6lld ms  %d frames  score %d  acoustic %lld  [%s]\n", search, timer.elapsed(),
+                        h.frames, h.score, h.acoustic, qPrintable(h.words.join(QLatin1Char(' '))));
         }
         return 0;
     }
-    const QStringList voices = quick ? bench::evalVoices().mid(0, 2) : bench::evalVoices();
-    const QList<int> speeds = quick ? QList<int>{175} : bench::evalSpeeds();
+    const qsizetype voiceAt = args.indexOf(QStringLiteral("--voice"));
+    const QStringList voices = voiceAt > 0 ? args.value(voiceAt + 1).split(QLatin1Char(','))
+                               : quick     ? bench::evalVoices().mid(0, 2)
+                                           : bench::evalVoices();
+    const qsizetype speedAt = args.indexOf(QStringLiteral("--speed"));
+    const QList<int> speeds = speedAt > 0 ? QList<int>{args.value(speedAt + 1).toInt()}
+                              : quick     ? QList<int>{175}
+                                          : bench::evalSpeeds();
     const QList<double> floors = quick ? QList<double>{30.0} : QList<double>{30.0, 300.0};
     Tally tally;
     unsigned seed = 1;

@@ -145,8 +145,9 @@ TEST(CommandGrammar, emptyTableStillHasTheBuiltInFamilies)
 
 struct RejectionCase
 {
-    double gap;
+    bool heardCommand;
     double agreement;
+    int commonPhones;
     int frames;
     bool accepted;
 };
@@ -155,21 +156,22 @@ class Rejection : public testing::TestWithParam<RejectionCase>
 {
 };
 
-TEST_P(Rejection, weighsScoreGapAndDictationAgreement)
+TEST_P(Rejection, acceptsWhatTheCommandModelHeardOrAgreesWith)
 {
     CommandRejection rule;
-    rule.strongGap = -10;
-    rule.weakGap = -40;
     rule.agreement = 0.5;
+    rule.minCommonPhones = 4;
     rule.minFrames = 20;
     const RejectionCase c = GetParam();
-    EXPECT_EQ(rule.accept({c.gap, c.agreement, c.frames}), c.accepted);
+    EXPECT_EQ(rule.accept({c.heardCommand, c.agreement, c.commonPhones, c.frames}), c.accepted);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Rejection,
-                         testing::Values(RejectionCase{-5, 0.0, 100, true}, RejectionCase{-10, 0.0, 100, true},
-                                         RejectionCase{-20, 0.6, 100, true}, RejectionCase{-20, 0.4, 100, false},
-                                         RejectionCase{-50, 1.0, 100, false}, RejectionCase{-5, 1.0, 10, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Rejection,
+    testing::Values(RejectionCase{true, 0.0, 0, 100, true}, RejectionCase{false, 0.5, 6, 100, true},
+                    RejectionCase{false, 0.49, 6, 100, false}, RejectionCase{false, 0.0, 0, 100, false},
+                    RejectionCase{false, 1.0, 3, 100, false}, RejectionCase{false, 1.0, 4, 100, true},
+                    RejectionCase{true, 1.0, 9, 19, false}, RejectionCase{false, 1.0, 9, 20, true}));
 
 TEST(PhoneAgreement, isCommonSubsequenceOverLongerLength)
 {
@@ -178,6 +180,8 @@ TEST(PhoneAgreement, isCommonSubsequenceOverLongerLength)
     EXPECT_DOUBLE_EQ(phoneAgreement(a, words("N OW T")), 0.5);
     EXPECT_DOUBLE_EQ(phoneAgreement(a, {}), 0.0);
     EXPECT_DOUBLE_EQ(phoneAgreement(words("A B C"), words("C B A")), 1.0 / 3.0);
+    EXPECT_EQ(commonPhones(a, words("N AA T P AE D Z")), 5);
+    EXPECT_EQ(commonPhones({}, a), 0);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "speech_platform/sphinx/CommandGrammar.h"
 
+#include "speech_platform/SpokenNumbers.h"
+
 #include <QRegularExpression>
 #include <QSet>
 
@@ -14,9 +16,19 @@ const char *const kNumberRules = R"(<digit> = one | two | three | four | five | 
 <number> = zero | <digit> thousand [<under1000>] | <under1000>;
 <cursor> = cursor (up | down | left | right | <number> comma <number>);
 <select> = select <number>;
-<yes> = yes | us | this;
-<no> = no | now | know;
 )";
+
+// The yes- and no-words include what the recogniser often hears for them.
+const char *const kYesWords[] = {"yes", "us", "this"};
+const char *const kNoWords[] = {"no", "now", "know"};
+
+bool isNumber(const QStringList &words)
+{
+    if (words.isEmpty() || words.contains(QLatin1String("million")))
+        return false;
+    const qint64 value = spokenNumberValue(words);
+    return value >= 0 && value <= 9999;
+}
 
 QStringList wordsOfRules(const QString &rules)
 {
@@ -52,21 +64,26 @@ QStringList CommandGrammar::phraseWords(const QString &phrase)
 CommandGrammar CommandGrammar::build(const QStringList &commandPhrases)
 {
     CommandGrammar grammar;
-    QSet<QString> seenPhrases;
     QSet<QString> words;
     for (const QString &phrase : commandPhrases) {
         const QStringList phraseWords = CommandGrammar::phraseWords(phrase);
         if (phraseWords.isEmpty())
             continue;
         const QString joined = phraseWords.join(QLatin1Char(' '));
-        if (seenPhrases.contains(joined))
+        if (grammar.phraseSet.contains(joined))
             continue;
-        seenPhrases.insert(joined);
         grammar.phrases << joined;
+        grammar.phraseSet.insert(joined);
         for (const QString &w : phraseWords)
             words.insert(w);
     }
-    const QString rules = QString::fromLatin1(kNumberRules);
+    for (const char *w : kYesWords)
+        grammar.yesWords << QString::fromLatin1(w);
+    for (const char *w : kNoWords)
+        grammar.noWords << QString::fromLatin1(w);
+    QString rules = QString::fromLatin1(kNumberRules);
+    rules += QStringLiteral("<yes> = ") + grammar.yesWords.join(QStringLiteral(" | ")) + QStringLiteral(";\n");
+    rules += QStringLiteral("<no> = ") + grammar.noWords.join(QStringLiteral(" | ")) + QStringLiteral(";\n");
     for (const QString &w : wordsOfRules(rules))
         words.insert(w);
 
@@ -87,6 +104,29 @@ CommandGrammar CommandGrammar::build(const QStringList &commandPhrases)
     grammar.words = QStringList(words.begin(), words.end());
     grammar.words.sort();
     return grammar;
+}
+
+bool CommandGrammar::accepts(const QStringList &said, SoundAlikes soundAlikes) const
+{
+    if (said.isEmpty())
+        return false;
+    if (said.size() == 1 && (yesWords.contains(said.first()) || noWords.contains(said.first()))) {
+        return soundAlikes == SoundAlikes::Count || said.first() == yesWords.first()
+               || said.first() == noWords.first();
+    }
+    const QString &first = said.first();
+    if (first == QLatin1String("cursor")) {
+        static const QStringList directions{QStringLiteral("up"), QStringLiteral("down"), QStringLiteral("left"),
+                                            QStringLiteral("right")};
+        if (said.size() == 2 && directions.contains(said[1]))
+            return true;
+        const qsizetype comma = said.indexOf(QLatin1String("comma"));
+        if (comma > 1 && isNumber(said.mid(1, comma - 1)) && isNumber(said.mid(comma + 1)))
+            return true;
+    }
+    if (first == QLatin1String("select") && isNumber(said.mid(1)))
+        return true;
+    return phraseSet.contains(said.join(QLatin1Char(' ')));
 }
 
 } // namespace kestrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +14,19 @@ struct CommandGrammar
 {
     QString jsgf;          ///< JSGF text whose public rule is <command>
     QStringList phrases;   ///< the command phrases as they appear in the grammar
+    QSet<QString> phraseSet;
     QStringList words;     ///< every distinct word of the grammar, lower-case, sorted
+    QStringList yesWords;  ///< the words that answer a confirmation with yes
+    QStringList noWords;   ///< ...and with no
+
+    enum class SoundAlikes { Count, Ignore };
+    /// Whether these words are one sentence of the grammar: a phrase, a CURSOR or
+    /// SELECT form with numbers the grammar can say (up to 9999), or a yes- or
+    /// no-word. The yes- and no-words that are there because they sound like
+    /// "yes" and "no" ("us", "this", "now", "know") are everyday words, so a
+    /// model free to hear any English says them for all sorts of sounds: with
+    /// SoundAlikes::Ignore only "yes" and "no" themselves count.
+    bool accepts(const QStringList &said, SoundAlikes soundAlikes = SoundAlikes::Count) const;
 
     /// Phrases become lower-case words (the dictionary's spelling); characters a
     /// grammar cannot carry become word breaks, and empty phrases are dropped.

@@ -2,11 +2,14 @@
 
 #include "common/Failure.h"
 #include "speech_platform/sphinx/CommandGrammar.h"
+#include "speech_platform/sphinx/CommandLanguageModel.h"
 #include "speech_platform/sphinx/EspeakPronouncer.h"
 
 #include <pocketsphinx.h>
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QSet>
 
 namespace kestrel {
@@ -49,7 +52,8 @@ QString cleanDecoderWord(const char *word)
     return w;
 }
 
-SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths)
+SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths, double commandModelWeight)
+    : m_commandModelWeight(std::clamp(commandModelWeight, 0.0, 1.0))
 {
     paths.check();
     const QByteArray hmm = paths.acousticModel.toLocal8Bit();
@@ -69,6 +73,7 @@ SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths)
         cmd_ln_free_r(m_config);
         throw Failure(QStringLiteral("The speech recogniser could not load its language models."));
     }
+    m_dictationModel = ps_get_lm(m_decoder, kDictationSearch);
 }
 
 SphinxDecoder::~SphinxDecoder()
@@ -76,6 +81,8 @@ SphinxDecoder::~SphinxDecoder()
     if (m_liveRunning)
         ps_end_utt(m_decoder);
     ps_free(m_decoder);
+    if (m_commandModel)
+        ngram_model_free(m_commandModel);
     cmd_ln_free_r(m_config);
 }
 
@@ -127,8 +134,46 @@ QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
         m_hasCommands = false;
         throw Failure(QStringLiteral("The command grammar could not be built."));
     }
+    setCommandModel(grammar);
+    m_grammar = grammar;
     m_hasCommands = true;
     return dropped;
+}
+
+void SphinxDecoder::setCommandModel(const CommandGrammar &grammar)
+{
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/kestrel-commands-XXXXXX.arpa"));
+    if (!file.open() || file.write(CommandLanguageModel::arpa(grammar).toUtf8()) < 0 || !file.flush())
+        throw Failure(QStringLiteral("The command language model could not be written to \"%1\".").arg(file.fileName()));
+    ngram_model_t *commands =
+        ngram_model_read(m_config, file.fileName().toLocal8Bit().constData(), NGRAM_ARPA, ps_get_logmath(m_decoder));
+    if (!commands)
+        throw Failure(QStringLiteral("The command language model could not be read."));
+    ngram_model_t *models[] = {commands, ngram_model_retain(m_dictationModel)};
+    char commandsName[] = "commands";
+    char dictationName[] = "dictation";
+    char *names[] = {commandsName, dictationName};
+    const float32 weights[] = {float32(m_commandModelWeight), float32(1.0 - m_commandModelWeight)};
+    ngram_model_t *mixed = ngram_model_set_init(m_config, models, names, weights, 2);
+    if (!mixed) {
+        ngram_model_free(models[0]);
+        ngram_model_free(models[1]);
+        throw Failure(QStringLiteral("The command language model could not be mixed with dictation."));
+    }
+    // Our own reference outlives the search that uses it, whether or not the
+    // search takes one of its own.
+    const int rc = ps_set_lm(m_decoder, kCommandModelSearch, mixed);
+    if (m_commandModel)
+        ngram_model_free(m_commandModel);
+    m_commandModel = mixed;
+    if (rc < 0)
+        throw Failure(QStringLiteral("The command language model could not be set."));
+}
+
+bool SphinxDecoder::isCommand(const QStringList &words, CommandGrammar::SoundAlikes soundAlikes) const
+{
+    std::lock_guard guard(m_lock);
+    return m_grammar.accepts(words, soundAlikes);
 }
 
 bool SphinxDecoder::hasCommandSearch() const

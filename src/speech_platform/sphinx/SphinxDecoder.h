@@ -1,5 +1,7 @@
 #pragma once
 
+#include "speech_platform/sphinx/CommandGrammar.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -10,6 +12,7 @@
 
 struct ps_decoder_s;
 struct cmd_ln_s;
+struct ngram_model_s;
 
 namespace kestrel {
 
@@ -36,8 +39,10 @@ struct SphinxHypothesis
     QList<QStringList> nbest; ///< distinct alternates after the best, when asked for
 };
 
-/// A PocketSphinx decoder with two searches: the command grammar and the
-/// dictation language model. Every call is serialised by an
+/// A PocketSphinx decoder with three searches: the command grammar, the
+/// dictation language model, and the command model (the command grammar's
+/// phrases as a language model mixed into the dictation model), which hears
+/// either a command or any other English sentence. Every call is serialised by an
 /// internal lock, so the capture thread can decode while the user-interface thread
 /// looks up pronunciations. Construction loads the models (about a second) and
 /// throws kestrel::Failure when they cannot be loaded.
@@ -46,17 +51,24 @@ class SphinxDecoder
 public:
     static constexpr const char *kCommandSearch = "commands";
     static constexpr const char *kDictationSearch = "dictation";
+    static constexpr const char *kCommandModelSearch = "command-model";
+    /// Share of the command model's probability that comes from the command
+    /// phrases; the rest comes from dictation. Chosen with kestrel_sphinx_eval.
+    static constexpr double kCommandModelWeight = 0.9;
 
-    explicit SphinxDecoder(const SphinxModelPaths &paths);
+    explicit SphinxDecoder(const SphinxModelPaths &paths, double commandModelWeight = kCommandModelWeight);
     ~SphinxDecoder();
     SphinxDecoder(const SphinxDecoder &) = delete;
     SphinxDecoder &operator=(const SphinxDecoder &) = delete;
 
-    /// Rebuilds the command search from these phrases. Words missing from the
+    /// Rebuilds the command searches from these phrases. Words missing from the
     /// dictionary get eSpeak NG pronunciations first; phrases that still cannot
     /// be pronounced are left out and returned.
     QStringList setCommandPhrases(const QStringList &phrases);
     bool hasCommandSearch() const;
+    /// Whether these words are a sentence of the current command grammar.
+    bool isCommand(const QStringList &words,
+                   CommandGrammar::SoundAlikes soundAlikes = CommandGrammar::SoundAlikes::Count) const;
 
     /// Decodes one whole utterance with one search.
     SphinxHypothesis decode(const char *search, std::span<const int16_t> samples, int nbest = 0);
@@ -77,12 +89,17 @@ private:
     SphinxHypothesis hypothesis(int nbest);
     void selectSearch(const char *search);
     QStringList addMissingWords(const QStringList &words);
+    void setCommandModel(const CommandGrammar &grammar);
 
     mutable std::mutex m_lock;
     cmd_ln_s *m_config = nullptr;
     ps_decoder_s *m_decoder = nullptr;
     bool m_hasCommands = false;
     bool m_liveRunning = false;
+    double m_commandModelWeight = kCommandModelWeight;
+    ngram_model_s *m_dictationModel = nullptr; ///< owned by the dictation search
+    ngram_model_s *m_commandModel = nullptr;
+    CommandGrammar m_grammar;
 };
 
 /// Strips what the decoder adds to a word: "<s>", "[NOISE]", "<sil>" become empty,

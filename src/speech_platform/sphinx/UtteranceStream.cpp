@@ -86,7 +86,7 @@ QList<StreamEvent> UtteranceStream::start()
     m_preRoll.clear();
     m_utterance.clear();
     const bool commands = m_mode == Mode::CommandsAndDictation && m_decoder.hasCommandSearch();
-    m_decoder.startLive(commands ? SphinxDecoder::kCommandSearch : SphinxDecoder::kDictationSearch);
+    m_decoder.startLive(commands ? SphinxDecoder::kCommandModelSearch : SphinxDecoder::kDictationSearch);
     return {StreamEvent{StreamEvent::Kind::StartStream, 0, 0, {}}};
 }
 
@@ -101,7 +101,7 @@ QList<StreamEvent> UtteranceStream::feed(std::span<const int16_t> samples)
         const auto piece = samples.subspan(offset, std::min(kPiece, samples.size() - offset));
         if (!m_decoder.liveRunning()) {
             const bool commands = m_mode == Mode::CommandsAndDictation && m_decoder.hasCommandSearch();
-            m_decoder.startLive(commands ? SphinxDecoder::kCommandSearch : SphinxDecoder::kDictationSearch);
+            m_decoder.startLive(commands ? SphinxDecoder::kCommandModelSearch : SphinxDecoder::kDictationSearch);
         }
         const bool inSpeech = m_decoder.processLive(piece);
         m_samplesSeen += qint64(piece.size());
@@ -159,15 +159,17 @@ QList<StreamEvent> UtteranceStream::feed(std::span<const int16_t> samples)
 void UtteranceStream::endUtterance(QList<StreamEvent> &events)
 {
     m_inSpeech = false;
-    const SphinxHypothesis live = m_decoder.endLive(kAlternates);
+    const bool dictationOnly = m_mode == Mode::DictationOnly || !m_decoder.hasCommandSearch();
+    // The command model's own alternates are not needed: the grammar gives them.
+    const SphinxHypothesis live = m_decoder.endLive(dictationOnly ? kAlternates : 0);
     events << StreamEvent{StreamEvent::Kind::SoundEnd, bytePosition(), 0, {}};
     RecognitionResult result;
     bool recognised = false;
-    if (m_mode == Mode::DictationOnly || !m_decoder.hasCommandSearch()) {
+    if (dictationOnly) {
         recognised = !live.words.isEmpty();
         result = makeResult(m_decoder, live.words, QStringLiteral("Dictation"), live.nbest);
     } else {
-        const UtteranceVerdict verdict = judge(m_utterance, &result);
+        const UtteranceVerdict verdict = judgeHeard(live.words, m_utterance, &result);
         if (m_observer)
             m_observer(verdict);
         recognised = verdict.commandAccepted || !verdict.dictationWords.isEmpty();
@@ -179,28 +181,41 @@ void UtteranceStream::endUtterance(QList<StreamEvent> &events)
 
 UtteranceVerdict UtteranceStream::judge(std::span<const int16_t> utterance, RecognitionResult *result)
 {
+    const SphinxHypothesis heard = m_decoder.decode(SphinxDecoder::kCommandModelSearch, utterance);
+    return judgeHeard(heard.words, utterance, result);
+}
+
+UtteranceVerdict UtteranceStream::judgeHeard(const QStringList &heard, std::span<const int16_t> utterance,
+                                             RecognitionResult *result)
+{
     UtteranceVerdict verdict;
-    const SphinxHypothesis command = m_decoder.decode(SphinxDecoder::kCommandSearch, utterance, kAlternates);
-    // Dictation alternates would need an n-best walk of the language model
-    // lattice, which costs more than all three decodes together.
-    const SphinxHypothesis dictation = m_decoder.decode(SphinxDecoder::kDictationSearch, utterance);
-    verdict.commandWords = command.words;
-    verdict.dictationWords = dictation.words;
-    verdict.features.frames = command.frames;
-    // The dictation search is nearly free to follow the audio, so its acoustic
-    // score is what a good explanation of this utterance reaches; a command
-    // phrase that was really said comes close to it.
-    if (command.frames > 0 && dictation.frames > 0)
-        verdict.features.scoreGapPerFrame =
-            double(command.acoustic) / command.frames - double(dictation.acoustic) / dictation.frames;
-    verdict.features.dictationAgreement =
-        phoneAgreement(phonesOf(m_decoder, command.words), phonesOf(m_decoder, dictation.words));
-    verdict.commandAccepted = !command.words.isEmpty() && m_rejection.accept(verdict.features);
-    if (result) {
-        *result = verdict.commandAccepted
-                      ? makeResult(m_decoder, command.words, QStringLiteral("Command"), command.nbest)
-                      : makeResult(m_decoder, dictation.words, QStringLiteral("Dictation"), dictation.nbest);
+    verdict.heardWords = heard;
+    verdict.features.frames = int(utterance.size() / (kSampleRate / 100));
+    verdict.features.commandModelHeardCommand = m_decoder.isCommand(heard, CommandGrammar::SoundAlikes::Ignore);
+    // The grammar always names its closest phrase, and lists the runners-up the
+    // result offers as alternates.
+    const SphinxHypothesis grammar = m_decoder.decode(SphinxDecoder::kCommandSearch, utterance, kAlternates + 1);
+    const QStringList grammarPhones = phonesOf(m_decoder, grammar.words);
+    const QStringList heardPhones = phonesOf(m_decoder, heard);
+    verdict.features.agreement = phoneAgreement(grammarPhones, heardPhones);
+    verdict.features.commonPhones = commonPhones(grammarPhones, heardPhones);
+    verdict.commandWords = verdict.features.commandModelHeardCommand ? heard : grammar.words;
+    verdict.commandAccepted = !verdict.commandWords.isEmpty() && m_rejection.accept(verdict.features);
+    if (verdict.commandAccepted) {
+        QList<QStringList> alternates;
+        for (const QStringList &words : QList<QStringList>{grammar.words} + grammar.nbest) {
+            if (!words.isEmpty() && words != verdict.commandWords && !alternates.contains(words))
+                alternates << words;
+        }
+        if (result)
+            *result = makeResult(m_decoder, verdict.commandWords, QStringLiteral("Command"), alternates);
+        return verdict;
     }
+    // Dictation alternates would need an n-best walk of the language model
+    // lattice, which costs more than the decode itself.
+    verdict.dictationWords = m_decoder.decode(SphinxDecoder::kDictationSearch, utterance).words;
+    if (result)
+        *result = makeResult(m_decoder, verdict.dictationWords, QStringLiteral("Dictation"), {});
     return verdict;
 }
 

@@ -39,15 +39,17 @@ struct StreamEvent
 struct UtteranceVerdict
 {
     bool commandAccepted = false;
-    QStringList commandWords;
-    QStringList dictationWords;
+    QStringList commandWords;   ///< the command, or the grammar's best phrase when rejected
+    QStringList heardWords;     ///< what the command model heard
+    QStringList dictationWords; ///< the dictation decode, made only when rejected
     RejectionFeatures features;
 };
 
 /// Turns a stream of 16 kHz mono samples into recognition events: voice activity
-/// cuts utterances, each utterance is decoded and judged. With commands on, an
-/// utterance is decoded against the command grammar and, when the grammar's best
-/// phrase is rejected, the dictation decode of the same audio is the result.
+/// cuts utterances, each utterance is decoded and judged. With commands on, the
+/// live search is the command model; when the utterance ends, the command grammar
+/// decodes it too (a few milliseconds) and the two are weighed. When no command
+/// is accepted, the dictation decode of the same audio is the result.
 /// Runs on whichever single thread feeds it.
 class UtteranceStream
 {
@@ -67,6 +69,9 @@ public:
 
     /// Decodes and judges one whole utterance (no voice activity detection).
     UtteranceVerdict judge(std::span<const int16_t> utterance, RecognitionResult *result = nullptr);
+    /// Judges an utterance the command model has already heard.
+    UtteranceVerdict judgeHeard(const QStringList &heard, std::span<const int16_t> utterance,
+                                RecognitionResult *result = nullptr);
 
     /// Builds a result from words: elements with dictionary pronunciations,
     /// replacements applied.
