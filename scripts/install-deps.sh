@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-multimedia-dev libqt6sql6-sqlite libqt6opengl6-dev
   qt6-l10n-tools
   libpocketsphinx-dev pocketsphinx-en-us libsphinxbase-dev
+  pocketsphinx  # pocketsphinx_continuous, the latency benchmark's reference
   libespeak-ng-dev espeak-ng
   libsamplerate0-dev
   libx11-dev libxtst-dev libxext-dev
