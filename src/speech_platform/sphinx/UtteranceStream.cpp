@@ -179,12 +179,6 @@ void UtteranceStream::endUtterance(QList<StreamEvent> &events)
                           bytePosition(), 0, result};
 }
 
-UtteranceVerdict UtteranceStream::judge(std::span<const int16_t> utterance, RecognitionResult *result)
-{
-    const SphinxHypothesis heard = m_decoder.decode(SphinxDecoder::kCommandModelSearch, utterance);
-    return judgeHeard(heard.words, utterance, result);
-}
-
 UtteranceVerdict UtteranceStream::judgeHeard(const QStringList &heard, std::span<const int16_t> utterance,
                                              RecognitionResult *result)
 {

@@ -67,8 +67,6 @@ public:
     /// Called with every judged utterance, for evaluation.
     void setVerdictObserver(std::function<void(const UtteranceVerdict &)> observer) { m_observer = std::move(observer); }
 
-    /// Decodes and judges one whole utterance (no voice activity detection).
-    UtteranceVerdict judge(std::span<const int16_t> utterance, RecognitionResult *result = nullptr);
     /// Judges an utterance the command model has already heard.
     UtteranceVerdict judgeHeard(const QStringList &heard, std::span<const int16_t> utterance,
                                 RecognitionResult *result = nullptr);
