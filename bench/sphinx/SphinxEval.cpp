@@ -62,10 +62,10 @@ void writeCsv(QTextStream *csv, const QString &kind, const QString &label, const
         *csv << kind << ',' << '"' << label << '"' << ',' << (right ? 1 : 0) << ',' << '"'
              << v.commandWords.join(QLatin1Char(' ')) << '"' << ',' << (v.features.commandModelHeardCommand ? 1 : 0)
              << ',' << v.features.agreement << ',' << v.features.frames << ',' << (v.commandAccepted ? 1 : 0) << ','
-             << '"' << v.heardWords.join(QLatin1Char(' ')) << '"' << '\n';
+             << '"' << v.heardWords.join(QLatin1Char(' ')) << '"' << ',' << v.features.commonPhones << '\n';
     }
     if (outcome.verdicts.isEmpty())
-        *csv << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ",\"\",,,0,0,\"\"\n";
+        *csv << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ",\"\",,,0,0,\"\",\n";
     csv->flush();
 }
 
@@ -86,7 +86,7 @@ int main(int argc, char **argv)
         csvFile.setFileName(args.value(csvAt + 1));
         if (csvFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             csv = std::make_unique<QTextStream>(&csvFile);
-            *csv << "kind,label,right,command,heardcommand,agreement,frames,accepted,heard\n";
+            *csv << "kind,label,right,command,heardcommand,agreement,frames,accepted,heard,common\n";
         }
     }
 
