@@ -14,13 +14,13 @@ const char *const kNumberRules = R"(<digit> = one | two | three | four | five | 
 <under100> = <digit> | <teen> | <tens> [<digit>];
 <under1000> = <digit> hundred [<under100>] | <under100>;
 <number> = zero | <digit> thousand [<under1000>] | <under1000>;
-<cursor> = cursor (up | down | left | right | <number> comma <number>);
 <select> = select <number>;
 )";
 
 // The yes- and no-words include what the recogniser often hears for them.
 const char *const kYesWords[] = {"yes", "us", "this"};
 const char *const kNoWords[] = {"no", "now", "know"};
+const char *const kDirections[] = {"up", "down", "left", "right"};
 
 bool isNumber(const QStringList &words)
 {
@@ -81,7 +81,11 @@ CommandGrammar CommandGrammar::build(const QStringList &commandPhrases)
         grammar.yesWords << QString::fromLatin1(w);
     for (const char *w : kNoWords)
         grammar.noWords << QString::fromLatin1(w);
+    for (const char *w : kDirections)
+        grammar.directions << QString::fromLatin1(w);
     QString rules = QString::fromLatin1(kNumberRules);
+    rules += QStringLiteral("<cursor> = cursor (") + grammar.directions.join(QStringLiteral(" | "))
+             + QStringLiteral(" | <number> comma <number>);\n");
     rules += QStringLiteral("<yes> = ") + grammar.yesWords.join(QStringLiteral(" | ")) + QStringLiteral(";\n");
     rules += QStringLiteral("<no> = ") + grammar.noWords.join(QStringLiteral(" | ")) + QStringLiteral(";\n");
     for (const QString &w : wordsOfRules(rules))
@@ -116,8 +120,6 @@ bool CommandGrammar::accepts(const QStringList &said, SoundAlikes soundAlikes) c
     }
     const QString &first = said.first();
     if (first == QLatin1String("cursor")) {
-        static const QStringList directions{QStringLiteral("up"), QStringLiteral("down"), QStringLiteral("left"),
-                                            QStringLiteral("right")};
         if (said.size() == 2 && directions.contains(said[1]))
             return true;
         const qsizetype comma = said.indexOf(QLatin1String("comma"));

@@ -18,6 +18,7 @@ struct CommandGrammar
     QStringList words;     ///< every distinct word of the grammar, lower-case, sorted
     QStringList yesWords;  ///< the words that answer a confirmation with yes
     QStringList noWords;   ///< ...and with no
+    QStringList directions; ///< what CURSOR takes besides two numbers
 
     enum class SoundAlikes { Count, Ignore };
     /// Whether these words are one sentence of the grammar: a phrase, a CURSOR or

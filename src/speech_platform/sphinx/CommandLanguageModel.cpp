@@ -94,8 +94,8 @@ QString CommandLanguageModel::arpa(const CommandGrammar &grammar)
     Counts counts;
     for (const QString &phrase : grammar.phrases)
         counts.add(phrase.split(QLatin1Char(' ')), 1.0);
-    for (const char *direction : {"up", "down", "left", "right"})
-        counts.add({QStringLiteral("cursor"), QString::fromLatin1(direction)}, 1.0);
+    for (const QString &direction : grammar.directions)
+        counts.add({QStringLiteral("cursor"), direction}, 1.0);
     for (const QString &word : grammar.yesWords + grammar.noWords)
         counts.add({word}, 1.0);
     // Each number family weighs as much as two phrases in all.
