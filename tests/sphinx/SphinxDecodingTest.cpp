@@ -177,6 +177,32 @@ TEST_F(SphinxDecoding, resultCarriesWordsPronunciationsAndAlternates)
     EXPECT_FALSE(r.hasAudio);
 }
 
+TEST_F(SphinxDecoding, alignmentScoresTheWordsSaidAboveOthersAndCoversTheSpeech)
+{
+    const auto words = [](const char *text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); };
+    const struct {
+        const char *spoken;
+        const char *other; ///< words forced onto the same audio for comparison
+    } cases[] = {{"open notepad", "select five"},
+                 {"the weather is nice today", "open notepad"},
+                 {"save file", "scroll down"}};
+    for (const auto &c : cases) {
+        const Samples audio = spoken(c.spoken);
+        const SphinxHypothesis said = s_decoder->align(words(c.spoken), audio);
+        const SphinxHypothesis other = s_decoder->align(words(c.other), audio);
+        EXPECT_EQ(said.words, words(c.spoken));
+        // Words that do not fit may not align at all.
+        EXPECT_TRUE(other.words.isEmpty() || said.score > other.score) << c.spoken << " against " << c.other;
+        // Words cover the speech; the second of padding either side is left to silence.
+        EXPECT_GT(said.wordFrames, 30) << c.spoken;
+        EXPECT_LT(said.wordFrames, int(audio.size() / 160) - 150) << c.spoken;
+    }
+    const SphinxHypothesis sentence = s_decoder->align(words(cases[1].spoken), spoken(cases[1].spoken));
+    const SphinxHypothesis phrase = s_decoder->align(words(cases[1].other), spoken(cases[1].spoken));
+    EXPECT_LT(phrase.wordFrames, sentence.wordFrames) << "a short phrase forced onto a sentence leaves most of it to fillers";
+    EXPECT_TRUE(s_decoder->align({}, spoken("open notepad")).words.isEmpty());
+}
+
 TEST_F(SphinxDecoding, wordsMissingFromTheDictionaryGetPronunciations)
 {
     EXPECT_TRUE(s_dropped.isEmpty()) << qPrintable(s_dropped.join(QLatin1Char(',')));

@@ -176,6 +176,12 @@ bool SphinxDecoder::isCommand(const QStringList &words, CommandGrammar::SoundAli
     return m_grammar.accepts(words, soundAlikes);
 }
 
+bool SphinxDecoder::isNumberForm(const QStringList &words) const
+{
+    std::lock_guard guard(m_lock);
+    return m_grammar.isNumberForm(words);
+}
+
 bool SphinxDecoder::hasCommandSearch() const
 {
     std::lock_guard guard(m_lock);
@@ -197,14 +203,14 @@ SphinxHypothesis SphinxDecoder::hypothesis(int nbest)
     hyp.score = score;
     hyp.frames = ps_get_n_frames(m_decoder);
     for (ps_seg_t *seg = ps_seg_iter(m_decoder); seg; seg = ps_seg_next(seg)) {
-        int32 acoustic = 0;
-        int32 language = 0;
-        int32 backoff = 0;
-        ps_seg_prob(seg, &acoustic, &language, &backoff);
-        hyp.acoustic += acoustic;
         const QString word = cleanDecoderWord(ps_seg_word(seg));
-        if (!word.isEmpty())
+        if (!word.isEmpty()) {
             hyp.words << word;
+            int first = 0;
+            int last = 0;
+            ps_seg_frames(seg, &first, &last);
+            hyp.wordFrames += last - first + 1;
+        }
     }
     if (nbest > 0 && !hyp.words.isEmpty()) {
         QSet<QString> seen{hyp.words.join(QLatin1Char(' '))};
@@ -243,6 +249,33 @@ SphinxHypothesis SphinxDecoder::decode(const char *search, std::span<const int16
     ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
     ps_end_utt(m_decoder);
     return hypothesis(nbest);
+}
+
+SphinxHypothesis SphinxDecoder::align(const QStringList &words, std::span<const int16_t> samples)
+{
+    std::lock_guard guard(m_lock);
+    if (m_liveRunning)
+        throw Failure(QStringLiteral("The speech recogniser is busy with live audio."));
+    if (words.isEmpty())
+        return {};
+    fsg_model_t *fsg = fsg_model_init(kAlignmentSearch, ps_get_logmath(m_decoder),
+                                      float32(cmd_ln_float32_r(m_config, "-lw")), int32(words.size() + 1));
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const int wid = fsg_model_word_add(fsg, words[i].toUtf8().constData());
+        fsg_model_trans_add(fsg, int32(i), int32(i + 1), 0, wid);
+    }
+    fsg->start_state = 0;
+    fsg->final_state = int32(words.size());
+    const int rc = ps_set_fsg(m_decoder, kAlignmentSearch, fsg);
+    fsg_model_free(fsg); // the search holds its own reference
+    if (rc < 0 || ps_set_search(m_decoder, kAlignmentSearch) < 0 || ps_start_utt(m_decoder) < 0)
+        return {};
+    ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
+    ps_end_utt(m_decoder);
+    SphinxHypothesis hyp = hypothesis(0);
+    // A search that never reached the last word reports the best partial path,
+    // whose score says nothing about the whole sentence.
+    return hyp.words == words ? hyp : SphinxHypothesis{};
 }
 
 void SphinxDecoder::startLive(const char *search)

@@ -34,15 +34,17 @@ struct SphinxHypothesis
 {
     QStringList words;      ///< without fillers and silences, alternate-pronunciation marks removed
     int score = 0;          ///< path score (log domain, larger is better)
-    qint64 acoustic = 0;    ///< acoustic part of the path score, summed over the words
     int frames = 0;         ///< frames the search saw (100 per second)
+    int wordFrames = 0;     ///< frames spent in words rather than fillers and silences
     QList<QStringList> nbest; ///< distinct alternates after the best, when asked for
 };
 
 /// A PocketSphinx decoder with three searches: the command grammar, the
 /// dictation language model, and the command model (the command grammar's
 /// phrases as a language model mixed into the dictation model), which hears
-/// either a command or any other English sentence. Every call is serialised by an
+/// either a command or any other English sentence. A fourth, throw-away search
+/// forces given words onto an utterance so that two hypotheses can be scored on
+/// the same audio. Every call is serialised by an
 /// internal lock, so the capture thread can decode while the user-interface thread
 /// looks up pronunciations. Construction loads the models (about a second) and
 /// throws kestrel::Failure when they cannot be loaded.
@@ -52,6 +54,8 @@ public:
     static constexpr const char *kCommandSearch = "commands";
     static constexpr const char *kDictationSearch = "dictation";
     static constexpr const char *kCommandModelSearch = "command-model";
+    /// A throw-away search that forces given words onto an utterance.
+    static constexpr const char *kAlignmentSearch = "alignment";
     /// Share of the command model's probability that comes from the command
     /// phrases; the rest comes from dictation. Chosen with kestrel_sphinx_eval.
     static constexpr double kCommandModelWeight = 0.9;
@@ -69,9 +73,15 @@ public:
     /// Whether these words are a sentence of the current command grammar.
     bool isCommand(const QStringList &words,
                    CommandGrammar::SoundAlikes soundAlikes = CommandGrammar::SoundAlikes::Count) const;
+    /// Whether these words are a CURSOR or SELECT form with numbers.
+    bool isNumberForm(const QStringList &words) const;
 
     /// Decodes one whole utterance with one search.
     SphinxHypothesis decode(const char *search, std::span<const int16_t> samples, int nbest = 0);
+
+    /// These words forced onto the samples (fillers and silences may come
+    /// between them); no words when they cannot be aligned.
+    SphinxHypothesis align(const QStringList &words, std::span<const int16_t> samples);
 
     /// Live decoding with voice activity detection, one utterance at a time.
     void startLive(const char *search);
