@@ -1,6 +1,6 @@
 // Accuracy of the command engine's rejection on synthetic speech.
 //
-//   kestrel_sphinx_eval [--quick] [--voice V[,V...]] [--speed WPM] [--weight W] [--agreement A]
+//   kestrel_sphinx_eval [--quick] [--voice V[,V...]] [--speed WPM] [--weight W] [--threshold T]
 //                       [--csv FILE] [--cache DIR]
 //   kestrel_sphinx_eval --try "words" [VOICE]   (what each search hears)
 //
@@ -58,14 +58,17 @@ void writeCsv(QTextStream *csv, const QString &kind, const QString &label, const
 {
     if (!csv)
         return;
+    const auto quoted = [](const QStringList &words) { return QLatin1Char('"') + words.join(QLatin1Char(' ')) + QLatin1Char('"'); };
     for (const UtteranceVerdict &v : outcome.verdicts) {
-        *csv << kind << ',' << '"' << label << '"' << ',' << (right ? 1 : 0) << ',' << '"'
-             << v.commandWords.join(QLatin1Char(' ')) << '"' << ',' << (v.features.commandModelHeardCommand ? 1 : 0)
-             << ',' << v.features.agreement << ',' << v.features.frames << ',' << (v.commandAccepted ? 1 : 0) << ','
-             << '"' << v.heardWords.join(QLatin1Char(' ')) << '"' << ',' << v.features.commonPhones << '\n';
+        const RejectionFeatures &f = v.features;
+        *csv << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ',' << quoted(v.commandWords) << ','
+             << quoted(v.heardWords) << ',' << (f.heardCommand ? 1 : 0) << ',' << f.agreement << ',' << f.commonPhones
+             << ',' << f.frames << ',' << (f.numberForm ? 1 : 0) << ',' << f.phraseScore << ',' << f.heardScore << ','
+             << f.phraseWordFrames << ',' << f.heardWordFrames << ',' << f.grammarScore << ',' << v.confidence << ','
+             << (v.commandAccepted ? 1 : 0) << '\n';
     }
     if (outcome.verdicts.isEmpty())
-        *csv << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ",\"\",,,0,0,\"\",\n";
+        *csv << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ",\"\",\"\",,,,0,,,,,,,,0\n";
     csv->flush();
 }
 
@@ -86,17 +89,18 @@ int main(int argc, char **argv)
         csvFile.setFileName(args.value(csvAt + 1));
         if (csvFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             csv = std::make_unique<QTextStream>(&csvFile);
-            *csv << "kind,label,right,command,heardcommand,agreement,frames,accepted,heard,common\n";
+            *csv << "kind,label,right,command,heard,heardcommand,agreement,common,frames,numberform,phrasescore,heardscore,"
+                    "phrasewordframes,heardwordframes,grammarscore,confidence,accepted\n";
         }
     }
 
     const qsizetype weightAt = args.indexOf(QStringLiteral("--weight"));
     SphinxDecoder decoder(SphinxModelPaths::usEnglish(),
                           weightAt > 0 ? args.value(weightAt + 1).toDouble() : SphinxDecoder::kCommandModelWeight);
-    const qsizetype agreementAt = args.indexOf(QStringLiteral("--agreement"));
+    const qsizetype thresholdAt = args.indexOf(QStringLiteral("--threshold"));
     CommandRejection rejection = CommandRejection::calibrated();
-    if (agreementAt > 0)
-        rejection.agreement = args.value(agreementAt + 1).toDouble();
+    if (thresholdAt > 0)
+        rejection.threshold = args.value(thresholdAt + 1).toDouble();
     decoder.setCommandPhrases(bench::evalCommandPhrases());
     UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation, rejection);
 
@@ -110,8 +114,11 @@ int main(int argc, char **argv)
             QElapsedTimer timer;
             timer.start();
             const SphinxHypothesis h = decoder.decode(search, clip, 5);
-            std::printf("%-13s %6lld ms  %d frames  score %d  acoustic %lld  [%s]\n", search, timer.elapsed(),
-                        h.frames, h.score, h.acoustic, qPrintable(h.words.join(QLatin1Char(' '))));
+            const qint64 decodeMs = timer.restart();
+            const SphinxHypothesis aligned = decoder.align(h.words, clip);
+            std::printf("%-13s %6lld ms  %d frames  score %d  forced score %d over %d word frames (%lld ms)  [%s]\n",
+                        search, decodeMs, h.frames, h.score, aligned.score, aligned.wordFrames, timer.elapsed(),
+                        qPrintable(h.words.join(QLatin1Char(' '))));
         }
         return 0;
     }

@@ -56,6 +56,20 @@ INSTANTIATE_TEST_SUITE_P(
                     SentenceCase{"select", false}, SentenceCase{"select five million", false},
                     SentenceCase{"select ten thousand", false}, SentenceCase{"select notepad", false}));
 
+TEST(GrammarSentences, numberFormsAreTheCursorAndSelectFamiliesNotTablePhrases)
+{
+    const CommandGrammar g = CommandGrammar::build({QStringLiteral("SELECT ALL"), QStringLiteral("OPEN NOTEPAD"),
+                                                    QStringLiteral("CURSOR HOME")});
+    const struct {
+        const char *words;
+        bool numberForm;
+    } cases[] = {{"select five", true},         {"cursor one comma two", true}, {"select all", false},
+                 {"cursor home", false},        {"cursor down", false},         {"select", false},
+                 {"open notepad", false},       {"", false}};
+    for (const auto &c : cases)
+        EXPECT_EQ(g.isNumberForm(words(c.words)), c.numberForm) << c.words;
+}
+
 struct NumberCase
 {
     int value;

@@ -145,33 +145,114 @@ TEST(CommandGrammar, emptyTableStillHasTheBuiltInFamilies)
 
 struct RejectionCase
 {
-    bool heardCommand;
-    double agreement;
-    int commonPhones;
-    int frames;
+    const char *name;
+    RejectionFeatures features;
     bool accepted;
 };
+
+// Feature rows as kestrel_sphinx_eval recorded them for real clips.
+RejectionFeatures measured(bool heardCommand, double agreement, int common, int frames, bool numberForm,
+                           qint64 phraseScore, qint64 heardScore, int phraseWordFrames, int heardWordFrames,
+                           qint64 grammarScore)
+{
+    RejectionFeatures f;
+    f.heardCommand = heardCommand;
+    f.agreement = agreement;
+    f.commonPhones = common;
+    f.frames = frames;
+    f.numberForm = numberForm;
+    f.heardWords = heardWordFrames > 0;
+    f.phraseScore = phraseScore;
+    f.heardScore = heardScore;
+    f.phraseWordFrames = phraseWordFrames;
+    f.heardWordFrames = heardWordFrames;
+    f.grammarScore = grammarScore;
+    return f;
+}
 
 class Rejection : public testing::TestWithParam<RejectionCase>
 {
 };
 
-TEST_P(Rejection, acceptsWhatTheCommandModelHeardOrAgreesWith)
+TEST_P(Rejection, calibratedRuleTellsCommandsFromOtherSpeech)
 {
-    CommandRejection rule;
-    rule.agreement = 0.5;
-    rule.minCommonPhones = 4;
-    rule.minFrames = 20;
     const RejectionCase c = GetParam();
-    EXPECT_EQ(rule.accept({c.heardCommand, c.agreement, c.commonPhones, c.frames}), c.accepted);
+    const CommandRejection rule = CommandRejection::calibrated();
+    EXPECT_EQ(rule.accept(c.features), c.accepted) << "confidence " << rule.confidence(c.features);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Rejection,
-    testing::Values(RejectionCase{true, 0.0, 0, 100, true}, RejectionCase{false, 0.5, 6, 100, true},
-                    RejectionCase{false, 0.49, 6, 100, false}, RejectionCase{false, 0.0, 0, 100, false},
-                    RejectionCase{false, 1.0, 3, 100, false}, RejectionCase{false, 1.0, 4, 100, true},
-                    RejectionCase{true, 1.0, 9, 19, false}, RejectionCase{false, 1.0, 9, 20, true}));
+    Clips, Rejection,
+    testing::Values(
+        RejectionCase{"HeardExactly", measured(true, 1.0, 10, 259, false, -2465, -2523, 112, 112, -2495), true},
+        // The command model misheard ("luigi know you", "do you file your"), but
+        // the phrase explains the audio better than its words did and covers as
+        // much of it.
+        RejectionCase{"MisheardPageDown", measured(false, 0.22, 2, 180, false, -2953, -3360, 101, 87, -3741), true},
+        RejectionCase{"MisheardSaveFile", measured(false, 0.3, 3, 176, false, -3639, -3976, 94, 105, -4607), true},
+        // A whole sentence: the phrase covers a third of what the heard words do.
+        RejectionCase{"Sentence", measured(false, 0.18, 3, 280, false, -5903, -4091, 76, 192, -10410), false},
+        RejectionCase{"SentenceAsNumbers", measured(false, 0.27, 4, 193, true, -4366, -3374, 109, 91, -6049), false},
+        // Noise the command model heard nothing in; the grammar forced "now" onto
+        // six frames of it.
+        RejectionCase{"Noise", measured(false, 0.0, 0, 146, false, -1137, 0, 6, 0, -1809), false},
+        // White noise: the heard "ah" and the phrase "know" both squeezed into a
+        // few frames, so the phrase even looks better than what was heard.
+        RejectionCase{"NoiseAsShortWord", measured(false, 0.0, 0, 219, false, -1301, -1343, 6, 3, -3195), false},
+        // White noise heard as "this" both ways; a sound-alike alone is no command.
+        RejectionCase{"NoiseAsSoundAlike",
+                      [] {
+                          RejectionFeatures f = measured(false, 1.0, 3, 160, false, -2228, -2602, 119, 16, -1453);
+                          f.soundAlike = true;
+                          return f;
+                      }(),
+                      false},
+        RejectionCase{"TooShort", measured(true, 1.0, 10, 19, false, -800, -800, 15, 15, -900), false},
+        RejectionCase{"NothingAligned", measured(true, 1.0, 10, 200, false, 0, -2000, 0, 100, -2500), false}),
+    [](const testing::TestParamInfo<RejectionCase> &p) { return std::string(p.param.name); });
+
+struct EvidenceCase
+{
+    const char *name;
+    void (*strengthen)(RejectionFeatures &);
+};
+
+class RejectionEvidence : public testing::TestWithParam<EvidenceCase>
+{
+};
+
+TEST_P(RejectionEvidence, strongerEvidenceNeverLowersConfidence)
+{
+    const RejectionFeatures base = measured(false, 0.4, 4, 190, false, -4000, -3500, 90, 110, -6000);
+    RejectionFeatures stronger = base;
+    GetParam().strengthen(stronger);
+    const CommandRejection rule = CommandRejection::calibrated();
+    EXPECT_GT(rule.confidence(stronger), rule.confidence(base));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Features, RejectionEvidence,
+    testing::Values(EvidenceCase{"HeardCommand", [](RejectionFeatures &f) { f.heardCommand = true; }},
+                    EvidenceCase{"Agreement", [](RejectionFeatures &f) { f.agreement = 0.8; }},
+                    EvidenceCase{"CommonPhones", [](RejectionFeatures &f) { f.commonPhones = 8; }},
+                    EvidenceCase{"ScoreMargin", [](RejectionFeatures &f) { f.phraseScore = -3600; }},
+                    EvidenceCase{"WordShare", [](RejectionFeatures &f) { f.heardWordFrames = 95; }},
+                    EvidenceCase{"GrammarFits", [](RejectionFeatures &f) { f.grammarScore = -4000; }}),
+    [](const testing::TestParamInfo<EvidenceCase> &p) { return std::string(p.param.name); });
+
+TEST(RejectionEvidence, numberFormsNeedMoreEvidenceThanPhrases)
+{
+    const CommandRejection rule = CommandRejection::calibrated();
+    RejectionFeatures phrase = measured(false, 0.5, 6, 190, false, -3800, -3700, 100, 105, -5000);
+    RejectionFeatures number = phrase;
+    number.numberForm = true;
+    EXPECT_LT(rule.confidence(number), rule.confidence(phrase));
+    // Nothing heard: the margin is the floor and there is no share, however the
+    // scores happen to stand.
+    RejectionFeatures deaf = phrase;
+    deaf.heardWords = false;
+    EXPECT_LT(rule.confidence(deaf), rule.confidence(phrase));
+}
 
 TEST(PhoneAgreement, isCommonSubsequenceOverLongerLength)
 {

@@ -131,4 +131,11 @@ bool CommandGrammar::accepts(const QStringList &said, SoundAlikes soundAlikes) c
     return phraseSet.contains(said.join(QLatin1Char(' ')));
 }
 
+bool CommandGrammar::isNumberForm(const QStringList &said) const
+{
+    if (said.size() < 2 || phraseSet.contains(said.join(QLatin1Char(' '))))
+        return false;
+    return said[0] == QLatin1String("select") || (said[0] == QLatin1String("cursor") && !directions.contains(said[1]));
+}
+
 } // namespace kestrel

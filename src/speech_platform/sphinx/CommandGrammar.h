@@ -29,6 +29,11 @@ struct CommandGrammar
     /// SoundAlikes::Ignore only "yes" and "no" themselves count.
     bool accepts(const QStringList &said, SoundAlikes soundAlikes = SoundAlikes::Count) const;
 
+    /// Whether these words are a CURSOR or SELECT form with spoken numbers rather
+    /// than a phrase of the table. Those families hold thousands of sentences, so
+    /// any one of them is a weaker match than a phrase.
+    bool isNumberForm(const QStringList &said) const;
+
     /// Phrases become lower-case words (the dictionary's spelling); characters a
     /// grammar cannot carry become word breaks, and empty phrases are dropped.
     static CommandGrammar build(const QStringList &commandPhrases);

@@ -169,7 +169,7 @@ void UtteranceStream::endUtterance(QList<StreamEvent> &events)
         recognised = !live.words.isEmpty();
         result = makeResult(m_decoder, live.words, QStringLiteral("Dictation"), live.nbest);
     } else {
-        const UtteranceVerdict verdict = judgeHeard(live.words, m_utterance, &result);
+            const UtteranceVerdict verdict = judgeHeard(live.words, m_utterance, &result);
         if (m_observer)
             m_observer(verdict);
         recognised = verdict.commandAccepted || !verdict.dictationWords.isEmpty();
@@ -184,17 +184,36 @@ UtteranceVerdict UtteranceStream::judgeHeard(const QStringList &heard, std::span
 {
     UtteranceVerdict verdict;
     verdict.heardWords = heard;
-    verdict.features.frames = int(utterance.size() / (kSampleRate / 100));
-    verdict.features.commandModelHeardCommand = m_decoder.isCommand(heard, CommandGrammar::SoundAlikes::Ignore);
+    RejectionFeatures &f = verdict.features;
+    f.frames = int(utterance.size() / (kSampleRate / 100));
+    f.heardCommand = m_decoder.isCommand(heard, CommandGrammar::SoundAlikes::Ignore);
+    f.heardWords = !heard.isEmpty();
     // The grammar always names its closest phrase, and lists the runners-up the
     // result offers as alternates.
     const SphinxHypothesis grammar = m_decoder.decode(SphinxDecoder::kCommandSearch, utterance, kAlternates + 1);
+    f.grammarScore = grammar.score;
+    f.numberForm = m_decoder.isNumberForm(grammar.words);
+    f.soundAlike = !grammar.words.isEmpty() && !m_decoder.isCommand(grammar.words, CommandGrammar::SoundAlikes::Ignore);
     const QStringList grammarPhones = phonesOf(m_decoder, grammar.words);
     const QStringList heardPhones = phonesOf(m_decoder, heard);
-    verdict.features.agreement = phoneAgreement(grammarPhones, heardPhones);
-    verdict.features.commonPhones = commonPhones(grammarPhones, heardPhones);
-    verdict.commandWords = verdict.features.commandModelHeardCommand ? heard : grammar.words;
-    verdict.commandAccepted = !verdict.commandWords.isEmpty() && m_rejection.accept(verdict.features);
+    f.agreement = phoneAgreement(grammarPhones, heardPhones);
+    f.commonPhones = commonPhones(grammarPhones, heardPhones);
+    if (!grammar.words.isEmpty()) {
+        // Both hypotheses forced onto the same audio, so their scores compare.
+        const SphinxHypothesis phrase = m_decoder.align(grammar.words, utterance);
+        f.phraseScore = phrase.score;
+        f.phraseWordFrames = phrase.wordFrames;
+        if (f.heardWords) {
+            const SphinxHypothesis free = m_decoder.align(heard, utterance);
+            // Words that would not align again are no rival worth weighing.
+            f.heardWords = !free.words.isEmpty();
+            f.heardScore = free.score;
+            f.heardWordFrames = free.wordFrames;
+        }
+    }
+    verdict.confidence = m_rejection.confidence(f);
+    verdict.commandWords = f.heardCommand ? heard : grammar.words;
+    verdict.commandAccepted = !verdict.commandWords.isEmpty() && m_rejection.accept(f);
     if (verdict.commandAccepted) {
         QList<QStringList> alternates;
         for (const QStringList &words : QList<QStringList>{grammar.words} + grammar.nbest) {

@@ -43,6 +43,7 @@ struct UtteranceVerdict
     QStringList heardWords;     ///< what the command model heard
     QStringList dictationWords; ///< the dictation decode, made only when rejected
     RejectionFeatures features;
+    double confidence = 0.0; ///< what the rejection made of the features
 };
 
 /// Turns a stream of 16 kHz mono samples into recognition events: voice activity
