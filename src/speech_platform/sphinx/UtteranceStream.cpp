@@ -193,7 +193,6 @@ UtteranceVerdict UtteranceStream::judgeHeard(const QStringList &heard, std::span
     const SphinxHypothesis grammar = m_decoder.decode(SphinxDecoder::kCommandSearch, utterance, kAlternates + 1);
     f.grammarScore = grammar.score;
     f.numberForm = m_decoder.isNumberForm(grammar.words);
-    f.soundAlike = !grammar.words.isEmpty() && !m_decoder.isCommand(grammar.words, CommandGrammar::SoundAlikes::Ignore);
     const QStringList grammarPhones = phonesOf(m_decoder, grammar.words);
     const QStringList heardPhones = phonesOf(m_decoder, heard);
     f.agreement = phoneAgreement(grammarPhones, heardPhones);
@@ -211,8 +210,12 @@ UtteranceVerdict UtteranceStream::judgeHeard(const QStringList &heard, std::span
             f.heardWordFrames = free.wordFrames;
         }
     }
-    verdict.confidence = m_rejection.confidence(f);
     verdict.commandWords = f.heardCommand ? heard : grammar.words;
+    // Judged on the words that would be carried out: the grammar may have chosen
+    // "know" where the command model heard "no" itself.
+    f.soundAlike = !verdict.commandWords.isEmpty()
+                   && !m_decoder.isCommand(verdict.commandWords, CommandGrammar::SoundAlikes::Ignore);
+    verdict.confidence = m_rejection.confidence(f);
     verdict.commandAccepted = !verdict.commandWords.isEmpty() && m_rejection.accept(f);
     if (verdict.commandAccepted) {
         QList<QStringList> alternates;
