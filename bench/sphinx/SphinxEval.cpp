@@ -58,17 +58,19 @@ void writeCsv(QTextStream *csv, const QString &kind, const QString &label, const
 {
     if (!csv)
         return;
+    static int clip = 0;
+    ++clip;
     const auto quoted = [](const QStringList &words) { return QLatin1Char('"') + words.join(QLatin1Char(' ')) + QLatin1Char('"'); };
     for (const UtteranceVerdict &v : outcome.verdicts) {
         const RejectionFeatures &f = v.features;
-        *csv << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ',' << quoted(v.commandWords) << ','
+        *csv << clip << ',' << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ',' << quoted(v.commandWords) << ','
              << quoted(v.heardWords) << ',' << (f.heardCommand ? 1 : 0) << ',' << f.agreement << ',' << f.commonPhones
              << ',' << f.frames << ',' << (f.numberForm ? 1 : 0) << ',' << f.phraseScore << ',' << f.heardScore << ','
              << f.phraseWordFrames << ',' << f.heardWordFrames << ',' << f.grammarScore << ',' << v.confidence << ','
              << (v.commandAccepted ? 1 : 0) << '\n';
     }
     if (outcome.verdicts.isEmpty())
-        *csv << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ",\"\",\"\",,,,0,,,,,,,,0\n";
+        *csv << clip << ',' << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ",\"\",\"\",,,,0,,,,,,,,0\n";
     csv->flush();
 }
 
@@ -89,7 +91,7 @@ int main(int argc, char **argv)
         csvFile.setFileName(args.value(csvAt + 1));
         if (csvFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             csv = std::make_unique<QTextStream>(&csvFile);
-            *csv << "kind,label,right,command,heard,heardcommand,agreement,common,frames,numberform,phrasescore,heardscore,"
+            *csv << "clip,kind,label,right,command,heard,heardcommand,agreement,common,frames,numberform,phrasescore,heardscore,"
                     "phrasewordframes,heardwordframes,grammarscore,confidence,accepted\n";
         }
     }
