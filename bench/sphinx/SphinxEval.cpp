@@ -54,12 +54,11 @@ ClipOutcome run(UtteranceStream &stream, const Samples &audio)
     return outcome;
 }
 
-void writeCsv(QTextStream *csv, const QString &kind, const QString &label, const ClipOutcome &outcome, bool right)
+void writeCsv(QTextStream *csv, int clip, const QString &kind, const QString &label, const ClipOutcome &outcome,
+              bool right)
 {
     if (!csv)
         return;
-    static int clip = 0;
-    ++clip;
     const auto quoted = [](const QStringList &words) { return QLatin1Char('"') + words.join(QLatin1Char(' ')) + QLatin1Char('"'); };
     for (const UtteranceVerdict &v : outcome.verdicts) {
         const RejectionFeatures &f = v.features;
@@ -135,6 +134,7 @@ int main(int argc, char **argv)
     const QList<double> floors = quick ? QList<double>{30.0} : QList<double>{30.0, 300.0};
     Tally tally;
     unsigned seed = 1;
+    int clips = 0;
     for (const QString &voice : voices) {
         for (const int speed : speeds) {
             for (const double sigma : floors) {
@@ -148,7 +148,7 @@ int main(int argc, char **argv)
                     if (!right)
                         std::printf("MISS   %-12s %-40s got [%s]\n", qPrintable(setting), qPrintable(c.spoken),
                                     qPrintable(outcome.commands.join(QStringLiteral(" | "))));
-                    writeCsv(csv.get(), QStringLiteral("in"), setting + QLatin1Char(' ') + c.spoken, outcome, right);
+                    writeCsv(csv.get(), ++clips, QStringLiteral("in"), setting + QLatin1Char(' ') + c.spoken, outcome, right);
                 }
                 for (const QString &sentence : bench::evalOutOfTable()) {
                     const Samples clip = synthesise(sentence, voice, speed, cacheDir);
@@ -159,7 +159,7 @@ int main(int argc, char **argv)
                     if (!right)
                         std::printf("ACCEPT %-12s %-40s as [%s]\n", qPrintable(setting), qPrintable(sentence),
                                     qPrintable(outcome.commands.join(QStringLiteral(" | "))));
-                    writeCsv(csv.get(), QStringLiteral("out"), setting + QLatin1Char(' ') + sentence, outcome, right);
+                    writeCsv(csv.get(), ++clips, QStringLiteral("out"), setting + QLatin1Char(' ') + sentence, outcome, right);
                 }
             }
         }
@@ -176,7 +176,7 @@ int main(int argc, char **argv)
                 if (!right)
                     std::printf("ACCEPT %-53s as [%s]\n", qPrintable(label),
                                 qPrintable(outcome.commands.join(QStringLiteral(" | "))));
-                writeCsv(csv.get(), QStringLiteral("noise"), label, outcome, right);
+                writeCsv(csv.get(), ++clips, QStringLiteral("noise"), label, outcome, right);
             }
         }
     }

@@ -169,7 +169,7 @@ void UtteranceStream::endUtterance(QList<StreamEvent> &events)
         recognised = !live.words.isEmpty();
         result = makeResult(m_decoder, live.words, QStringLiteral("Dictation"), live.nbest);
     } else {
-            const UtteranceVerdict verdict = judgeHeard(live.words, m_utterance, &result);
+        const UtteranceVerdict verdict = judgeHeard(live.words, m_utterance, &result);
         if (m_observer)
             m_observer(verdict);
         recognised = verdict.commandAccepted || !verdict.dictationWords.isEmpty();
