@@ -1,5 +1,5 @@
 #include "CommandTableTestSupport.h"
-#include "RecordingMessageBoxes.h"
+#include "support/FakeHosts.h"
 
 #include "command_table/CommandTableModel.h"
 
@@ -35,7 +35,7 @@ protected:
     QList<CommandRow> stored() { return CommandStore(m_fixture.path(), finderFor({})).refresh(); }
 
     StoreFixture m_fixture;
-    RecordingMessageBoxes m_boxes;
+    FakeMessageBoxes m_boxes;
     CommandTableModel m_model;
 };
 
@@ -85,7 +85,7 @@ TEST_F(CommandTableModelTest, TheTypeColumnTakesOnlyTheFourTypesOrNothing)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.before) + " -> " + c.typed);
-        m_boxes.clear();
+        m_boxes.shown.clear();
         ASSERT_TRUE(edit(0, Type, QLatin1String(c.before)));
         m_model.beginCellEdit(0);
         edit(0, Type, QLatin1String(c.typed));
@@ -94,10 +94,11 @@ TEST_F(CommandTableModelTest, TheTypeColumnTakesOnlyTheFourTypesOrNothing)
         const QString expected = QLatin1String(c.valid ? c.typed : c.before);
         EXPECT_EQ(cell(0, Type), expected);
         EXPECT_EQ(stored().at(0).Type, expected);
-        const QList<RecordingMessageBoxes::Shown> message = {
-            {QStringLiteral("inform"), QStringLiteral("KESTREL"),
-             QStringLiteral("Valid Entries for the type column are: OPEN, CLOSE, FUNCTION, or TEXT")}};
-        EXPECT_EQ(m_boxes.shown(), c.valid ? QList<RecordingMessageBoxes::Shown>() : message);
+        const QList<FakeMessageBoxes::Shown> message = {
+            {QStringLiteral("KESTREL"),
+             QStringLiteral("Valid Entries for the type column are: OPEN, CLOSE, FUNCTION, or TEXT"),
+             MessageBoxes::Icon::None, false}};
+        EXPECT_EQ(m_boxes.shown, c.valid ? QList<FakeMessageBoxes::Shown>() : message);
     }
 }
 
@@ -116,7 +117,7 @@ TEST_F(CommandTableModelTest, ABadTypeStaysAsItWasWhenTheEditBegan)
     ASSERT_TRUE(edit(2, Type, QStringLiteral("launch")));
     EXPECT_FALSE(m_model.endCellEdit(2));
     EXPECT_EQ(stored().value(2), row(""));
-    EXPECT_EQ(m_boxes.shown().size(), 2);
+    EXPECT_EQ(m_boxes.shown.size(), 2);
 }
 
 TEST_F(CommandTableModelTest, RefreshShowsWhatAnotherProgramChanged)

@@ -1,5 +1,5 @@
 #include "CommandTableTestSupport.h"
-#include "RecordingMessageBoxes.h"
+#include "support/FakeHosts.h"
 
 #include "command_table/CommandTableModel.h"
 #include "command_table/TableCommands.h"
@@ -42,14 +42,14 @@ TEST(TableCommands, TheLockButtonTogglesAndUnlockingStopsListening)
     for (const auto &c : cases) {
         FakeTableControls controls;
         controls.caption = QLatin1String(c.caption);
-        RecordingMessageBoxes boxes;
+        FakeMessageBoxes boxes;
         TableCommands commands(controls, boxes);
         commands.lockClicked();
         EXPECT_EQ(controls.calls, c.calls) << c.caption;
     }
     // Switching recognition on locks the table without touching listening.
     FakeTableControls controls;
-    RecordingMessageBoxes boxes;
+    FakeMessageBoxes boxes;
     TableCommands(controls, boxes).lockTable();
     EXPECT_EQ(controls.calls, QStringList({"caption Unlock Table", "grid off"}));
 }
@@ -75,8 +75,8 @@ TEST(TableCommands, DeleteRecordAsksFirstAndSwallowsFailures)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         StoreFixture fixture({row("ONE"), row("TWO")});
-        RecordingMessageBoxes boxes;
-        boxes.setAnswer(c.answer);
+        FakeMessageBoxes boxes;
+        boxes.defaultAnswer = c.answer;
         CommandTableModel model(fixture.store(), boxes);
         FakeTableControls controls;
         controls.caption = c.locked ? QStringLiteral("Unlock Table") : QStringLiteral("Lock Table");
@@ -86,9 +86,9 @@ TEST(TableCommands, DeleteRecordAsksFirstAndSwallowsFailures)
         TableCommands(controls, boxes).deleteRecord(model, c.currentRow);
 
         QStringList shown;
-        for (const RecordingMessageBoxes::Shown &s : boxes.shown()) {
+        for (const FakeMessageBoxes::Shown &s : boxes.shown) {
             EXPECT_EQ(s.title, QStringLiteral("KESTREL"));
-            EXPECT_EQ(s.kind, c.locked ? "inform" : "ask");
+            EXPECT_EQ(s.question, !c.locked);
             shown << s.text;
         }
         EXPECT_EQ(shown, c.shown);

@@ -4,6 +4,7 @@
 #include "common/MessageBoxes.h"
 #include "common/WindowLinks.h"
 #include "desktop/Desktop.h"
+#include "support/FakeHosts.h"
 #include "support/RecordingDesktop.h"
 
 #include <QStringList>
@@ -59,29 +60,6 @@ public:
     void saveDat() override { calls.append(QStringLiteral("saveDat")); }
     void showWindow() override {}
     void unload() override {}
-};
-
-/// Records every box shown; all are answered OK.
-class RecordingMessageBoxes : public MessageBoxes
-{
-public:
-    struct Shown
-    {
-        QString title;
-        QString text;
-        Icon icon;
-    };
-    QList<Shown> shown;
-
-    void inform(const QString &title, const QString &text, Icon icon) override
-    {
-        shown.append(Shown{title, text, icon});
-    }
-    Answer ask(const QString &title, const QString &text) override
-    {
-        shown.append(Shown{title, text, Icon::None});
-        return Answer::Yes;
-    }
 };
 
 /// The recognition window uses only the clipboard of the desktop.

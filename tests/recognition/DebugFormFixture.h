@@ -76,7 +76,7 @@ protected:
     ScriptedRecognizer script;
     RecordingMainWindow mainWindow;
     RecordingTts tts;
-    RecordingMessageBoxes boxes;
+    test::FakeMessageBoxes boxes;
     ClipboardDesktop desktop;
     SharedState shared;
     std::unique_ptr<DebugForm> form;

@@ -105,7 +105,7 @@ TEST_F(DebugFormTest, LoadFailureReportsHidesAndSkipsSettings)
         ScriptedRecognizer failing;
         failing.failOn(operation);
         RecordingTts freshTts;
-        RecordingMessageBoxes freshBoxes;
+        test::FakeMessageBoxes freshBoxes;
         RecordingMainWindow freshMain;
         DebugForm fresh(failing, freshMain, freshTts, freshBoxes, desktop, shared);
         fresh.showWindow();
@@ -256,7 +256,7 @@ TEST_F(DebugFormTest, ClickItFailureLeavesCaptionAndMainWindowAlone)
     for (const auto &c : cases) {
         ScriptedRecognizer freshScript;
         RecordingMainWindow freshMain;
-        RecordingMessageBoxes freshBoxes;
+        test::FakeMessageBoxes freshBoxes;
         DebugForm fresh(freshScript, freshMain, tts, freshBoxes, desktop, shared);
         fresh.recognitionCaption();
         if (c.startRunning)

@@ -61,6 +61,14 @@ MessageBoxes::Answer FakeMessageBoxes::ask(const QString &title, const QString &
     return answer;
 }
 
+QStringList FakeMessageBoxes::titledTexts() const
+{
+    QStringList result;
+    for (const Shown &box : shown)
+        result.append(box.title + u'|' + box.text);
+    return result;
+}
+
 QStringList FakeMessageBoxes::texts() const
 {
     QStringList result;

@@ -84,6 +84,7 @@ public:
         QString text;
         Icon icon = Icon::None;
         bool question = false;
+        bool operator==(const Shown &) const = default;
     };
 
     QList<Shown> shown;
@@ -94,6 +95,8 @@ public:
     Answer ask(const QString &title, const QString &text) override;
     /// The texts of every box shown, in order.
     QStringList texts() const;
+    /// "title|text" of every box shown, in order.
+    QStringList titledTexts() const;
 };
 
 /// A command table held in memory; counts the refreshes.

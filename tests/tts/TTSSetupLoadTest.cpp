@@ -137,7 +137,7 @@ TEST(TTSSetupLoad, MissingFacePictureIsReportedAndTheWindowStillLoads)
         return name == QLatin1String("MIC7") ? QImage() : face::paintFacePicture(name);
     };
     TtsRig rig({}, options);
-    EXPECT_EQ(rig.boxes.shown,
+    EXPECT_EQ(rig.boxes.titledTexts(),
               QStringList({"Load Images Error|Resource with identifier 'MIC7' not found:326"}));
     EXPECT_EQ(rig.find<QComboBox>("FormatCB")->currentIndex(), 18);
     EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
@@ -191,7 +191,7 @@ TEST(TTSSetupLoad, TheWindowShowsTheFace)
 TEST(TTSSetupLoad, WithoutAVoiceNothingIsSpokenAndNothingWaits)
 {
     ClipboardDesktop desktop;
-    RecordingBoxes boxes;
+    test::FakeMessageBoxes boxes;
     SharedState shared;
     ListeningMainWindow mainWindow;
     FeedbackWindow recognition;

@@ -33,7 +33,7 @@ Heard speakLikeTheInterpreter(AudioOutputs outputs, const QString &sentence, QSt
                               QString *outputShown)
 {
     ClipboardDesktop desktop;
-    RecordingBoxes boxes;
+    test::FakeMessageBoxes boxes;
     SharedState shared;
     ListeningMainWindow mainWindow;
     mainWindow.listening = true;
@@ -68,7 +68,7 @@ Heard speakLikeTheInterpreter(AudioOutputs outputs, const QString &sentence, QSt
     heard.finished = !output.isSpeaking();
     *listening = mainWindow.calls;
     EXPECT_EQ(box->textCursor().selectedText(), sentence); // the end selects the whole text
-    EXPECT_TRUE(boxes.shown.isEmpty()) << qPrintable(boxes.shown.join('\n'));
+    EXPECT_TRUE(boxes.shown.isEmpty()) << qPrintable(boxes.titledTexts().join(QLatin1Char(10)));
     return heard;
 }
 

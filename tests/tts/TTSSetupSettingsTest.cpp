@@ -118,7 +118,7 @@ TEST(TTSSetupSettings, AFailedSaveIsReportedAndTheVoiceIsStillReleased)
     TtsRig rig({}, options);
     QPointer<ScriptedVoice> voice = rig.voice;
     rig.window->unload();
-    EXPECT_EQ(rig.boxes.shown, QStringList({"KESTREL|KESTREL.INI could not be written: disk full"}));
+    EXPECT_EQ(rig.boxes.titledTexts(), QStringList({"KESTREL|KESTREL.INI could not be written: disk full"}));
     EXPECT_TRUE(voice.isNull());
 }
 

@@ -156,7 +156,7 @@ TEST(TTSSetupWindow, CloseBoxIsRefusedUnloadSavesThenReleasesTheVoice)
 
     rig.find<QAction>("menuAbout")->trigger();
     ASSERT_EQ(rig.boxes.shown.size(), 1);
-    EXPECT_TRUE(rig.boxes.shown[0].startsWith(QStringLiteral("KESTREL|"))) << qPrintable(rig.boxes.shown[0]);
+    EXPECT_EQ(rig.boxes.shown[0].title, QStringLiteral("KESTREL")) << qPrintable(rig.boxes.shown[0].text);
 
     rig.find<QAction>("menuFileExit")->trigger();
     EXPECT_FALSE(rig.window->isVisible()); // hidden, still loaded

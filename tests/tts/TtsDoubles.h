@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "support/FakeHosts.h"
 #include "support/RecordingDesktop.h"
 
 #include <memory>
@@ -20,14 +21,6 @@ namespace kestrel::tts_test {
 
 /// The voice window uses only the clipboard of the desktop.
 using ClipboardDesktop = kestrel::test::RecordingDesktop;
-
-class RecordingBoxes final : public MessageBoxes
-{
-public:
-    QStringList shown; ///< "title|text"
-    void inform(const QString &title, const QString &text, Icon) override { shown << title + u'|' + text; }
-    Answer ask(const QString &, const QString &) override { return Answer::No; }
-};
 
 class ListeningMainWindow final : public MainWindowLink
 {
@@ -93,7 +86,7 @@ inline const SpeechToken kHeadset{QStringLiteral("out/headset"), QStringLiteral(
 struct TtsRig
 {
     ClipboardDesktop desktop;
-    RecordingBoxes boxes;
+    test::FakeMessageBoxes boxes;
     SharedState shared;
     ListeningMainWindow mainWindow;
     FeedbackWindow recognition;
