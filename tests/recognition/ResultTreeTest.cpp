@@ -65,11 +65,16 @@ RecognitionResult richResult()
     return result;
 }
 
-TEST(ResultTreeBuilder, RichResultKeysTextsAndShape)
+class ResultTreeBuilderTest : public ::testing::Test
 {
+protected:
     TablePhones phones;
-    ResultTreeBuilder builder(phones);
+    ResultTreeBuilder builder{phones};
     TreeNodeList tree;
+};
+
+TEST_F(ResultTreeBuilderTest, RichResultKeysTextsAndShape)
+{
     builder.build(tree, richResult(), "open notepad", true);
 
     const QList<TreeNode> expected{
@@ -112,11 +117,8 @@ TEST(ResultTreeBuilder, RichResultKeysTextsAndShape)
     EXPECT_EQ(builder.recoCount(), 1);
 }
 
-TEST(ResultTreeBuilder, CountsContinueAcrossBuildsAndClears)
+TEST_F(ResultTreeBuilderTest, CountsContinueAcrossBuildsAndClears)
 {
-    TablePhones phones;
-    ResultTreeBuilder builder(phones);
-    TreeNodeList tree;
     RecognitionResult plain;
     plain.phrase.rule = rule("Dictation");
 
@@ -135,9 +137,8 @@ TEST(ResultTreeBuilder, CountsContinueAcrossBuildsAndClears)
     EXPECT_EQ(tree.nodes().at(1).key, "PhraseInfo1");
 }
 
-TEST(ResultTreeBuilder, HiddenWindowEmptiesTreeOnlyWhenAlternatesOffered)
+TEST_F(ResultTreeBuilderTest, HiddenWindowEmptiesTreeOnlyWhenAlternatesOffered)
 {
-    TablePhones phones;
     const struct
     {
         bool visible;
@@ -150,23 +151,20 @@ TEST(ResultTreeBuilder, HiddenWindowEmptiesTreeOnlyWhenAlternatesOffered)
         {true, false, false},
     };
     for (const auto &c : cases) {
-        ResultTreeBuilder builder(phones);
-        TreeNodeList tree;
-        tree.addNode("", "Earlier", "an earlier node");
+        ResultTreeBuilder fresh(phones);
+        TreeNodeList freshTree;
+        freshTree.addNode("", "Earlier", "an earlier node");
         RecognitionResult result;
         if (c.offersAlternates)
             result.alternates = QList<PhraseInfo>{}; // even an empty collection counts
-        builder.build(tree, result, "x", c.visible);
-        EXPECT_EQ(tree.nodeCount() == 0, c.treeEmptyAfter) << c.visible << c.offersAlternates;
-        EXPECT_EQ(builder.recoCount(), 1);
+        fresh.build(freshTree, result, "x", c.visible);
+        EXPECT_EQ(freshTree.nodeCount() == 0, c.treeEmptyAfter) << c.visible << c.offersAlternates;
+        EXPECT_EQ(fresh.recoCount(), 1);
     }
 }
 
-TEST(ResultTreeBuilder, AtMostFiveAlternates)
+TEST_F(ResultTreeBuilderTest, AtMostFiveAlternates)
 {
-    TablePhones phones;
-    ResultTreeBuilder builder(phones);
-    TreeNodeList tree;
     RecognitionResult result;
     result.alternates = QList<PhraseInfo>(7);
     builder.build(tree, result, "x", true);
@@ -179,7 +177,7 @@ TEST(ResultTreeBuilder, AtMostFiveAlternates)
               (QStringList{"Alternate1", "Alternate2", "Alternate3", "Alternate4", "Alternate5"}));
 }
 
-TEST(ResultTreeBuilder, PropertyValueShownUnlessEmpty)
+TEST_F(ResultTreeBuilderTest, PropertyValueShownUnlessEmpty)
 {
     const struct
     {
@@ -198,20 +196,19 @@ TEST(ResultTreeBuilder, PropertyValueShownUnlessEmpty)
         {QVariant(true), "Property (p) (True)"},
         {QVariant(QStringLiteral("notepad")), "Property (p) (notepad)"},
     };
-    TablePhones phones;
     for (const auto &c : cases) {
-        ResultTreeBuilder builder(phones);
-        TreeNodeList tree;
+        ResultTreeBuilder fresh(phones);
+        TreeNodeList freshTree;
         RecognitionResult result;
         result.phrase.properties = QList<PhraseProperty>{property("p", c.value)};
-        builder.build(tree, result, "x", true);
-        ASSERT_GE(tree.nodeCount(), 5);
-        EXPECT_EQ(tree.nodes().at(4).key, "Properties11");
-        EXPECT_EQ(tree.nodes().at(4).text, c.text) << c.value.typeName();
+        fresh.build(freshTree, result, "x", true);
+        ASSERT_GE(freshTree.nodeCount(), 5);
+        EXPECT_EQ(freshTree.nodes().at(4).key, "Properties11");
+        EXPECT_EQ(freshTree.nodes().at(4).text, c.text) << c.value.typeName();
     }
 }
 
-TEST(ResultTreeBuilder, CollidingKeysAreMadeUniqueAndBuildFinishes)
+TEST_F(ResultTreeBuilderTest, CollidingKeysAreMadeUniqueAndBuildFinishes)
 {
     // The 11th property of the phrase and the 1st child of its 1st property
     // both compose "Properties111".
@@ -221,10 +218,6 @@ TEST(ResultTreeBuilder, CollidingKeysAreMadeUniqueAndBuildFinishes)
     RecognitionResult result;
     result.phrase.properties = properties;
     result.phrase.elements = QList<PhraseElement>{{"word", {5}}};
-
-    TablePhones phones;
-    ResultTreeBuilder builder(phones);
-    TreeNodeList tree;
     builder.build(tree, result, "x", true);
 
     QSet<QString> keys;
@@ -247,11 +240,8 @@ TEST(ResultTreeBuilder, CollidingKeysAreMadeUniqueAndBuildFinishes)
         << "the walk carries on after the collision";
 }
 
-TEST(ResultTreeBuilder, DuplicateRootKeyFromEarlierNodeIsMadeUnique)
+TEST_F(ResultTreeBuilderTest, DuplicateRootKeyFromEarlierNodeIsMadeUnique)
 {
-    TablePhones phones;
-    ResultTreeBuilder builder(phones);
-    TreeNodeList tree;
     tree.addNode("", "Reco1", "someone else's node");
     tree.addNode("", "Reco1#2", "and another");
     RecognitionResult result;
@@ -260,11 +250,8 @@ TEST(ResultTreeBuilder, DuplicateRootKeyFromEarlierNodeIsMadeUnique)
     EXPECT_EQ(tree.nodes().at(3).parentKey, "Reco1#3");
 }
 
-TEST(ResultTreeBuilder, PhoneFailureKeepsNodesBuiltSoFar)
+TEST_F(ResultTreeBuilderTest, PhoneFailureKeepsNodesBuiltSoFar)
 {
-    TablePhones phones;
-    ResultTreeBuilder builder(phones);
-    TreeNodeList tree;
     RecognitionResult result;
     result.phrase.elements = QList<PhraseElement>{{"ok", {1}}, {"bad", {-1}}};
     EXPECT_THROW(builder.build(tree, result, "ok bad", true), Failure);
