@@ -201,28 +201,9 @@ TEST_F(DebugFormTest, ResultTreeShowsPropertiesElementsPronunciationsAndAlternat
     TreeNodeList expected;
     ResultTreeBuilder reference(script.phoneConverter());
     reference.build(expected, richResult(), "open notepad", true);
-    const QList<TreeNode> nodes = treeNodes();
-    EXPECT_EQ(nodes, preOrder(expected.nodes()));
-
-    // Spot checks of the shape, independent of the builder.
-    ASSERT_GE(nodes.size(), 10);
-    EXPECT_EQ(nodes[0], (TreeNode{"Reco1", "Recognition (open notepad)", ""}));
-    EXPECT_EQ(nodes[1], (TreeNode{"PhraseInfo1", "Phrase Info", "Reco1"}));
-    EXPECT_EQ(nodes[2], (TreeNode{"Properties1", "Properties", "PhraseInfo1"}));
-    EXPECT_EQ(nodes[3], (TreeNode{"Properties11", "Property (action) (open)", "Properties1"}));
-    EXPECT_EQ(nodes[4], (TreeNode{"Properties12", "Property (count)", "Properties1"}));
-    EXPECT_EQ(nodes[5], (TreeNode{"RuleNodePhraseInfo10", "Rule (Command)", "PhraseInfo1"}));
-    EXPECT_EQ(nodes[6], (TreeNode{"RuleNodeRuleNodePhraseInfo101", "Rule (Verb)", "RuleNodePhraseInfo10"}));
-    EXPECT_EQ(nodes[7], (TreeNode{"ElementsPhraseInfo1", "Elements", "PhraseInfo1"}));
-    EXPECT_EQ(nodes[8], (TreeNode{"ElementPhraseInfo11", "Element (open)", "ElementsPhraseInfo1"}));
-    EXPECT_EQ(nodes[9],
-              (TreeNode{"PronunciationsElementPhraseInfo11", "Pronunciations", "ElementPhraseInfo11"}));
-    QStringList alternates;
-    for (const TreeNode &node : nodes) {
-        if (node.parentKey == QLatin1String("Alternates1"))
-            alternates.append(node.key + QLatin1Char('=') + node.text);
-    }
-    EXPECT_EQ(alternates, (QStringList{"Alternates11=Alternate1", "Alternates12=Alternate2"}));
+    // The builder's own output is pinned by its tests; here the widget must mirror it.
+    ASSERT_GE(expected.nodeCount(), 10);
+    EXPECT_EQ(treeNodes(), preOrder(expected.nodes()));
 }
 
 TEST_F(DebugFormTest, ClearTreeKeepsCountingRoots)
@@ -263,7 +244,6 @@ TEST_F(DebugFormTest, UnshowableResultStillReachesTheDispatcher)
 
 TEST_F(DebugFormTest, FeedbackPhrasesStartWithTheirDefaults)
 {
-    tts.onLoadDat = nullptr; // no settings file
     FeedbackSettings &feedback = form->feedback();
     EXPECT_EQ(feedback.didYouSayText(), "Did You Say");
     EXPECT_EQ(feedback.sayAgainText(), "Please say again");
@@ -358,40 +338,13 @@ TEST_F(DebugFormTest, EmulationDeliversThePhraseLikeASpokenOne)
     form->showWindow();
     ASSERT_TRUE(form->setup().GrammarLoaded());
     control<QPlainTextEdit>("EmulateRecoTxt")->setPlainText("open notepad");
-    script.clearCalls();
     button("Emulate")->click();
-    EXPECT_EQ(scriptCallsWithout("setEventInterests"),
-              (QStringList{"dictationSetState(true)", "emulateRecognition(open notepad)",
-                           "dictationSetState(false)"}));
     EXPECT_TRUE(mainWindow.calls.isEmpty()) << "the result arrives later, as an event";
     QCoreApplication::processEvents();
     EXPECT_EQ(mainWindow.calls, QStringList{"recoIt"});
     EXPECT_EQ(shared.RecoText, "open notepad");
     EXPECT_EQ(control<QPlainTextEdit>("EmulateRecoTxt")->toPlainText(), "open notepad") << "text kept";
     EXPECT_EQ(eventLines().last(), "Recognition (StreamNum=1 StreamPos=0) [Text=open notepad, RecoType=2]");
-}
-
-TEST_F(DebugFormTest, EmulationWhileRunningLeavesDictationOn)
-{
-    form->clickIt();
-    control<QPlainTextEdit>("EmulateRecoTxt")->setPlainText("close notepad");
-    script.clearCalls();
-    button("Emulate")->click();
-    EXPECT_EQ(scriptCallsWithout("setEventInterests"), QStringList{"emulateRecognition(close notepad)"});
-    EXPECT_TRUE(script.grammar()->dictationActive());
-}
-
-TEST_F(DebugFormTest, EmulationWithoutGrammarFileDoesNothing)
-{
-    ASSERT_TRUE(QFile::remove(QStringLiteral("sol.xml")));
-    form->showWindow();
-    ASSERT_FALSE(form->setup().GrammarLoaded());
-    control<QPlainTextEdit>("EmulateRecoTxt")->setPlainText("open notepad");
-    script.clearCalls();
-    button("Emulate")->click();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(script.calls().isEmpty());
-    EXPECT_TRUE(mainWindow.calls.isEmpty());
 }
 
 TEST_F(DebugFormTest, EnterAfterTypingPressesEmulate)

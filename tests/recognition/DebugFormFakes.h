@@ -62,7 +62,4 @@ public:
     void unload() override {}
 };
 
-/// The recognition window uses only the clipboard of the desktop.
-using ClipboardDesktop = kestrel::test::RecordingDesktop;
-
 } // namespace kestrel::debugform_test

@@ -20,14 +20,24 @@
 
 namespace kestrel::debugform_test {
 
-/// A DebugForm wired to doubles, in a temporary working directory that holds
-/// a command grammar file. The form is created but not loaded.
-class DebugFormTest : public ::testing::Test
+/// A DebugForm wired to its own doubles; created, not loaded.
+struct FormRig
+{
+    ScriptedRecognizer script;
+    RecordingMainWindow mainWindow;
+    RecordingTts tts;
+    test::FakeMessageBoxes boxes;
+    test::RecordingDesktop desktop;
+    SharedState shared;
+    // Last, so it goes first: its context refers back to the script.
+    std::unique_ptr<DebugForm> form =
+        std::make_unique<DebugForm>(script, mainWindow, tts, boxes, desktop, shared);
+};
+
+/// A FormRig in a temporary working directory that holds a command grammar file.
+class DebugFormTest : public ::testing::Test, protected FormRig
 {
 protected:
-    DebugFormTest() { form = std::make_unique<DebugForm>(script, mainWindow, tts, boxes, desktop, shared); }
-    ~DebugFormTest() override { form.reset(); }
-
     template <typename T> T *control(const char *name)
     {
         T *found = form->findChild<T *>(QLatin1String(name));
@@ -73,13 +83,6 @@ protected:
     }
 
     ScopedWorkingDirectory workingDirectory{true};
-    ScriptedRecognizer script;
-    RecordingMainWindow mainWindow;
-    RecordingTts tts;
-    test::FakeMessageBoxes boxes;
-    ClipboardDesktop desktop;
-    SharedState shared;
-    std::unique_ptr<DebugForm> form;
 };
 
 } // namespace kestrel::debugform_test
