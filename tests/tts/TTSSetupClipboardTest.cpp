@@ -61,27 +61,6 @@ TEST(TTSSetupClipboard, MonitorScenarios)
                 {{"copy", "one\r\ntwo", 1, "one\ntwo"}, {"end", "", 1, "one\ntwo"}});
 }
 
-TEST(TTSSetupClipboard, RequestIsClearedWhenSpoken)
-{
-    TtsRig rig;
-    rig.find<QCheckBox>("ChkClipboard")->setCheckState(Qt::Checked);
-    rig.shared.ClipboardSpeakNow = true;
-    rig.desktop.setClipboard(QStringLiteral("Did You Say open notepad"));
-    rig.window->timer1Tick();
-    EXPECT_FALSE(rig.shared.ClipboardSpeakNow);
-    EXPECT_EQ(rig.window->clipboardMonitorState(), 1);
-}
-
-TEST(TTSSetupClipboard, PlayClipboardWorksWithTheMonitorOff)
-{
-    TtsRig rig;
-    rig.desktop.setClipboard(QStringLiteral("Read me"));
-    rig.click("Command2");
-    EXPECT_EQ(rig.boxText(), QStringLiteral("Read me"));
-    ASSERT_EQ(rig.voice->speakCalls.size(), 1);
-    EXPECT_EQ(rig.voice->speakCalls[0].text, QStringLiteral("Read me"));
-}
-
 TEST(TTSSetupFiles, OpenTextFile)
 {
     QTemporaryDir samples;

@@ -32,15 +32,11 @@ struct Heard
 Heard speakLikeTheInterpreter(AudioOutputs outputs, const QString &sentence, QStringList *listening,
                               QString *outputShown)
 {
-    ClipboardDesktop desktop;
-    test::FakeMessageBoxes boxes;
-    SharedState shared;
-    ListeningMainWindow mainWindow;
-    mainWindow.listening = true;
-    FeedbackWindow recognition;
+    TtsHosts hosts;
+    hosts.mainWindow.listening = true;
     auto voice = std::make_unique<EspeakVoice>(std::move(outputs));
     EspeakVoice *engine = voice.get();
-    TTSSetup window(TtsServices{std::move(voice), desktop, boxes, shared, mainWindow, recognition});
+    TTSSetup window(hosts.services(std::move(voice)));
     *outputShown = window.findChild<QComboBox *>(QStringLiteral("AudioOutputCB"))->currentText();
 
     Heard heard;
@@ -66,9 +62,9 @@ Heard speakLikeTheInterpreter(AudioOutputs outputs, const QString &sentence, QSt
     while (output.isSpeaking() && !guard.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
     heard.finished = !output.isSpeaking();
-    *listening = mainWindow.calls;
+    *listening = hosts.mainWindow.calls;
     EXPECT_EQ(box->textCursor().selectedText(), sentence); // the end selects the whole text
-    EXPECT_TRUE(boxes.shown.isEmpty()) << qPrintable(boxes.titledTexts().join(QLatin1Char(10)));
+    EXPECT_TRUE(hosts.boxes.shown.isEmpty()) << qPrintable(hosts.boxes.titledTexts().join(QLatin1Char(10)));
     return heard;
 }
 

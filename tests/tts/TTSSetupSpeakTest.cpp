@@ -76,15 +76,25 @@ TEST(TTSSetupSpeak, AFailedRequestReturnsToIdle)
     EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
 }
 
-TEST(TTSSetupSpeak, TestButtonSpeaksTheSentenceFromTheClipboardToo)
+// Test puts its sentence on the clipboard first; Play Clipboard needs no monitor.
+TEST(TTSSetupSpeak, ClipboardButtonsSpeakTheClipboard)
 {
-    TtsRig rig;
-    rig.click("BtnTest");
     const QString sentence = QStringLiteral("This is a test of the Speech Recognition System.");
-    EXPECT_EQ(rig.desktop.clipboardText(), sentence);
-    EXPECT_EQ(rig.boxText(), sentence);
-    ASSERT_EQ(rig.voice->speakCalls.size(), 1);
-    EXPECT_EQ(rig.voice->speakCalls[0].text, sentence);
+    const struct
+    {
+        const char *button;
+        QString copied, spoken;
+    } cases[] = {{"BtnTest", "", sentence}, {"Command2", "Read me", "Read me"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.button);
+        TtsRig rig;
+        rig.desktop.setClipboard(c.copied);
+        rig.click(c.button);
+        EXPECT_EQ(rig.desktop.clipboardText(), c.spoken);
+        EXPECT_EQ(rig.boxText(), c.spoken);
+        ASSERT_EQ(rig.voice->speakCalls.size(), 1);
+        EXPECT_EQ(rig.voice->speakCalls[0].text, c.spoken);
+    }
 }
 
 TEST(TTSSetupSpeak, ClearAfterSpeakEmptiesBoxAndClipboardOnlyWhenTicked)

@@ -19,9 +19,6 @@
 
 namespace kestrel::tts_test {
 
-/// The voice window uses only the clipboard of the desktop.
-using ClipboardDesktop = kestrel::test::RecordingDesktop;
-
 class ListeningMainWindow final : public MainWindowLink
 {
 public:
@@ -81,15 +78,25 @@ inline const SpeechToken kBruno{QStringLiteral("voice/bruno"), QStringLiteral("B
 inline const SpeechToken kSpeaker{QStringLiteral("out/speaker"), QStringLiteral("Speaker")};
 inline const SpeechToken kHeadset{QStringLiteral("out/headset"), QStringLiteral("Headset")};
 
-/// A loaded window wired to doubles. Configure `voice` through `prepare` before
-/// the window loads; Timer1 is stopped so only a test drives the monitor.
-struct TtsRig
+/// The window's neighbours, for a window built around any voice.
+struct TtsHosts
 {
-    ClipboardDesktop desktop;
+    test::RecordingDesktop desktop; // only its clipboard is used
     test::FakeMessageBoxes boxes;
     SharedState shared;
     ListeningMainWindow mainWindow;
     FeedbackWindow recognition;
+
+    TtsServices services(std::unique_ptr<VoiceEngine> voice)
+    {
+        return TtsServices{std::move(voice), desktop, boxes, shared, mainWindow, recognition};
+    }
+};
+
+/// A loaded window wired to doubles. Configure `voice` through `prepare` before
+/// the window loads; Timer1 is stopped so only a test drives the monitor.
+struct TtsRig : TtsHosts
+{
     ScriptedVoice *voice = nullptr;
     std::unique_ptr<TTSSetup> window;
 
@@ -103,9 +110,7 @@ struct TtsRig
         if (prepare)
             prepare(*scripted);
         voice = scripted.get();
-        window = std::make_unique<TTSSetup>(
-            TtsServices{std::move(scripted), desktop, boxes, shared, mainWindow, recognition},
-            std::move(options));
+        window = std::make_unique<TTSSetup>(services(std::move(scripted)), std::move(options));
         window->findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
     }
 
