@@ -14,26 +14,6 @@
 // Small doubles of the DebugForm's neighbours, local to these tests.
 namespace kestrel::debugform_test {
 
-/// The main window: records the calls the setup window makes.
-class RecordingMainWindow : public MainWindowLink
-{
-public:
-    QStringList calls;
-    std::function<void()> onRecoIt;
-
-    void startListening() override { calls.append(QStringLiteral("startListening")); }
-    void stopListening() override { calls.append(QStringLiteral("stopListening")); }
-    bool isListening() const override { return false; }
-    void recognitionSwitchedOn() override { calls.append(QStringLiteral("recognitionSwitchedOn")); }
-    void recognitionSwitchedOff() override { calls.append(QStringLiteral("recognitionSwitchedOff")); }
-    void recoIt() override
-    {
-        calls.append(QStringLiteral("recoIt"));
-        if (onRecoIt)
-            onRecoIt();
-    }
-};
-
 /// The text-to-speech window: records main text, speak requests and loads.
 class RecordingTts : public TtsWindowLink
 {

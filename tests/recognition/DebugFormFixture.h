@@ -24,7 +24,7 @@ namespace kestrel::debugform_test {
 struct FormRig
 {
     ScriptedRecognizer script;
-    RecordingMainWindow mainWindow;
+    test::RecordingMainWindowLink mainWindow;
     RecordingTts tts;
     test::FakeMessageBoxes boxes;
     test::RecordingDesktop desktop;
@@ -70,16 +70,6 @@ protected:
         for (int i = 0; i < tree->topLevelItemCount(); ++i)
             walk(tree->topLevelItem(i), QString());
         return nodes;
-    }
-
-    QStringList scriptCallsWithout(const QString &prefix) const
-    {
-        QStringList kept;
-        for (const QString &call : script.calls()) {
-            if (!call.startsWith(prefix))
-                kept.append(call);
-        }
-        return kept;
     }
 
     ScopedWorkingDirectory workingDirectory{true};

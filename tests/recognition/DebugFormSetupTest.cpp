@@ -33,7 +33,7 @@ TEST_F(DebugFormTest, StartsInProcessOnFirstEngineAndFirstInput)
         QStringList{"createSharedRecoContext", "releaseRecoContext",      "createInprocRecognizer",
                     "setAudioInput(input-1)",  "setRecognizer(engine-1)", "createRecoContext"} +
         grammar + grammar;
-    EXPECT_EQ(scriptCallsWithout("setEventInterests"), expected);
+    EXPECT_EQ(script.callsWithout("setEventInterests"), expected);
     EXPECT_EQ(callsAtLoadDat, script.calls().size()) << "settings are read last";
     EXPECT_EQ(tts.calls, QStringList{"loadDat"});
 
@@ -270,7 +270,7 @@ TEST_F(DebugFormTest, ActivateMicSwitchesDictationWithoutStoppingRecognition)
     script.clearCalls();
     form->clickIt(); // ticks the box again first, then switches off
     EXPECT_TRUE(mic->isChecked());
-    EXPECT_EQ(scriptCallsWithout("setEventInterests"),
+    EXPECT_EQ(script.callsWithout("setEventInterests"),
               (QStringList{"dictationSetState(true)", "dictationSetState(false)"}));
     EXPECT_EQ(form->recognitionCaption(), "Start Recognition");
 }

@@ -22,6 +22,25 @@ bool FakeSpeechOutput::isSpeaking() const
     return true;
 }
 
+void RecordingMainWindowLink::startListening()
+{
+    calls.append(QStringLiteral("startListening"));
+    listening = true;
+}
+
+void RecordingMainWindowLink::stopListening()
+{
+    calls.append(QStringLiteral("stopListening"));
+    listening = false;
+}
+
+void RecordingMainWindowLink::recoIt()
+{
+    calls.append(QStringLiteral("recoIt"));
+    if (onRecoIt)
+        onRecoIt();
+}
+
 void FakeMainWindowControl::startListening()
 {
     calls.append(QStringLiteral("start listening"));

@@ -2,12 +2,14 @@
 
 #include "command_table/CommandRow.h"
 #include "common/MessageBoxes.h"
+#include "common/WindowLinks.h"
 #include "interpreter/InterpreterHost.h"
 
 #include <QList>
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 namespace kestrel::test {
 
@@ -71,6 +73,24 @@ public:
     void setStatusText(const QString &text) override;
     void enableStopButton() override { calls.append(QStringLiteral("stop button")); }
     void quitProgram() override;
+};
+
+/// The main window as the setup windows see it. Calls are logged by their names
+/// ("startListening", "recoIt", ...); `listening` follows the two listening calls;
+/// `onRecoIt` runs inside recoIt(), as the dispatcher would.
+class RecordingMainWindowLink : public MainWindowLink
+{
+public:
+    bool listening = false;
+    QStringList calls;
+    std::function<void()> onRecoIt;
+
+    void startListening() override;
+    void stopListening() override;
+    bool isListening() const override { return listening; }
+    void recognitionSwitchedOn() override { calls.append(QStringLiteral("recognitionSwitchedOn")); }
+    void recognitionSwitchedOff() override { calls.append(QStringLiteral("recognitionSwitchedOff")); }
+    void recoIt() override;
 };
 
 /// Records every message box; questions are answered from `answers` in order,

@@ -265,4 +265,14 @@ RecognitionResult ScriptedRecognizer::resultFor(const QString &text)
     return result;
 }
 
+QStringList ScriptedRecognizer::callsWithout(const QString &prefix) const
+{
+    QStringList kept;
+    for (const QString &call : m_calls) {
+        if (!call.startsWith(prefix))
+            kept.append(call);
+    }
+    return kept;
+}
+
 } // namespace kestrel

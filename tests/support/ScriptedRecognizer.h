@@ -156,6 +156,8 @@ public:
     const QStringList &calls() const { return m_calls; }
     void clearCalls() { m_calls.clear(); }
     int callCount(const QString &line) const { return m_calls.count(line); }
+    /// calls() without the lines that start with `prefix`.
+    QStringList callsWithout(const QString &prefix) const;
     /// The latest context still alive, or nullptr.
     ScriptedRecoContext *context() const { return m_context.data(); }
     ScriptedRecoGrammar *grammar() const { return m_context ? m_context->grammar() : nullptr; }

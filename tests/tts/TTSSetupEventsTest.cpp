@@ -85,7 +85,8 @@ TEST(TTSSetupEvents, ListeningPausesForSpeechAndResumesOnlyIfItWasOn)
         EXPECT_EQ(rig.state(), QStringLiteral("SPEAKING"));
         rig.voice->emitEndStream();
         EXPECT_EQ(rig.mainWindow.listening, listening);
-        EXPECT_EQ(rig.mainWindow.calls, listening ? QStringList({"stop", "start"}) : QStringList({"stop"}));
+        EXPECT_EQ(rig.mainWindow.calls, listening ? QStringList({"stopListening", "startListening"})
+                                                  : QStringList({"stopListening"}));
         EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
     }
 }
@@ -129,7 +130,7 @@ TEST(TTSSetupEvents, FeedbackWaitEndsWithTheStreamAndListeningComesBack)
     }
     EXPECT_FALSE(output.isSpeaking());
     EXPECT_FALSE(rig.voice->hasPendingEvents());
-    EXPECT_EQ(rig.mainWindow.calls, QStringList({"stop", "start"}));
+    EXPECT_EQ(rig.mainWindow.calls, QStringList({"stopListening", "startListening"}));
     EXPECT_TRUE(rig.mainWindow.listening);
 }
 

@@ -71,7 +71,7 @@ Heard speakLikeTheInterpreter(AudioOutputs outputs, const QString &sentence, QSt
 void expectSpokenThrough(const Heard &heard, const QStringList &listening)
 {
     ASSERT_TRUE(heard.finished);
-    EXPECT_EQ(listening, QStringList({"stop", "start"}));
+    EXPECT_EQ(listening, QStringList({"stopListening", "startListening"}));
     EXPECT_GE(heard.words, 5);
     EXPECT_TRUE(heard.wordsHighlighted.contains(QStringLiteral("notepad")))
         << qPrintable(heard.wordsHighlighted.join('|'));

@@ -19,27 +19,6 @@
 
 namespace kestrel::tts_test {
 
-class ListeningMainWindow final : public MainWindowLink
-{
-public:
-    bool listening = false;
-    QStringList calls;
-    void startListening() override
-    {
-        calls << QStringLiteral("start");
-        listening = true;
-    }
-    void stopListening() override
-    {
-        calls << QStringLiteral("stop");
-        listening = false;
-    }
-    bool isListening() const override { return listening; }
-    void recognitionSwitchedOn() override {}
-    void recognitionSwitchedOff() override {}
-    void recoIt() override {}
-};
-
 class FeedbackValues final : public FeedbackSettings
 {
 public:
@@ -84,7 +63,7 @@ struct TtsHosts
     test::RecordingDesktop desktop; // only its clipboard is used
     test::FakeMessageBoxes boxes;
     SharedState shared;
-    ListeningMainWindow mainWindow;
+    test::RecordingMainWindowLink mainWindow;
     FeedbackWindow recognition;
 
     TtsServices services(std::unique_ptr<VoiceEngine> voice)
