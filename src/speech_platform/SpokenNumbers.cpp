@@ -61,12 +61,12 @@ std::optional<NumberToken> numberToken(const QString &word)
 class NumberBuilder
 {
 public:
-    bool empty() const { return !m_last.has_value(); }
+    bool empty() const { return !m_started; }
     qint64 value() const { return m_total + m_current; }
 
     bool accept(const NumberToken &t)
     {
-        if (m_last == NumberWord::Zero)
+        if (lastIs(NumberWord::Zero))
             return false;
         switch (t.kind) {
         case NumberWord::Zero:
@@ -74,20 +74,20 @@ public:
                 return false;
             break;
         case NumberWord::Unit:
-            if (m_last == NumberWord::Unit || m_last == NumberWord::Teen)
+            if (lastIs(NumberWord::Unit) || lastIs(NumberWord::Teen))
                 return false;
-            if (m_last == NumberWord::Tens && m_current % 10 != 0)
+            if (lastIs(NumberWord::Tens) && m_current % 10 != 0)
                 return false;
             m_current += t.value;
             break;
         case NumberWord::Teen:
         case NumberWord::Tens:
-            if (m_last == NumberWord::Unit || m_last == NumberWord::Teen || m_last == NumberWord::Tens)
+            if (lastIs(NumberWord::Unit) || lastIs(NumberWord::Teen) || lastIs(NumberWord::Tens))
                 return false;
             m_current += t.value;
             break;
         case NumberWord::Hundred:
-            if (m_current == 0 || m_current >= 100 || m_last == NumberWord::Hundred)
+            if (m_current == 0 || m_current >= 100 || lastIs(NumberWord::Hundred))
                 return false;
             m_current *= 100;
             break;
@@ -101,11 +101,17 @@ public:
             break;
         }
         m_last = t.kind;
+        m_started = true;
         return true;
     }
 
 private:
-    std::optional<NumberWord> m_last;
+    // A flag beside a plain value rather than std::optional: GCC at -O3 takes
+    // the optional's copy for a read of uninitialised memory.
+    bool lastIs(NumberWord kind) const { return m_started && m_last == kind; }
+
+    bool m_started = false;
+    NumberWord m_last = NumberWord::Zero;
     qint64 m_total = 0;
     qint64 m_current = 0;
     qint64 m_lastScale = 0;
