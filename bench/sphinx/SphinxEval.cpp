@@ -1,8 +1,13 @@
 // Accuracy of the command engine's rejection on synthetic speech.
 //
 //   kestrel_sphinx_eval [--quick] [--voice V[,V...]] [--speed WPM] [--weight W] [--threshold T]
-//                       [--csv FILE] [--cache DIR]
+//                       [--csv FILE] [--cache DIR] [--engine-options "-name value ..."] [--ceiling]
 //   kestrel_sphinx_eval --try "words" [VOICE]   (what each search hears)
+//
+// --ceiling decodes each in-table clip whole with the command grammar alone and
+// counts the right phrases by voice: what recognition allows before any
+// rejection, in about a minute. --engine-options passes PocketSphinx options to
+// the decoder, for tuning runs.
 //
 // Every in-table phrase, out-of-table sentence and noise clip is spoken by several
 // espeak-ng voices at several speeds, laid on a noise floor and fed through the
@@ -11,6 +16,7 @@
 // noise that produced no command.
 
 #include "EvalSet.h"
+#include "common/Failure.h"
 #include "sphinx/SpeechClips.h"
 #include "speech_platform/sphinx/SphinxDecoder.h"
 #include "speech_platform/sphinx/UtteranceStream.h"
@@ -18,9 +24,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 
 using namespace kestrel;
 using namespace kestrel::testing;
@@ -73,6 +81,33 @@ void writeCsv(QTextStream *csv, int clip, const QString &kind, const QString &la
     csv->flush();
 }
 
+void ceiling(SphinxDecoder &decoder, const QStringList &voices, const QList<int> &speeds,
+             const QList<double> &floors, const QString &cacheDir)
+{
+    QMap<QString, int> rightByVoice;
+    int right = 0;
+    int total = 0;
+    unsigned seed = 1;
+    for (const QString &voice : voices) {
+        for (const int speed : speeds) {
+            for (const double sigma : floors) {
+                for (const bench::InTableCase &c : bench::evalInTable()) {
+                    const Samples clip = padded(synthesise(c.spoken, voice, speed, cacheDir), 1.0, 1.0, sigma, ++seed);
+                    const bool ok =
+                        decoder.decode(SphinxDecoder::kCommandSearch, clip).words.join(QLatin1Char(' ')) == c.spoken;
+                    right += ok ? 1 : 0;
+                    rightByVoice[voice] += ok ? 1 : 0;
+                    ++total;
+                }
+            }
+        }
+    }
+    const int perVoice = total / std::max<int>(1, int(voices.size()));
+    std::printf("grammar alone, whole clips: %d/%d (%.1f%%)\n", right, total, 100.0 * right / std::max(1, total));
+    for (auto it = rightByVoice.cbegin(); it != rightByVoice.cend(); ++it)
+        std::printf("  %-12s %d/%d\n", qPrintable(it.key()), it.value(), perVoice);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -96,8 +131,19 @@ int main(int argc, char **argv)
     }
 
     const qsizetype weightAt = args.indexOf(QStringLiteral("--weight"));
-    SphinxDecoder decoder(SphinxModelPaths::usEnglish(),
-                          weightAt > 0 ? args.value(weightAt + 1).toDouble() : SphinxDecoder::kCommandModelWeight);
+    const qsizetype optionsAt = args.indexOf(QStringLiteral("--engine-options"));
+    const QStringList engineOptions =
+        optionsAt > 0 ? args.value(optionsAt + 1).split(QLatin1Char(' '), Qt::SkipEmptyParts) : QStringList{};
+    std::unique_ptr<SphinxDecoder> loaded;
+    try {
+        loaded = std::make_unique<SphinxDecoder>(
+            SphinxModelPaths::usEnglish(),
+            weightAt > 0 ? args.value(weightAt + 1).toDouble() : SphinxDecoder::kCommandModelWeight, engineOptions);
+    } catch (const Failure &failure) {
+        std::fprintf(stderr, "%s\n", qPrintable(failure.description()));
+        return 2;
+    }
+    SphinxDecoder &decoder = *loaded;
     const qsizetype thresholdAt = args.indexOf(QStringLiteral("--threshold"));
     CommandRejection rejection = CommandRejection::calibrated();
     if (thresholdAt > 0)
@@ -132,6 +178,10 @@ int main(int argc, char **argv)
                               : quick     ? QList<int>{175}
                                           : bench::evalSpeeds();
     const QList<double> floors = quick ? QList<double>{30.0} : QList<double>{30.0, 300.0};
+    if (args.contains(QStringLiteral("--ceiling"))) {
+        ceiling(decoder, voices, speeds, floors, cacheDir);
+        return 0;
+    }
     Tally tally;
     unsigned seed = 1;
     int clips = 0;

@@ -275,5 +275,29 @@ TEST(SphinxModels, missingFilesAreAFailureNamingTheFile)
     }
 }
 
+TEST(SphinxModels, badEngineOptionsAreAFailureNotACrash)
+{
+    const struct
+    {
+        QStringList options;
+        const char *named; ///< what the description must name
+    } cases[] = {
+        {{QStringLiteral("-topn")}, "-topn"},
+        {{QStringLiteral("topn"), QStringLiteral("8")}, "topn"},
+        {{QStringLiteral("-hmm"), QStringLiteral("/tmp")}, "-hmm"},
+        {{QStringLiteral("-topn"), QStringLiteral("8"), QStringLiteral("-topn"), QStringLiteral("4")}, "-topn"},
+        {{QStringLiteral("-no_such_option"), QStringLiteral("1")}, "-no_such_option"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.options.join(QLatin1Char(' ')).toStdString());
+        try {
+            SphinxDecoder decoder(SphinxModelPaths::usEnglish(), SphinxDecoder::kCommandModelWeight, c.options);
+            ADD_FAILURE() << "accepted";
+        } catch (const Failure &failure) {
+            EXPECT_TRUE(failure.description().contains(QLatin1String(c.named))) << qPrintable(failure.description());
+        }
+    }
+}
+
 } // namespace
 } // namespace kestrel

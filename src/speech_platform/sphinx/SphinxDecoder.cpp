@@ -12,6 +12,8 @@
 #include <QTemporaryFile>
 #include <QSet>
 
+#include <vector>
+
 namespace kestrel {
 namespace {
 
@@ -52,16 +54,46 @@ QString cleanDecoderWord(const char *word)
     return w;
 }
 
-SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths, double commandModelWeight)
+namespace {
+
+/// The command line PocketSphinx parses: our own options, then the caller's.
+QList<QByteArray> engineArguments(const SphinxModelPaths &paths, const QStringList &engineOptions)
+{
+    QList<QByteArray> args{"kestrel", "-hmm", paths.acousticModel.toLocal8Bit(), "-dict",
+                           paths.dictionary.toLocal8Bit(), "-logfn", "/dev/null"};
+    const auto bad = [](const QString &why) {
+        return Failure(QStringLiteral("The speech recogniser option list is not valid: %1.").arg(why));
+    };
+    if (engineOptions.size() % 2 != 0)
+        throw bad(QStringLiteral("\"%1\" has no value").arg(engineOptions.last()));
+    // The model paths come from SphinxModelPaths and the log stays quiet;
+    // PocketSphinx would only say what else went wrong in that log.
+    QSet<QString> names{QStringLiteral("-hmm"), QStringLiteral("-dict"), QStringLiteral("-logfn")};
+    for (qsizetype i = 0; i < engineOptions.size(); i += 2) {
+        const QString &name = engineOptions[i];
+        if (!name.startsWith(QLatin1Char('-')) || names.contains(name))
+            throw bad(QStringLiteral("\"%1\" is not an option name it may take").arg(name));
+        names.insert(name);
+        args << name.toLocal8Bit() << engineOptions[i + 1].toLocal8Bit();
+    }
+    return args;
+}
+
+} // namespace
+
+SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths, double commandModelWeight,
+                             const QStringList &engineOptions)
     : m_commandModelWeight(std::clamp(commandModelWeight, 0.0, 1.0))
 {
+    QList<QByteArray> args = engineArguments(paths, engineOptions);
     paths.check();
-    const QByteArray hmm = paths.acousticModel.toLocal8Bit();
-    const QByteArray dict = paths.dictionary.toLocal8Bit();
-    m_config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", dict.constData(), "-logfn",
-                           "/dev/null", nullptr);
+    std::vector<char *> argv;
+    for (QByteArray &arg : args)
+        argv.push_back(arg.data());
+    m_config = cmd_ln_parse_r(nullptr, ps_args(), int(argv.size()), argv.data(), TRUE);
     if (!m_config)
-        throw Failure(QStringLiteral("The speech recogniser could not be configured."));
+        throw Failure(QStringLiteral("The speech recogniser could not be configured with \"%1\".")
+                          .arg(engineOptions.join(QLatin1Char(' '))));
     m_decoder = ps_init(m_config);
     if (!m_decoder) {
         cmd_ln_free_r(m_config);

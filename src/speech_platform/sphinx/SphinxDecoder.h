@@ -60,7 +60,12 @@ public:
     /// phrases; the rest comes from dictation. Chosen with kestrel_sphinx_eval.
     static constexpr double kCommandModelWeight = 0.9;
 
-    explicit SphinxDecoder(const SphinxModelPaths &paths, double commandModelWeight = kCommandModelWeight);
+    /// `engineOptions` are further PocketSphinx options as name and value
+    /// pairs ("-topn", "8"), for the benchmark's tuning runs. Options the
+    /// decoder sets itself, repeated or unknown options and a name without a
+    /// value throw kestrel::Failure.
+    explicit SphinxDecoder(const SphinxModelPaths &paths, double commandModelWeight = kCommandModelWeight,
+                           const QStringList &engineOptions = {});
     ~SphinxDecoder();
     SphinxDecoder(const SphinxDecoder &) = delete;
     SphinxDecoder &operator=(const SphinxDecoder &) = delete;
