@@ -6,7 +6,7 @@
 //
 // --ceiling decodes each in-table clip whole with the command grammar alone and
 // counts the right phrases by voice: what recognition allows before any
-// rejection, in about a minute. --engine-options passes PocketSphinx options to
+// rejection, in under a minute. --engine-options passes PocketSphinx options to
 // the decoder, for tuning runs.
 //
 // Every in-table phrase, out-of-table sentence and noise clip is spoken by several

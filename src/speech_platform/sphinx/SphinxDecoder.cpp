@@ -66,8 +66,8 @@ QList<QByteArray> engineArguments(const SphinxModelPaths &paths, const QStringLi
     };
     if (engineOptions.size() % 2 != 0)
         throw bad(QStringLiteral("\"%1\" has no value").arg(engineOptions.last()));
-    // The model paths come from SphinxModelPaths and the log stays quiet;
-    // PocketSphinx would only say what else went wrong in that log.
+    // The model paths come from SphinxModelPaths and the log must stay quiet.
+    // PocketSphinx itself would say what is wrong only in that log.
     QSet<QString> names{QStringLiteral("-hmm"), QStringLiteral("-dict"), QStringLiteral("-logfn")};
     for (qsizetype i = 0; i < engineOptions.size(); i += 2) {
         const QString &name = engineOptions[i];
