@@ -91,9 +91,12 @@ SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths, double commandModelW
     for (QByteArray &arg : args)
         argv.push_back(arg.data());
     m_config = cmd_ln_parse_r(nullptr, ps_args(), int(argv.size()), argv.data(), TRUE);
-    if (!m_config)
-        throw Failure(QStringLiteral("The speech recogniser could not be configured with \"%1\".")
-                          .arg(engineOptions.join(QLatin1Char(' '))));
+    if (!m_config) {
+        throw Failure(engineOptions.isEmpty()
+                          ? QStringLiteral("The speech recogniser could not be configured.")
+                          : QStringLiteral("The speech recogniser could not be configured with \"%1\".")
+                                .arg(engineOptions.join(QLatin1Char(' '))));
+    }
     m_decoder = ps_init(m_config);
     if (!m_decoder) {
         cmd_ln_free_r(m_config);
