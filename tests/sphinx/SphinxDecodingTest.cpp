@@ -107,10 +107,11 @@ TEST_F(SphinxDecoding, inTablePhrasesAreRecognisedAsTheirCommandNeverAsAnother)
     EXPECT_GE(recognised, 3);
 }
 
-TEST_F(SphinxDecoding, yesAndNoAreAnswersWhicheverSoundAlikeTheGrammarPrefers)
+TEST_F(SphinxDecoding, yesAndNoSaidClearlyAreTheAnswersThemselves)
 {
-    // The grammar sometimes names "know" for a clear "no"; the command model's
-    // own "no" is what counts.
+    // Beside "no" the grammar once held "know", pronounced the same, and named
+    // either for a clear "no"; a sound-alike is never a command, so half the
+    // answers were lost.
     const struct {
         const char *spoken;
         const char *voice;

@@ -61,7 +61,22 @@ QStringList CommandGrammar::phraseWords(const QString &phrase)
     return words;
 }
 
-CommandGrammar CommandGrammar::build(const QStringList &commandPhrases)
+// The words of a yes- or no-rule. A search cannot tell apart two words
+// pronounced alike, so which of them it returns is a coin toss; and a
+// sound-alike is never taken as a command, so "no" said clearly was refused
+// whenever the toss fell on "know". Only the word itself is kept then.
+static QString answerRule(const QStringList &answerWords, const CommandGrammar::Pronunciation &pronunciation)
+{
+    QStringList said{answerWords.first()};
+    const QString own = pronunciation ? pronunciation(answerWords.first()) : QString();
+    for (const QString &w : answerWords.mid(1)) {
+        if (own.isEmpty() || pronunciation(w) != own)
+            said << w;
+    }
+    return said.join(QStringLiteral(" | "));
+}
+
+CommandGrammar CommandGrammar::build(const QStringList &commandPhrases, const Pronunciation &pronunciation)
 {
     CommandGrammar grammar;
     QSet<QString> words;
@@ -86,9 +101,10 @@ CommandGrammar CommandGrammar::build(const QStringList &commandPhrases)
     QString rules = QString::fromLatin1(kNumberRules);
     rules += QStringLiteral("<cursor> = cursor (") + grammar.directions.join(QStringLiteral(" | "))
              + QStringLiteral(" | <number> comma <number>);\n");
-    rules += QStringLiteral("<yes> = ") + grammar.yesWords.join(QStringLiteral(" | ")) + QStringLiteral(";\n");
-    rules += QStringLiteral("<no> = ") + grammar.noWords.join(QStringLiteral(" | ")) + QStringLiteral(";\n");
-    for (const QString &w : wordsOfRules(rules))
+    rules += QStringLiteral("<yes> = ") + answerRule(grammar.yesWords, pronunciation) + QStringLiteral(";\n");
+    rules += QStringLiteral("<no> = ") + answerRule(grammar.noWords, pronunciation) + QStringLiteral(";\n");
+    // Every yes- and no-word, in a rule or not, is a word the command model can say.
+    for (const QString &w : wordsOfRules(rules) + grammar.yesWords + grammar.noWords)
         words.insert(w);
 
     QString jsgf = QStringLiteral("#JSGF V1.0;\ngrammar kestrel;\n");

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace kestrel {
 
 /// The grammar the command engine decodes every utterance against: the command
@@ -34,9 +36,13 @@ struct CommandGrammar
     /// any one of them is a weaker match than a phrase.
     bool isNumberForm(const QStringList &said) const;
 
+    /// A word's pronunciation in the recogniser's dictionary; empty when unknown.
+    using Pronunciation = std::function<QString(const QString &word)>;
     /// Phrases become lower-case words (the dictionary's spelling); characters a
     /// grammar cannot carry become word breaks, and empty phrases are dropped.
-    static CommandGrammar build(const QStringList &commandPhrases);
+    /// With a pronunciation, a sound-alike pronounced exactly like "yes" or "no"
+    /// ("know") stays a yes- or no-word but is left out of the grammar's rules.
+    static CommandGrammar build(const QStringList &commandPhrases, const Pronunciation &pronunciation = {});
     /// One phrase as grammar words; empty when nothing speakable is left.
     static QStringList phraseWords(const QString &phrase);
 };

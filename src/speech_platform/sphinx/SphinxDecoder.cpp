@@ -152,7 +152,11 @@ QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
     std::lock_guard guard(m_lock);
     if (m_liveRunning)
         throw Failure(QStringLiteral("The command grammar cannot change inside an utterance."));
-    CommandGrammar grammar = CommandGrammar::build(phrases);
+    const CommandGrammar::Pronunciation pronunciation = [this](const QString &word) {
+        CString phones{ps_lookup_word(m_decoder, word.toUtf8().constData())};
+        return phones.text ? QString::fromLatin1(phones.text) : QString();
+    };
+    CommandGrammar grammar = CommandGrammar::build(phrases, pronunciation);
     const QStringList unpronounceable = addMissingWords(grammar.words);
     QStringList dropped;
     if (!unpronounceable.isEmpty()) {
@@ -163,7 +167,7 @@ QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
             const bool ok = std::none_of(words.begin(), words.end(), [&](const QString &w) { return bad.contains(w); });
             (ok ? kept : dropped) << phrase;
         }
-        grammar = CommandGrammar::build(kept);
+        grammar = CommandGrammar::build(kept, pronunciation);
     }
     if (ps_set_jsgf_string(m_decoder, kCommandSearch, grammar.jsgf.toUtf8().constData()) < 0) {
         m_hasCommands = false;
