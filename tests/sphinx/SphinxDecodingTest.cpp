@@ -9,6 +9,9 @@
 
 #include <QFile>
 
+#include <cmath>
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace kestrel {
@@ -219,6 +222,44 @@ TEST_F(SphinxDecoding, alignmentScoresTheWordsSaidAboveOthersAndCoversTheSpeech)
     const SphinxHypothesis phrase = s_decoder->align(words(cases[1].other), spoken(cases[1].spoken));
     EXPECT_LT(phrase.wordFrames, sentence.wordFrames) << "a short phrase forced onto a sentence leaves most of it to fillers";
     EXPECT_TRUE(s_decoder->align({}, spoken("open notepad")).words.isEmpty());
+}
+
+TEST_F(SphinxDecoding, anUtteranceScoresTheSameWhateverWasHeardOrDecodedBefore)
+{
+    // The phrase and the heard words are forced onto one utterance one after
+    // the other; their scores compare only if neither decode shifts the other,
+    // and a verdict must not depend on what was said minutes ago. The channel's
+    // noise estimate is kept for the whole stream on purpose, which may move a
+    // score by a hair; the running cepstral mean moved it by hundreds.
+    const QStringList words{QStringLiteral("open"), QStringLiteral("notepad")};
+    const Samples audio = spoken("open notepad");
+    s_decoder->align(words, audio); // the channel has heard this room
+    const SphinxHypothesis aligned = s_decoder->align(words, audio);
+    const SphinxHypothesis grammar = s_decoder->decode(SphinxDecoder::kCommandSearch, audio);
+    ASSERT_EQ(aligned.words, words);
+    ASSERT_EQ(grammar.words, words);
+    const double hair = 0.01 * std::abs(double(aligned.score));
+    const struct {
+        const char *before; ///< what happens in between
+        std::function<void()> act;
+    } cases[] = {
+        {"nothing", [] {}},
+        {"the same decodes", [&] {
+             s_decoder->align(words, audio);
+             s_decoder->decode(SphinxDecoder::kCommandSearch, audio);
+         }},
+        {"another voice, live", [] { run(spoken("scroll down", "en-us+f3", 210, 300)); }},
+        {"loud noise, live", [] { run(testing::padded(testing::noiseClip('w', 1.5, 3000.0, 7), 1.0, 1.0, 30.0)); }},
+        {"dictation of a sentence", [] {
+             s_decoder->decode(SphinxDecoder::kDictationSearch, spoken("the weather is nice today", "en-029"));
+         }},
+    };
+    for (const auto &c : cases) {
+        c.act();
+        EXPECT_NEAR(double(s_decoder->align(words, audio).score), double(aligned.score), hair) << "after " << c.before;
+        EXPECT_NEAR(double(s_decoder->decode(SphinxDecoder::kCommandSearch, audio).score), double(grammar.score), hair)
+            << "after " << c.before;
+    }
 }
 
 TEST_F(SphinxDecoding, wordsMissingFromTheDictionaryGetPronunciations)

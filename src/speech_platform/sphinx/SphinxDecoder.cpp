@@ -6,12 +6,15 @@
 #include "speech_platform/sphinx/EspeakPronouncer.h"
 
 #include <pocketsphinx.h>
+#include <sphinxbase/cmn.h>
+#include <sphinxbase/feat.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <QSet>
 
+#include <algorithm>
 #include <vector>
 
 namespace kestrel {
@@ -21,6 +24,51 @@ struct CString
 {
     char *text;
     ~CString() { ckd_free(text); }
+};
+
+// A whole utterance decoded at once is normalised by its own cepstral mean.
+// Left alone, PocketSphinx would go on with the running mean of live audio
+// (the front end switches to it for good after the first streamed utterance)
+// and fold every such decode into it. Each verdict then depended on what had
+// been heard and decoded before, and of the phrase and the heard words forced
+// one after the other onto the same utterance the second saw other features
+// than the first, so their scores did not compare. The running mean belongs to
+// the live audio: it is put back as it was.
+class WholeUtteranceNormalisation
+{
+public:
+    explicit WholeUtteranceNormalisation(ps_decoder_t *decoder)
+        : m_feat(ps_get_feat(decoder))
+    {
+        if (!m_feat || !m_feat->cmn_struct)
+            return;
+        const cmn_t *cmn = m_feat->cmn_struct;
+        m_type = m_feat->cmn;
+        m_mean.assign(cmn->cmn_mean, cmn->cmn_mean + cmn->veclen);
+        m_sum.assign(cmn->sum, cmn->sum + cmn->veclen);
+        m_frames = cmn->nframe;
+        if (m_type != CMN_NONE)
+            m_feat->cmn = CMN_BATCH;
+    }
+    ~WholeUtteranceNormalisation()
+    {
+        if (!m_feat || !m_feat->cmn_struct)
+            return;
+        cmn_t *cmn = m_feat->cmn_struct;
+        m_feat->cmn = m_type;
+        std::copy(m_mean.begin(), m_mean.end(), cmn->cmn_mean);
+        std::copy(m_sum.begin(), m_sum.end(), cmn->sum);
+        cmn->nframe = m_frames;
+    }
+    WholeUtteranceNormalisation(const WholeUtteranceNormalisation &) = delete;
+    WholeUtteranceNormalisation &operator=(const WholeUtteranceNormalisation &) = delete;
+
+private:
+    feat_t *m_feat;
+    cmn_type_t m_type = CMN_NONE;
+    std::vector<mfcc_t> m_mean;
+    std::vector<mfcc_t> m_sum;
+    int32 m_frames = 0;
 };
 
 } // namespace
@@ -285,8 +333,11 @@ SphinxHypothesis SphinxDecoder::decode(const char *search, std::span<const int16
     selectSearch(search);
     if (ps_start_utt(m_decoder) < 0)
         throw Failure(QStringLiteral("The speech recogniser could not start an utterance."));
-    ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
-    ps_end_utt(m_decoder);
+    {
+        const WholeUtteranceNormalisation normalisation(m_decoder);
+        ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
+        ps_end_utt(m_decoder);
+    }
     return hypothesis(nbest);
 }
 
@@ -309,8 +360,11 @@ SphinxHypothesis SphinxDecoder::align(const QStringList &words, std::span<const 
     fsg_model_free(fsg); // the search holds its own reference
     if (rc < 0 || ps_set_search(m_decoder, kAlignmentSearch) < 0 || ps_start_utt(m_decoder) < 0)
         return {};
-    ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
-    ps_end_utt(m_decoder);
+    {
+        const WholeUtteranceNormalisation normalisation(m_decoder);
+        ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
+        ps_end_utt(m_decoder);
+    }
     SphinxHypothesis hyp = hypothesis(0);
     // A search that never reached the last word reports the best partial path,
     // whose score says nothing about the whole sentence.
