@@ -85,6 +85,7 @@ void ceiling(SphinxDecoder &decoder, const QStringList &voices, const QList<int>
              const QList<double> &floors, const QString &cacheDir)
 {
     QMap<QString, int> rightByVoice;
+    QMap<QString, int> misses; // "voice: said -> heard", to see where the model goes wrong
     int right = 0;
     int total = 0;
     unsigned seed = 1;
@@ -93,8 +94,12 @@ void ceiling(SphinxDecoder &decoder, const QStringList &voices, const QList<int>
             for (const double sigma : floors) {
                 for (const bench::InTableCase &c : bench::evalInTable()) {
                     const Samples clip = padded(synthesise(c.spoken, voice, speed, cacheDir), 1.0, 1.0, sigma, ++seed);
-                    const bool ok =
-                        decoder.decode(SphinxDecoder::kCommandSearch, clip).words.join(QLatin1Char(' ')) == c.spoken;
+                    const QString heard =
+                        decoder.decode(SphinxDecoder::kCommandSearch, clip).words.join(QLatin1Char(' '));
+                    const bool ok = heard == c.spoken;
+                    if (!ok)
+                        ++misses[voice + QStringLiteral(": ") + c.spoken + QStringLiteral(" -> ") +
+                                 (heard.isEmpty() ? QStringLiteral("(nothing)") : heard)];
                     right += ok ? 1 : 0;
                     rightByVoice[voice] += ok ? 1 : 0;
                     ++total;
@@ -106,6 +111,9 @@ void ceiling(SphinxDecoder &decoder, const QStringList &voices, const QList<int>
     std::printf("grammar alone, whole clips: %d/%d (%.1f%%)\n", right, total, 100.0 * right / std::max(1, total));
     for (auto it = rightByVoice.cbegin(); it != rightByVoice.cend(); ++it)
         std::printf("  %-12s %d/%d\n", qPrintable(it.key()), it.value(), perVoice);
+    std::printf("misheard (times):\n");
+    for (auto it = misses.cbegin(); it != misses.cend(); ++it)
+        std::printf("  %d  %s\n", it.value(), qPrintable(it.key()));
 }
 
 } // namespace
@@ -167,6 +175,12 @@ int main(int argc, char **argv)
                         search, decodeMs, h.frames, h.score, aligned.score, aligned.wordFrames, timer.elapsed(),
                         qPrintable(h.words.join(QLatin1Char(' '))));
         }
+        // ...and what the recogniser decides on the segment its voice activity cut.
+        for (const UtteranceVerdict &v : run(stream, clip).verdicts)
+            std::printf("stream: %d frames  command [%s]  heard [%s]  confidence %.3f  %s\n", v.features.frames,
+                        qPrintable(v.commandWords.join(QLatin1Char(' '))),
+                        qPrintable(v.heardWords.join(QLatin1Char(' '))), v.confidence,
+                        v.commandAccepted ? "accepted" : "rejected");
         return 0;
     }
     const qsizetype voiceAt = args.indexOf(QStringLiteral("--voice"));
