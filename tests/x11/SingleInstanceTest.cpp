@@ -1,12 +1,10 @@
 #include "desktop/x11/SingleInstance.h"
-#include "common/Failure.h"
-#include "desktop/Desktop.h"
+#include "support/RecordingDesktop.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
-#include <map>
 #include <memory>
 #include <unistd.h>
 
@@ -55,58 +53,22 @@ TEST(SingleInstance, DefaultNameIsPerUser)
     EXPECT_TRUE(SingleInstance::defaultName().mid(8).toUInt() == static_cast<uint>(getuid()));
 }
 
-/// Just enough desktop to see which window the second instance brings forward.
-class WindowsOnlyDesktop : public Desktop
+TEST(BringExistingInstanceForward, ActivatesOnlyTheWindowTitledExactlyKestrel)
 {
-public:
-    std::map<QString, WindowId> titles;
-    std::vector<WindowId> activated;
-    bool activationFails = false;
-
-    WindowId findTopLevelWindow(const QString &title) override
-    {
-        auto found = titles.find(title);
-        return found == titles.end() ? 0 : found->second;
-    }
-    void activateWindow(WindowId window) override
-    {
-        if (activationFails)
-            throw Failure(QStringLiteral("gone"));
-        activated.push_back(window);
-    }
-    WindowId foregroundWindow() override { return 0; }
-    void moveWindow(WindowId, int, int) override {}
-    QPoint cursorPosition() override { return {}; }
-    void setCursorPosition(QPoint) override {}
-    void mouseButton(Button, bool) override {}
-    void sendKeys(const QString &, bool) override {}
-    void typeText(const QString &) override {}
-    StartResult startProgram(const QString &, const QStringList &, const QString &) override { return {}; }
-    StartResult openDocument(const QString &, const QString &) override { return {}; }
-    WindowId windowOfProcess(qint64) override { return 0; }
-    bool fileExists(const QString &) override { return false; }
-    bool directoryExists(const QString &) override { return false; }
-    QString clipboardText() override { return {}; }
-    void setClipboardText(const QString &) override {}
-};
-
-TEST(BringExistingInstanceForward, ActivatesTheWindowTitledKestrel)
-{
-    WindowsOnlyDesktop desktop;
-    desktop.titles = {{QStringLiteral("KESTREL - other"), 7}, {QStringLiteral("KESTREL"), 42}};
-    EXPECT_TRUE(bringExistingInstanceForward(desktop));
-    EXPECT_EQ(desktop.activated, std::vector<WindowId>{42});
-}
-
-TEST(BringExistingInstanceForward, NothingToBringForward)
-{
-    WindowsOnlyDesktop desktop;
-    desktop.titles = {{QStringLiteral("kestrel"), 7}};
+    test::RecordingDesktop desktop;
+    for (WindowId window : {7, 42, 43})
+        desktop.addWindow(window);
+    desktop.setWindowTitle(7, QStringLiteral("KESTREL - other"));
+    desktop.setWindowTitle(43, QStringLiteral("kestrel"));
     EXPECT_FALSE(bringExistingInstanceForward(desktop));
-    EXPECT_TRUE(desktop.activated.empty());
+    EXPECT_TRUE(desktop.actions().isEmpty());
 
-    desktop.titles = {{QStringLiteral("KESTREL"), 42}};
-    desktop.activationFails = true;
+    desktop.setWindowTitle(42, QStringLiteral("KESTREL"));
+    EXPECT_TRUE(bringExistingInstanceForward(desktop));
+    EXPECT_EQ(desktop.actions(), QStringList{QStringLiteral("activate 0x2a")});
+
+    // A window that goes while it is brought forward is no instance to defer to.
+    desktop.failOn(QStringLiteral("activate"), QStringLiteral("gone"));
     EXPECT_FALSE(bringExistingInstanceForward(desktop));
 }
 

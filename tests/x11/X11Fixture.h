@@ -57,17 +57,21 @@ protected:
     std::unique_ptr<TargetProcess> startTarget(const QString &title)
     {
         auto target = std::make_unique<TargetProcess>(title);
-        if (!target->waitReady())
-            return nullptr;
-        // The window manager lists the window a moment after it appears, and frames
-        // and shows it (WM_STATE Normal) a moment later still.
-        if (!waitUntil([&] { return m_desktop->windowOfProcess(target->pid()) == target->window(); }))
-            return nullptr;
-        if (!waitUntil([&] { return isShown(target->window()); }, 20000))
-            return nullptr;
-        if (!activate(target->window()))
-            return nullptr;
-        return target;
+        return bringUp(*target) ? std::move(target) : nullptr;
+    }
+
+    bool bringUp(TargetProcess &target)
+    {
+        // The window manager lists the window a moment after it appears.
+        return target.waitReady() &&
+               waitUntil([&] { return m_desktop->windowOfProcess(target.pid()) == target.window(); }) &&
+               showAndActivate(target.window());
+    }
+
+    /// Frames and shows (WM_STATE Normal) come a moment after the window is listed.
+    bool showAndActivate(WindowId window)
+    {
+        return waitUntil([&] { return isShown(window); }, 20000) && activate(window);
     }
 
     bool isShown(WindowId window)

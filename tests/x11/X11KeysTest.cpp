@@ -38,11 +38,7 @@ protected:
         X11Fixture::SetUp();
         if (IsSkipped())
             return;
-        ASSERT_TRUE(s_target && s_target->waitReady()) << "the key-log target did not start";
-        ASSERT_TRUE(
-            waitUntil([&] { return m_desktop->windowOfProcess(s_target->pid()) == s_target->window(); }));
-        ASSERT_TRUE(waitUntil([&] { return isShown(s_target->window()); }, 20000));
-        ASSERT_TRUE(activate(s_target->window()));
+        ASSERT_TRUE(s_target && bringUp(*s_target)) << "the key-log target did not come up";
         if (!s_warmedUp) {
             // A fresh Qt window sets up its input handling on its first key and may
             // answer pings before that key reaches the text box; the checks here are
@@ -278,8 +274,7 @@ TEST_F(X11Keys, TerminalWithoutPingGetsTheTextAfterASettleDelay)
     ASSERT_TRUE(xterm.waitForStarted()) << "xterm is not installed";
     WindowId window = 0;
     ASSERT_TRUE(waitUntil([&] { return (window = m_desktop->findTopLevelWindow(title)) != 0; }));
-    ASSERT_TRUE(waitUntil([&] { return isShown(window); }, 20000));
-    ASSERT_TRUE(activate(window));
+    ASSERT_TRUE(showAndActivate(window));
     EXPECT_FALSE(m_desktop->answersPing(window));
 
     m_desktop->typeText(QStringLiteral("héllo wörld € ~{x}+\n"));
