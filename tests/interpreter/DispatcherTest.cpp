@@ -1,28 +1,17 @@
 #include "InterpreterFixture.h"
 
-#include <string>
-#include <vector>
-
 using namespace kestrel;
 using namespace kestrel::test;
 
 namespace {
 
-QStringList strings(const std::vector<std::string> &items)
-{
-    QStringList result;
-    for (const std::string &item : items)
-        result.append(QString::fromStdString(item));
-    return result;
-}
-
 struct ConfirmCase
 {
     const char *name;
     int confirmation;
-    std::vector<std::string> heard;
-    std::vector<std::string> actions;
-    std::vector<std::string> spoken;
+    const char *heard; ///< phrases, "|" between them
+    const char *actions;
+    const char *spoken;
     const char *pending;
 };
 
@@ -40,43 +29,31 @@ TEST_P(Confirmation, ExecutesOnlyWhatWasConfirmed)
 {
     const ConfirmCase &c = GetParam();
     feedback.confirmation = c.confirmation;
-    for (const std::string &phrase : c.heard)
-        say(QString::fromStdString(phrase));
-    EXPECT_EQ(desktop.actions(), strings(c.actions)) << c.name;
-    EXPECT_EQ(speech.spoken, strings(c.spoken)) << c.name;
+    const QStringList heard = lines(c.heard);
+    for (const QString &phrase : heard)
+        say(phrase);
+    EXPECT_EQ(desktop.actions(), lines(c.actions)) << c.name;
+    EXPECT_EQ(speech.spoken, lines(c.spoken)) << c.name;
     EXPECT_EQ(interpreter.pendingPhrase(), QString::fromLatin1(c.pending)) << c.name;
-    EXPECT_EQ(mainWindow.calls.count(QStringLiteral("status Finished Dictating")), int(c.heard.size()))
-        << c.name;
+    EXPECT_EQ(mainWindow.calls.count(QStringLiteral("status Finished Dictating")), heard.size()) << c.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sequences, Confirmation,
-    ::testing::Values(
-        ConfirmCase{"yes executes", 1, {"hello", "yes"}, {"keys hi wait"}, {"Did You Say hello"}, "yes"},
-        ConfirmCase{"second yes looks up YES",
-                    1,
-                    {"hello", "yes", "yes"},
-                    {"keys hi wait", "keys yesrow wait"},
-                    {"Did You Say hello"},
-                    "yes"},
-        ConfirmCase{"no keeps the pending phrase",
-                    1,
-                    {"hello", "no", "yes"},
-                    {"keys hi wait"},
-                    {"Did You Say hello", "Please say again"},
-                    "yes"},
-        ConfirmCase{"yes with nothing pending", 1, {"this"}, {}, {" not found"}, ""},
-        ConfirmCase{"U.S. is a yes", 1, {"hello", "U.S."}, {"keys hi wait"}, {"Did You Say hello"}, "US"},
-        ConfirmCase{"a phrase only asks",
-                    1,
-                    {"hello", "hello"},
-                    {},
-                    {"Did You Say hello", "Did You Say hello"},
-                    "hello"},
-        ConfirmCase{"off executes at once", 0, {"Hello."}, {"keys hi wait"}, {}, "Hello"},
-        ConfirmCase{"greyed counts as off", 2, {"hello"}, {"keys hi wait"}, {}, "hello"},
-        ConfirmCase{"off: yes is a phrase", 0, {"yes"}, {"keys yesrow wait"}, {}, "yes"},
-        ConfirmCase{"off: no is looked up", 0, {"no"}, {}, {"NO not found"}, "no"}));
+    ::testing::Values(ConfirmCase{"yes executes", 1, "hello|yes", "keys hi wait", "Did You Say hello", "yes"},
+                      ConfirmCase{"second yes looks up YES", 1, "hello|yes|yes",
+                                  "keys hi wait|keys yesrow wait", "Did You Say hello", "yes"},
+                      ConfirmCase{"no keeps the pending phrase", 1, "hello|no|yes", "keys hi wait",
+                                  "Did You Say hello|Please say again", "yes"},
+                      ConfirmCase{"yes with nothing pending", 1, "this", "", " not found", ""},
+                      ConfirmCase{"U.S. is a yes", 1, "hello|U.S.", "keys hi wait", "Did You Say hello",
+                                  "US"},
+                      ConfirmCase{"a phrase only asks", 1, "hello|hello", "",
+                                  "Did You Say hello|Did You Say hello", "hello"},
+                      ConfirmCase{"off executes at once", 0, "Hello.", "keys hi wait", "", "Hello"},
+                      ConfirmCase{"greyed counts as off", 2, "hello", "keys hi wait", "", "hello"},
+                      ConfirmCase{"off: yes is a phrase", 0, "yes", "keys yesrow wait", "", "yes"},
+                      ConfirmCase{"off: no is looked up", 0, "no", "", "NO not found", "no"}));
 
 TEST_F(InterpreterFixture, ConfirmationCommandTogglesTheSwitch)
 {
@@ -117,8 +94,8 @@ struct GateCase
     const char *name;
     CommandRow row;
     const char *heard;
-    std::vector<std::string> actions;
-    std::vector<std::string> windowCalls; ///< calls after "status ...", "stop button"
+    const char *actions;     ///< "|" between lines
+    const char *windowCalls; ///< calls after "status ...", "stop button"
 };
 
 class Gate : public InterpreterFixture, public ::testing::WithParamInterface<GateCase>
@@ -131,73 +108,51 @@ TEST_P(Gate, RowsDoWhatTheirPhraseAndActionSay)
     commands.rows = {c.row};
     desktop.setCursor(QPoint(100, 100));
     say(QString::fromLatin1(c.heard));
-    EXPECT_EQ(desktop.actions(), strings(c.actions)) << c.name;
-    const QStringList calls = mainWindow.calls.mid(2);
-    EXPECT_EQ(calls, strings(c.windowCalls)) << c.name;
+    EXPECT_EQ(desktop.actions(), lines(c.actions)) << c.name;
+    EXPECT_EQ(mainWindow.calls.mid(2), lines(c.windowCalls)) << c.name;
     EXPECT_TRUE(speech.spoken.isEmpty()) << c.name; // never reached the parent check
     EXPECT_TRUE(messages.shown.isEmpty()) << c.name;
 }
 
+const CommandRow kCursor = row("CURSOR", "FUNCTION", "x");
+const CommandRow kSelect = row("SELECT", "FUNCTION");
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, Gate,
     ::testing::Values(
-        GateCase{
-            "empty action does nothing", row("NOTHING", "FUNCTION", "", "NEVER OPENED"), "nothing", {}, {}},
-        GateCase{
-            "quit phrase", row("QUIT PROGRAM", "FUNCTION", "", "NEVER OPENED"), "quit program", {}, {"quit"}},
-        GateCase{"stop phrase",
-                 row("PLEASE STOP RECOGNITION", "", "", "NEVER OPENED"),
-                 "please stop recognition",
-                 {},
-                 {"stop listening"}},
-        GateCase{"stop token",
-                 row("HUSH", "FUNCTION", "a{STOP RECOGNITION}b"),
-                 "hush",
-                 {"keys ab wait"},
-                 {"stop listening"}},
+        GateCase{"empty action does nothing", row("NOTHING", "FUNCTION", "", "NEVER OPENED"), "nothing", "",
+                 ""},
+        GateCase{"quit phrase", row("QUIT PROGRAM", "FUNCTION", "", "NEVER OPENED"), "quit program", "",
+                 "quit"},
+        GateCase{"stop phrase", row("PLEASE STOP RECOGNITION", "", "", "NEVER OPENED"),
+                 "please stop recognition", "", "stop listening"},
+        GateCase{"stop token", row("HUSH", "FUNCTION", "a{STOP RECOGNITION}b"), "hush", "keys ab wait",
+                 "stop listening"},
         GateCase{"only the first stop token",
-                 row("HUSH", "FUNCTION", "{STOP RECOGNITION}x{STOP RECOGNITION}"),
-                 "hush",
-                 {"keys-rejected x{STOP RECOGNITION}"},
-                 {"stop listening"}},
-        GateCase{"lower-case stop token is key text",
-                 row("HUSH", "FUNCTION", "a{stop recognition}b"),
-                 "hush",
-                 {"keys-rejected a{stop recognition}b"},
-                 {}},
-        GateCase{"left click",
-                 row("LEFT CLICK", "FUNCTION", "x"),
-                 "left click",
-                 {"click L down", "click L up"},
-                 {}},
-        GateCase{"left click needs an action", row("LEFT CLICK", "FUNCTION"), "left click", {}, {}},
-        GateCase{"right click",
-                 row("Right Click", "FUNCTION", "x"),
-                 "right click",
-                 {"click R down", "click R up"},
-                 {}},
-        GateCase{"cursor down", row("CURSOR", "FUNCTION", "x"), "cursor down", {"cursor 100,120"}, {}},
-        GateCase{"cursor super is up", row("CURSOR", "FUNCTION", "x"), "cursor super", {"cursor 100,80"}, {}},
-        GateCase{"cursor left", row("CURSOR", "FUNCTION", "x"), "cursor left", {"cursor 80,100"}, {}},
-        GateCase{
-            "cursor to a point", row("CURSOR", "FUNCTION", "x"), "cursor 300, 400", {"cursor 300,400"}, {}},
-        GateCase{
-            "cursor point needs comma and blank", row("CURSOR", "FUNCTION", "x"), "cursor 300,400", {}, {}},
-        GateCase{"cursor overflow ends silently", row("CURSOR", "FUNCTION", "x"), "cursor 40000, 1", {}, {}},
-        GateCase{"select five",
-                 row("SELECT", "FUNCTION"),
-                 "select 5",
-                 {"keys +{RIGHT} nowait", "keys +{RIGHT} nowait", "keys +{RIGHT} nowait",
-                  "keys +{RIGHT} nowait", "keys +{RIGHT} nowait"},
-                 {}},
-        GateCase{"select alone", row("SELECT", "FUNCTION"), "select", {}, {}},
-        GateCase{"select below one", row("SELECT", "FUNCTION"), "select -2", {}, {}},
-        GateCase{"action text is scanned",
-                 row("COPY", "FUNCTION", "^c{CURSOR 5,6}"),
-                 "copy",
-                 {"keys ^c wait", "cursor 5,6"},
-                 {}},
-        GateCase{"quit token", row("BYE", "FUNCTION", "x{QUIT}"), "bye", {}, {"quit"}}));
+                 row("HUSH", "FUNCTION", "{STOP RECOGNITION}x{STOP RECOGNITION}"), "hush",
+                 "keys-rejected x{STOP RECOGNITION}", "stop listening"},
+        GateCase{"lower-case stop token is key text", row("HUSH", "FUNCTION", "a{stop recognition}b"), "hush",
+                 "keys-rejected a{stop recognition}b", ""},
+        GateCase{"left click", row("LEFT CLICK", "FUNCTION", "x"), "left click", "click L down|click L up",
+                 ""},
+        GateCase{"left click needs an action", row("LEFT CLICK", "FUNCTION"), "left click", "", ""},
+        GateCase{"right click", row("Right Click", "FUNCTION", "x"), "right click", "click R down|click R up",
+                 ""},
+        GateCase{"cursor down", kCursor, "cursor down", "cursor 100,120", ""},
+        GateCase{"cursor super is up", kCursor, "cursor super", "cursor 100,80", ""},
+        GateCase{"cursor left", kCursor, "cursor left", "cursor 80,100", ""},
+        GateCase{"cursor to a point", kCursor, "cursor 300, 400", "cursor 300,400", ""},
+        GateCase{"cursor point needs comma and blank", kCursor, "cursor 300,400", "", ""},
+        GateCase{"cursor overflow ends silently", kCursor, "cursor 40000, 1", "", ""},
+        GateCase{"select five", kSelect, "select 5",
+                 "keys +{RIGHT} nowait|keys +{RIGHT} nowait|keys +{RIGHT} nowait|keys +{RIGHT} nowait|"
+                 "keys +{RIGHT} nowait",
+                 ""},
+        GateCase{"select alone", kSelect, "select", "", ""},
+        GateCase{"select below one", kSelect, "select -2", "", ""},
+        GateCase{"action text is scanned", row("COPY", "FUNCTION", "^c{CURSOR 5,6}"), "copy",
+                 "keys ^c wait|cursor 5,6", ""},
+        GateCase{"quit token", row("BYE", "FUNCTION", "x{QUIT}"), "bye", "", "quit"}));
 
 TEST_F(InterpreterFixture, FailuresNamingAPathAreShownOthersAreSilent)
 {
@@ -229,7 +184,7 @@ struct NestCase
 {
     const char *name;
     const char *nested;
-    std::vector<std::string> actions;
+    const char *actions;
     const char *pending;
 };
 
@@ -244,15 +199,15 @@ TEST_P(Nesting, InnerRunChangesTheOuterRun)
     speech.speakingPolls = 3;
     wait.onCall(2, [this] { say(QString::fromLatin1(GetParam().nested)); });
     say(QStringLiteral("alpha"));
-    EXPECT_EQ(desktop.actions(), strings(GetParam().actions)) << GetParam().name;
+    EXPECT_EQ(desktop.actions(), lines(GetParam().actions)) << GetParam().name;
     EXPECT_EQ(interpreter.pendingPhrase(), QString::fromLatin1(GetParam().pending)) << GetParam().name;
     EXPECT_EQ(speech.spoken.first(), QStringLiteral("Executing alpha"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Inside, Nesting,
-    ::testing::Values(
-        NestCase{"inner phrase not found stops the outer run", "gamma", {}, "gamma"},
-        NestCase{"inner row becomes the outer row", "beta", {"keys bbb wait", "keys bbb wait"}, "beta"}));
+INSTANTIATE_TEST_SUITE_P(Inside, Nesting,
+                         ::testing::Values(NestCase{"inner phrase not found stops the outer run", "gamma", "",
+                                                    "gamma"},
+                                           NestCase{"inner row becomes the outer row", "beta",
+                                                    "keys bbb wait|keys bbb wait", "beta"}));
 
 } // namespace

@@ -13,6 +13,12 @@
 
 namespace kestrel::test {
 
+/// Several expected lines written as one text, "|" between them ("": none).
+inline QStringList lines(const char *text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char('|'), Qt::SkipEmptyParts);
+}
+
 inline CommandRow row(const QString &phrase, const QString &type, const QString &action = QString(),
                       const QString &parent = QString())
 {

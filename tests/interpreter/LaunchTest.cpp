@@ -1,8 +1,5 @@
 #include "InterpreterFixture.h"
 
-#include <string>
-#include <vector>
-
 using namespace kestrel;
 using namespace kestrel::test;
 
@@ -119,103 +116,55 @@ struct StartCase
 {
     const char *name;
     CommandRow row;
-    std::vector<std::string> files;
-    std::vector<std::string> directories;
-    std::vector<std::string> actions;
-    std::vector<std::string> messages;
+    const char *files; ///< "|" between them, as in the other lists
+    const char *directories;
+    const char *actions;
+    const char *messages;
 };
 
 class Starting : public InterpreterFixture, public ::testing::WithParamInterface<StartCase>
 {
 };
 
-QStringList strings(const std::vector<std::string> &items)
-{
-    QStringList result;
-    for (const std::string &item : items)
-        result.append(QString::fromStdString(item));
-    return result;
-}
-
 TEST_P(Starting, ChoosesHowToStart)
 {
     const StartCase &c = GetParam();
     commands.rows = {c.row};
-    for (const std::string &file : c.files)
-        desktop.addFile(QString::fromStdString(file));
-    for (const std::string &directory : c.directories)
-        desktop.addDirectory(QString::fromStdString(directory));
+    for (const QString &file : lines(c.files))
+        desktop.addFile(file);
+    for (const QString &directory : lines(c.directories))
+        desktop.addDirectory(directory);
     desktop.addExecutable(QStringLiteral("/opt/app/run"));
-    shared.RecoText = c.row.WordPhrase;
-    interpreter.RecoIt();
-    EXPECT_EQ(desktop.actions(), strings(c.actions)) << c.name;
-    EXPECT_EQ(messages.texts(), strings(c.messages)) << c.name;
+    say(c.row.WordPhrase);
+    EXPECT_EQ(desktop.actions(), lines(c.actions)) << c.name;
+    EXPECT_EQ(messages.texts(), lines(c.messages)) << c.name;
     for (const auto &box : messages.shown)
         EXPECT_TRUE(box.title.isEmpty()) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, Starting,
-                         ::testing::Values(StartCase{"document goes to the opener",
-                                                     row("NOTES", "OPEN", "/home/me/notes.txt"),
-                                                     {"/home/me/notes.txt"},
-                                                     {},
-                                                     {"open /home/me/notes.txt"},
-                                                     {}},
-                                           StartCase{"executable is started, not opened",
-                                                     row("APP", "OPEN", "/opt/app/run"),
-                                                     {"/opt/app/run"},
-                                                     {},
-                                                     {"start /opt/app/run []"},
-                                                     {}},
-                                           StartCase{"quotes and directory",
-                                                     row("APP", "OPEN", "\"/opt/app/run\",\"/data/\"|x"),
-                                                     {"/opt/app/run"},
-                                                     {"/data"},
-                                                     {"start /opt/app/run [] /data/", "keys x wait"},
-                                                     {}},
-                                           StartCase{"missing directory",
-                                                     row("APP", "OPEN", "/opt/app/run,/data/"),
-                                                     {"/opt/app/run"},
-                                                     {},
-                                                     {},
-                                                     {"Path /data/ does not exist"}},
-                                           StartCase{"missing directory without separator",
-                                                     row("APP", "OPEN", "/opt/app/run,/data"),
-                                                     {"/opt/app/run"},
-                                                     {},
-                                                     {},
-                                                     {"Path /data does not exist"}},
-                                           StartCase{"missing program",
-                                                     row("APP", "OPEN", "/usr/bin/nothing|x"),
-                                                     {},
-                                                     {},
-                                                     {},
-                                                     {"Could not find the program named /usr/bin/nothing"}},
-                                           StartCase{"browser starts directly",
-                                                     row("Browser", "OPEN", "/usr/bin/firefox --new-window"),
-                                                     {"/usr/bin/firefox --new-window"},
-                                                     {},
-                                                     {"start /usr/bin/firefox [--new-window]"},
-                                                     {}},
-                                           StartCase{"iexplore starts directly",
-                                                     row("WEB", "OPEN", "/opt/ie/IExplore.exe"),
-                                                     {"/opt/ie/IExplore.exe"},
-                                                     {},
-                                                     {"start /opt/ie/IExplore.exe []"},
-                                                     {}},
-                                           StartCase{
-                                               "web address needs no file",
-                                               row("SEARCH", "OPEN", "https://example.org/?q=a,b|{ENTER}"),
-                                               {},
-                                               {},
-                                               {"open https://example.org/?q=a,b", "keys {ENTER} wait"},
-                                               {}},
-                                           StartCase{"wildcard matches a file",
-                                                     row("LOG", "OPEN", "/var/log/*.txt"),
-                                                     {"/var/log/a.txt"},
-                                                     {},
-                                                     {"open /var/log/*.txt"},
-                                                     {}}));
+INSTANTIATE_TEST_SUITE_P(
+    Programs, Starting,
+    ::testing::Values(
+        StartCase{"document goes to the opener", row("NOTES", "OPEN", "/home/me/notes.txt"),
+                  "/home/me/notes.txt", "", "open /home/me/notes.txt", ""},
+        StartCase{"executable is started, not opened", row("APP", "OPEN", "/opt/app/run"), "/opt/app/run", "",
+                  "start /opt/app/run []", ""},
+        StartCase{"quotes and directory", row("APP", "OPEN", "\"/opt/app/run\",\"/data/\"|x"), "/opt/app/run",
+                  "/data", "start /opt/app/run [] /data/|keys x wait", ""},
+        StartCase{"missing directory", row("APP", "OPEN", "/opt/app/run,/data/"), "/opt/app/run", "", "",
+                  "Path /data/ does not exist"},
+        StartCase{"missing directory without separator", row("APP", "OPEN", "/opt/app/run,/data"),
+                  "/opt/app/run", "", "", "Path /data does not exist"},
+        StartCase{"missing program", row("APP", "OPEN", "/usr/bin/nothing|x"), "", "", "",
+                  "Could not find the program named /usr/bin/nothing"},
+        StartCase{"browser starts directly", row("Browser", "OPEN", "/usr/bin/firefox --new-window"),
+                  "/usr/bin/firefox --new-window", "", "start /usr/bin/firefox [--new-window]", ""},
+        StartCase{"iexplore starts directly", row("WEB", "OPEN", "/opt/ie/IExplore.exe"),
+                  "/opt/ie/IExplore.exe", "", "start /opt/ie/IExplore.exe []", ""},
+        StartCase{"web address needs no file", row("SEARCH", "OPEN", "https://example.org/?q=a,b|{ENTER}"),
+                  "", "", "open https://example.org/?q=a,b|keys {ENTER} wait", ""},
+        StartCase{"wildcard matches a file", row("LOG", "OPEN", "/var/log/*.txt"), "/var/log/a.txt", "",
+                  "open /var/log/*.txt", ""}));
 
 TEST_F(Launch, FailedStartEndsTheRunQuietly)
 {
