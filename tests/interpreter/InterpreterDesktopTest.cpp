@@ -2,8 +2,8 @@
 // types into the window that came up, later commands reach it as their parent,
 // dictated text arrives literally, and a CLOSE command forgets the window. The
 // terminal's shell writes files, which is how the test sees what arrived.
-#include "QStringPrinter.h"
 #include "support/FakeHosts.h"
+#include "support/QtPrinters.h"
 
 #include "common/QtEventWait.h"
 #include "common/SharedState.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "QStringPrinter.h"
 #include "support/FakeEventWait.h"
 #include "support/FakeHosts.h"
+#include "support/QtPrinters.h"
 #include "support/RecordingDesktop.h"
 
 #include "common/SharedState.h"

@@ -1,4 +1,4 @@
-#include "QStringPrinter.h"
+#include "support/QtPrinters.h"
 
 #include "common/Failure.h"
 #include "interpreter/NumericValue.h"

@@ -2,18 +2,13 @@
 #include "common/Failure.h"
 #include "desktop/KeySequence.h"
 #include "desktop/x11/X11Keyboard.h"
+#include "support/QtPrinters.h"
 
 #include <X11/keysym.h>
 
 #include <QStringList>
 
 #include <gtest/gtest.h>
-
-// Readable failure output for QString comparisons.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace kestrel::x11 {
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TargetProcess.h"
+#include "support/QtPrinters.h"
 
 #include "common/QtEventWait.h"
 #include "desktop/x11/X11Connection.h"
@@ -14,17 +15,6 @@
 
 #include <functional>
 #include <memory>
-#include <ostream>
-
-// Readable failure output for Qt strings.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList &list, std::ostream *out)
-{
-    *out << '[' << list.join(QStringLiteral(", ")).toStdString() << ']';
-}
 
 namespace kestrel::test {
 

@@ -5,12 +5,14 @@
 
 #include <ostream>
 
-// Readable QString and QStringList values in failure messages.
+// Readable Qt strings in failure messages (found by argument-dependent lookup);
+// the quotes show blanks at either end.
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString &text, std::ostream *os)
 {
     *os << '"' << text.toStdString() << '"';
 }
+
 inline void PrintTo(const QStringList &list, std::ostream *os)
 {
     *os << '[';
