@@ -3,7 +3,7 @@
 #include "speech_platform/espeak/EspeakSynthesizer.h"
 #include "speech_platform/espeak/EspeakVoice.h"
 
-#include "QStringPrinter.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
@@ -19,13 +19,6 @@
 using namespace kestrel;
 
 namespace {
-
-constexpr int kSpeakFlags = VoiceEngine::Async | VoiceEngine::PurgeBeforeSpeak | VoiceEngine::IsXml;
-
-bool haveSpeaker()
-{
-    return qEnvironmentVariableIsSet("PULSE_SERVER") && !QMediaDevices::audioOutputs().isEmpty();
-}
 
 // The sample format PulseAudio reports for this process's playback stream,
 // e.g. "u8 2ch 11025Hz"; empty when there is none.

@@ -1,6 +1,6 @@
 #include "speech_platform/espeak/TextPositionMap.h"
 
-#include "QStringPrinter.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,7 @@
 #include "VoiceRecorder.h"
 
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QTest>
 
 namespace kestrel {
@@ -15,6 +17,11 @@ VoiceEvent event(const char *kind, int stream, qint64 position, int a = 0, int b
 }
 
 } // namespace
+
+bool haveSpeaker()
+{
+    return qEnvironmentVariableIsSet("PULSE_SERVER") && !QMediaDevices::audioOutputs().isEmpty();
+}
 
 VoiceRecorder::VoiceRecorder(VoiceEngine &voice)
 {

@@ -10,6 +10,12 @@
 
 namespace kestrel {
 
+/// A call that replaces whatever the voice is saying.
+inline constexpr int kSpeakFlags = VoiceEngine::Async | VoiceEngine::PurgeBeforeSpeak | VoiceEngine::IsXml;
+
+/// Whether the PulseAudio null sink of the test session is there to play on.
+bool haveSpeaker();
+
 /// One event of a voice, as a test sees it.
 struct VoiceEvent
 {
