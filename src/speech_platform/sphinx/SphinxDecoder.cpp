@@ -169,12 +169,17 @@ SphinxDecoder::~SphinxDecoder()
     cmd_ln_free_r(m_config);
 }
 
+QString SphinxDecoder::dictionaryPhones(const QString &word) const
+{
+    CString phones{ps_lookup_word(m_decoder, word.toUtf8().constData())};
+    return phones.text ? QString::fromUtf8(phones.text) : QString();
+}
+
 QStringList SphinxDecoder::addMissingWords(const QStringList &words)
 {
     QStringList missing;
     for (const QString &word : words) {
-        CString known{ps_lookup_word(m_decoder, word.toUtf8().constData())};
-        if (!known.text)
+        if (dictionaryPhones(word).isEmpty())
             missing << word;
     }
     if (missing.isEmpty())
@@ -200,10 +205,7 @@ QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
     std::lock_guard guard(m_lock);
     if (m_liveRunning)
         throw Failure(QStringLiteral("The command grammar cannot change inside an utterance."));
-    const CommandGrammar::Pronunciation pronunciation = [this](const QString &word) {
-        CString phones{ps_lookup_word(m_decoder, word.toUtf8().constData())};
-        return phones.text ? QString::fromLatin1(phones.text) : QString();
-    };
+    const CommandGrammar::Pronunciation pronunciation = [this](const QString &word) { return dictionaryPhones(word); };
     CommandGrammar grammar = CommandGrammar::build(phrases, pronunciation);
     const QStringList unpronounceable = addMissingWords(grammar.words);
     QStringList dropped;
@@ -416,9 +418,9 @@ QString SphinxDecoder::pronunciation(const QString &word)
     const QString lower = word.toLower();
     {
         std::lock_guard guard(m_lock);
-        CString known{ps_lookup_word(m_decoder, lower.toUtf8().constData())};
-        if (known.text)
-            return QString::fromUtf8(known.text);
+        const QString known = dictionaryPhones(lower);
+        if (!known.isEmpty())
+            return known;
     }
     try {
         return EspeakPronouncer().pronounce({lower}).value(lower);

@@ -104,6 +104,8 @@ private:
     SphinxHypothesis hypothesis(int nbest);
     void selectSearch(const char *search);
     QStringList addMissingWords(const QStringList &words);
+    /// The dictionary's phones for a word, empty when it has none. The caller holds m_lock.
+    QString dictionaryPhones(const QString &word) const;
     void setCommandModel(const CommandGrammar &grammar);
 
     mutable std::mutex m_lock;
