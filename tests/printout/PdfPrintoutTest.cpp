@@ -54,15 +54,6 @@ QList<PdfWord> readPdf(const QString &path, int *pages)
     return words;
 }
 
-const PdfWord *find(const QList<PdfWord> &words, int page, const QString &text)
-{
-    for (const PdfWord &w : words) {
-        if (w.page == page && w.text == text)
-            return &w;
-    }
-    return nullptr;
-}
-
 void toPdf(QPrinter &printer, const QString &path)
 {
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -98,13 +89,8 @@ TEST(PdfPrintout, WordsLandOnTheirColumnsOnEveryCopy)
     const double lineHeight = sink.lineHeightMm() * PtPerMm;
     ASSERT_GT(lineHeight, 9.0);
 
-    struct Placed
-    {
-        const char *word;
-        double xMm;
-        int line;
-    };
-    const Placed placed[] = {
+    // Each word, its column in mm and its line.
+    const std::tuple<QString, double, int> placed[] = {
         {"Word", 10, 0},       {"Function", 37, 0}, {"Action", 55, 0},           {"Parent", 180, 0},
         {"CALCULATOR", 10, 2}, {"OPEN", 37, 2},     {"gnome-calculator", 55, 2}, {"SAVE", 10, 3},
         {"FUNCTION", 37, 3},   {"EDITOR", 180, 3},  {"TAIL-OF-ACTION", 55, 4},
@@ -112,14 +98,16 @@ TEST(PdfPrintout, WordsLandOnTheirColumnsOnEveryCopy)
     for (int page = 0; page < 2; ++page) {
         // Copy 1 starts at the printable area's top, copy 2 1 mm below it.
         const double top = offset.y() + page * PtPerMm;
-        for (const Placed &p : placed) {
-            SCOPED_TRACE(std::string(p.word) + " on page " + std::to_string(page));
-            const PdfWord *w = find(words, page, p.word);
-            ASSERT_NE(w, nullptr);
-            EXPECT_NEAR(w->xMin, offset.x() + p.xMm * PtPerMm, Tolerance);
-            EXPECT_NEAR(w->yMin, top + p.line * lineHeight, Tolerance);
+        for (const auto &[text, xMm, line] : placed) {
+            SCOPED_TRACE(text.toStdString() + " on page " + std::to_string(page));
+            const auto w = std::find_if(words.begin(), words.end(), [&](const PdfWord &word) {
+                return word.page == page && word.text == text;
+            });
+            ASSERT_NE(w, words.end());
+            EXPECT_NEAR(w->xMin, offset.x() + xMm * PtPerMm, Tolerance);
+            EXPECT_NEAR(w->yMin, top + line * lineHeight, Tolerance);
             // Courier 10 pt advances 6 pt per character.
-            EXPECT_NEAR(w->xMax - w->xMin, 6.0 * qstrlen(p.word), 0.1 * qstrlen(p.word));
+            EXPECT_NEAR(w->xMax - w->xMin, 6.0 * text.size(), 0.1 * text.size());
         }
     }
 }
@@ -170,43 +158,35 @@ TEST(PdfPrintout, AFailedJobLeavesNoHalfDocumentAndThePrinterFree)
 
 TEST(QtPrintDialogStep, PresetsOneCopyAndLeavesTheCopiesToTheProgram)
 {
-    struct Case
-    {
-        const char *name;
-        bool accept;
-        int typedCopies;
-        std::optional<int> copies;
-    };
-    const Case cases[] = {
+    const std::tuple<const char *, bool, int, std::optional<int>> cases[] = {
         {"cancelled", false, 0, std::nullopt},
         {"accepted as shown", true, 0, 1},
-        {"three copies typed in", true, 3, 3},
-    };
+        {"three copies typed in", true, 3, 3}};
     QTemporaryDir dir;
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[name, accept, typedCopies, copies] : cases) {
+        SCOPED_TRACE(name);
         QPrinter printer(QPrinter::HighResolution);
         toPdf(printer, dir.filePath("dialog.pdf"));
         printer.setCopyCount(4); // left from elsewhere: the dialog must still show 1
         QString seenName;
         int shownCopies = -1;
         QTimer poll; // answers the dialog once it is up
-        QObject::connect(&poll, &QTimer::timeout, [&] {
+        QObject::connect(&poll, &QTimer::timeout, [&, typed = typedCopies, answer = accept] {
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
             poll.stop();
             seenName = dialog->objectName();
-            if (auto *copies = dialog->findChild<QSpinBox *>("copies")) {
-                shownCopies = copies->value();
-                if (c.typedCopies)
-                    copies->setValue(c.typedCopies);
+            if (auto *spin = dialog->findChild<QSpinBox *>("copies")) {
+                shownCopies = spin->value();
+                if (typed)
+                    spin->setValue(typed);
             }
-            c.accept ? dialog->accept() : dialog->reject();
+            answer ? dialog->accept() : dialog->reject();
         });
         poll.start(10);
 
-        EXPECT_EQ(QtPrintDialogStep(printer, nullptr).askCopies(), c.copies);
+        EXPECT_EQ(QtPrintDialogStep(printer, nullptr).askCopies(), copies);
         EXPECT_EQ(seenName, "CommonDialog1");
         EXPECT_EQ(shownCopies, 1);
         // The program makes the copies itself; the printer must not repeat them.

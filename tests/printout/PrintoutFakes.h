@@ -1,21 +1,13 @@
 #pragma once
 
+#include "support/QtPrinters.h"
+
 #include "command_table/CommandRow.h"
 #include "common/Failure.h"
 #include "main_window/printout/ListeningControl.h"
 #include "main_window/printout/PrintDialogStep.h"
 
-#include <QList>
-#include <QStringList>
-
 #include <optional>
-#include <ostream>
-
-// Readable strings in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace kestrel::test {
 
@@ -30,8 +22,7 @@ struct FakeCommandSource : CommandSource
         return rows;
     }
     QList<CommandRow> rows;
-    int refreshes = 0;
-    int failOnRefresh = 0;
+    int refreshes = 0, failOnRefresh = 0;
 };
 
 struct FakeListening : ListeningControl
@@ -52,7 +43,8 @@ struct FakeListening : ListeningControl
     QStringList calls;
 };
 
-/// Answers the print dialog in advance; notes whether listening was on meanwhile.
+/// Answers the print dialog in advance; logs "dialog" to `events`, noting when
+/// listening was still on meanwhile.
 struct FakePrintDialog : PrintDialogStep
 {
     FakePrintDialog(std::optional<int> a, const ListeningControl *l = nullptr, QStringList *e = nullptr)
@@ -61,15 +53,13 @@ struct FakePrintDialog : PrintDialogStep
     }
     std::optional<int> askCopies() override
     {
-        listeningWhileShown = listening && listening->isListening();
         if (events)
-            *events << "dialog";
+            *events << (listening && listening->isListening() ? "dialog while listening" : "dialog");
         return answer;
     }
     std::optional<int> answer;
     const ListeningControl *listening;
     QStringList *events;
-    bool listeningWhileShown = false;
 };
 
 } // namespace kestrel::test
