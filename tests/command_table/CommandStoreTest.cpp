@@ -1,12 +1,8 @@
 #include "CommandTableTestSupport.h"
 
-#include "command_table/CommandStore.h"
 #include "common/Failure.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +16,13 @@ namespace {
 QStringList filesIn(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+/// The bytes of a file; empty when it cannot be read (say, a folder).
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 TEST(CommandStore, FirstRunCreatesTheStarterTableAndReopeningKeepsEdits)
@@ -71,16 +74,11 @@ TEST(CommandStore, EditsKeepTableOrderAndAreCommittedOneByOne)
     EXPECT_THROW(store.update(gone, CommandField::Action, QStringLiteral("x")), Failure);
     EXPECT_THROW(store.remove(gone), Failure);
     EXPECT_EQ(store.refresh(), expected);
-}
 
-TEST(CommandStore, EachStoreHasItsOwnConnection)
-{
-    StoreFixture first({row("FIRST")});
-    {
-        StoreFixture second({row("SECOND")});
-        EXPECT_EQ(second.store().refresh(), QList<CommandRow>{row("SECOND")});
-    }
-    EXPECT_EQ(first.store().refresh(), QList<CommandRow>{row("FIRST")});
+    // Each store has a connection of its own: another opened and closed meanwhile
+    // leaves this one working.
+    EXPECT_EQ(StoreFixture({row("OTHER")}).store().refresh(), QList<CommandRow>{row("OTHER")});
+    EXPECT_EQ(store.refresh(), expected);
     EXPECT_FALSE(QSqlDatabase::contains(QLatin1String(QSqlDatabase::defaultConnection)));
 }
 
@@ -96,12 +94,7 @@ TEST(CommandStore, AnUnusableFileIsReportedAndLeftAsItWas)
     const auto sqlite = [](const char *statement) {
         return [statement](const QString &path) { queryOutside(path, QString::fromLatin1(statement)); };
     };
-    const struct
-    {
-        const char *name;
-        std::function<void(const QString &)> make;
-        const char *reason;
-    } cases[] = {
+    const std::tuple<const char *, std::function<void(const QString &)>, const char *> cases[] = {
         {"text file", writeFile("OPEN NOTEPAD\tOPEN\tnotepad\r\n"), "not a database"},
         {"empty file", writeFile({}), "no table \"Selections\""},
         {"other table", sqlite("CREATE TABLE Other (WordPhrase TEXT)"), "no table \"Selections\""},
@@ -110,11 +103,11 @@ TEST(CommandStore, AnUnusableFileIsReportedAndLeftAsItWas)
          "no column \"Action\""},
         {"folder", [](const QString &path) { QDir().mkdir(path); }, "Cannot open"},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[name, make, reason] : cases) {
+        SCOPED_TRACE(name);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("SELEC.db"));
-        c.make(path);
+        make(path);
         const QByteArray before = readAll(path);
         const QStringList filesBefore = filesIn(dir.path());
         try {
@@ -122,7 +115,7 @@ TEST(CommandStore, AnUnusableFileIsReportedAndLeftAsItWas)
             ADD_FAILURE() << "an unusable file was opened";
         } catch (const Failure &failure) {
             EXPECT_TRUE(failure.description().contains(path)) << failure.what();
-            EXPECT_TRUE(failure.description().contains(QLatin1String(c.reason))) << failure.what();
+            EXPECT_TRUE(failure.description().contains(QLatin1String(reason))) << failure.what();
         }
         EXPECT_EQ(readAll(path), before);
         EXPECT_EQ(filesIn(dir.path()), filesBefore);

@@ -17,12 +17,6 @@ enum { Phrase = CommandTableModel::WordPhraseColumn, Type, Action, Parent };
 class CommandTableModelTest : public ::testing::Test
 {
 protected:
-    CommandTableModelTest()
-        : m_fixture({row("OPEN TERMINAL", "OPEN", "xterm"), row("COPY", "FUNCTION", "^c")}),
-          m_model(m_fixture.store(), m_boxes)
-    {
-    }
-
     bool edit(int rowNumber, int column, const QString &text)
     {
         return m_model.setData(m_model.index(rowNumber, column), text, Qt::EditRole);
@@ -31,12 +25,10 @@ protected:
     {
         return m_model.data(m_model.index(rowNumber, column)).toString();
     }
-    /// The table as another program reading the file sees it.
-    QList<CommandRow> stored() { return CommandStore(m_fixture.path(), finderFor({})).refresh(); }
 
-    StoreFixture m_fixture;
+    StoreFixture m_fixture{{row("OPEN TERMINAL", "OPEN", "xterm"), row("COPY", "FUNCTION", "^c")}};
     FakeMessageBoxes m_boxes;
-    CommandTableModel m_model;
+    CommandTableModel m_model{m_fixture.store(), m_boxes};
 };
 
 TEST_F(CommandTableModelTest, ShowsFourColumnsAndANewRowLineThroughEveryKindOfChange)
@@ -57,7 +49,7 @@ TEST_F(CommandTableModelTest, ShowsFourColumnsAndANewRowLineThroughEveryKindOfCh
     EXPECT_FALSE(edit(4, Parent, QString())); // empty text in the new-row line adds nothing
     const QList<CommandRow> expected = {row("OPEN TERMINAL", "OPEN", "xterm", "NONE"),
                                         row("COPY", "FUNCTION", "^C"), row("PASTE"), row("", "", "^v")};
-    EXPECT_EQ(stored(), expected);
+    EXPECT_EQ(m_fixture.stored(), expected);
     EXPECT_EQ(m_model.rowCount(), 5);
     EXPECT_EQ(cell(2, Phrase), QStringLiteral("PASTE"));
     EXPECT_TRUE(m_model.isNewRowLine(4));
@@ -65,7 +57,7 @@ TEST_F(CommandTableModelTest, ShowsFourColumnsAndANewRowLineThroughEveryKindOfCh
     EXPECT_FALSE(m_model.removeRow(4));
     EXPECT_FALSE(m_model.removeRows(3, 2));
     EXPECT_TRUE(m_model.removeRows(0, 2));
-    EXPECT_EQ(stored(), expected.mid(2));
+    EXPECT_EQ(m_fixture.stored(), expected.mid(2));
     EXPECT_EQ(cell(0, Phrase), QStringLiteral("PASTE"));
     m_model.reload();
     EXPECT_EQ(m_model.rowCount(), 3);
@@ -73,32 +65,27 @@ TEST_F(CommandTableModelTest, ShowsFourColumnsAndANewRowLineThroughEveryKindOfCh
 
 TEST_F(CommandTableModelTest, TheTypeColumnTakesOnlyTheFourTypesOrNothing)
 {
-    const struct
-    {
-        const char *before;
-        const char *typed;
-        bool valid;
-    } cases[] = {
+    const std::tuple<const char *, const char *, bool> cases[] = {
         {"OPEN", "open", true},       {"OPEN", "Function", true},   {"OPEN", "text", true},
         {"OPEN", "close", true},      {"OPEN", "", true},           {"FUNCTION", " OPEN", false},
         {"FUNCTION", "OPEN ", false}, {"FUNCTION", "OPENX", false}, {"", "FUNC", false},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.before) + " -> " + c.typed);
+    const FakeMessageBoxes::Shown message{
+        QStringLiteral("KESTREL"),
+        QStringLiteral("Valid Entries for the type column are: OPEN, CLOSE, FUNCTION, or TEXT"),
+        MessageBoxes::Icon::None, false};
+    for (const auto &[before, typed, valid] : cases) {
+        SCOPED_TRACE(std::string(before) + " -> " + typed);
         m_boxes.shown.clear();
-        ASSERT_TRUE(edit(0, Type, QLatin1String(c.before)));
+        ASSERT_TRUE(edit(0, Type, QLatin1String(before)));
         m_model.beginCellEdit(0);
-        edit(0, Type, QLatin1String(c.typed));
-        EXPECT_EQ(m_model.endCellEdit(0), c.valid);
+        edit(0, Type, QLatin1String(typed));
+        EXPECT_EQ(m_model.endCellEdit(0), valid);
 
-        const QString expected = QLatin1String(c.valid ? c.typed : c.before);
+        const QString expected = QLatin1String(valid ? typed : before);
         EXPECT_EQ(cell(0, Type), expected);
-        EXPECT_EQ(stored().at(0).Type, expected);
-        const QList<FakeMessageBoxes::Shown> message = {
-            {QStringLiteral("KESTREL"),
-             QStringLiteral("Valid Entries for the type column are: OPEN, CLOSE, FUNCTION, or TEXT"),
-             MessageBoxes::Icon::None, false}};
-        EXPECT_EQ(m_boxes.shown, c.valid ? QList<FakeMessageBoxes::Shown>() : message);
+        EXPECT_EQ(m_fixture.stored().at(0).Type, expected);
+        EXPECT_EQ(m_boxes.shown, valid ? QList<FakeMessageBoxes::Shown>() : QList{message});
     }
 }
 
@@ -110,13 +97,13 @@ TEST_F(CommandTableModelTest, ABadTypeStaysAsItWasWhenTheEditBegan)
     m_model.beginCellEdit(1);
     EXPECT_TRUE(edit(1, Action, QStringLiteral("^x")));
     EXPECT_FALSE(m_model.endCellEdit(1));
-    EXPECT_EQ(stored().at(1), row("COPY", "bogus", "^x"));
+    EXPECT_EQ(m_fixture.stored().at(1), row("COPY", "bogus", "^x"));
 
     // A bad Type typed into the new-row line adds the row, then loses the Type.
     m_model.beginCellEdit(2);
     ASSERT_TRUE(edit(2, Type, QStringLiteral("launch")));
     EXPECT_FALSE(m_model.endCellEdit(2));
-    EXPECT_EQ(stored().value(2), row(""));
+    EXPECT_EQ(m_fixture.stored().value(2), row(""));
     EXPECT_EQ(m_boxes.shown.size(), 2);
 }
 

@@ -1,15 +1,21 @@
 #pragma once
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include "command_table/CommandStore.h"
 
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QString>
 #include <QTemporaryDir>
-#include <QVariant>
+
+namespace kestrel {
+inline void PrintTo(const CommandRow &row, std::ostream *out)
+{
+    *out << '{' << row.WordPhrase.toStdString() << " | " << row.Type.toStdString() << " | "
+         << row.Action.toStdString() << " | " << row.Parent.toStdString() << '}';
+}
+} // namespace kestrel
 
 namespace kestrel::test {
 
@@ -41,13 +47,6 @@ inline QVariant queryOutside(const QString &file, const QString &statement)
     return result;
 }
 
-/// The bytes of a file; empty when it cannot be read (say, a folder).
-inline QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 inline CommandRow row(const char *phrase, const char *type = "", const char *action = "",
                       const char *parent = "")
 {
@@ -74,6 +73,9 @@ public:
 
     CommandStore &store() { return *m_store; }
     QString path() const { return m_store->path(); }
+
+    /// The table as another program reading the file sees it.
+    QList<CommandRow> stored() const { return CommandStore(path(), finderFor({})).refresh(); }
 
 private:
     QTemporaryDir m_dir;

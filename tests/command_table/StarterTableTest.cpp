@@ -22,60 +22,50 @@ CommandRow findRow(const QList<CommandRow> &rows, const char *phrase)
 
 TEST(StarterTable, OpenRowsNameAProgramThatIsInstalled)
 {
-    const struct
-    {
-        QStringList installed;
-        QStringList expected; ///< terminal, editor, browser
-    } cases[] = {
+    // What is installed; the terminal, editor and browser chosen.
+    const std::pair<QStringList, QStringList> cases[] = {
         {{"x-terminal-emulator", "xterm", "mousepad", "x-www-browser"},
          {"x-terminal-emulator", "mousepad", "x-www-browser"}},
         {{"xterm", "kate", "gedit", "firefox-esr"}, {"xterm", "gedit", "firefox-esr"}},
         // Nothing installed: the usual names, so a launch says what is missing.
         {{}, {"x-terminal-emulator", "mousepad", "x-www-browser"}},
     };
-    for (const auto &c : cases) {
-        const QList<CommandRow> rows = starterRows(finderFor(c.installed));
+    for (const auto &[installed, expected] : cases) {
+        const QList<CommandRow> rows = starterRows(finderFor(installed));
         QStringList actions;
         for (const char *phrase : {StarterTerminalPhrase, StarterEditorPhrase, StarterBrowserPhrase}) {
             EXPECT_EQ(findRow(rows, phrase).Type, QStringLiteral("OPEN"));
             actions << findRow(rows, phrase).Action;
         }
-        EXPECT_EQ(actions, c.expected);
+        EXPECT_EQ(actions, expected);
     }
 }
 
 TEST(StarterTable, RowsReachEveryBuiltInPhraseAndFollowTheLookupsRules)
 {
     const QList<CommandRow> rows = starterRows(finderFor({}));
-    // Built-in rows; the pointer rows are only reached with a non-empty action.
-    const struct
-    {
-        const char *phrase;
-        const char *type;
-        const char *action; ///< "*": any non-empty text
-    } builtIns[] = {
-        {"LEFT CLICK", "FUNCTION", "*"},
-        {"RIGHT CLICK", "FUNCTION", "*"},
-        {"CURSOR", "FUNCTION", "*"},
-        {"SELECT", "FUNCTION", ""},
-        {"CONFIRMATION", "FUNCTION", ""},
-        {"QUIT", "FUNCTION", "{QUIT}"},
-        {"STOP RECOGNITION", "FUNCTION", "{STOP RECOGNITION}"},
-        {"BROWSER", "OPEN", "*"},
+    // Built-in rows, all of type FUNCTION; the pointer rows are only reached with a
+    // non-empty action ("*"), the others need none ("") or exactly their own.
+    const std::pair<const char *, const char *> builtIns[] = {
+        {"LEFT CLICK", "*"},
+        {"RIGHT CLICK", "*"},
+        {"CURSOR", "*"},
+        {"SELECT", ""},
+        {"CONFIRMATION", ""},
+        {"QUIT", "{QUIT}"},
+        {"STOP RECOGNITION", "{STOP RECOGNITION}"},
     };
-    for (const auto &b : builtIns) {
-        const CommandRow r = findRow(rows, b.phrase);
-        EXPECT_EQ(r.Type, QLatin1String(b.type)) << b.phrase;
-        if (QLatin1String(b.action) == QLatin1String("*")) {
-            EXPECT_FALSE(r.Action.isEmpty()) << b.phrase;
-        } else if (*b.action) {
-            EXPECT_EQ(r.Action, QLatin1String(b.action)) << b.phrase;
+    for (const auto &[phrase, action] : builtIns) {
+        const CommandRow r = findRow(rows, phrase);
+        EXPECT_EQ(r.Type, QStringLiteral("FUNCTION")) << phrase;
+        if (QLatin1String(action) == QLatin1String("*")) {
+            EXPECT_FALSE(r.Action.isEmpty()) << phrase;
+        } else if (*action) {
+            EXPECT_EQ(r.Action, QLatin1String(action)) << phrase;
         }
     }
 
-    QSet<QString> phrases;
-    QSet<QString> opened;
-    QSet<QString> types;
+    QSet<QString> phrases, opened, types;
     for (const CommandRow &r : rows) {
         // The lookup stops at an empty phrase, lets the first of two equal ones
         // win, and cuts a phrase holding SELECT or CURSOR down to that word.

@@ -12,9 +12,9 @@ using namespace kestrel::test;
 namespace {
 
 /// The lock button, the grid and the listening switch, as a log of calls.
-class FakeTableControls : public TableControls
+struct FakeTableControls : TableControls
 {
-public:
+    explicit FakeTableControls(const QString &c) : caption(c) {}
     QString lockCaption() const override { return caption; }
     void setLockCaption(const QString &text) override
     {
@@ -30,73 +30,53 @@ public:
 
 TEST(TableCommands, TheLockButtonTogglesAndUnlockingStopsListening)
 {
-    const struct
-    {
-        const char *caption;
-        QStringList calls;
-    } cases[] = {
+    const std::pair<const char *, QStringList> cases[] = {
         {"Unlock Table", {"caption Lock Table", "grid on", "stop listening"}},
         {"Lock Table", {"caption Unlock Table", "grid off"}},
         {"unlock table", {"caption Unlock Table", "grid off"}},
     };
-    for (const auto &c : cases) {
-        FakeTableControls controls;
-        controls.caption = QLatin1String(c.caption);
-        FakeMessageBoxes boxes;
-        TableCommands commands(controls, boxes);
-        commands.lockClicked();
-        EXPECT_EQ(controls.calls, c.calls) << c.caption;
+    FakeMessageBoxes boxes;
+    for (const auto &[caption, calls] : cases) {
+        FakeTableControls controls(caption);
+        TableCommands(controls, boxes).lockClicked();
+        EXPECT_EQ(controls.calls, calls) << caption;
     }
     // Switching recognition on locks the table without touching listening.
-    FakeTableControls controls;
-    FakeMessageBoxes boxes;
+    FakeTableControls controls("Lock Table");
     TableCommands(controls, boxes).lockTable();
     EXPECT_EQ(controls.calls, QStringList({"caption Unlock Table", "grid off"}));
+    EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
 TEST(TableCommands, DeleteRecordAsksFirstAndSwallowsFailures)
 {
-    const QString question = QStringLiteral("Are you sure you want to delete this record");
-    const struct
-    {
-        const char *name;
-        bool locked;
-        MessageBoxes::Answer answer;
-        int currentRow;
-        QStringList shown;
-        QStringList remaining;
-    } cases[] = {
-        {"locked", true, MessageBoxes::Answer::Yes, 0, {"Table is locked"}, {"ONE", "TWO", "FOUR"}},
-        {"answered no", false, MessageBoxes::Answer::No, 0, {question}, {"ONE", "TWO", "FOUR"}},
-        {"answered yes", false, MessageBoxes::Answer::Yes, 1, {question}, {"ONE", "FOUR"}},
-        {"new-row line", false, MessageBoxes::Answer::Yes, 2, {question}, {"ONE", "TWO", "FOUR"}},
-        {"no current row", false, MessageBoxes::Answer::Yes, -1, {question}, {"ONE", "TWO", "FOUR"}},
+    const std::tuple<const char *, bool, MessageBoxes::Answer, int, QStringList> cases[] = {
+        {"locked", true, MessageBoxes::Answer::Yes, 0, {"ONE", "TWO", "FOUR"}},
+        {"answered no", false, MessageBoxes::Answer::No, 0, {"ONE", "TWO", "FOUR"}},
+        {"answered yes", false, MessageBoxes::Answer::Yes, 1, {"ONE", "FOUR"}},
+        {"new-row line", false, MessageBoxes::Answer::Yes, 2, {"ONE", "TWO", "FOUR"}},
+        {"no current row", false, MessageBoxes::Answer::Yes, -1, {"ONE", "TWO", "FOUR"}},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[name, locked, answer, currentRow, remaining] : cases) {
+        SCOPED_TRACE(name);
         StoreFixture fixture({row("ONE"), row("TWO")});
         FakeMessageBoxes boxes;
-        boxes.defaultAnswer = c.answer;
+        boxes.defaultAnswer = answer;
         CommandTableModel model(fixture.store(), boxes);
-        FakeTableControls controls;
-        controls.caption = c.locked ? QStringLiteral("Unlock Table") : QStringLiteral("Lock Table");
+        FakeTableControls controls(locked ? "Unlock Table" : "Lock Table");
         // Added behind the grid's back: it shows only if the grid re-reads.
         CommandStore(fixture.path(), finderFor({})).insert(row("FOUR"));
 
-        TableCommands(controls, boxes).deleteRecord(model, c.currentRow);
+        TableCommands(controls, boxes).deleteRecord(model, currentRow);
 
-        QStringList shown;
-        for (const FakeMessageBoxes::Shown &s : boxes.shown) {
-            EXPECT_EQ(s.title, QStringLiteral("KESTREL"));
-            EXPECT_EQ(s.question, !c.locked);
-            shown << s.text;
-        }
-        EXPECT_EQ(shown, c.shown);
-        QStringList remaining;
-        for (const CommandRow &r : CommandStore(fixture.path(), finderFor({})).refresh())
-            remaining << r.WordPhrase;
-        EXPECT_EQ(remaining, c.remaining);
-        const bool reread = !c.locked && c.answer == MessageBoxes::Answer::Yes;
+        const QString text = locked ? "Table is locked" : "Are you sure you want to delete this record";
+        EXPECT_EQ(boxes.shown,
+                  QList<FakeMessageBoxes::Shown>({{"KESTREL", text, MessageBoxes::Icon::None, !locked}}));
+        QStringList phrases;
+        for (const CommandRow &r : fixture.stored())
+            phrases << r.WordPhrase;
+        EXPECT_EQ(phrases, remaining);
+        const bool reread = !locked && answer == MessageBoxes::Answer::Yes;
         EXPECT_EQ(model.storedRowCount(), reread ? remaining.size() : 2);
     }
 }
