@@ -14,64 +14,48 @@ namespace kestrel::test {
 /// (lists of three entries with -1 for none, check boxes 0 to 2, sliders -10..10
 /// and 0..100). Every attempted assignment is recorded, so a test can tell a
 /// value the conversion dropped from one the control refused.
-class FakeSettingsBinding : public SettingsBinding
+struct FakeSettingsBinding : SettingsBinding
 {
-public:
     bool assignNumber(SettingKey key, qint32 value) override
     {
-        m_attempts.append({key, QString::number(value)});
-        const QPair<qint32, qint32> allowed = range(key);
-        if (!m_numbers.contains(key) || value < allowed.first || value > allowed.second)
+        attempts.append({key, QString::number(value)});
+        if (!numbers.contains(key) || !inRange(key, value))
             return false;
-        m_numbers[key] = value;
+        numbers[key] = value;
         return true;
     }
     bool assignText(SettingKey key, const QString &value) override
     {
-        m_attempts.append({key, value});
-        if (!m_texts.contains(key))
+        attempts.append({key, value});
+        if (!texts.contains(key))
             return false;
-        m_texts[key] = value;
+        texts[key] = value;
         return true;
     }
-    qint32 number(SettingKey key) const override { return m_numbers.value(key); }
-    QString text(SettingKey key) const override { return m_texts.value(key); }
+    qint32 number(SettingKey key) const override { return numbers.value(key); }
+    QString text(SettingKey key) const override { return texts.value(key); }
 
-    void setNumber(SettingKey key, qint32 value) { m_numbers[key] = value; }
-    void setText(SettingKey key, const QString &value) { m_texts[key] = value; }
-    const QList<QPair<SettingKey, QString>> &attempts() const { return m_attempts; }
-    bool sameValues(const FakeSettingsBinding &other) const
+    static bool inRange(SettingKey key, qint32 value)
     {
-        return m_numbers == other.m_numbers && m_texts == other.m_texts;
+        if (key == SettingKey::RATESLDR)
+            return value >= -10 && value <= 10;
+        if (key == SettingKey::VOLUMESLDR)
+            return value >= 0 && value <= 100;
+        const bool list =
+            key == SettingKey::VOICECB || key == SettingKey::FORMATCB || key == SettingKey::AUDIOOUTPUTCB;
+        return value >= (list ? -1 : 0) && value <= 2;
     }
 
-private:
-    static QPair<qint32, qint32> range(SettingKey key)
-    {
-        switch (key) {
-        case SettingKey::VOICECB:
-        case SettingKey::FORMATCB:
-        case SettingKey::AUDIOOUTPUTCB:
-            return {-1, 2};
-        case SettingKey::RATESLDR:
-            return {-10, 10};
-        case SettingKey::VOLUMESLDR:
-            return {0, 100};
-        default:
-            return {0, 2};
-        }
-    }
-
-    QMap<SettingKey, qint32> m_numbers = {{SettingKey::VOICECB, 0},       {SettingKey::FORMATCB, 0},
-                                          {SettingKey::AUDIOOUTPUTCB, 0}, {SettingKey::CHKCONFIRM, 0},
-                                          {SettingKey::RATESLDR, 0},      {SettingKey::VOLUMESLDR, 100},
-                                          {SettingKey::CHKCLIPBOARD, 0},  {SettingKey::CLEARIT, 0},
-                                          {SettingKey::EXECANOUNCE, 0},   {SettingKey::NOTFOUND, 0}};
-    QMap<SettingKey, QString> m_texts = {{SettingKey::EXECUTING, QStringLiteral("Executing")},
-                                         {SettingKey::SAYTEXT, QStringLiteral("Say Text")},
-                                         {SettingKey::SAYAGAIN, QStringLiteral("Please say again")},
-                                         {SettingKey::DIDYOUSAY, QStringLiteral("Did You Say")}};
-    QList<QPair<SettingKey, QString>> m_attempts;
+    QMap<SettingKey, qint32> numbers = {{SettingKey::VOICECB, 0},       {SettingKey::FORMATCB, 0},
+                                        {SettingKey::AUDIOOUTPUTCB, 0}, {SettingKey::CHKCONFIRM, 0},
+                                        {SettingKey::RATESLDR, 0},      {SettingKey::VOLUMESLDR, 100},
+                                        {SettingKey::CHKCLIPBOARD, 0},  {SettingKey::CLEARIT, 0},
+                                        {SettingKey::EXECANOUNCE, 0},   {SettingKey::NOTFOUND, 0}};
+    QMap<SettingKey, QString> texts = {{SettingKey::EXECUTING, QStringLiteral("Executing")},
+                                       {SettingKey::SAYTEXT, QStringLiteral("Say Text")},
+                                       {SettingKey::SAYAGAIN, QStringLiteral("Please say again")},
+                                       {SettingKey::DIDYOUSAY, QStringLiteral("Did You Say")}};
+    QList<QPair<SettingKey, QString>> attempts;
 };
 
 } // namespace kestrel::test

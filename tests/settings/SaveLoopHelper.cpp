@@ -1,7 +1,7 @@
 // Saves the settings file over and over, alternating between two sets of values,
 // until it is killed. Used by the crash test; prints "saving" once the first save
 // is done so the test knows the loop is running.
-#include "SaveLoopValues.h"
+#include "SettingsTestFiles.h"
 
 #include "common/Failure.h"
 #include "settings/SettingsFile.h"

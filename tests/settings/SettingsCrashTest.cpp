@@ -1,4 +1,3 @@
-#include "SaveLoopValues.h"
 #include "SettingsTestFiles.h"
 
 #include "settings/SettingsFile.h"
@@ -18,26 +17,20 @@ using namespace kestrel::test;
 
 namespace {
 
-// The file the loop produces from the start file for one set of values.
-QByteArray contentAfterSave(const QTemporaryDir &scratch, const QByteArray &before, int which)
-{
-    const QString path = scratch.filePath(QStringLiteral("KESTREL.INI"));
-    writeBytes(path, before);
-    SaveDat(path, saveLoopValues(which));
-    return readBytes(path);
-}
-
 TEST(SettingsCrash, AKilledSaveLeavesTheOldOrTheNewFileInFull)
 {
-    QTemporaryDir scratch;
-    const QByteArray start = saveLoopStartFile();
-    const QByteArray first = contentAfterSave(scratch, start, 0);
-    const QByteArray second = contentAfterSave(scratch, first, 1);
-    ASSERT_EQ(contentAfterSave(scratch, second, 0), first);
-    ASSERT_NE(first, second);
-
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("KESTREL.INI"));
+    // The file the loop produces from what is there, for one set of values.
+    const auto saved = [&](const QByteArray &before, int which) {
+        writeBytes(path, before);
+        SaveDat(path, saveLoopValues(which));
+        return readBytes(path);
+    };
+    const QByteArray first = saved(saveLoopStartFile(), 0);
+    const QByteArray second = saved(first, 1);
+    ASSERT_EQ(saved(second, 0), first);
+    ASSERT_NE(first, second);
     writeBytes(path, first);
 
     std::mt19937 random(20240611);
