@@ -1,5 +1,5 @@
-#include "FakeWindows.h"
 #include "support/FakeHosts.h"
+#include "support/QtPrinters.h"
 #include "support/RecordingDesktop.h"
 
 #include "command_table/CommandStore.h"
@@ -8,9 +8,8 @@
 #include "main_window/SpeechForm.h"
 
 #include <QAbstractItemDelegate>
-#include <QApplication>
-#include <QTest>
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,15 +18,78 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace kestrel::test {
 namespace {
+
+/// The recognition window's switch as the main window sees it: it keeps the
+/// on/off state in its caption and tells the main window about every switch,
+/// as the real window does. It can fail to load or to activate.
+class FakeRecognitionWindow final : public RecognitionWindowLink
+{
+public:
+    explicit FakeRecognitionWindow(QStringList &log) : m_log(log) {}
+    MainWindowLink *mainWindow = nullptr;
+    bool failActivation = false;
+    bool throwOnLoad = false;
+    QString caption = QStringLiteral("Start Recognition");
+
+    QString recognitionCaption() override
+    {
+        load();
+        return caption;
+    }
+    void clickIt() override
+    {
+        load();
+        m_log.append(QStringLiteral("clickIt"));
+        if (failActivation)
+            return; // the real window shows its activation message and changes nothing
+        const bool on = caption == QLatin1String("Start Recognition");
+        caption = on ? QStringLiteral("Stop Recognition") : QStringLiteral("Start Recognition");
+        on ? mainWindow->recognitionSwitchedOn() : mainWindow->recognitionSwitchedOff();
+    }
+    FeedbackSettings &feedback() override { std::abort(); } // the main window never reads them
+    void showWindow() override { m_log.append(QStringLiteral("show recognition window")); }
+    void unload() override { m_log.append(QStringLiteral("unload recognition window")); }
+
+private:
+    void load()
+    {
+        if (m_loaded)
+            return;
+        m_loaded = true;
+        m_log.append(QStringLiteral("load recognition window"));
+        if (throwOnLoad)
+            throw std::runtime_error("no engine");
+    }
+    QStringList &m_log;
+    bool m_loaded = false;
+};
+
+class FakeTtsWindow final : public TtsWindowLink
+{
+public:
+    explicit FakeTtsWindow(QStringList &log) : m_log(log) {}
+    int clipboardMonitorState() const override { return 0; }
+    void setMainText(const QString &text) override { m_log.append(QStringLiteral("text ") + text); }
+    void speakIt() override { m_log.append(QStringLiteral("speakIt")); }
+    bool isSpeaking() const override { return false; }
+    void speakItX() override { m_log.append(QStringLiteral("speakItX")); }
+    void loadDat() override { m_log.append(QStringLiteral("loadDat")); }
+    void saveDat() override { m_log.append(QStringLiteral("saveDat")); }
+    void showWindow() override { m_log.append(QStringLiteral("show tts window")); }
+    void unload() override { m_log.append(QStringLiteral("unload tts window")); }
+
+private:
+    QStringList &m_log;
+};
 
 class SpeechFormTest : public ::testing::Test
 {
 protected:
     SpeechFormTest()
-        : store(dir.filePath(QStringLiteral("SELEC.db"))), model(store, boxes), recognition(log), tts(log),
-          form({model, desktop, boxes, slots, recognition, tts})
     {
         recognition.mainWindow = &form;
         form.setProgramEnd([this] { log.append(QStringLiteral("end program")); });
@@ -41,7 +103,6 @@ protected:
     }
     QPushButton *button(const char *name) const { return control<QPushButton>(name); }
     QAction *menu(const char *name) const { return control<QAction>(name); }
-
     void startUp()
     {
         form.startUp([this] { log.append(QStringLiteral("load tts window")); });
@@ -51,12 +112,12 @@ protected:
     FakeMessageBoxes boxes;
     RecordingDesktop desktop;
     OpenProgramSlots slots;
-    CommandStore store;
-    CommandTableModel model;
+    CommandStore store{dir.filePath(QStringLiteral("SELEC.db"))};
+    CommandTableModel model{store, boxes};
     QStringList log;
-    FakeRecognitionWindow recognition;
-    FakeTtsWindow tts;
-    SpeechForm form;
+    FakeRecognitionWindow recognition{log};
+    FakeTtsWindow tts{log};
+    SpeechForm form{{model, desktop, boxes, slots, recognition, tts}};
 };
 
 TEST_F(SpeechFormTest, StartUpWithWorkingRecogniserListensAndLocksTheTable)
@@ -82,40 +143,34 @@ TEST_F(SpeechFormTest, StartUpWithWorkingRecogniserListensAndLocksTheTable)
 
 TEST_F(SpeechFormTest, StartUpGoesOnWhenTheRecogniserFails)
 {
-    struct Case
-    {
-        const char *name;
-        bool throwOnLoad;
-        bool failActivation;
-    };
-    for (const Case &c : {Case{"load throws", true, false}, Case{"activation fails", false, true}}) {
-        QStringList caseLog;
-        FakeRecognitionWindow failing(caseLog);
-        failing.throwOnLoad = c.throwOnLoad;
-        failing.failActivation = c.failActivation;
+    for (const bool throwOnLoad : {true, false}) {
+        SCOPED_TRACE(throwOnLoad ? "load throws" : "activation fails");
+        FakeRecognitionWindow failing(log);
+        failing.throwOnLoad = throwOnLoad;
+        failing.failActivation = !throwOnLoad;
         SpeechForm other({model, desktop, boxes, slots, failing, tts});
         failing.mainWindow = &other;
         other.startUp([] {});
-        EXPECT_TRUE(other.isVisible()) << c.name;
-        EXPECT_EQ(other.windowTitle(), QStringLiteral("KESTREL")) << c.name;
-        EXPECT_EQ(failing.caption, QStringLiteral("Start Recognition")) << c.name;
+        EXPECT_TRUE(other.isVisible());
+        EXPECT_EQ(other.windowTitle(), QStringLiteral("KESTREL"));
+        EXPECT_EQ(failing.caption, QStringLiteral("Start Recognition"));
         other.hide();
     }
 }
 
-TEST_F(SpeechFormTest, StopAndStartButtonsSwitchListening)
+TEST_F(SpeechFormTest, ListeningSwitchesAndTheTableLock)
 {
     startUp();
     log.clear();
+    QPushButton *lock = button("LockTbl");
+    auto *grid = control<QTableView>("DBGrid1");
 
     button("BtnStop")->click();
     EXPECT_TRUE(button("BtnStart")->isEnabled());
     EXPECT_FALSE(button("BtnStop")->isEnabled());
     EXPECT_FALSE(form.isListening());
     EXPECT_EQ(recognition.caption, QStringLiteral("Start Recognition"));
-    // Stopping does not unlock the table.
-    EXPECT_EQ(button("LockTbl")->text(), QStringLiteral("Unlock Table"));
-
+    EXPECT_EQ(lock->text(), QStringLiteral("Unlock Table")) << "stopping does not unlock";
     form.StopListening(); // already off: nothing happens
     EXPECT_EQ(log, QStringList{"clickIt"});
 
@@ -124,26 +179,16 @@ TEST_F(SpeechFormTest, StopAndStartButtonsSwitchListening)
     EXPECT_TRUE(form.isListening());
     EXPECT_EQ(recognition.caption, QStringLiteral("Stop Recognition"));
     EXPECT_EQ(log.count(QStringLiteral("clickIt")), 2);
-}
-
-TEST_F(SpeechFormTest, UnlockingStopsListeningAndStartingLocksAgain)
-{
-    startUp();
-    QPushButton *lock = button("LockTbl");
-    auto *grid = control<QTableView>("DBGrid1");
 
     lock->click(); // locked and listening -> unlocked, listening off
     EXPECT_EQ(lock->text(), QStringLiteral("Lock Table"));
     EXPECT_TRUE(grid->isEnabled());
     EXPECT_FALSE(form.isListening());
-
     lock->click(); // unlocked -> locked, listening unchanged
     EXPECT_EQ(lock->text(), QStringLiteral("Unlock Table"));
     EXPECT_FALSE(grid->isEnabled());
     EXPECT_FALSE(form.isListening());
-
     lock->click();
-    ASSERT_TRUE(grid->isEnabled());
     button("BtnStart")->click(); // recognition on forces the lock
     EXPECT_EQ(lock->text(), QStringLiteral("Unlock Table"));
     EXPECT_FALSE(grid->isEnabled());
@@ -152,7 +197,6 @@ TEST_F(SpeechFormTest, UnlockingStopsListeningAndStartingLocksAgain)
 TEST_F(SpeechFormTest, DeleteRecordAsksAndRespectsTheLock)
 {
     startUp();
-    auto *grid = control<QTableView>("DBGrid1");
     const int before = static_cast<int>(store.rows().size());
     ASSERT_GT(before, 2);
     const QString secondPhrase = store.rows().at(1).row.WordPhrase;
@@ -160,17 +204,13 @@ TEST_F(SpeechFormTest, DeleteRecordAsksAndRespectsTheLock)
     button("Command1")->click(); // locked: refused without a question
     EXPECT_EQ(static_cast<int>(store.rows().size()), before);
     ASSERT_FALSE(boxes.shown.isEmpty());
-    EXPECT_EQ(boxes.shown.last().text, QStringLiteral("Table is locked"));
-    EXPECT_EQ(boxes.shown.last().title, QStringLiteral("KESTREL"));
-    EXPECT_FALSE(boxes.shown.last().question);
+    EXPECT_EQ(boxes.shown.last(), (FakeMessageBoxes::Shown{"KESTREL", "Table is locked"}));
 
     button("LockTbl")->click();
-    grid->setCurrentIndex(model.index(1, 0));
-    boxes.answers.push_back(MessageBoxes::Answer::No);
+    control<QTableView>("DBGrid1")->setCurrentIndex(model.index(1, 0));
+    boxes.answers = {MessageBoxes::Answer::No, MessageBoxes::Answer::Yes};
     button("Command1")->click();
     EXPECT_EQ(static_cast<int>(store.rows().size()), before);
-
-    boxes.answers.push_back(MessageBoxes::Answer::Yes);
     button("Command1")->click();
     ASSERT_EQ(static_cast<int>(store.rows().size()), before - 1);
     EXPECT_NE(store.rows().at(1).row.WordPhrase, secondPhrase);
@@ -184,68 +224,61 @@ TEST_F(SpeechFormTest, InvalidTypeTypedInTheGridIsRefusedAndRestored)
     auto *grid = control<QTableView>("DBGrid1");
     QApplication::setActiveWindow(&form);
     grid->setFocus();
-    struct Case
+    const struct
     {
-        QString typed;
-        QString stored;
+        QString typed, stored;
         bool refused;
-    };
-    for (const Case &c : {Case{"open", "open", false}, Case{" OPEN", "open", true}, Case{"OPENX", "open", true},
-                          Case{"", "", false}}) {
+    } cases[] = {{"open", "open", false}, {" OPEN", "open", true}, {"OPENX", "open", true}, {"", "", false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
         const QModelIndex typeCell = model.index(0, 1);
         grid->setCurrentIndex(typeCell);
         grid->edit(typeCell);
         const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
         ASSERT_EQ(editors.size(), 1);
-        QLineEdit *editor = editors.first();
-        editor->setText(c.typed);
+        editors.first()->setText(c.typed);
         const qsizetype shownBefore = boxes.shown.size();
         // The grid commits and closes the editor exactly as it does on Enter.
-        QMetaObject::invokeMethod(grid, "commitData", Q_ARG(QWidget *, editor));
-        QMetaObject::invokeMethod(grid, "closeEditor", Q_ARG(QWidget *, editor),
+        QMetaObject::invokeMethod(grid, "commitData", Q_ARG(QWidget *, editors.first()));
+        QMetaObject::invokeMethod(grid, "closeEditor", Q_ARG(QWidget *, editors.first()),
                                   Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(model.commandRow(0).Type, c.stored) << c.typed.toStdString();
-        EXPECT_EQ(boxes.shown.size() > shownBefore, c.refused) << c.typed.toStdString();
+        EXPECT_EQ(model.commandRow(0).Type, c.stored);
+        EXPECT_EQ(boxes.shown.size() > shownBefore, c.refused);
     }
 }
 
 TEST_F(SpeechFormTest, ClearStartupsFreesSlotsOneToFourHundredEveryTime)
 {
     startUp();
-    for (int pass = 0; pass < 2; ++pass) {
-        slots.setPhrase(0, QStringLiteral("ZERO"));
-        slots.setPhrase(1, QStringLiteral("OPEN TERMINAL"));
-        slots.setWindow(1, 7);
-        slots.setPhrase(400, QStringLiteral("LAST"));
-        slots.setPhrase(401, QStringLiteral("BEYOND"));
-        slots.setWindow(401, 9);
+    for (int pass = 1; pass <= 2; ++pass) {
+        for (int slot : {0, 1, 400, 401}) {
+            slots.setPhrase(slot, QStringLiteral("OPEN %1").arg(slot));
+            slots.setWindow(slot, slot + 7);
+        }
         button("Command2")->click();
-        EXPECT_EQ(slots.phrase(1), QStringLiteral("NULL"));
-        EXPECT_EQ(slots.window(1), 0u);
-        EXPECT_EQ(slots.phrase(400), QStringLiteral("NULL"));
-        EXPECT_EQ(slots.phrase(0), QStringLiteral("ZERO"));
-        EXPECT_EQ(slots.phrase(401), QStringLiteral("BEYOND"));
-        EXPECT_EQ(slots.window(401), 9u);
-        ASSERT_EQ(boxes.texts().count(QStringLiteral("Startups Cleared")), pass + 1);
-        EXPECT_EQ(boxes.shown.last().title, QStringLiteral("KESTREL"));
+        EXPECT_EQ((QStringList{slots.phrase(0), slots.phrase(1), slots.phrase(400), slots.phrase(401)}),
+                  (QStringList{"OPEN 0", "NULL", "NULL", "OPEN 401"}));
+        EXPECT_EQ((QList<quint64>{slots.window(1), slots.window(401)}), (QList<quint64>{0, 408}));
+        ASSERT_EQ(boxes.titledTexts().count(QStringLiteral("KESTREL|Startups Cleared")), pass);
     }
 }
 
 TEST_F(SpeechFormTest, EveryWayOutSavesFirstThenUnloadsTheRecognitionWindow)
 {
-    enum class Way { QuitButton, ExitMenu, CloseBox, SpokenQuit };
-    struct Case
+    const struct
     {
         const char *name;
-        Way way;
+        std::function<void(SpeechForm &)> leave;
         bool endsProgram; // the close box ends the program by leaving no window
+    } cases[] = {
+        {"QUIT button", [](SpeechForm &f) { f.findChild<QPushButton *>("BtnExit")->click(); }, true},
+        {"Exit menu", [](SpeechForm &f) { f.findChild<QAction *>("exi")->trigger(); }, true},
+        {"close box", [](SpeechForm &f) { f.close(); }, false},
+        {"spoken quit", [](SpeechForm &f) { f.quitProgram(); }, true},
     };
-    const Case cases[] = {{"QUIT button", Way::QuitButton, true},
-                          {"Exit menu", Way::ExitMenu, true},
-                          {"close box", Way::CloseBox, false},
-                          {"spoken quit", Way::SpokenQuit, true}};
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         QStringList wayLog;
         FakeRecognitionWindow rec(wayLog);
         FakeTtsWindow voice(wayLog);
@@ -254,27 +287,14 @@ TEST_F(SpeechFormTest, EveryWayOutSavesFirstThenUnloadsTheRecognitionWindow)
         other.setProgramEnd([&wayLog] { wayLog.append(QStringLiteral("end program")); });
         other.startUp([] {});
         wayLog.clear();
-        switch (c.way) {
-        case Way::QuitButton:
-            other.findChild<QPushButton *>(QStringLiteral("BtnExit"))->click();
-            break;
-        case Way::ExitMenu:
-            other.findChild<QAction *>(QStringLiteral("exi"))->trigger();
-            break;
-        case Way::CloseBox:
-            other.close();
-            break;
-        case Way::SpokenQuit:
-            other.quitProgram();
-            break;
-        }
+        c.leave(other);
         QStringList want{"unload tts window", "unload recognition window"};
         if (c.endsProgram)
             want.append(QStringLiteral("end program"));
-        EXPECT_EQ(wayLog, want) << c.name;
+        EXPECT_EQ(wayLog, want);
         other.shutDown(); // shutdown runs once
-        EXPECT_EQ(wayLog, want) << c.name;
-        EXPECT_FALSE(other.isVisible()) << c.name;
+        EXPECT_EQ(wayLog, want);
+        EXPECT_FALSE(other.isVisible());
     }
 }
 
@@ -292,8 +312,8 @@ TEST_F(SpeechFormTest, MenusOpenWindowsHelpAndAbout)
     menu("SPH")->trigger();
     const QStringList actions = desktop.actions();
     ASSERT_EQ(actions.size(), 2);
-    EXPECT_TRUE(actions[0].startsWith(QStringLiteral("open ")) && actions[0].contains(QStringLiteral("SPEECHREC.html")));
-    EXPECT_TRUE(actions[1].contains(QStringLiteral("SPEECH.html")));
+    EXPECT_TRUE(actions[0].startsWith("open ") && actions[0].contains("SPEECHREC.html")) << actions[0].toStdString();
+    EXPECT_TRUE(actions[1].contains(QStringLiteral("SPEECH.html"))) << actions[1].toStdString();
 
     menu("ABT")->trigger();
     ASSERT_FALSE(boxes.shown.isEmpty());
@@ -303,18 +323,17 @@ TEST_F(SpeechFormTest, MenusOpenWindowsHelpAndAbout)
 
 TEST_F(SpeechFormTest, ControlsSitWhereTheTableSaysAtFifteenTwipsPerPixel)
 {
-    struct Place
+    const struct
     {
         const char *name;
         int left, top, width, height;
-    };
-    const Place places[] = {
+    } places[] = {
         {"BtnStart", 240, 240, 3255, 615},   {"BtnStop", 6960, 240, 3015, 615},
         {"DBGrid1", 240, 1080, 9735, 3135},  {"Command1", 360, 4440, 1335, 375},
         {"Command2", 2400, 4440, 1335, 375}, {"BtnExit", 7800, 4440, 2175, 975},
         {"LockTbl", 360, 5040, 1335, 375},   {"BtnPrnt", 2400, 5040, 1335, 375},
     };
-    for (const Place &p : places) {
+    for (const auto &p : places) {
         QWidget *w = control<QWidget>(p.name);
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(w->geometry(), QRect(p.left / 15, p.top / 15, p.width / 15, p.height / 15)) << p.name;
