@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/FakeHosts.h"
+#include "support/QtPrinters.h"
 #include "support/RecordingDesktop.h"
 
 #include "app/Program.h"
@@ -13,11 +14,9 @@
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTextEdit>
 
 #include <functional>
 #include <memory>
@@ -29,20 +28,17 @@ namespace kestrel::test {
 class ProgramFixture
 {
 public:
-    using MakeVoice = std::function<std::unique_ptr<VoiceEngine>()>;
-    using MakeRecognition = std::function<std::unique_ptr<SpeechRecognitionService>(CommandVocabulary &)>;
-
-    ProgramFixture(MakeVoice makeVoice, MakeRecognition makeRecognition)
+    ProgramFixture(std::function<std::unique_ptr<VoiceEngine>()> makeVoice,
+                   std::function<std::unique_ptr<SpeechRecognitionService>(CommandVocabulary &)> makeRecognition)
+        : m_previousDirectory(QDir::currentPath())
     {
-        m_previousDirectory = QDir::currentPath();
         QDir::setCurrent(m_dir.path());
-        QFile::copy(QStringLiteral(KESTREL_SOURCE_DIR "/resources/sol.xml"), m_dir.filePath(QStringLiteral("sol.xml")));
-        m_store = std::make_unique<CommandStore>(m_dir.filePath(QStringLiteral("SELEC.db")));
-        m_program = std::make_unique<Program>(
-            Program::Parts{desktop, boxes, wait, *m_store, std::move(makeVoice), std::move(makeRecognition)});
+        QFile::copy(QStringLiteral(KESTREL_SOURCE_DIR "/resources/sol.xml"), path("sol.xml"));
+        m_store = std::make_unique<CommandStore>(path("SELEC.db"));
+        m_program = std::make_unique<Program>(Program::Parts{desktop, boxes, wait, *m_store, std::move(makeVoice),
+                                                             std::move(makeRecognition)});
         m_program->form().setProgramEnd([this] { ended = true; });
     }
-
     ~ProgramFixture()
     {
         m_program.reset();
@@ -52,11 +48,10 @@ public:
 
     Program &program() { return *m_program; }
     CommandStore &store() { return *m_store; }
-    QString path(const QString &name) const { return m_dir.filePath(name); }
-
-    template <typename T> T *find(QWidget &window, const char *name)
+    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+    template <typename T> T *debugControl(const char *name)
     {
-        return window.findChild<T *>(QLatin1String(name));
+        return m_program->debugForm().findChild<T *>(QLatin1String(name));
     }
 
     /// Lets events run until `done` holds or the deadline has passed; returns
@@ -68,16 +63,17 @@ public:
             wait.processEvents();
         return done();
     }
+    bool runUntilDesktopDid(const QString &action, int deadlineMs = 30000)
+    {
+        return runUntil([&] { return desktop.actions().contains(action); }, deadlineMs);
+    }
+    std::string desktopLog() const { return desktop.log().join(QLatin1Char('\n')).toStdString(); }
 
     /// Types `text` into the emulation box and presses Emulate.
     void emulate(const QString &text)
     {
-        DebugForm &debug = m_program->debugForm();
-        if (auto *box = find<QPlainTextEdit>(debug, "EmulateRecoTxt"))
-            box->setPlainText(text);
-        else if (auto *edit = find<QTextEdit>(debug, "EmulateRecoTxt"))
-            edit->setPlainText(text);
-        find<QPushButton>(debug, "Emulate")->click();
+        debugControl<QPlainTextEdit>("EmulateRecoTxt")->setPlainText(text);
+        debugControl<QPushButton>("Emulate")->click();
     }
 
     RecordingDesktop desktop;

@@ -14,7 +14,6 @@
 #include "speech_platform/espeak/EspeakVoice.h"
 #include "speech_platform/sphinx/SphinxRecognition.h"
 
-#include <QProcess>
 #include <QRadioButton>
 #include <QTreeWidget>
 
@@ -29,21 +28,16 @@ namespace {
 
 bool havePulse() { return !qgetenv("PULSE_SERVER").isEmpty() && !qgetenv("KESTREL_PULSE_DIR").isEmpty(); }
 
-/// `text` spoken by eSpeak NG's US English voice as 16 kHz samples, with quiet
-/// and a low noise floor around it (exact digital silence is not what a
-/// microphone gives, and it lowers recognition accuracy).
-QByteArray spoken(const QString &text)
+/// Writes `text`, spoken by eSpeak NG's US English voice as 16 kHz samples, into
+/// the pipe source at the pace of real time, with quiet and a low noise floor
+/// around it (exact digital silence is not what a microphone gives, and it
+/// lowers recognition accuracy).
+void speakIntoMicrophone(const QString &text)
 {
     const kestrel::testing::Samples samples =
         kestrel::testing::padded(kestrel::testing::synthesise(text, QStringLiteral("en-us"), 160), 1.5, 1.5, 40);
-    return QByteArray(reinterpret_cast<const char *>(samples.data()), static_cast<qsizetype>(samples.size() * 2));
-}
-
-/// Writes 16 kHz audio into the pipe source at the pace of real time.
-void feedMicrophone(QByteArray audio)
-{
-    const QByteArray fifo = qgetenv("KESTREL_PULSE_DIR") + "/mic.fifo";
-    const int fd = ::open(fifo.constData(), O_WRONLY);
+    const QByteArray audio(reinterpret_cast<const char *>(samples.data()), qsizetype(samples.size() * 2));
+    const int fd = ::open((qgetenv("KESTREL_PULSE_DIR") + "/mic.fifo").constData(), O_WRONLY);
     if (fd < 0)
         return;
     constexpr qsizetype kChunk = 3200; // 100 ms
@@ -72,28 +66,25 @@ TEST(SpokenCommand, APhraseSpokenIntoTheMicrophoneIsLoggedTreedAndCarriedOut)
     fixture.program().start();
 
     // The shared recogniser listens on the default input: the session's pipe source.
-    DebugForm &debug = fixture.program().debugForm();
-    fixture.program().form().StopListening();
-    fixture.find<QRadioButton>(debug, "SharedRC")->click();
-    fixture.program().form().StartListening();
-    ASSERT_TRUE(fixture.program().form().isListening()) << fixture.boxes.texts().join(QLatin1Char('|')).toStdString();
-    debug.showWindow(); // the event list and the tree are written only while it is shown
+    SpeechForm &form = fixture.program().form();
+    form.StopListening();
+    fixture.debugControl<QRadioButton>("SharedRC")->click();
+    form.StartListening();
+    ASSERT_TRUE(form.isListening()) << fixture.boxes.texts().join(QLatin1Char('|')).toStdString();
+    fixture.program().debugForm().showWindow(); // the event list and the tree are written only while shown
     fixture.desktop.clearLog();
 
-    std::thread speaker(feedMicrophone, spoken(QStringLiteral("open notepad")));
-    const bool carriedOut = fixture.runUntil(
-        [&] { return fixture.desktop.actions().contains(QStringLiteral("keys hello wait")); }, 60000);
+    std::thread speaker(speakIntoMicrophone, QStringLiteral("open notepad"));
+    const bool carriedOut = fixture.runUntilDesktopDid(QStringLiteral("keys hello wait"), 60000);
     speaker.join();
-    auto *log = fixture.find<QPlainTextEdit>(debug, "EventTextField");
-    ASSERT_NE(log, nullptr);
-    ASSERT_TRUE(carriedOut) << log->toPlainText().toStdString();
+    const QString log = fixture.debugControl<QPlainTextEdit>("EventTextField")->toPlainText();
+    ASSERT_TRUE(carriedOut) << log.toStdString();
 
-    EXPECT_TRUE(log->toPlainText().contains(QStringLiteral("Recognition")));
-    EXPECT_TRUE(log->toPlainText().contains(QStringLiteral("[Text=open notepad")));
-    auto *tree = fixture.find<QTreeWidget>(debug, "TreeView1");
-    ASSERT_NE(tree, nullptr);
+    EXPECT_TRUE(log.contains(QStringLiteral("Recognition"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("[Text=open notepad"))) << log.toStdString();
+    auto *tree = fixture.debugControl<QTreeWidget>("TreeView1");
     ASSERT_GE(tree->topLevelItemCount(), 1);
-    EXPECT_EQ(tree->topLevelItem(tree->topLevelItemCount() - 1)->text(0), QStringLiteral("Recognition (open notepad)"));
+    EXPECT_EQ(tree->topLevelItem(tree->topLevelItemCount() - 1)->text(0), "Recognition (open notepad)");
     EXPECT_EQ(fixture.program().interpreter().pendingPhrase(), QStringLiteral("open notepad"));
 }
 
@@ -110,8 +101,7 @@ TEST(SpokenCommand, TheRealVoiceAnnouncesACommandAndListeningResumesAfterIt)
         },
         [](CommandVocabulary &) { return std::make_unique<ScriptedRecognizer>(); });
     fixture.program().start();
-    DebugForm &debug = fixture.program().debugForm();
-    fixture.find<QCheckBox>(debug, "ExecutingCB")->setChecked(true);
+    fixture.debugControl<QCheckBox>("ExecutingCB")->setChecked(true);
     SpeechForm &form = fixture.program().form();
     ASSERT_TRUE(form.isListening());
     fixture.desktop.clearLog();
@@ -126,9 +116,7 @@ TEST(SpokenCommand, TheRealVoiceAnnouncesACommandAndListeningResumesAfterIt)
         keysBeforeSpeech = fixture.desktop.actions().contains(QStringLiteral("keys ^c wait"));
     });
     fixture.emulate(QStringLiteral("copy"));
-    const bool spokeFirst =
-        fixture.runUntil([&] { return fixture.desktop.actions().contains(QStringLiteral("keys ^c wait")); });
-    ASSERT_TRUE(spokeFirst) << fixture.desktop.log().join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(fixture.runUntilDesktopDid(QStringLiteral("keys ^c wait"))) << fixture.desktopLog();
     EXPECT_TRUE(pausedWhileSpeaking);
     EXPECT_FALSE(keysBeforeSpeech);
     EXPECT_FALSE(fixture.program().tts()->isSpeaking()) << "the keys go only after the announcement ended";
