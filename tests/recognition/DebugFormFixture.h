@@ -1,10 +1,11 @@
 #pragma once
 
-#include "DebugFormFakes.h"
-#include "TestPrinters.h"
 #include "WorkingDirectory.h"
 #include "common/SharedState.h"
 #include "recognition/DebugForm.h"
+#include "support/FakeHosts.h"
+#include "support/QtPrinters.h"
+#include "support/RecordingDesktop.h"
 #include "support/ScriptedRecognizer.h"
 
 #include <QAbstractButton>
@@ -16,9 +17,33 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace kestrel::debugform_test {
+
+/// The voice window: records main texts, speak requests and the settings load.
+class RecordingTts : public TtsWindowLink
+{
+public:
+    QStringList calls;
+    std::function<void()> onLoadDat;
+
+    int clipboardMonitorState() const override { return 0; }
+    void setMainText(const QString &text) override { calls.append(QStringLiteral("setMainText(%1)").arg(text)); }
+    void speakIt() override { calls.append(QStringLiteral("speakIt")); }
+    bool isSpeaking() const override { return false; }
+    void speakItX() override { calls.append(QStringLiteral("speakItX")); }
+    void loadDat() override
+    {
+        calls.append(QStringLiteral("loadDat"));
+        if (onLoadDat)
+            onLoadDat();
+    }
+    void saveDat() override { calls.append(QStringLiteral("saveDat")); }
+    void showWindow() override {}
+    void unload() override {}
+};
 
 /// A DebugForm wired to its own doubles; created, not loaded.
 struct FormRig
@@ -34,6 +59,12 @@ struct FormRig
         std::make_unique<DebugForm>(script, mainWindow, tts, boxes, desktop, shared);
 };
 
+/// "parent > key = text", the form the tree tests compare nodes in.
+inline QString nodeLine(const QString &parent, const QString &key, const QString &text)
+{
+    return parent + QStringLiteral(" > ") + key + QStringLiteral(" = ") + text;
+}
+
 /// A FormRig in a temporary working directory that holds a command grammar file.
 class DebugFormTest : public ::testing::Test, protected FormRig
 {
@@ -48,7 +79,6 @@ protected:
     QAbstractButton *button(const char *name) { return control<QAbstractButton>(name); }
     QCheckBox *checkBox(const char *name) { return control<QCheckBox>(name); }
 
-    /// The event list, one entry per line.
     QStringList eventLines()
     {
         const QString text = control<QPlainTextEdit>("EventTextField")->toPlainText();
@@ -56,17 +86,17 @@ protected:
     }
 
     /// Every node of the result tree in pre-order.
-    QList<TreeNode> treeNodes()
+    QStringList treeNodes()
     {
-        QList<TreeNode> nodes;
-        QTreeWidget *tree = control<QTreeWidget>("TreeView1");
+        QStringList nodes;
         const std::function<void(QTreeWidgetItem *, const QString &)> walk = [&](QTreeWidgetItem *item,
                                                                                  const QString &parent) {
             const QString key = item->data(0, TreeWidgetNodes::KeyRole).toString();
-            nodes.append(TreeNode{key, item->text(0), parent});
+            nodes.append(nodeLine(parent, key, item->text(0)));
             for (int i = 0; i < item->childCount(); ++i)
                 walk(item->child(i), key);
         };
+        QTreeWidget *tree = control<QTreeWidget>("TreeView1");
         for (int i = 0; i < tree->topLevelItemCount(); ++i)
             walk(tree->topLevelItem(i), QString());
         return nodes;

@@ -16,14 +16,15 @@ public:
     int count = 0;
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Close)
-            ++count;
+        count += event->type() == QEvent::Close;
         return false;
     }
 };
 
-void sendDeleteWindow(Display *display, Window window)
+void sendDeleteWindow(Window window)
 {
+    Display *display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
@@ -32,7 +33,7 @@ void sendDeleteWindow(Display *display, Window window)
     event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
+    XCloseDisplay(display);
 }
 
 TEST_F(DebugFormTest, WindowManagerCloseRequestIsRefused)
@@ -44,10 +45,7 @@ TEST_F(DebugFormTest, WindowManagerCloseRequestIsRefused)
 
     CloseEventCounter counter;
     form->installEventFilter(&counter);
-    Display *display = XOpenDisplay(nullptr);
-    ASSERT_NE(display, nullptr);
-    sendDeleteWindow(display, static_cast<Window>(form->winId()));
-    XCloseDisplay(display);
+    sendDeleteWindow(static_cast<Window>(form->winId()));
 
     // Waits for the request to arrive; nothing is measured.
     EXPECT_TRUE(QTest::qWaitFor([&] { return counter.count > 0; }, 10000)) << "close request never arrived";

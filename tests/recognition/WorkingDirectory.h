@@ -14,18 +14,14 @@ public:
     explicit ScopedWorkingDirectory(bool withGrammarFile) : m_previous(QDir::currentPath())
     {
         QDir::setCurrent(m_dir.path());
-        if (withGrammarFile) {
-            QFile file(m_dir.filePath(QStringLiteral("sol.xml")));
-            if (file.open(QIODevice::WriteOnly))
-                file.write("<grammar xmlns=\"http://www.w3.org/2001/06/grammar\" version=\"1.0\" root=\"r\">"
-                           "<rule id=\"r\"><item>hello</item></rule></grammar>\n");
-        }
+        QFile file(m_dir.filePath(QStringLiteral("sol.xml")));
+        if (withGrammarFile && file.open(QIODevice::WriteOnly))
+            file.write("<grammar xmlns=\"http://www.w3.org/2001/06/grammar\" version=\"1.0\" root=\"r\">"
+                       "<rule id=\"r\"><item>hello</item></rule></grammar>\n");
     }
     ~ScopedWorkingDirectory() { QDir::setCurrent(m_previous); }
     ScopedWorkingDirectory(const ScopedWorkingDirectory &) = delete;
     ScopedWorkingDirectory &operator=(const ScopedWorkingDirectory &) = delete;
-
-    bool valid() const { return m_dir.isValid(); }
 
 private:
     QString m_previous;
