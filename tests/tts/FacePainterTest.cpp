@@ -18,53 +18,38 @@ int countPixels(const QImage &picture, const QRect &area, const std::function<bo
     return count;
 }
 
-int differingPixels(const QImage &a, const QImage &b)
+/// The whole face with one picture laid over it, as the window shows it.
+QImage faceWith(const QString &part)
 {
-    int count = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
-    return count;
+    return overlayPicture(face::paintFacePicture(QStringLiteral("MICFULL")), face::paintFacePicture(part));
 }
 
-// Dark mouth interior: how far the mouth is open.
-bool isMouthInside(QRgb c)
-{
-    return qRed(c) < 110 && qGreen(c) < 40 && qBlue(c) < 60;
-}
-bool isTeeth(QRgb c)
-{
-    return qRed(c) > 240 && qGreen(c) > 240 && qBlue(c) > 230;
-}
-bool isTongue(QRgb c)
-{
-    return qRed(c) > 200 && qGreen(c) > 80 && qGreen(c) < 130 && qBlue(c) > 95 && qBlue(c) < 140;
-}
-
-QRect regionOf(const QString &name)
-{
-    if (name == QLatin1String("MICFULL"))
-        return QRect(0, 0, face::kFaceSize, face::kFaceSize);
-    return name.startsWith(QLatin1String("MICEYE")) ? face::eyeRegion() : face::mouthRegion();
-}
-
-TEST(FacePainter, FifteenKeyedBitmapsThatDrawOnlyInTheirRegion)
+TEST(FacePainter, FifteenKeyedBitmapsEachDrawnInItsRegionAndAllDifferent)
 {
     const QStringList names = faceResourceNames();
     ASSERT_EQ(names.size(), 15);
+    const auto drawn = [](QRgb c) { return c != kMaskColour; };
+    QList<QImage> faces;
     for (const QString &name : names) {
         const QImage picture = face::paintFacePicture(name);
         ASSERT_EQ(picture.size(), QSize(128, 128)) << qPrintable(name);
         EXPECT_EQ(picture.format(), QImage::Format_RGB888) << qPrintable(name);
-        const QRect region = regionOf(name);
-        int drawnOutside = 0;
-        for (int y = 0; y < 128; ++y)
-            for (int x = 0; x < 128; ++x)
-                drawnOutside += !region.contains(x, y) && picture.pixel(x, y) != kMaskColour ? 1 : 0;
-        EXPECT_EQ(drawnOutside, 0) << qPrintable(name);
-        EXPECT_GT(countPixels(picture, region, [](QRgb c) { return c != kMaskColour; }), 600)
-            << qPrintable(name);
+        const QRect region = name == QLatin1String("MICFULL")           ? picture.rect()
+                             : name.startsWith(QLatin1String("MICEYE")) ? face::eyeRegion()
+                                                                        : face::mouthRegion();
+        EXPECT_EQ(countPixels(picture, picture.rect(), drawn), countPixels(picture, region, drawn))
+            << qPrintable(name) << " draws outside its region";
+        EXPECT_GT(countPixels(picture, region, drawn), 600) << qPrintable(name);
+        faces << faceWith(name);
     }
+    for (int a = 0; a < faces.size(); ++a)
+        for (int b = a + 1; b < faces.size(); ++b) {
+            int differing = 0;
+            for (int y = 0; y < 128; ++y)
+                for (int x = 0; x < 128; ++x)
+                    differing += faces[a].pixel(x, y) != faces[b].pixel(x, y) ? 1 : 0;
+            EXPECT_GT(differing, 60) << qPrintable(names[a] + " vs " + names[b]);
+        }
     // The whole face is a character on a keyed background, not a filled square.
     const QImage full = face::paintFacePicture(QStringLiteral("MICFULL"));
     EXPECT_EQ(full.pixel(0, 0), kMaskColour);
@@ -73,61 +58,48 @@ TEST(FacePainter, FifteenKeyedBitmapsThatDrawOnlyInTheirRegion)
     EXPECT_TRUE(face::paintFacePicture(QStringLiteral("MIC14")).isNull());
 }
 
-TEST(FacePainter, EveryMouthAndEyePictureLooksDifferent)
+TEST(FacePainter, MouthAndEyesMoveAsTheirSoundsNeed)
 {
-    QList<QImage> faces;
-    const QStringList names = faceResourceNames();
-    for (const QString &name : names)
-        faces << overlayPicture(face::paintFacePicture(QStringLiteral("MICFULL")),
-                                face::paintFacePicture(name));
-    for (int a = 0; a < faces.size(); ++a)
-        for (int b = a + 1; b < faces.size(); ++b)
-            EXPECT_GT(differingPixels(faces[a], faces[b]), 60) << qPrintable(names[a] + " vs " + names[b]);
-}
-
-TEST(FacePainter, MouthShapesOpenAsTheirSoundsNeed)
-{
-    const QImage full = face::paintFacePicture(QStringLiteral("MICFULL"));
-    auto measure = [&](const char *name, bool (*what)(QRgb)) {
-        const QImage shown = overlayPicture(full, face::paintFacePicture(QLatin1String(name)));
-        return countPixels(shown, face::mouthRegion(), what);
+    // Dark mouth interior: how far the mouth is open.
+    const auto inside = [](QRgb c) { return qRed(c) < 110 && qGreen(c) < 40 && qBlue(c) < 60; };
+    const auto teeth = [](QRgb c) { return qRed(c) > 240 && qGreen(c) > 240 && qBlue(c) > 230; };
+    const auto tongue = [](QRgb c) {
+        return qRed(c) > 200 && qGreen(c) > 80 && qGreen(c) < 130 && qBlue(c) > 95 && qBlue(c) < 140;
+    };
+    const auto mouth = [](const char *name, const std::function<bool(QRgb)> &what) {
+        return countPixels(faceWith(QLatin1String(name)), face::mouthRegion(), what);
     };
     // Closed lips show no inside; then slightly open, open, wide open.
-    EXPECT_EQ(measure("MIC10", isMouthInside), 0);
-    EXPECT_EQ(measure("MICFULL", isMouthInside), 0);
-    EXPECT_LT(measure("MIC4", isMouthInside), measure("MIC11", isMouthInside));
-    EXPECT_LT(measure("MIC11", isMouthInside), measure("MIC13", isMouthInside));
+    EXPECT_EQ(mouth("MIC10", inside), 0);
+    EXPECT_EQ(mouth("MICFULL", inside), 0);
+    EXPECT_LT(mouth("MIC4", inside), mouth("MIC11", inside));
+    EXPECT_LT(mouth("MIC11", inside), mouth("MIC13", inside));
     // "oo" is small: much less open than "ah".
-    EXPECT_LT(measure("MIC9", isMouthInside), measure("MIC11", isMouthInside) / 2);
+    EXPECT_LT(mouth("MIC9", inside), mouth("MIC11", inside) / 2);
     // Teeth show for "ee", "sh", "f"; the tongue for "l" and "th"; "oo" shows neither.
     for (const char *name : {"MIC5", "MIC6", "MIC7"})
-        EXPECT_GT(measure(name, isTeeth), 20) << name;
+        EXPECT_GT(mouth(name, teeth), 20) << name;
     for (const char *name : {"MIC3", "MIC8"})
-        EXPECT_GT(measure(name, isTongue), 40) << name;
-    EXPECT_EQ(measure("MIC9", isTeeth), 0);
-    EXPECT_EQ(measure("MIC9", isTongue), 0);
+        EXPECT_GT(mouth(name, tongue), 40) << name;
+    EXPECT_EQ(mouth("MIC9", teeth), 0);
+    EXPECT_EQ(mouth("MIC9", tongue), 0);
     // "ee" is spread: its opening is wider than tall.
-    const QImage ee = overlayPicture(full, face::paintFacePicture(QStringLiteral("MIC6")));
-    QRect teeth;
+    const QImage ee = faceWith(QStringLiteral("MIC6"));
+    QRect shown;
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 128; ++x)
-            if (face::mouthRegion().contains(x, y) && isTeeth(ee.pixel(x, y)))
-                teeth |= QRect(x, y, 1, 1);
-    EXPECT_GT(teeth.width(), 3 * teeth.height());
-}
+            if (face::mouthRegion().contains(x, y) && teeth(ee.pixel(x, y)))
+                shown |= QRect(x, y, 1, 1);
+    EXPECT_GT(shown.width(), 3 * shown.height());
 
-TEST(FacePainter, EyesCloseAndNarrow)
-{
-    const QImage full = face::paintFacePicture(QStringLiteral("MICFULL"));
-    auto whites = [&](const char *name) {
-        const QImage shown = overlayPicture(full, face::paintFacePicture(QLatin1String(name)));
-        return countPixels(shown, face::eyeRegion(), [](QRgb c) { return c == qRgb(255, 255, 255); });
+    const auto whites = [](const char *name) {
+        return countPixels(faceWith(QLatin1String(name)), face::eyeRegion(),
+                           [](QRgb c) { return c == qRgb(255, 255, 255); });
     };
-    const int open = whites("MICFULL");
-    EXPECT_GT(open, 250);
+    EXPECT_GT(whites("MICFULL"), 250);
     EXPECT_EQ(whites("MICEYECLOSED"), 0);
     EXPECT_GT(whites("MICEYENARROW"), 20);
-    EXPECT_LT(whites("MICEYENARROW"), open / 2);
+    EXPECT_LT(whites("MICEYENARROW"), whites("MICFULL") / 2);
 }
 
 TEST(FacePainter, KeyingNeverLosesADrawnPixel)

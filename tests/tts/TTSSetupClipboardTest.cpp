@@ -1,6 +1,5 @@
 #include "TtsDoubles.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QStringEncoder>
@@ -11,19 +10,21 @@
 namespace kestrel::tts_test {
 namespace {
 
-// One step of a clipboard scenario: something happens, then the timer ticks.
+// One step of a clipboard scenario: something happens, then the timer ticks;
+// afterwards the speak requests so far and the box's text.
 struct Step
 {
     const char *action; // "copy", "flag", "edit", "monitor-off", "monitor-on", "end"
     QString value;
-    int spokenAfter; // speak requests so far
+    int spokenAfter;
     QString boxAfter;
 };
 
 void runScenario(const char *name, const QList<Step> &steps)
 {
     TtsRig rig;
-    rig.find<QCheckBox>("ChkClipboard")->setCheckState(Qt::Checked);
+    auto *monitor = rig.find<QCheckBox>("ChkClipboard");
+    monitor->setCheckState(Qt::Checked);
     for (const Step &step : steps) {
         const QString action = QLatin1String(step.action);
         if (action == QLatin1String("copy"))
@@ -32,10 +33,8 @@ void runScenario(const char *name, const QList<Step> &steps)
             rig.shared.ClipboardSpeakNow = true;
         else if (action == QLatin1String("edit"))
             rig.setBoxText(step.value);
-        else if (action == QLatin1String("monitor-off"))
-            rig.find<QCheckBox>("ChkClipboard")->setCheckState(Qt::Unchecked);
-        else if (action == QLatin1String("monitor-on"))
-            rig.find<QCheckBox>("ChkClipboard")->setCheckState(Qt::Checked);
+        else if (action.startsWith(QLatin1String("monitor")))
+            monitor->setCheckState(action == QLatin1String("monitor-on") ? Qt::Checked : Qt::Unchecked);
         else if (action == QLatin1String("end"))
             rig.voice->emitWholeStream(rig.boxText());
         rig.window->timer1Tick();
@@ -72,23 +71,21 @@ TEST(TTSSetupFiles, OpenTextFile)
     file.write(QStringEncoder(QStringEncoder::System)(text));
     file.close();
 
-    const struct
-    {
-        QString answer; // what the dialog returns
-        QString box;
-    } cases[] = {{QString(), "before"}, {samples.filePath("missing.txt"), "before"}, {path, text}};
-    for (const auto &c : cases) {
+    // What the dialog returns, and the box afterwards.
+    const std::pair<QString, QString> cases[] = {
+        {QString(), "before"}, {samples.filePath("missing.txt"), "before"}, {path, text}};
+    for (const auto &[answer, box] : cases) {
         QList<OpenFileRequest> asked;
         TtsOptions options;
         options.environment.insert(QStringLiteral("KESTREL_SAMPLES_DIR"), samples.path());
-        options.openFile = [&](QWidget *, const OpenFileRequest &request) {
+        options.openFile = [&asked, answer = answer](QWidget *, const OpenFileRequest &request) {
             asked << request;
-            return c.answer;
+            return answer;
         };
         TtsRig rig({}, options);
         rig.setBoxText(QStringLiteral("before"));
         rig.find<QAction>("menuFileOpenText")->trigger();
-        EXPECT_EQ(rig.boxText(), c.box);
+        EXPECT_EQ(rig.boxText(), box);
         EXPECT_TRUE(rig.voice->speakCalls.isEmpty()); // loading speaks nothing
         ASSERT_EQ(asked.size(), 1);
         EXPECT_EQ(asked[0].title, QStringLiteral("Open a Text File"));

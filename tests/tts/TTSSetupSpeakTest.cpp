@@ -1,8 +1,12 @@
 #include "TtsDoubles.h"
 
-#include <QAction>
+#include "tts/MouthImageList.h"
+#include "tts/TextRules.h"
+#include "tts/face/FacePainter.h"
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPointer>
 #include <QSlider>
 
@@ -11,17 +15,23 @@
 namespace kestrel::tts_test {
 namespace {
 
-TEST(TTSSetupSpeak, SpeakingAndStopping)
+TEST(TTSSetupSpeak, SpeakingStoppingAndFailedOrEmptyRequests)
 {
     TtsRig rig;
+    for (bool speaking : {true, false}) { // empty text changes nothing
+        rig.window->SetSpeakState(speaking);
+        rig.window->speakIt();
+        rig.window->speakItX();
+        EXPECT_EQ(rig.window->isSpeaking(), speaking);
+    }
+    EXPECT_TRUE(rig.voice->speakCalls.isEmpty());
+
     rig.setBoxText(QStringLiteral("Hello there"));
     rig.click("SpeakBtn");
     ASSERT_EQ(rig.voice->speakCalls.size(), 1);
     EXPECT_EQ(rig.voice->speakCalls[0].text, QStringLiteral("Hello there"));
     EXPECT_EQ(rig.voice->speakCalls[0].flags, 11);
     EXPECT_EQ(rig.state(), QStringLiteral("SPEAKING"));
-    EXPECT_TRUE(rig.window->isSpeaking());
-
     rig.click("StopBtn");
     ASSERT_EQ(rig.voice->speakCalls.size(), 2);
     EXPECT_EQ(rig.voice->speakCalls[1].text, QStringLiteral(" "));
@@ -31,6 +41,15 @@ TEST(TTSSetupSpeak, SpeakingAndStopping)
     rig.voice->emitWholeStream(QStringLiteral(" "), 2);
     EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
     EXPECT_EQ(rig.boxText(), QStringLiteral("Hello there"));
+
+    // A voice refusing to speak or to stop leaves the window idle.
+    rig.voice->throwOnSpeak = true;
+    rig.window->SetSpeakState(true);
+    rig.window->speakIt();
+    EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
+    rig.window->SetSpeakState(true);
+    rig.window->StopVoice();
+    EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
 }
 
 TEST(TTSSetupSpeak, StopLeavesTheFocusInTheTextBoxOfAVisibleWindow)
@@ -39,112 +58,75 @@ TEST(TTSSetupSpeak, StopLeavesTheFocusInTheTextBoxOfAVisibleWindow)
     rig.window->show();
     rig.window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
-    rig.find<QWidget>("VoiceCB")->setFocus();
+    rig.find("VoiceCB")->setFocus();
     rig.window->StopVoice();
-    EXPECT_TRUE(rig.find<QWidget>("MainTxtBox")->hasFocus());
+    EXPECT_TRUE(rig.find("MainTxtBox")->hasFocus());
 
     rig.window->hide();
-    rig.find<QWidget>("VoiceCB")->setFocus();
-    ASSERT_EQ(rig.window->focusWidget(), rig.find<QWidget>("VoiceCB"));
+    rig.find("VoiceCB")->setFocus();
+    ASSERT_EQ(rig.window->focusWidget(), rig.find("VoiceCB"));
     rig.window->StopVoice(); // a hidden window's focus is not touched
-    EXPECT_EQ(rig.window->focusWidget(), rig.find<QWidget>("VoiceCB"));
+    EXPECT_EQ(rig.window->focusWidget(), rig.find("VoiceCB"));
     EXPECT_EQ(rig.voice->speakCalls.size(), 2);
-}
-
-TEST(TTSSetupSpeak, EmptyTextChangesNothing)
-{
-    for (bool speaking : {false, true}) {
-        TtsRig rig;
-        rig.window->SetSpeakState(speaking);
-        rig.window->speakIt();
-        rig.window->speakItX();
-        EXPECT_TRUE(rig.voice->speakCalls.isEmpty());
-        EXPECT_EQ(rig.window->isSpeaking(), speaking);
-    }
-}
-
-TEST(TTSSetupSpeak, AFailedRequestReturnsToIdle)
-{
-    TtsRig rig;
-    rig.voice->throwOnSpeak = true;
-    rig.window->SetSpeakState(true);
-    rig.window->setMainText(QStringLiteral("Hello"));
-    rig.window->speakIt();
-    EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
-    rig.window->SetSpeakState(true);
-    rig.window->StopVoice();
-    EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
 }
 
 // Test puts its sentence on the clipboard first; Play Clipboard needs no monitor.
 TEST(TTSSetupSpeak, ClipboardButtonsSpeakTheClipboard)
 {
     const QString sentence = QStringLiteral("This is a test of the Speech Recognition System.");
-    const struct
-    {
-        const char *button;
-        QString copied, spoken;
-    } cases[] = {{"BtnTest", "", sentence}, {"Command2", "Read me", "Read me"}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.button);
+    const std::tuple<const char *, QString, QString> cases[] = {{"BtnTest", "", sentence},
+                                                                {"Command2", "Read me", "Read me"}};
+    for (const auto &[button, copied, spoken] : cases) {
+        SCOPED_TRACE(button);
         TtsRig rig;
-        rig.desktop.setClipboard(c.copied);
-        rig.click(c.button);
-        EXPECT_EQ(rig.desktop.clipboardText(), c.spoken);
-        EXPECT_EQ(rig.boxText(), c.spoken);
+        rig.desktop.setClipboard(copied);
+        rig.click(button);
+        EXPECT_EQ(rig.desktop.clipboardText(), spoken);
+        EXPECT_EQ(rig.boxText(), spoken);
         ASSERT_EQ(rig.voice->speakCalls.size(), 1);
-        EXPECT_EQ(rig.voice->speakCalls[0].text, c.spoken);
+        EXPECT_EQ(rig.voice->speakCalls[0].text, spoken);
     }
 }
 
 TEST(TTSSetupSpeak, ClearAfterSpeakEmptiesBoxAndClipboardOnlyWhenTicked)
 {
-    const struct
-    {
-        Qt::CheckState clearIt;
-        bool cleared;
-    } cases[] = {{Qt::Checked, true}, {Qt::Unchecked, false}, {Qt::PartiallyChecked, false}};
-    for (const auto &c : cases) {
+    for (const auto &[clearIt, cleared] :
+         {std::pair{Qt::Checked, true}, {Qt::Unchecked, false}, {Qt::PartiallyChecked, false}}) {
         TtsRig rig;
-        rig.find<QCheckBox>("ClearIt")->setCheckState(c.clearIt);
+        rig.find<QCheckBox>("ClearIt")->setCheckState(clearIt);
         rig.desktop.setClipboard(QStringLiteral("copied"));
         rig.setBoxText(QStringLiteral("Say this"));
         rig.window->speakItX();
         EXPECT_EQ(rig.boxText(), QStringLiteral("Say this")); // not before the end
         rig.voice->emitWholeStream(QStringLiteral("Say this"));
-        EXPECT_EQ(rig.boxText().isEmpty(), c.cleared) << c.clearIt;
-        EXPECT_EQ(rig.desktop.clipboardText().isEmpty(), c.cleared) << c.clearIt;
+        EXPECT_EQ(rig.boxText().isEmpty(), cleared) << clearIt;
+        EXPECT_EQ(rig.desktop.clipboardText().isEmpty(), cleared) << clearIt;
     }
 }
 
-TEST(TTSSetupSpeak, UserChoicesReachTheVoice)
+TEST(TTSSetupSpeak, UserChoicesReachTheVoiceAndRefusedOnesLeaveItAsItWas)
 {
     TtsRig rig;
     rig.voice->clearCalls();
-    QTest::keyClick(rig.find<QComboBox>("VoiceCB"), Qt::Key_Down);
-    QTest::keyClick(rig.find<QComboBox>("AudioOutputCB"), Qt::Key_Down);
-    QTest::keyClick(rig.find<QComboBox>("FormatCB"), Qt::Key_Up);
+    QTest::keyClick(rig.find("VoiceCB"), Qt::Key_Down);
+    QTest::keyClick(rig.find("AudioOutputCB"), Qt::Key_Down);
+    QTest::keyClick(rig.find("FormatCB"), Qt::Key_Up);
     rig.find<QSlider>("RateSldr")->setValue(50);
     rig.find<QSlider>("VolumeSldr")->setValue(-5);
     EXPECT_EQ(rig.voice->calls(),
               QStringList({"setVoice:voice/bruno", "setAudioOutput:out/headset", "allowFormatChanges:0",
                            "setOutputFormat:22", "allowFormatChanges:0", "setOutputFormat:21", "setRate:10",
                            "setVolume:0"}));
-}
 
-TEST(TTSSetupSpeak, RefusedOutputOrFormatLeavesTheVoiceAsItWas)
-{
-    TtsRig rig;
     rig.voice->throwOnSetAudioOutput = true;
     rig.voice->clearCalls();
-    QTest::keyClick(rig.find<QComboBox>("AudioOutputCB"), Qt::Key_Down);
-    EXPECT_EQ(rig.voice->calls(), QStringList({"setAudioOutput:out/headset"})); // format not re-applied
-    EXPECT_EQ(rig.voice->m_output, kSpeaker);
-
+    QTest::keyClick(rig.find("AudioOutputCB"), Qt::Key_Up);
+    EXPECT_EQ(rig.voice->calls(), QStringList({"setAudioOutput:out/speaker"})); // format not re-applied
+    EXPECT_EQ(rig.voice->m_output, kHeadset);
     rig.voice->throwOnSetOutputFormat = true;
-    QTest::keyClick(rig.find<QComboBox>("FormatCB"), Qt::Key_Down);
-    EXPECT_EQ(rig.voice->m_format, 22);
-    EXPECT_EQ(rig.find<QComboBox>("FormatCB")->currentIndex(), 19);
+    QTest::keyClick(rig.find("FormatCB"), Qt::Key_Down);
+    EXPECT_EQ(rig.voice->m_format, 21);
+    EXPECT_EQ(rig.find<QComboBox>("FormatCB")->currentIndex(), 18);
 }
 
 TEST(TTSSetupWindow, CloseBoxIsRefusedUnloadSavesThenReleasesTheVoice)
@@ -154,8 +136,7 @@ TEST(TTSSetupWindow, CloseBoxIsRefusedUnloadSavesThenReleasesTheVoice)
     TtsOptions options;
     options.saveSettings = [&](const QString &path, SettingsBinding &binding) {
         order << QStringLiteral("save %1 voice=%2 format=%3")
-                     .arg(path)
-                     .arg(voiceAlive ? "alive" : "gone")
+                     .arg(path, voiceAlive ? "alive" : "gone")
                      .arg(binding.number(SettingKey::FORMATCB));
     };
     TtsRig rig({}, options);
@@ -167,7 +148,6 @@ TEST(TTSSetupWindow, CloseBoxIsRefusedUnloadSavesThenReleasesTheVoice)
     rig.find<QAction>("menuAbout")->trigger();
     ASSERT_EQ(rig.boxes.shown.size(), 1);
     EXPECT_EQ(rig.boxes.shown[0].title, QStringLiteral("KESTREL")) << qPrintable(rig.boxes.shown[0].text);
-
     rig.find<QAction>("menuFileExit")->trigger();
     EXPECT_FALSE(rig.window->isVisible()); // hidden, still loaded
     rig.window->showWindow();
@@ -181,6 +161,104 @@ TEST(TTSSetupWindow, CloseBoxIsRefusedUnloadSavesThenReleasesTheVoice)
     EXPECT_FALSE(rig.window->isSpeaking());
     rig.window->unload();
     EXPECT_EQ(order.size(), 1);
+}
+
+QImage shownFace(const TtsRig &rig)
+{
+    return rig.find<QLabel>("VisemePicture")->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+QImage expectedFace(const char *part)
+{
+    const QImage full = face::paintFacePicture(QStringLiteral("MICFULL"));
+    return withMaskTransparent(overlayPicture(full, face::paintFacePicture(QLatin1String(part))))
+        .convertToFormat(QImage::Format_ARGB32);
+}
+
+TEST(TTSSetupEvents, TheFaceFollowsTheVisemesUntilTheStreamEnds)
+{
+    TtsRig rig;
+    EXPECT_EQ(shownFace(rig), expectedFace("MICFULL"));
+    for (const auto &[viseme, part] : {std::pair{2, "MICEYECLOSED"},
+                                       {5, "MICEYENARROW"},
+                                       {9, "MIC13"},
+                                       {19, "MIC4"},
+                                       {0, "MICFULL"},
+                                       {21, "MIC9"},
+                                       {99, "MICFULL"}}) {
+        rig.voice->emitViseme(viseme);
+        EXPECT_EQ(shownFace(rig), expectedFace(part)) << "viseme " << viseme;
+    }
+    rig.voice->emitViseme(9);
+    rig.voice->emitEndStream();
+    EXPECT_EQ(shownFace(rig), expectedFace("MICFULL"));
+}
+
+TEST(TTSSetupEvents, WordsAreHighlightedAndTheEndSelectsEverything)
+{
+    TtsRig rig;
+    auto *box = rig.find<QPlainTextEdit>("MainTxtBox");
+    rig.setBoxText(QStringLiteral("Hello brave world"));
+    rig.window->speakIt();
+    rig.voice->emitStartStream();
+    const std::tuple<int, int, QString> cases[] = {
+        {0, 5, "Hello"},   {6, 5, "brave"},
+        {12, 5, "world"},  {40, 3, "world"}, // beyond the text: ignored, the last word stays selected
+        {-1, 2, "world"},                    // ignored too
+        {12, 50, "world"},                   // runs past the end: up to the end
+    };
+    for (const auto &[position, length, selected] : cases) {
+        rig.voice->emitWord(position, length);
+        EXPECT_EQ(box->textCursor().selectedText(), selected) << position << "," << length;
+    }
+    rig.voice->emitEndStream();
+    EXPECT_EQ(box->textCursor().selectedText(), QStringLiteral("Hello brave world"));
+}
+
+TEST(TTSSetupEvents, ListeningPausesForSpeechAndResumesOnlyIfItWasOn)
+{
+    for (bool listening : {true, false}) {
+        TtsRig rig;
+        rig.mainWindow.listening = listening;
+        rig.setBoxText(QStringLiteral("Hi"));
+        rig.window->speakItX();
+        rig.voice->emitStartStream();
+        EXPECT_FALSE(rig.mainWindow.listening);
+        EXPECT_EQ(rig.shared.ListeningBeforeSpeech, listening);
+        EXPECT_EQ(rig.state(), QStringLiteral("SPEAKING"));
+        rig.voice->emitEndStream();
+        EXPECT_EQ(rig.mainWindow.listening, listening);
+        EXPECT_EQ(rig.mainWindow.calls, listening ? QStringList({"stopListening", "startListening"})
+                                                  : QStringList({"stopListening"}));
+        EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
+    }
+}
+
+TEST(TTSSetupEvents, AVoiceChangeSelectsAKnownVoiceOnly)
+{
+    const std::tuple<SpeechToken, int, QStringList> cases[] = {
+        {kBruno, 1, {"setVoice:voice/bruno"}},
+        {SpeechToken{"voice/zed", "Zed (Klingon)"}, 0, {}},
+        {kAlice, 0, {}}, // already chosen: not assigned again
+        {SpeechToken{"voice/x", "alice (english)"}, 0, {}},
+    };
+    for (const auto &[token, index, calls] : cases) {
+        TtsRig rig;
+        rig.voice->clearCalls();
+        rig.voice->emitVoiceChange(token);
+        EXPECT_EQ(rig.find<QComboBox>("VoiceCB")->currentIndex(), index) << qPrintable(token.id);
+        EXPECT_EQ(rig.voice->calls(), calls) << qPrintable(token.id);
+    }
+}
+
+TEST(TTSSetupEvents, TheBoxGivesBackTextInTheFormTheMonitorComparesWith)
+{
+    TtsRig rig;
+    for (const QString &sample : {QStringLiteral("one\r\ntwo\rthree\n"), QStringLiteral("\r\n\r\n"),
+                                  QStringLiteral("a\u2029b\u2028c"), QStringLiteral("non\u00a0break\ttab")}) {
+        rig.window->setMainText(sample);
+        EXPECT_EQ(rig.boxText(), textBoxForm(sample)) << qPrintable(sample);
+    }
 }
 
 } // namespace

