@@ -3,6 +3,7 @@
 #include "recognition/EventInterests.h"
 
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <bit>
@@ -24,30 +25,25 @@ TEST_F(DebugFormTest, EventListShowsAnUtteranceWithAndWithoutStreamInfo)
     RecognitionResult result = ScriptedRecognizer::resultFor(QStringLiteral("open notepad two"));
     result.phrase.textWithReplacements = QStringLiteral("open notepad 2");
     script.context()->emitUtterance(result, 3);
-    EXPECT_EQ(eventLines(), (QStringList{
-                                "StartStream (StreamNum=3 StreamPos=0)",
-                                "    SoundStart (StreamNum=3 StreamPos=100)",
-                                "        PhraseStart (StreamNum=3 StreamPos=200)",
-                                "        Hypothesis (StreamNum=3 StreamPos=300) [Text=open notepad 2]",
-                                "        Recognition (StreamNum=3 StreamPos=400) [Text=open notepad 2, RecoType=0]",
-                                "    SoundEnd (StreamNum=3 StreamPos=500)",
-                                "EndStream (StreamNum=3 StreamPos=600) [Stream Released=True]",
-                            }));
+    const QStringList withInfo{
+        "StartStream (StreamNum=3 StreamPos=0)",
+        "    SoundStart (StreamNum=3 StreamPos=100)",
+        "        PhraseStart (StreamNum=3 StreamPos=200)",
+        "        Hypothesis (StreamNum=3 StreamPos=300) [Text=open notepad 2]",
+        "        Recognition (StreamNum=3 StreamPos=400) [Text=open notepad 2, RecoType=0]",
+        "    SoundEnd (StreamNum=3 StreamPos=500)",
+        "EndStream (StreamNum=3 StreamPos=600) [Stream Released=True]",
+    };
+    EXPECT_EQ(eventLines(), withInfo);
 
     button("ClearEvents")->click();
     EXPECT_TRUE(eventLines().isEmpty());
 
     streamInfo->click();
     script.context()->emitUtterance(result, 3);
-    EXPECT_EQ(eventLines(), (QStringList{
-                                "StartStream",
-                                "    SoundStart",
-                                "        PhraseStart",
-                                "        Hypothesis [Text=open notepad 2]",
-                                "        Recognition [Text=open notepad 2, RecoType=0]",
-                                "    SoundEnd",
-                                "EndStream [Stream Released=True]",
-                            }));
+    QStringList withoutInfo = withInfo;
+    withoutInfo.replaceInStrings(QRegularExpression(" \\(StreamNum=3 StreamPos=\\d+\\)"), QString());
+    EXPECT_EQ(eventLines(), withoutInfo);
     EXPECT_EQ(mainWindow.calls, (QStringList{"recoIt", "recoIt"}));
 }
 
@@ -234,24 +230,19 @@ TEST_F(DebugFormTest, FeedbackControlsStartAtTheirDefaultsAndTakeOnlyCheckBoxSta
 TEST_F(DebugFormTest, TestButtonsSpeakTheirPhraseEvenWhenTheClipboardFails)
 {
     form->showWindow();
-    const struct
-    {
-        const char *button;
-        const char *box;
-        QString text;
-    } cases[] = {
+    const std::tuple<const char *, const char *, QString> cases[] = {
         {"Command4", "DidYouSay", "Did you say"}, {"Command3", "SayAgain", "Once more"},
         {"Command2", "SayText", "Dictate now"},   {"Command1", "Executing", "Running"},
         {"Command1", "Executing", ""},
     };
-    for (const auto &c : cases) {
-        control<QLineEdit>(c.box)->setText(c.text);
+    for (const auto &[name, box, text] : cases) {
+        SCOPED_TRACE(name);
+        control<QLineEdit>(box)->setText(text);
         tts.calls.clear();
         desktop.setClipboard(QStringLiteral("old"));
-        button(c.button)->click();
-        EXPECT_EQ(desktop.clipboardText(), c.text) << c.button;
-        EXPECT_EQ(tts.calls, (QStringList{QStringLiteral("setMainText(%1)").arg(c.text), "speakItX"}))
-            << c.button;
+        button(name)->click();
+        EXPECT_EQ(desktop.clipboardText(), text);
+        EXPECT_EQ(tts.calls, (QStringList{QStringLiteral("setMainText(%1)").arg(text), "speakItX"}));
     }
 
     desktop.failOn(QStringLiteral("clipboard"), QStringLiteral("The clipboard is not available."));

@@ -61,15 +61,8 @@ TEST(RecognitionSetup, MissingInputOrEngineIsAFailure)
 
 TEST(RecognitionSetup, CommandGrammarTwoAttemptsAndItsGate)
 {
-    const struct
-    {
-        const char *name;
-        bool fileExists;
-        int loadFailures;
-        bool ruleStateFails;
-        int expectedLoadCalls;
-        bool expectedLoaded;
-    } cases[] = {
+    // name, file present, load failures, rule state fails, loads tried, loaded
+    const std::tuple<const char *, bool, int, bool, int, bool> cases[] = {
         {"present", true, 0, false, 1, true},
         {"missing file", false, 0, false, 2, false},
         {"first attempt fails", true, 1, false, 2, true},
@@ -77,17 +70,17 @@ TEST(RecognitionSetup, CommandGrammarTwoAttemptsAndItsGate)
         {"rules stay on after a clean load", true, 0, true, 1, true},
         {"rules stay on after a retried load", true, 1, true, 2, false},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        SharedRig rig(c.fileExists);
-        if (c.loadFailures)
-            rig.script.failOn("cmdLoadFromFile", c.loadFailures);
-        if (c.ruleStateFails)
+    for (const auto &[name, fileExists, loadFailures, ruleStateFails, loadsTried, loaded] : cases) {
+        SCOPED_TRACE(name);
+        SharedRig rig(fileExists);
+        if (loadFailures)
+            rig.script.failOn("cmdLoadFromFile", loadFailures);
+        if (ruleStateFails)
             rig.script.failOn("cmdSetRuleIdState");
         rig.setup.LoadCommandGrammar();
-        EXPECT_EQ(rig.script.callCount("cmdLoadFromFile(sol.xml,true)"), c.expectedLoadCalls);
-        EXPECT_EQ(rig.setup.GrammarLoaded(), c.expectedLoaded);
-        if (c.expectedLoaded && !c.ruleStateFails) {
+        EXPECT_EQ(rig.script.callCount("cmdLoadFromFile(sol.xml,true)"), loadsTried);
+        EXPECT_EQ(rig.setup.GrammarLoaded(), loaded);
+        if (loaded && !ruleStateFails) {
             EXPECT_FALSE(rig.script.grammar()->rulesActive());
         }
     }
@@ -95,31 +88,27 @@ TEST(RecognitionSetup, CommandGrammarTwoAttemptsAndItsGate)
 
 TEST(RecognitionSetup, EmulateSwitchesDictationAroundTheRequestWhenOff)
 {
-    const struct
-    {
-        const char *name;
-        bool grammarFile, recoActive;
-        QString text, expectedCalls;
-    } cases[] = {
+    // name, grammar file, recognition on, text, calls
+    const std::tuple<const char *, bool, bool, QString, QString> cases[] = {
         {"no command grammar", false, false, "open notepad", ""},
         {"off", true, false, "open notepad",
          "dictationSetState(true) emulateRecognition(open notepad) dictationSetState(false)"},
         {"off, empty text", true, false, "", "dictationSetState(true) dictationSetState(false)"},
         {"on", true, true, "open notepad", "emulateRecognition(open notepad)"},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        SharedRig rig(c.grammarFile);
+    for (const auto &[name, grammarFile, recoActive, text, expectedCalls] : cases) {
+        SCOPED_TRACE(name);
+        SharedRig rig(grammarFile);
         rig.script.emulationDelivers = false;
         rig.setup.LoadCommandGrammar();
-        if (c.recoActive) {
+        if (recoActive) {
             rig.setup.setDictationState(true);
             rig.setup.setRecoActive(true);
         }
         rig.script.clearCalls();
-        rig.setup.Emulate(c.text);
-        EXPECT_EQ(rig.script.callsWithout("setEventInterests").join(' '), c.expectedCalls);
-        EXPECT_EQ(rig.script.grammar()->dictationActive(), c.recoActive);
+        rig.setup.Emulate(text);
+        EXPECT_EQ(rig.script.callsWithout("setEventInterests").join(' '), expectedCalls);
+        EXPECT_EQ(rig.script.grammar()->dictationActive(), recoActive);
     }
 }
 

@@ -136,8 +136,12 @@ TEST_F(ResultTreeBuilderTest, AtMostFiveAlternates)
               (QStringList{"Alternate1", "Alternate2", "Alternate3", "Alternate4", "Alternate5"}));
 }
 
-TEST_F(ResultTreeBuilderTest, PropertyValueShownUnlessEmpty)
+TEST_F(ResultTreeBuilderTest, PropertyValueShownUnlessEmptyAndCollidingKeysMadeUnique)
 {
+    // The 11th property of the phrase and the 1st child of its 1st property
+    // compose the same key; so do the root and earlier nodes named like it.
+    tree.addNode("", "Reco1", "someone else's node");
+    tree.addNode("", "Reco1#2", "and another");
     const std::pair<QVariant, QString> cases[] = {
         {QVariant(), "Property (p)"},
         {QVariant(0), "Property (p)"},
@@ -158,24 +162,11 @@ TEST_F(ResultTreeBuilderTest, PropertyValueShownUnlessEmpty)
         result.phrase.properties->append(property("p", value));
         expected.append(text);
     }
-    builder.build(tree, result, "x", true);
-    EXPECT_EQ(textsUnder("Properties1"), expected);
-}
-
-TEST_F(ResultTreeBuilderTest, CollidingKeysAreMadeUniqueAndBuildFinishes)
-{
-    // The 11th property of the phrase and the 1st child of its 1st property
-    // compose the same key; so do the root and earlier nodes named like it.
-    tree.addNode("", "Reco1", "someone else's node");
-    tree.addNode("", "Reco1#2", "and another");
-    QList<PhraseProperty> properties{property("first", 1, QList<PhraseProperty>{property("child", 1)})};
-    for (int i = 2; i <= 11; ++i)
-        properties.append(property(QStringLiteral("p%1").arg(i), i));
-    RecognitionResult result;
-    result.phrase.properties = properties;
+    (*result.phrase.properties)[0].children = QList<PhraseProperty>{property("child", 1)};
     result.phrase.elements = QList<PhraseElement>{{"word", {5}}};
     builder.build(tree, result, "x", true);
 
+    EXPECT_EQ(textsUnder("Properties3"), expected);
     QSet<QString> keys;
     for (const TreeNode &node : tree.nodes())
         keys.insert(node.key);
@@ -184,7 +175,7 @@ TEST_F(ResultTreeBuilderTest, CollidingKeysAreMadeUniqueAndBuildFinishes)
     EXPECT_EQ(all.at(2), " > Reco1#3 = Recognition (x)");
     EXPECT_EQ(all.at(3), "Reco1#3 > PhraseInfo3 = Phrase Info") << "numbered by the whole tree's nodes";
     EXPECT_TRUE(all.contains("Properties31 > Properties311 = Property (child) (1)"));
-    EXPECT_TRUE(all.contains("Properties3 > Properties311#2 = Property (p11) (11)"));
+    EXPECT_TRUE(all.contains("Properties3 > Properties311#2 = Property (p) (notepad)"));
     EXPECT_EQ(all.last(), "PronunciationsElementPhraseInfo31 > PronunciationElementPhraseInfo310 = "
                           "Pronunciation (ph5/1033)")
         << "the walk carries on after the collision";
