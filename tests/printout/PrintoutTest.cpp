@@ -1,6 +1,8 @@
 #include "PrintoutFakes.h"
 
+#include "main_window/printout/PageSink.h"
 #include "main_window/printout/TableLayout.h"
+#include "main_window/printout/TablePrintout.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +196,74 @@ TEST(TableLayout, RejectsLineHeightsThatCannotPage)
 {
     for (double height : {0.0, -4.2, double(NAN), double(INFINITY)})
         EXPECT_THROW(TableLayout{height}, Failure) << height;
+}
+
+using Outcome = TablePrintout::Outcome;
+
+/// Writes every call into a shared event list; fails on the first call of one kind.
+struct RecordingPrinter : PageSink
+{
+    RecordingPrinter(QStringList &e, QString f = {}) : events(e), failOn(std::move(f)) {}
+    void prepare() override { record("prepare"); }
+    void beginDocument() override { record("begin"); }
+    double lineHeightMm() const override { return 5.0; }
+    double printableHeightMm() const override { return INFINITY; }
+    void drawText(double, double, const QString &) override { record("text"); }
+    void newPage() override { record("newPage"); }
+    void endDocument() override { record("end"); }
+    void abortDocument() noexcept override { events << "abort"; }
+    void record(const QString &kind)
+    {
+        events << kind;
+        if (kind == failOn)
+            throw Failure("printer jammed");
+    }
+    QStringList &events;
+    QString failOn;
+};
+
+const QList<CommandRow> TwoRows = {{"A", "OPEN", "notepad", ""}, {"B", "CLOSE", "notepad", "A"}};
+
+TEST(TablePrintout, ListeningComesBackAndAFailedJobIsAborted)
+{
+    const struct
+    {
+        const char *name;
+        bool listening;
+        std::optional<int> copies;
+        int tableFailsOnRefresh;
+        const char *printerFailsOn;
+        Outcome outcome;
+    } cases[] = {
+        {"cancelled while listening", true, std::nullopt, 0, "", Outcome::Cancelled},
+        {"no copies asked for", true, 0, 0, "", Outcome::Cancelled},
+        {"printed while listening", true, 2, 0, "", Outcome::Printed},
+        // Every copy reads the table before the job starts: nothing reaches the printer.
+        {"table unreadable for the second copy", true, 2, 2, "", Outcome::Failed},
+        {"printer cannot start", false, 1, 0, "begin", Outcome::Failed},
+        {"printer fails between copies", true, 2, 0, "newPage", Outcome::Failed},
+        {"printer fails while drawing", true, 1, 0, "text", Outcome::Failed},
+        {"printer fails to end the document", true, 1, 0, "end", Outcome::Failed},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList events;
+        FakeCommandSource table(TwoRows);
+        table.failOnRefresh = c.tableFailsOnRefresh;
+        FakeListening listening(c.listening);
+        FakePrintDialog dialog(c.copies, &listening, &events);
+        RecordingPrinter printer(events, c.printerFailsOn);
+
+        EXPECT_EQ(TablePrintout(table, listening, dialog, printer).print(), c.outcome);
+        EXPECT_EQ(listening.calls, c.listening ? QStringList({"stop", "start"}) : QStringList{"stop"});
+        EXPECT_EQ(events.mid(0, 2), QStringList({"prepare", "dialog"}));
+        // Only a job the printer started is aborted, and only once.
+        const bool aborted = *c.printerFailsOn;
+        EXPECT_EQ(events.last(), QString(c.outcome == Outcome::Printed ? "end"
+                                         : aborted                     ? "abort"
+                                                                       : "dialog"));
+        EXPECT_EQ(events.count("abort"), aborted ? 1 : 0);
+    }
 }
 
 } // namespace
