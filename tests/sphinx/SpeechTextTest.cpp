@@ -1,16 +1,23 @@
-// Pure text helpers of the recogniser: replacements, phone names, eSpeak phoneme
-// conversion, command grammar text and the rejection rule.
+// Pure text of the recogniser: replacements, phone names, eSpeak phoneme
+// conversion, the command grammar as text, sentences and language model, the
+// rejection rule, and the SRGS grammar loader.
 
 #include "speech_platform/SpokenNumbers.h"
+#include "speech_platform/SrgsGrammar.h"
 #include "speech_platform/sphinx/CmuPhones.h"
 #include "speech_platform/sphinx/CommandGrammar.h"
+#include "speech_platform/sphinx/CommandLanguageModel.h"
 #include "speech_platform/sphinx/CommandRejection.h"
 #include "speech_platform/sphinx/EspeakPronouncer.h"
 #include "common/Failure.h"
 
 #include <QHash>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <utility>
 
 namespace kestrel {
 namespace {
@@ -20,58 +27,28 @@ QStringList words(const char *text)
     return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-struct ReplacementCase
+TEST(Replacements, turnNumberWordsIntoDigits)
 {
-    const char *spoken;
-    const char *expected;
-};
+    const std::pair<const char *, const char *> cases[] = {
+        {"cursor one hundred comma two hundred", "cursor 100, 200"}, {"select five", "select 5"},
+        {"open notepad", "open notepad"}, {"", ""}, {"twenty one", "21"}, {"nine hundred ninety nine", "999"},
+        {"one thousand two hundred eighty", "1280"}, {"two thousand", "2000"},
+        {"seven thousand nineteen", "7019"}, {"one million two thousand", "1002000"}, {"ten hundred", "1000"},
+        // Two units in a row are two numbers, as a speaker listing digits means.
+        {"one two three", "1 2 3"}, {"twenty thirty", "20 30"}, {"twelve five", "12 5"}, {"zero zero", "0 0"},
+        {"hundred", "hundred"}, {"thousand of them", "thousand of them"}, {"one hundred hundred", "100 hundred"},
+        {"two thousand three thousand", "2003 thousand"}, {"Cursor One Hundred Comma Fifty", "Cursor 100, 50"},
+        {"comma", ","}, {"a comma b", "a, b"}, {"someone won", "someone won"}};
+    for (const auto &[spoken, expected] : cases)
+        EXPECT_EQ(applyReplacements(words(spoken)), QString::fromLatin1(expected)) << spoken;
 
-class Replacements : public testing::TestWithParam<ReplacementCase>
-{
-};
-
-TEST_P(Replacements, turnNumberWordsIntoDigits)
-{
-    EXPECT_EQ(applyReplacements(words(GetParam().spoken)), QString::fromLatin1(GetParam().expected));
+    const std::pair<const char *, int> values[] = {
+        {"three hundred forty two", 342}, {"zero", 0}, {"two three", -1}, {"five apples", -1}, {"", -1}};
+    for (const auto &[spoken, value] : values)
+        EXPECT_EQ(spokenNumberValue(words(spoken)), value) << spoken;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Phrases, Replacements,
-    testing::Values(ReplacementCase{"cursor one hundred comma two hundred", "cursor 100, 200"},
-                    ReplacementCase{"select five", "select 5"},
-                    ReplacementCase{"open notepad", "open notepad"},
-                    ReplacementCase{"", ""},
-                    ReplacementCase{"twenty one", "21"},
-                    ReplacementCase{"nine hundred ninety nine", "999"},
-                    ReplacementCase{"one thousand two hundred eighty", "1280"},
-                    ReplacementCase{"two thousand", "2000"},
-                    ReplacementCase{"seven thousand nineteen", "7019"},
-                    ReplacementCase{"one million two thousand", "1002000"},
-                    // Two units in a row are two numbers, as a speaker listing digits means.
-                    ReplacementCase{"one two three", "1 2 3"},
-                    ReplacementCase{"twenty thirty", "20 30"},
-                    ReplacementCase{"twelve five", "12 5"},
-                    ReplacementCase{"zero zero", "0 0"},
-                    ReplacementCase{"ten hundred", "1000"},
-                    ReplacementCase{"hundred", "hundred"},
-                    ReplacementCase{"thousand of them", "thousand of them"},
-                    ReplacementCase{"one hundred hundred", "100 hundred"},
-                    ReplacementCase{"two thousand three thousand", "2003 thousand"},
-                    ReplacementCase{"Cursor One Hundred Comma Fifty", "Cursor 100, 50"},
-                    ReplacementCase{"comma", ","},
-                    ReplacementCase{"a comma b", "a, b"},
-                    ReplacementCase{"someone won", "someone won"}));
-
-TEST(SpokenNumberValue, isOneNumberOrMinusOne)
-{
-    EXPECT_EQ(spokenNumberValue(words("three hundred forty two")), 342);
-    EXPECT_EQ(spokenNumberValue(words("zero")), 0);
-    EXPECT_EQ(spokenNumberValue(words("two three")), -1);
-    EXPECT_EQ(spokenNumberValue(words("five apples")), -1);
-    EXPECT_EQ(spokenNumberValue({}), -1);
-}
-
-TEST(CmuPhones, idsAndNamesRoundTrip)
+TEST(CmuPhones, idsAndNamesRoundTripAndEspeakMnemonicsBecomeThem)
 {
     EXPECT_EQ(CmuPhones::all().size(), 39);
     for (const QString &phone : CmuPhones::all())
@@ -84,40 +61,19 @@ TEST(CmuPhones, idsAndNamesRoundTrip)
     const QList<int> ids = CmuPhones::idsFromText(QStringLiteral("N OW T P AE D"));
     ASSERT_EQ(ids.size(), 6);
     EXPECT_EQ(CmuPhones::name(ids[1]), QStringLiteral("OW"));
-}
 
-TEST(CmuPhoneConverter, refusesUnknownLanguageAndIds)
-{
     CmuPhoneConverter converter;
     EXPECT_EQ(converter.idToPhone(0x409, CmuPhones::id(QStringLiteral("ZH"))), QStringLiteral("ZH"));
     EXPECT_THROW(converter.idToPhone(0x407, 2), Failure);
     EXPECT_THROW(converter.idToPhone(0x409, 99), Failure);
+
+    const std::pair<const char *, const char *> mnemonics[] = {
+        {"n'oUtpad", "N OW T P AE D"}, {"k'Estr@L", "K EH S T R AH L"}, {"dZ'EdIt", "JH EH D IH T"},
+        {"f'aI@f0ks", "F AY ER F AA K S"}, {"T'INk", "TH IH NG K"}, {"tS'3:tS", "CH ER CH"}, {"", ""},
+        {"'',,_:", ""}};
+    for (const auto &[espeak, cmu] : mnemonics)
+        EXPECT_EQ(espeakToCmu(QString::fromLatin1(espeak)), QString::fromLatin1(cmu)) << espeak;
 }
-
-struct EspeakCase
-{
-    const char *mnemonics;
-    const char *cmu;
-};
-
-class EspeakMnemonics : public testing::TestWithParam<EspeakCase>
-{
-};
-
-TEST_P(EspeakMnemonics, becomeCmuPhones)
-{
-    EXPECT_EQ(espeakToCmu(QString::fromLatin1(GetParam().mnemonics)), QString::fromLatin1(GetParam().cmu));
-}
-
-INSTANTIATE_TEST_SUITE_P(Words, EspeakMnemonics,
-                         testing::Values(EspeakCase{"n'oUtpad", "N OW T P AE D"},
-                                         EspeakCase{"k'Estr@L", "K EH S T R AH L"},
-                                         EspeakCase{"dZ'EdIt", "JH EH D IH T"},
-                                         EspeakCase{"f'aI@f0ks", "F AY ER F AA K S"},
-                                         EspeakCase{"T'INk", "TH IH NG K"},
-                                         EspeakCase{"tS'3:tS", "CH ER CH"},
-                                         EspeakCase{"", ""},
-                                         EspeakCase{"'',,_:", ""}));
 
 TEST(CommandGrammar, phrasesBecomeLowerCaseWordsOfOneRule)
 {
@@ -134,15 +90,12 @@ TEST(CommandGrammar, phrasesBecomeLowerCaseWordsOfOneRule)
     for (const char *w : {"open", "notepad", "cursor", "comma", "hundred", "select", "yes", "know", "thousand"})
         EXPECT_TRUE(g.words.contains(QString::fromLatin1(w))) << w;
     EXPECT_FALSE(g.words.contains(QStringLiteral("digit"))) << "rule names are not words";
-}
 
-TEST(CommandGrammar, emptyTableStillHasTheBuiltInFamilies)
-{
-    const CommandGrammar g = CommandGrammar::build({});
-    EXPECT_TRUE(g.phrases.isEmpty());
-    EXPECT_FALSE(g.jsgf.contains(QStringLiteral("<phrase>")));
-    EXPECT_TRUE(g.jsgf.contains(QStringLiteral("public <command> = <cursor> | <select> | <yes> | <no>;")));
-    EXPECT_FALSE(g.jsgf.contains(QStringLiteral("spell"))) << "a letter loop swallows other commands";
+    const CommandGrammar empty = CommandGrammar::build({});
+    EXPECT_TRUE(empty.phrases.isEmpty());
+    EXPECT_FALSE(empty.jsgf.contains(QStringLiteral("<phrase>")));
+    EXPECT_TRUE(empty.jsgf.contains(QStringLiteral("public <command> = <cursor> | <select> | <yes> | <no>;")));
+    EXPECT_FALSE(empty.jsgf.contains(QStringLiteral("spell"))) << "a letter loop swallows other commands";
 }
 
 TEST(CommandGrammar, soundAlikesPronouncedLikeTheAnswerStayOutOfItsRule)
@@ -182,107 +135,71 @@ TEST(CommandGrammar, soundAlikesPronouncedLikeTheAnswerStayOutOfItsRule)
     }
 }
 
-struct RejectionCase
-{
-    const char *name;
-    RejectionFeatures features;
-    bool accepted;
-};
-
 // Feature rows as kestrel_sphinx_eval recorded them for real clips.
 RejectionFeatures measured(bool heardCommand, double agreement, int common, int frames, bool numberForm,
                            qint64 phraseScore, qint64 heardScore, int phraseWordFrames, int heardWordFrames,
-                           qint64 grammarScore)
+                           qint64 grammarScore, bool soundAlike = false)
 {
-    RejectionFeatures f;
-    f.heardCommand = heardCommand;
-    f.agreement = agreement;
-    f.commonPhones = common;
-    f.frames = frames;
-    f.numberForm = numberForm;
-    f.heardWords = heardWordFrames > 0;
-    f.phraseScore = phraseScore;
-    f.heardScore = heardScore;
-    f.phraseWordFrames = phraseWordFrames;
-    f.heardWordFrames = heardWordFrames;
-    f.grammarScore = grammarScore;
-    return f;
+    return {.heardCommand = heardCommand, .agreement = agreement, .commonPhones = common, .frames = frames,
+            .numberForm = numberForm, .soundAlike = soundAlike, .heardWords = heardWordFrames > 0,
+            .phraseScore = phraseScore, .heardScore = heardScore, .phraseWordFrames = phraseWordFrames,
+            .heardWordFrames = heardWordFrames, .grammarScore = grammarScore};
 }
 
-class Rejection : public testing::TestWithParam<RejectionCase>
+TEST(Rejection, calibratedRuleTellsCommandsFromOtherSpeech)
 {
-};
-
-TEST_P(Rejection, calibratedRuleTellsCommandsFromOtherSpeech)
-{
-    const RejectionCase c = GetParam();
-    const CommandRejection rule = CommandRejection::calibrated();
-    EXPECT_EQ(rule.accept(c.features), c.accepted) << "confidence " << rule.confidence(c.features);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Clips, Rejection,
-    testing::Values(
-        RejectionCase{"HeardExactly", measured(true, 1.0, 10, 259, false, -2465, -2523, 112, 112, -2495), true},
+    const struct {
+        const char *name;
+        RejectionFeatures features;
+        bool accepted;
+    } cases[] = {
+        {"heard exactly", measured(true, 1.0, 10, 259, false, -2465, -2523, 112, 112, -2495), true},
         // The command model misheard ("luigi know you", "do you file your"), but
         // the phrase explains the audio better than its words did and covers as
         // much of it.
-        RejectionCase{"MisheardPageDown", measured(false, 0.22, 2, 180, false, -2953, -3360, 101, 87, -3741), true},
-        RejectionCase{"MisheardSaveFile", measured(false, 0.3, 3, 176, false, -3639, -3976, 94, 105, -4607), true},
+        {"misheard page down", measured(false, 0.22, 2, 180, false, -2953, -3360, 101, 87, -3741), true},
+        {"misheard save file", measured(false, 0.3, 3, 176, false, -3639, -3976, 94, 105, -4607), true},
         // A whole sentence: the phrase covers a third of what the heard words do.
-        RejectionCase{"Sentence", measured(false, 0.18, 3, 280, false, -5903, -4091, 76, 192, -10410), false},
-        RejectionCase{"SentenceAsNumbers", measured(false, 0.27, 4, 193, true, -4366, -3374, 109, 91, -6049), false},
+        {"sentence", measured(false, 0.18, 3, 280, false, -5903, -4091, 76, 192, -10410), false},
+        {"sentence as numbers", measured(false, 0.27, 4, 193, true, -4366, -3374, 109, 91, -6049), false},
         // Noise the command model heard nothing in; the grammar forced "now" onto
         // six frames of it.
-        RejectionCase{"Noise", measured(false, 0.0, 0, 146, false, -1137, 0, 6, 0, -1809), false},
+        {"noise", measured(false, 0.0, 0, 146, false, -1137, 0, 6, 0, -1809), false},
         // White noise: the heard "ah" and the phrase "know" both squeezed into a
         // few frames, so the phrase even looks better than what was heard.
-        RejectionCase{"NoiseAsShortWord", measured(false, 0.0, 0, 219, false, -1301, -1343, 6, 3, -3195), false},
+        {"noise as short word", measured(false, 0.0, 0, 219, false, -1301, -1343, 6, 3, -3195), false},
         // White noise heard as "this" both ways; a sound-alike alone is no command.
-        RejectionCase{"NoiseAsSoundAlike",
-                      [] {
-                          RejectionFeatures f = measured(false, 1.0, 3, 160, false, -2228, -2602, 119, 16, -1453);
-                          f.soundAlike = true;
-                          return f;
-                      }(),
-                      false},
-        RejectionCase{"TooShort", measured(true, 1.0, 10, 19, false, -800, -800, 15, 15, -900), false},
-        RejectionCase{"NothingAligned", measured(true, 1.0, 10, 200, false, 0, -2000, 0, 100, -2500), false}),
-    [](const testing::TestParamInfo<RejectionCase> &p) { return std::string(p.param.name); });
-
-struct EvidenceCase
-{
-    const char *name;
-    void (*strengthen)(RejectionFeatures &);
-};
-
-class RejectionEvidence : public testing::TestWithParam<EvidenceCase>
-{
-};
-
-TEST_P(RejectionEvidence, strongerEvidenceNeverLowersConfidence)
-{
-    const RejectionFeatures base = measured(false, 0.4, 4, 190, false, -4000, -3500, 90, 110, -6000);
-    RejectionFeatures stronger = base;
-    GetParam().strengthen(stronger);
+        {"noise as sound-alike", measured(false, 1, 3, 160, false, -2228, -2602, 119, 16, -1453, true), false},
+        {"too short", measured(true, 1.0, 10, 19, false, -800, -800, 15, 15, -900), false},
+        {"nothing aligned", measured(true, 1.0, 10, 200, false, 0, -2000, 0, 100, -2500), false},
+    };
     const CommandRejection rule = CommandRejection::calibrated();
-    EXPECT_GT(rule.confidence(stronger), rule.confidence(base));
+    for (const auto &c : cases)
+        EXPECT_EQ(rule.accept(c.features), c.accepted) << c.name << ", confidence " << rule.confidence(c.features);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Features, RejectionEvidence,
-    testing::Values(EvidenceCase{"HeardCommand", [](RejectionFeatures &f) { f.heardCommand = true; }},
-                    EvidenceCase{"Agreement", [](RejectionFeatures &f) { f.agreement = 0.8; }},
-                    EvidenceCase{"CommonPhones", [](RejectionFeatures &f) { f.commonPhones = 8; }},
-                    EvidenceCase{"ScoreMargin", [](RejectionFeatures &f) { f.phraseScore = -3600; }},
-                    EvidenceCase{"WordShare", [](RejectionFeatures &f) { f.heardWordFrames = 95; }},
-                    EvidenceCase{"GrammarFits", [](RejectionFeatures &f) { f.grammarScore = -4000; }}),
-    [](const testing::TestParamInfo<EvidenceCase> &p) { return std::string(p.param.name); });
-
-TEST(RejectionEvidence, numberFormsNeedMoreEvidenceThanPhrases)
+TEST(Rejection, strongerEvidenceNeverLowersConfidenceAndNumberFormsNeedMore)
 {
+    const RejectionFeatures base = measured(false, 0.4, 4, 190, false, -4000, -3500, 90, 110, -6000);
+    const struct {
+        const char *name;
+        void (*strengthen)(RejectionFeatures &);
+    } cases[] = {
+        {"heard command", [](RejectionFeatures &f) { f.heardCommand = true; }},
+        {"agreement", [](RejectionFeatures &f) { f.agreement = 0.8; }},
+        {"common phones", [](RejectionFeatures &f) { f.commonPhones = 8; }},
+        {"score margin", [](RejectionFeatures &f) { f.phraseScore = -3600; }},
+        {"word share", [](RejectionFeatures &f) { f.heardWordFrames = 95; }},
+        {"grammar fits", [](RejectionFeatures &f) { f.grammarScore = -4000; }},
+    };
     const CommandRejection rule = CommandRejection::calibrated();
-    RejectionFeatures phrase = measured(false, 0.5, 6, 190, false, -3800, -3700, 100, 105, -5000);
+    for (const auto &c : cases) {
+        RejectionFeatures stronger = base;
+        c.strengthen(stronger);
+        EXPECT_GT(rule.confidence(stronger), rule.confidence(base)) << c.name;
+    }
+
+    const RejectionFeatures phrase = measured(false, 0.5, 6, 190, false, -3800, -3700, 100, 105, -5000);
     RejectionFeatures number = phrase;
     number.numberForm = true;
     EXPECT_LT(rule.confidence(number), rule.confidence(phrase));
@@ -302,6 +219,195 @@ TEST(PhoneAgreement, isCommonSubsequenceOverLongerLength)
     EXPECT_DOUBLE_EQ(phoneAgreement(words("A B C"), words("C B A")), 1.0 / 3.0);
     EXPECT_EQ(commonPhones(a, words("N AA T P AE D Z")), 5);
     EXPECT_EQ(commonPhones({}, a), 0);
+}
+
+CommandGrammar table()
+{
+    return CommandGrammar::build({QStringLiteral("OPEN NOTEPAD"), QStringLiteral("Close Notepad"),
+                                  QStringLiteral("LEFT CLICK"), QStringLiteral("TYPE MY ADDRESS")});
+}
+
+TEST(GrammarSentences, areCommandsExactlyWhenTheGrammarCanSayThem)
+{
+    const std::pair<const char *, bool> cases[] = {
+        {"open notepad", true}, {"close notepad", true}, {"type my address", true}, {"open", false},
+        {"open notepad now", false}, {"close notepad notepad", false}, {"left", false}, {"", false},
+        {"yes no", false}, {"cursor down", true}, {"cursor", false}, {"cursor up down", false},
+        {"cursor one hundred comma two hundred", true}, {"cursor one comma", false}, {"cursor comma two", false},
+        {"cursor zero comma nine thousand nine hundred ninety nine", true}, {"cursor one two comma three", false},
+        {"select five", true}, {"select", false}, {"select five million", false}, {"select ten thousand", false},
+        {"select notepad", false}};
+    const CommandGrammar g = table();
+    for (const auto &[said, command] : cases)
+        EXPECT_EQ(g.accepts(words(said)), command) << said;
+    // The sound-alike answers count only when asked to.
+    for (const char *w : {"us", "this", "now", "know"}) {
+        EXPECT_TRUE(g.accepts(words(w))) << w;
+        EXPECT_FALSE(g.accepts(words(w), CommandGrammar::SoundAlikes::Ignore)) << w;
+    }
+    for (const char *w : {"yes", "no", "open notepad", "select five"})
+        EXPECT_TRUE(g.accepts(words(w), CommandGrammar::SoundAlikes::Ignore)) << w;
+}
+
+TEST(GrammarSentences, numberFormsAreTheCursorAndSelectFamiliesNotTablePhrases)
+{
+    const CommandGrammar g = CommandGrammar::build({QStringLiteral("SELECT ALL"), QStringLiteral("OPEN NOTEPAD"),
+                                                    QStringLiteral("CURSOR HOME")});
+    const std::pair<const char *, bool> cases[] = {
+        {"select five", true}, {"cursor one comma two", true}, {"select all", false}, {"cursor home", false},
+        {"cursor down", false}, {"select", false}, {"open notepad", false}, {"", false}};
+    for (const auto &[said, numberForm] : cases)
+        EXPECT_EQ(g.isNumberForm(words(said)), numberForm) << said;
+}
+
+TEST(NumberWords, spellNumbersAsTheGrammarSaysThem)
+{
+    const std::pair<int, const char *> cases[] = {
+        {0, "zero"}, {7, "seven"}, {13, "thirteen"}, {40, "forty"}, {42, "forty two"}, {100, "one hundred"},
+        {105, "one hundred five"}, {1204, "one thousand two hundred four"},
+        {9999, "nine thousand nine hundred ninety nine"}, {10000, ""}, {-1, ""}};
+    for (const auto &[value, spelled] : cases)
+        EXPECT_EQ(CommandLanguageModel::numberWords(value), words(spelled)) << value;
+    const CommandGrammar g = table();
+    for (int n = 0; n <= 9999; n += 37)
+        EXPECT_TRUE(g.accepts(QStringList{QStringLiteral("select")} + CommandLanguageModel::numberWords(n))) << n;
+}
+
+/// An ARPA bigram model read back: log10 probabilities and backoff weights.
+struct ReadModel
+{
+    QHash<QString, double> unigram, backoff;
+    QHash<QString, QHash<QString, double>> bigram;
+    QHash<int, int> declared; ///< n-gram order to the count the header declares
+
+    explicit ReadModel(const QString &text)
+    {
+        static const QRegularExpression count(QStringLiteral("^ngram (\\d)=(\\d+)$"));
+        int section = 0;
+        for (const QString &line : text.split(QLatin1Char('\n'))) {
+            const QStringList f = line.split(QRegularExpression(QStringLiteral("[\\t ]+")), Qt::SkipEmptyParts);
+            if (const auto match = count.match(line); match.hasMatch()) {
+                declared[match.captured(1).toInt()] = match.captured(2).toInt();
+            } else if (line == QLatin1String("\\1-grams:") || line == QLatin1String("\\2-grams:")) {
+                section = line.at(1).digitValue();
+            } else if (section == 1 && f.size() >= 2) {
+                unigram[f[1]] = f[0].toDouble();
+                if (f.size() == 3)
+                    backoff[f[1]] = f[2].toDouble();
+            } else if (section == 2 && f.size() == 3) {
+                bigram[f[1]][f[2]] = f[0].toDouble();
+            }
+        }
+    }
+
+    double probability(const QString &history, const QString &word) const
+    {
+        const auto seen = bigram.value(history);
+        return std::pow(10.0, seen.contains(word) ? seen.value(word) : backoff.value(history) + unigram.value(word));
+    }
+
+    double sentence(const char *text) const
+    {
+        QString previous = QStringLiteral("<s>");
+        double p = 1.0;
+        for (const QString &w : words(text) + QStringList{QStringLiteral("</s>")})
+            p *= probability(std::exchange(previous, w), w);
+        return p;
+    }
+};
+
+TEST(CommandLanguageModel, everyHistoryAddsUpToOneAndPhrasesOutweighWordsOfOtherCommands)
+{
+    const ReadModel m(CommandLanguageModel::arpa(table()));
+    int bigrams = 0;
+    for (const auto &next : m.bigram)
+        bigrams += int(next.size());
+    EXPECT_EQ(m.declared.value(1), m.unigram.size());
+    EXPECT_EQ(m.declared.value(2), bigrams);
+    ASSERT_TRUE(m.unigram.contains(QStringLiteral("</s>")));
+    for (auto h = m.bigram.cbegin(); h != m.bigram.cend(); ++h) {
+        ASSERT_TRUE(m.unigram.contains(h.key())) << "history without a unigram: " << qPrintable(h.key());
+        double total = 0.0;
+        for (auto w = m.unigram.cbegin(); w != m.unigram.cend(); ++w) {
+            if (w.key() != QLatin1String("<s>"))
+                total += m.probability(h.key(), w.key());
+        }
+        EXPECT_NEAR(total, 1.0, 1e-3) << qPrintable(h.key());
+    }
+
+    EXPECT_GT(m.sentence("open notepad"), 10 * m.sentence("open address"));
+    EXPECT_GT(m.sentence("left click"), 10 * m.sentence("left notepad"));
+    EXPECT_GT(m.sentence("cursor one hundred comma two hundred"),
+              10 * m.sentence("cursor one notepad comma two hundred"));
+    EXPECT_GT(m.sentence("select five"), 0.0);
+    EXPECT_GT(m.sentence("type my address"), 10 * m.sentence("type my"));
+}
+
+QByteArray grammar(const char *body, const char *root = "main")
+{
+    return QByteArray("<?xml version=\"1.0\"?>\n<grammar xmlns=\"http://www.w3.org/2001/06/grammar\" version=\"1.0\" "
+                      "xml:lang=\"en-US\" root=\"")
+           + root + "\">" + body + "</grammar>";
+}
+
+TEST(SrgsGrammar, rootRuleSentences)
+{
+    const struct {
+        const char *body;
+        QStringList sentences;
+    } cases[] = {
+        {"<rule id=\"main\">open  notepad</rule>", {"open notepad"}},
+        {"<rule id=\"main\">open <one-of><item>notepad</item><item>firefox</item></one-of></rule>",
+         {"open notepad", "open firefox"}},
+        {"<rule id=\"main\"><item repeat=\"0-1\">please</item> stop</rule>", {"stop", "please stop"}},
+        {"<rule id=\"main\">go <ruleref uri=\"#dir\"/><tag>out=1</tag></rule>"
+         "<rule id=\"dir\"><one-of><item>up<tag>x</tag></item><item>down</item></one-of></rule>",
+         {"go up", "go down"}},
+        {"<rule id=\"main\"><item repeat=\"2\">la</item></rule>", {"la la"}},
+        {"<rule id=\"main\"><item repeat=\"1-\">go</item></rule>", {"go", "go go"}}, // open repeats list up to two
+        {"<rule id=\"main\"><token>new york</token> city</rule>", {"new york city"}},
+        {"<rule id=\"main\">a <ruleref special=\"NULL\"/> b</rule>", {"a b"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(SrgsGrammar::parse(grammar(c.body)).sentences(QStringLiteral("main")), c.sentences) << c.body;
+}
+
+TEST(SrgsGrammar, refusesBadDocumentsWithAFailureNamingTheProblem)
+{
+    const struct {
+        QByteArray xml;
+        const char *messagePart;
+    } cases[] = {
+        {QByteArray(), "empty"},
+        {QByteArray("open notepad"), "line"},
+        {grammar("<rule id=\"main\">open"), "line"},
+        {QByteArray("<html><body/></html>"), "not an SRGS grammar"},
+        {grammar("<rule id=\"main\"><ruleref uri=\"#nope\"/></rule>"), "nope"},
+        {grammar("<rule id=\"main\"><ruleref uri=\"x.xml#a\"/></rule>"), "local"},
+        {grammar("<rule id=\"main\">a</rule><rule id=\"main\">b</rule>"), "duplicate"},
+        {grammar("<rule>a</rule>", ""), "without id"},
+        {grammar("<rule id=\"other\">a</rule>"), "root rule"},
+        {grammar("<rule id=\"main\"><item repeat=\"3-1\">a</item></rule>"), "repeat"},
+        {grammar("<rule id=\"main\"><one-of>a</one-of></rule>"), "one-of"},
+        {grammar("<rule id=\"main\"><one-of></one-of></rule>"), "empty one-of"},
+        {grammar("<rule id=\"main\"><blink>a</blink></rule>"), "blink"},
+    };
+    for (const auto &c : cases) {
+        try {
+            SrgsGrammar::parse(c.xml);
+            ADD_FAILURE() << "accepted a document meant to fail with " << c.messagePart;
+        } catch (const Failure &failure) {
+            EXPECT_TRUE(failure.description().contains(QString::fromLatin1(c.messagePart)))
+                << qPrintable(failure.description());
+        }
+    }
+}
+
+TEST(SrgsGrammar, shippedSampleLoadsWithPublicRules)
+{
+    const SrgsGrammar g = SrgsGrammar::loadFile(QStringLiteral(KESTREL_RESOURCES_DIR "/sol.xml"));
+    EXPECT_NE(g.rule(g.root()), nullptr);
+    EXPECT_TRUE(g.sentences(g.root()).contains(QStringLiteral("open notepad")));
 }
 
 } // namespace
