@@ -25,10 +25,15 @@ AudioInputs noInputs()
     return {[] { return QList<QAudioDevice>{}; }, [] { return QAudioDevice(); }};
 }
 
-TEST(SphinxService, offersTwoEnginesCommandsFirst)
+class SphinxService : public ::testing::Test
 {
+protected:
     CommandPhraseList vocabulary;
-    SphinxRecognitionService service(vocabulary, SphinxModelPaths::usEnglish(), noInputs());
+    SphinxRecognitionService service{vocabulary, SphinxModelPaths::usEnglish(), noInputs()};
+};
+
+TEST_F(SphinxService, offersTwoEnginesCommandsFirst)
+{
     auto recognizer = service.createInprocRecognizer();
     const SpeechTokenList engines = recognizer->recognizers();
     ASSERT_EQ(engines.size(), 2);
@@ -40,10 +45,8 @@ TEST(SphinxService, offersTwoEnginesCommandsFirst)
     EXPECT_THROW(recognizer->setAudioInput({QStringLiteral("gone"), QStringLiteral("gone")}), Failure);
 }
 
-TEST(SphinxService, withoutAnInputDeviceActivationFailsAndNothingChanges)
+TEST_F(SphinxService, withoutAnInputDeviceActivationFailsAndNothingChanges)
 {
-    CommandPhraseList vocabulary;
-    SphinxRecognitionService service(vocabulary, SphinxModelPaths::usEnglish(), noInputs());
     auto context = service.createSharedRecoContext();
     QSignalSpy starts(context.get(), &RecoContext::startStream);
     RecoGrammar &grammar = context->createGrammar(1);
@@ -62,33 +65,24 @@ TEST(SphinxService, withoutAnInputDeviceActivationFailsAndNothingChanges)
     EXPECT_EQ(starts.count(), 0);
 }
 
-TEST(SphinxService, commandGrammarFileLoadsOrFails)
+TEST_F(SphinxService, commandGrammarFileLoadsOrFails)
 {
-    CommandPhraseList vocabulary;
-    SphinxRecognitionService service(vocabulary, SphinxModelPaths::usEnglish(), noInputs());
     auto context = service.createSharedRecoContext();
     RecoGrammar &grammar = context->createGrammar(1);
     QTemporaryDir dir;
     EXPECT_THROW(grammar.cmdLoadFromFile(dir.filePath(QStringLiteral("sol.xml")), true), Failure);
     EXPECT_THROW(grammar.cmdSetRuleIdState(0, false), Failure) << "no grammar is loaded";
-    QFile broken(dir.filePath(QStringLiteral("broken.xml")));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("<grammar><rule id=\"a\">open");
-    broken.close();
-    EXPECT_THROW(grammar.cmdLoadFromFile(broken.fileName(), true), Failure);
     EXPECT_NO_THROW(grammar.cmdLoadFromFile(QStringLiteral(KESTREL_RESOURCES_DIR "/sol.xml"), true));
     EXPECT_NO_THROW(grammar.cmdSetRuleIdState(0, false));
     EXPECT_THROW(grammar.cmdSetRuleIdState(7, true), Failure);
 }
 
-TEST(SphinxService, missingModelIsAFailureWhenTheContextIsCreated)
+TEST_F(SphinxService, missingModelIsAFailureWhenTheContextIsCreated)
 {
-    CommandPhraseList vocabulary;
-    SphinxRecognitionService service(vocabulary, SphinxModelPaths::usEnglish(QStringLiteral("/nonexistent")),
+    SphinxRecognitionService missing(vocabulary, SphinxModelPaths::usEnglish(QStringLiteral("/nonexistent")),
                                      noInputs());
-    EXPECT_THROW(service.createSharedRecoContext(), Failure);
-    auto recognizer = service.createInprocRecognizer();
-    EXPECT_THROW(recognizer->createRecoContext(), Failure);
+    EXPECT_THROW(missing.createSharedRecoContext(), Failure);
+    EXPECT_THROW(missing.createInprocRecognizer()->createRecoContext(), Failure);
 }
 
 /// Feeds 16 kHz audio into the PulseAudio pipe source at the pace of real time.
@@ -113,7 +107,7 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     if (qgetenv("PULSE_SERVER").isEmpty() || pulseDir.isEmpty())
         GTEST_SKIP() << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
     CommandPhraseList vocabulary;
-    vocabulary.setPhrases({QStringLiteral("OPEN NOTEPAD"), QStringLiteral("CLOSE NOTEPAD"), QStringLiteral("CURSOR")});
+    vocabulary.setPhrases({"OPEN NOTEPAD", "CLOSE NOTEPAD", "CURSOR"});
     SphinxRecognitionService service(vocabulary);
     auto recognizer = service.createInprocRecognizer();
     const SpeechTokenList inputs = recognizer->audioInputs();
@@ -146,8 +140,7 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     recognizer->emulateRecognition(QStringLiteral("cursor one hundred comma two hundred"));
     EXPECT_TRUE(recognitions.isEmpty()) << "emulation must arrive queued, not inside the call";
     ASSERT_TRUE(recognitions.wait(5000));
-    const auto emulated = recognitions.takeFirst();
-    const RecognitionResult result = emulated.at(3).value<RecognitionResult>();
+    const RecognitionResult result = recognitions.takeFirst().at(3).value<RecognitionResult>();
     EXPECT_EQ(result.phrase.getText(true), QStringLiteral("cursor 100, 200"));
     EXPECT_EQ(result.phrase.getText(false), QStringLiteral("cursor one hundred comma two hundred"));
     ASSERT_TRUE(result.phrase.elements.has_value());
