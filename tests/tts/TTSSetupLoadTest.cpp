@@ -1,12 +1,16 @@
 #include "TtsDoubles.h"
 
+#include "common/Failure.h"
 #include "tts/VisemeFace.h"
 #include "tts/face/FacePainter.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QSlider>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -158,6 +162,120 @@ TEST(TTSSetupLoad, TheWindowShowsTheFace)
         }
     EXPECT_EQ(magenta, 0);
     EXPECT_GT(mouthMatches, 1000); // the wide-open mouth, drawn at its place
+}
+
+// A number is taken only where its control allows it; a list position taken is
+// applied to the voice as if the user had chosen it.
+TEST(TTSSetupSettings, NumbersAreTakenOrRefusedAsTheControlsAllow)
+{
+    using enum SettingKey;
+    const std::tuple<SettingKey, qint32, QStringList> taken[] = {
+        {VOICECB, 1, {"setVoice:voice/bruno"}},
+        {VOICECB, 0, {"setVoice:voice/alice"}},
+        {VOICECB, -1, {}},
+        {FORMATCB, 2, {"allowFormatChanges:0", "setOutputFormat:6"}},
+        {FORMATCB, 35, {"allowFormatChanges:0", "setOutputFormat:39"}},
+        {AUDIOOUTPUTCB, 1, {"setAudioOutput:out/headset", "allowFormatChanges:0", "setOutputFormat:22"}},
+        {RATESLDR, -10, {"setRate:-10"}},
+        {VOLUMESLDR, 100, {"setVolume:100"}},
+        {CHKCLIPBOARD, 2, {}},
+        {CLEARIT, 1, {}},
+        {CHKCONFIRM, 1, {}},
+        {EXECANOUNCE, 2, {}},
+        {NOTFOUND, 1, {}},
+    };
+    for (const auto &[key, value, calls] : taken) {
+        TtsRig rig;
+        rig.voice->clearCalls();
+        EXPECT_TRUE(rig.window->assignNumber(key, value)) << int(key) << "=" << value;
+        EXPECT_EQ(rig.window->number(key), value) << int(key) << "=" << value;
+        EXPECT_EQ(rig.voice->calls(), calls) << int(key) << "=" << value;
+    }
+    const std::pair<SettingKey, qint32> refused[] = {{VOICECB, 2},       {VOICECB, -2},  {FORMATCB, 36},
+                                                     {AUDIOOUTPUTCB, 2}, {RATESLDR, 11}, {VOLUMESLDR, -1},
+                                                     {CHKCLIPBOARD, 3},  {CLEARIT, -1},  {CHKCONFIRM, 3},
+                                                     {EXECANOUNCE, 7},   {NOTFOUND, -1}, {EXECUTING, 1}};
+    for (const auto &[key, value] : refused) {
+        TtsRig rig;
+        rig.voice->clearCalls();
+        const qint32 before = rig.window->number(key);
+        EXPECT_FALSE(rig.window->assignNumber(key, value)) << int(key) << "=" << value;
+        EXPECT_EQ(rig.window->number(key), before) << int(key) << "=" << value;
+        EXPECT_TRUE(rig.voice->calls().isEmpty()) << int(key) << "=" << value;
+    }
+}
+
+TEST(TTSSetupSettings, FeedbackTextsGoToTheRecognitionWindowWithTheirCase)
+{
+    const std::pair<SettingKey, QString FeedbackWindow::*> cases[] = {
+        {SettingKey::EXECUTING, &FeedbackWindow::executingText_},
+        {SettingKey::SAYTEXT, &FeedbackWindow::sayText},
+        {SettingKey::SAYAGAIN, &FeedbackWindow::sayAgain},
+        {SettingKey::DIDYOUSAY, &FeedbackWindow::didYouSay},
+    };
+    for (const auto &[key, field] : cases) {
+        TtsRig rig;
+        const QString value = QStringLiteral("Now Doing %1").arg(int(key));
+        EXPECT_TRUE(rig.window->assignText(key, value));
+        EXPECT_EQ(rig.recognition.*field, value);
+        EXPECT_EQ(rig.window->text(key), value);
+    }
+    TtsRig rig;
+    EXPECT_FALSE(rig.window->assignText(SettingKey::VOICECB, QStringLiteral("1")));
+    EXPECT_EQ(rig.find<QComboBox>("VoiceCB")->currentIndex(), 0);
+}
+
+TEST(TTSSetupSettings, AFailedSaveIsReportedAndTheVoiceIsStillReleased)
+{
+    TtsOptions options;
+    options.saveSettings = [](const QString &, SettingsBinding &) {
+        throw Failure(QStringLiteral("KESTREL.INI could not be written: disk full"));
+    };
+    TtsRig rig({}, options);
+    QPointer<ScriptedVoice> voice = rig.voice;
+    rig.window->unload();
+    EXPECT_EQ(rig.boxes.titledTexts(), QStringList({"KESTREL|KESTREL.INI could not be written: disk full"}));
+    EXPECT_TRUE(voice.isNull());
+}
+
+// With the real settings file at the configured path: what one run saves, the
+// next run loads.
+TEST(TTSSetupSettings, SavedChoicesComeBackInTheNextRun)
+{
+    using enum SettingKey;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TtsOptions options;
+    options.settingsPath = dir.filePath(QStringLiteral("KESTREL.INI"));
+    {
+        TtsRig first({}, options);
+        for (const auto &[key, value] : {std::pair{VOICECB, 1},
+                                         {FORMATCB, 3},
+                                         {AUDIOOUTPUTCB, 1},
+                                         {RATESLDR, -7},
+                                         {VOLUMESLDR, 55},
+                                         {CHKCLIPBOARD, 1},
+                                         {CLEARIT, 2},
+                                         {NOTFOUND, 1}})
+            ASSERT_TRUE(first.window->assignNumber(key, value));
+        first.recognition.sayAgain = QStringLiteral("Pardon Me");
+        first.window->unload();
+        EXPECT_TRUE(first.boxes.shown.isEmpty());
+    }
+    TtsRig second({}, options);
+    second.window->loadDat();
+    EXPECT_EQ(second.find<QComboBox>("VoiceCB")->currentIndex(), 1);
+    EXPECT_EQ(second.voice->m_voice, kBruno);
+    EXPECT_EQ(second.voice->m_format, 7);
+    EXPECT_EQ(second.voice->m_output, kHeadset);
+    EXPECT_EQ(second.window->number(RATESLDR), -7);
+    EXPECT_EQ(second.voice->m_rate, -7);
+    EXPECT_EQ(second.window->number(VOLUMESLDR), 55);
+    EXPECT_EQ(second.voice->m_volume, 55);
+    EXPECT_EQ(second.window->clipboardMonitorState(), 1);
+    EXPECT_EQ(second.find<QCheckBox>("ClearIt")->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(second.recognition.notFound, 1);
+    EXPECT_EQ(second.recognition.sayAgain, QStringLiteral("Pardon Me"));
 }
 
 } // namespace

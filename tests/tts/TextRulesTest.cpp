@@ -12,40 +12,6 @@
 namespace kestrel {
 namespace {
 
-TEST(TextBoxForm, LineBreaksAndSpacesAsTheBoxKeepsThem)
-{
-    const std::pair<QString, QString> cases[] = {
-        {"plain", "plain"},
-        {"a\r\nb", "a\nb"},
-        {"a\rb\r", "a\nb\n"},
-        {"a\r\r\nb", "a\n\nb"},
-        {"", ""},
-        {QStringLiteral("a\u2029b\u2028c"), "a\nb\nc"},
-        {QStringLiteral("no\u00a0break"), "no break"},
-        {"tab\tstays", "tab\tstays"},
-    };
-    for (const auto &[in, out] : cases)
-        EXPECT_EQ(textBoxForm(in), out) << qPrintable(in);
-}
-
-TEST(ClipboardRule, SpeaksNewTextOrWhenAsked)
-{
-    // Monitor state, clipboard, box, asked to speak now; whether it speaks.
-    const std::tuple<int, QString, QString, bool, bool> cases[] = {
-        {1, "hello", "hello", false, false}, // nothing new
-        {1, "hello", "hello", true, true},   // asked to speak again
-        {1, "new", "hello", false, true},
-        {1, "", "hello", false, true},       // emptied: the box follows (and says nothing)
-        {1, "a\r\nb", "a\nb", false, false}, // the box's own form of the same text
-        {1, "Hello", "hello", false, true},  // case counts
-        {0, "new", "hello", true, false},    // monitor off
-        {2, "new", "hello", true, false},    // greyed is not ticked
-    };
-    for (const auto &[monitor, clipboard, box, speakNow, speaks] : cases)
-        EXPECT_EQ(clipboardWantsSpeaking(monitor, clipboard, box, speakNow), speaks)
-            << monitor << " " << qPrintable(clipboard) << " / " << qPrintable(box);
-}
-
 TEST(FileFilter, ClassicPairsBecomeQtFilters)
 {
     EXPECT_EQ(toQtFileFilter(QLatin1String(kOpenTextFileFilter), 1).selected,

@@ -16,12 +16,18 @@
 
 namespace kestrel::tts_test {
 
-class FeedbackValues final : public FeedbackSettings
+/// The recognition window as this window reaches it: for its feedback settings.
+class FeedbackWindow final : public RecognitionWindowLink, public FeedbackSettings
 {
 public:
     int confirm = 0, executing = 0, notFound = 0;
     QString didYouSay = QStringLiteral("Did You Say"), executingText_ = QStringLiteral("Executing"),
             sayAgain = QStringLiteral("Please say again"), sayText = QStringLiteral("Say Text");
+    QString recognitionCaption() override { return QStringLiteral("Stop Recognition"); }
+    void clickIt() override {}
+    FeedbackSettings &feedback() override { return *this; }
+    void showWindow() override {}
+    void unload() override {}
     int confirmationState() const override { return confirm; }
     void setConfirmationState(int state) override { confirm = state; }
     int executingState() const override { return executing; }
@@ -36,17 +42,6 @@ public:
     void setExecutingText(const QString &text) override { executingText_ = text; }
     void setSayAgainText(const QString &text) override { sayAgain = text; }
     void setSayTextText(const QString &text) override { sayText = text; }
-};
-
-class FeedbackWindow final : public RecognitionWindowLink
-{
-public:
-    FeedbackValues values;
-    QString recognitionCaption() override { return QStringLiteral("Stop Recognition"); }
-    void clickIt() override {}
-    FeedbackSettings &feedback() override { return values; }
-    void showWindow() override {}
-    void unload() override {}
 };
 
 inline const SpeechToken kAlice{QStringLiteral("voice/alice"), QStringLiteral("Alice (English)")};
