@@ -307,7 +307,8 @@ TEST_F(SpeechFormTest, MenusOpenWindowsHelpAndAbout)
     menu("SPH")->trigger();
     const QStringList actions = desktop.actions();
     ASSERT_EQ(actions.size(), 2);
-    EXPECT_TRUE(actions[0].startsWith("open ") && actions[0].contains("SPEECHREC.html")) << actions[0].toStdString();
+    EXPECT_TRUE(actions[0].startsWith("open ") && actions[0].contains("SPEECHREC.html"))
+        << actions[0].toStdString();
     EXPECT_TRUE(actions[1].contains(QStringLiteral("SPEECH.html"))) << actions[1].toStdString();
 
     menu("ABT")->trigger();

@@ -85,7 +85,8 @@ TEST_F(DebugFormTest, EventListKeepsTheNewestLinesWithinItsLimit)
     const QStringList lines = eventLines();
     ASSERT_EQ(lines.size(), DebugForm::EventListLineLimit);
     EXPECT_EQ(lines.first(), QStringLiteral("AudioLevel [Level=%1]").arg(extra + 1));
-    EXPECT_EQ(lines.last(), QStringLiteral("AudioLevel [Level=%1]").arg(DebugForm::EventListLineLimit + extra));
+    EXPECT_EQ(lines.last(),
+              QStringLiteral("AudioLevel [Level=%1]").arg(DebugForm::EventListLineLimit + extra));
     auto *list = control<QPlainTextEdit>("EventTextField");
     EXPECT_EQ(list->textCursor().position(), list->document()->characterCount() - 1) << "caret at the end";
 }

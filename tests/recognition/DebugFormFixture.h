@@ -30,7 +30,10 @@ public:
     std::function<void()> onLoadDat;
 
     int clipboardMonitorState() const override { return 0; }
-    void setMainText(const QString &text) override { calls.append(QStringLiteral("setMainText(%1)").arg(text)); }
+    void setMainText(const QString &text) override
+    {
+        calls.append(QStringLiteral("setMainText(%1)").arg(text));
+    }
     void speakIt() override { calls.append(QStringLiteral("speakIt")); }
     bool isSpeaking() const override { return false; }
     void speakItX() override { calls.append(QStringLiteral("speakItX")); }

@@ -149,7 +149,8 @@ TEST_F(DebugFormTest, EngineListCountsOnlyForInprocAndAFailedEngineCanBeReplaced
     script.failOn("setRecognizer", 1, "Engine files are missing.");
     engines->setCurrentIndex(0);
     ASSERT_EQ(boxes.shown.size(), 1);
-    EXPECT_TRUE(boxes.shown[0].text.contains("Engine files are missing.")) << boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(boxes.shown[0].text.contains("Engine files are missing."))
+        << boxes.shown[0].text.toStdString();
     EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Critical);
     EXPECT_EQ(script.context(), nullptr);
     EXPECT_TRUE(engines->isEnabled()) << "another engine can be chosen";
@@ -285,10 +286,11 @@ TEST_F(DebugFormTest, EveryControlIsInsideTheWindowWithCaptionKeyAndToolTip)
         const char *name, *caption = nullptr, *key = nullptr;
     } controls[] = {
         {"Frame4"}, {"Frame3"}, {"Frame1"}, {"PrivateEng"}, {"Reco"}, {"SREngines", nullptr, "Alt+N"},
-        {"EventTextField", nullptr, "Alt+L"}, {"TreeView1", nullptr, "Alt+V"}, {"DidYouSay", nullptr, "Alt+D"},
-        {"SayAgain", nullptr, "Alt+G"}, {"SayText", nullptr, "Alt+X"}, {"Executing", nullptr, "Alt+U"},
-        {"EmulateRecoTxt", nullptr, "Alt+Y"}, {"SharedRC", "Shared", "Alt+S"}, {"Inproc", "Inproc", "Alt+I"},
-        {"Recognition", nullptr, "Alt+R"}, {"ActivateMic", "Activate Mic", "Alt+M"}, {"ExitBtn", "CLOSE", "Esc"},
+        {"EventTextField", nullptr, "Alt+L"}, {"TreeView1", nullptr, "Alt+V"},
+        {"DidYouSay", nullptr, "Alt+D"}, {"SayAgain", nullptr, "Alt+G"}, {"SayText", nullptr, "Alt+X"},
+        {"Executing", nullptr, "Alt+U"}, {"EmulateRecoTxt", nullptr, "Alt+Y"},
+        {"SharedRC", "Shared", "Alt+S"}, {"Inproc", "Inproc", "Alt+I"}, {"Recognition", nullptr, "Alt+R"},
+        {"ActivateMic", "Activate Mic", "Alt+M"}, {"ExitBtn", "CLOSE", "Esc"},
         {"ClearEvents", "Clear Event List", "Alt+E"}, {"ShowStreamInfo", "Show Stream Info", "Alt+W"},
         {"ClearTree", "Clear Tree View", "Alt+T"}, {"Command4", nullptr, "Alt+1"},
         {"Command3", nullptr, "Alt+2"}, {"Command2", nullptr, "Alt+3"}, {"Command1", "Test", "Alt+4"},

@@ -32,7 +32,8 @@ TEST(EventLogLines, VariantTextWritesNumbersBooleansAndStrings)
 TEST(EventLogLines, NegativeIndentAndMissingPosition)
 {
     EXPECT_EQ(eventLine(-1, "PhraseStart", "", ""), "PhraseStart");
-    EXPECT_EQ(eventLine(1, "SoundEnd", streamInfoText(1, QVariant()), ""), "    SoundEnd (StreamNum=1 StreamPos=)");
+    EXPECT_EQ(eventLine(1, "SoundEnd", streamInfoText(1, QVariant()), ""),
+              "    SoundEnd (StreamNum=1 StreamPos=)");
 }
 
 class FakeLogHost : public EventLogHost
