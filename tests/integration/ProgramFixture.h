@@ -28,15 +28,15 @@ namespace kestrel::test {
 class ProgramFixture
 {
 public:
-    ProgramFixture(std::function<std::unique_ptr<VoiceEngine>()> makeVoice,
-                   std::function<std::unique_ptr<SpeechRecognitionService>(CommandVocabulary &)> makeRecognition)
+    ProgramFixture(decltype(Program::Parts::makeVoice) makeVoice,
+                   decltype(Program::Parts::makeRecognition) makeRecognition)
         : m_previousDirectory(QDir::currentPath())
     {
         QDir::setCurrent(m_dir.path());
         QFile::copy(QStringLiteral(KESTREL_SOURCE_DIR "/resources/sol.xml"), path("sol.xml"));
         m_store = std::make_unique<CommandStore>(path("SELEC.db"));
-        m_program = std::make_unique<Program>(Program::Parts{desktop, boxes, wait, *m_store, std::move(makeVoice),
-                                                             std::move(makeRecognition)});
+        m_program = std::make_unique<Program>(
+            Program::Parts{desktop, boxes, wait, *m_store, std::move(makeVoice), std::move(makeRecognition)});
         m_program->form().setProgramEnd([this] { ended = true; });
     }
     ~ProgramFixture()

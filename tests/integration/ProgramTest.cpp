@@ -81,7 +81,8 @@ TEST_F(ProgramTest, ATextCommandTypesTheNextPhraseLiterally)
 TEST_F(ProgramTest, QuittingSavesTheSettingsChangedByVoice)
 {
     fixture.emulate(QStringLiteral("confirmation")); // toggles "Vocal Confirmation" on
-    ASSERT_TRUE(fixture.runUntil([&] { return fixture.debugControl<QCheckBox>("ConfirmationCB")->isChecked(); }));
+    auto *confirmation = fixture.debugControl<QCheckBox>("ConfirmationCB");
+    ASSERT_TRUE(fixture.runUntil([&] { return confirmation->isChecked(); }));
 
     // With confirmation on, "quit" is only asked about; "yes" carries it out.
     fixture.emulate(QStringLiteral("quit"));

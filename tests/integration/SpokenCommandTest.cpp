@@ -34,8 +34,8 @@ bool havePulse() { return !qgetenv("PULSE_SERVER").isEmpty() && !qgetenv("KESTRE
 /// lowers recognition accuracy).
 void speakIntoMicrophone(const QString &text)
 {
-    const kestrel::testing::Samples samples =
-        kestrel::testing::padded(kestrel::testing::synthesise(text, QStringLiteral("en-us"), 160), 1.5, 1.5, 40);
+    using namespace kestrel::testing;
+    const Samples samples = padded(synthesise(text, QStringLiteral("en-us"), 160), 1.5, 1.5, 40);
     const QByteArray audio(reinterpret_cast<const char *>(samples.data()), qsizetype(samples.size() * 2));
     const int fd = ::open((qgetenv("KESTREL_PULSE_DIR") + "/mic.fifo").constData(), O_WRONLY);
     if (fd < 0)
