@@ -24,27 +24,21 @@ protected:
                   m_voice = voice.get();
                   return voice;
               },
-              [this](CommandVocabulary &) {
-                  auto service = std::make_unique<ScriptedRecognizer>();
-                  m_recognizer = service.get();
-                  return service;
-              })
+              [](CommandVocabulary &) { return std::make_unique<ScriptedRecognizer>(); })
     {
         fixture.program().start();
     }
 
     SpeechForm &form() { return fixture.program().form(); }
 
-    // Declared before the fixture: the fixture's construction sets them.
+    // Declared before the fixture: the fixture's construction sets it.
     ScriptedVoice *m_voice = nullptr;
-    ScriptedRecognizer *m_recognizer = nullptr;
     ProgramFixture fixture;
 };
 
 TEST_F(ProgramTest, StartUpLoadsTheVoiceAndTheRecogniserAndListens)
 {
     ASSERT_NE(m_voice, nullptr);
-    ASSERT_NE(m_recognizer, nullptr);
     EXPECT_TRUE(form().isVisible());
     EXPECT_TRUE(form().isListening());
     EXPECT_EQ(fixture.debugControl<QPushButton>("Recognition")->text(), QStringLiteral("Stop Recognition"));
