@@ -226,15 +226,8 @@ const QList<CommandRow> TwoRows = {{"A", "OPEN", "notepad", ""}, {"B", "CLOSE", 
 
 TEST(TablePrintout, ListeningComesBackAndAFailedJobIsAborted)
 {
-    const struct
-    {
-        const char *name;
-        bool listening;
-        std::optional<int> copies;
-        int tableFailsOnRefresh;
-        const char *printerFailsOn;
-        Outcome outcome;
-    } cases[] = {
+    // Listening before, copies asked for, refresh the table fails on, the printer call that fails.
+    const std::tuple<const char *, bool, std::optional<int>, int, const char *, Outcome> cases[] = {
         {"cancelled while listening", true, std::nullopt, 0, "", Outcome::Cancelled},
         {"no copies asked for", true, 0, 0, "", Outcome::Cancelled},
         {"printed while listening", true, 2, 0, "", Outcome::Printed},
@@ -245,23 +238,21 @@ TEST(TablePrintout, ListeningComesBackAndAFailedJobIsAborted)
         {"printer fails while drawing", true, 1, 0, "text", Outcome::Failed},
         {"printer fails to end the document", true, 1, 0, "end", Outcome::Failed},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[name, wasListening, copies, tableFailsOn, printerFailsOn, outcome] : cases) {
+        SCOPED_TRACE(name);
         QStringList events;
         FakeCommandSource table(TwoRows);
-        table.failOnRefresh = c.tableFailsOnRefresh;
-        FakeListening listening(c.listening);
-        FakePrintDialog dialog(c.copies, &listening, &events);
-        RecordingPrinter printer(events, c.printerFailsOn);
+        table.failOnRefresh = tableFailsOn;
+        FakeListening listening(wasListening);
+        FakePrintDialog dialog(copies, &listening, &events);
+        RecordingPrinter printer(events, printerFailsOn);
 
-        EXPECT_EQ(TablePrintout(table, listening, dialog, printer).print(), c.outcome);
-        EXPECT_EQ(listening.calls, c.listening ? QStringList({"stop", "start"}) : QStringList{"stop"});
+        EXPECT_EQ(TablePrintout(table, listening, dialog, printer).print(), outcome);
+        EXPECT_EQ(listening.calls, wasListening ? QStringList({"stop", "start"}) : QStringList{"stop"});
         EXPECT_EQ(events.mid(0, 2), QStringList({"prepare", "dialog"}));
         // Only a job the printer started is aborted, and only once.
-        const bool aborted = *c.printerFailsOn;
-        EXPECT_EQ(events.last(), QString(c.outcome == Outcome::Printed ? "end"
-                                         : aborted                     ? "abort"
-                                                                       : "dialog"));
+        const bool aborted = *printerFailsOn;
+        EXPECT_EQ(events.last(), QString(outcome == Outcome::Printed ? "end" : aborted ? "abort" : "dialog"));
         EXPECT_EQ(events.count("abort"), aborted ? 1 : 0);
     }
 }

@@ -253,29 +253,24 @@ TEST(TTSSetupEvents, AVoiceChangeSelectsAKnownVoiceOnly)
     }
 }
 
-// One step of a clipboard scenario: something happens, then the timer ticks;
-// afterwards the speak requests so far and the box's text.
-struct Step
-{
-    const char *action; // "copy", "flag", "edit", "monitor-off", "monitor-grey", "monitor-on", "end"
-    QString value;
-    int spokenAfter;
-    QString boxAfter;
-};
+// One step of a clipboard scenario: an action ("copy", "flag", "edit", "monitor-off",
+// "monitor-grey", "monitor-on", "end") with its text, then a timer tick; afterwards
+// the speak requests so far and the box's text.
+using Step = std::tuple<const char *, QString, int, QString>;
 
-void runScenario(const char *name, const QList<Step> &steps)
+void runScenario(const char *scenario, const QList<Step> &steps)
 {
     TtsRig rig;
     auto *monitor = rig.find<QCheckBox>("ChkClipboard");
     monitor->setCheckState(Qt::Checked);
-    for (const Step &step : steps) {
-        const QString action = QLatin1String(step.action);
+    for (const auto &[step, value, spokenAfter, boxAfter] : steps) {
+        const QString action = QLatin1String(step);
         if (action == QLatin1String("copy"))
-            rig.desktop.setClipboard(step.value);
+            rig.desktop.setClipboard(value);
         else if (action == QLatin1String("flag"))
             rig.shared.ClipboardSpeakNow = true;
         else if (action == QLatin1String("edit"))
-            rig.setBoxText(step.value);
+            rig.setBoxText(value);
         else if (action.startsWith(QLatin1String("monitor")))
             monitor->setCheckState(action.endsWith(QLatin1String("on"))     ? Qt::Checked
                                    : action.endsWith(QLatin1String("grey")) ? Qt::PartiallyChecked
@@ -283,8 +278,8 @@ void runScenario(const char *name, const QList<Step> &steps)
         else if (action == QLatin1String("end"))
             rig.voice->emitWholeStream(rig.boxText());
         rig.window->timer1Tick();
-        EXPECT_EQ(rig.voice->speakCalls.size(), step.spokenAfter) << name << ": after " << step.action;
-        EXPECT_EQ(rig.boxText(), step.boxAfter) << name << ": after " << step.action;
+        EXPECT_EQ(rig.voice->speakCalls.size(), spokenAfter) << scenario << ": after " << step;
+        EXPECT_EQ(rig.boxText(), boxAfter) << scenario << ": after " << step;
     }
 }
 
