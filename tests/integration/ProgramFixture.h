@@ -28,8 +28,10 @@ namespace kestrel::test {
 class ProgramFixture
 {
 public:
-    ProgramFixture(decltype(Program::Parts::makeVoice) makeVoice,
-                   decltype(Program::Parts::makeRecognition) makeRecognition)
+    using MakeVoice = std::function<std::unique_ptr<VoiceEngine>()>;
+    using MakeRecognition = std::function<std::unique_ptr<SpeechRecognitionService>(CommandVocabulary &)>;
+
+    ProgramFixture(MakeVoice makeVoice, MakeRecognition makeRecognition)
         : m_previousDirectory(QDir::currentPath())
     {
         QDir::setCurrent(m_dir.path());
