@@ -1,15 +1,8 @@
 #include "desktop/KeySequence.h"
 #include "common/Failure.h"
-
-#include <QStringList>
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
-
-// Readable failure output for QString comparisons.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace kestrel {
 namespace {
@@ -20,148 +13,90 @@ QString describe(const std::vector<KeyStroke> &strokes)
 {
     QStringList parts;
     for (const KeyStroke &s : strokes) {
-        QString text;
-        if (s.control)
-            text += QLatin1String("C-");
-        if (s.alt)
-            text += QLatin1String("A-");
-        if (s.shift)
-            text += QLatin1String("S-");
-        if (s.kind == KeyStroke::Kind::Named)
-            text += namedKeyName(s.key);
-        else
-            text += QString::fromUcs4(&s.character, 1);
-        parts << text;
+        QString text = QLatin1String(s.control ? "C-" : "") + QLatin1String(s.alt ? "A-" : "") +
+                       QLatin1String(s.shift ? "S-" : "");
+        parts << text + (s.kind == KeyStroke::Kind::Named ? namedKeyName(s.key)
+                                                          : QString::fromUcs4(&s.character, 1));
     }
     return parts.join(QLatin1Char(' '));
 }
 
-struct ParseCase
+TEST(ParseKeySequence, ProducesStrokes)
 {
-    const char *notation;
-    const char *expected;
-};
-
-class ParseKeySequence : public ::testing::TestWithParam<ParseCase>
-{
-};
-
-TEST_P(ParseKeySequence, ProducesStrokes)
-{
-    const ParseCase &c = GetParam();
-    EXPECT_EQ(describe(parseKeySequence(QString::fromUtf8(c.notation))), QString::fromUtf8(c.expected))
-        << c.notation;
+    using P = std::pair<const char *, const char *>;
+    // Plain text and the single-character shorthands first.
+    const P cases[] = {P{"", ""}, P{"abc", "a b c"}, P{"a b", "a   b"}, P{"a~b", "a ENTER b"},
+                       P{"+ab", "S-a b"}, P{"^c%f", "C-c A-f"}, P{"^~", "C-ENTER"}, P{"[x]", "[ x ]"},
+                       P{"café ß€", "c a f é   ß €"}, P{"😀", "😀"},
+                       // Modifiers combine and last for one key only.
+                       P{"^+{END}", "C-S-END"}, P{"+^%x", "C-A-S-x"}, P{"++a", "S-a"}, P{"^a^b", "C-a C-b"},
+                       // Groups put every member under the modifier, and nest.
+                       P{"+(abc)", "S-a S-b S-c"}, P{"+(ab)c", "S-a S-b c"}, P{"^(a%(b)c)", "C-a C-A-b C-c"},
+                       P{"(ab)", "a b"}, P{"()x", "x"}, P{"+({LEFT 2})", "S-LEFT S-LEFT"},
+                       P{"%(~)", "A-ENTER"},
+                       // Named keys in any case, other spellings, repeats (each key's own name: RoundTrip).
+                       P{"{enter}{Tab}{f9}", "ENTER TAB F9"},
+                       P{"{ESCAPE}{BS}{BKSP}{DEL}{INS}", "ESC BACKSPACE BACKSPACE DELETE INSERT"},
+                       P{"{RIGHT 3}", "RIGHT RIGHT RIGHT"}, P{"+{RIGHT 2}", "S-RIGHT S-RIGHT"},
+                       P{"{TAB 0}x", "x"}, P{"{F1 01}", "F1"},
+                       // Braces type the special characters themselves.
+                       P{"{+}{^}{%}{~}", "+ ^ % ~"}, P{"{(}{)}", "( )"}, P{"{{}{}}", "{ }"},
+                       P{"{[}{]}", "[ ]"}, P{"{}}", "}"}, P{"{} 2}", "} }"}, P{"{a 3}", "a a a"},
+                       P{"{A}", "A"}, P{"{ }", " "}, P{"{  2}", "   "}, P{"+{%}", "S-%"}, P{"{é 2}", "é é"}};
+    for (const auto &[notation, expected] : cases)
+        EXPECT_EQ(describe(parseKeySequence(QString::fromUtf8(notation))), QString::fromUtf8(expected))
+            << notation;
+    EXPECT_EQ(parseKeySequence(QStringLiteral("{TAB 1000}")).size(), 1000u)
+        << "the repeat limit is inclusive";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Notation, ParseKeySequence,
-    ::testing::Values(
-        // Plain text and the single-character shorthands.
-        ParseCase{"", ""}, ParseCase{"abc", "a b c"}, ParseCase{"a b", "a   b"}, ParseCase{"~", "ENTER"},
-        ParseCase{"a~b", "a ENTER b"}, ParseCase{"+a", "S-a"}, ParseCase{"^c", "C-c"}, ParseCase{"%f", "A-f"},
-        ParseCase{"+ab", "S-a b"}, ParseCase{"^~", "C-ENTER"}, ParseCase{"[x]", "[ x ]"},
-        ParseCase{"café ß€", "c a f é   ß €"}, ParseCase{"😀", "😀"},
-        // Modifiers combine and last for one key only.
-        ParseCase{"^+{END}", "C-S-END"}, ParseCase{"+^%x", "C-A-S-x"}, ParseCase{"++a", "S-a"},
-        ParseCase{"^a^b", "C-a C-b"},
-        // Groups put every member under the modifier, and nest.
-        ParseCase{"+(abc)", "S-a S-b S-c"}, ParseCase{"+(ab)c", "S-a S-b c"},
-        ParseCase{"^(a%(b)c)", "C-a C-A-b C-c"}, ParseCase{"(ab)", "a b"}, ParseCase{"()x", "x"},
-        ParseCase{"+({LEFT 2})", "S-LEFT S-LEFT"}, ParseCase{"%(~)", "A-ENTER"},
-        // Named keys, any case, with repeats.
-        ParseCase{"{ENTER}", "ENTER"}, ParseCase{"{enter}", "ENTER"}, ParseCase{"{Tab}", "TAB"},
-        ParseCase{"{ESCAPE}{ESC}", "ESC ESC"},
-        ParseCase{"{BS}{BKSP}{BACKSPACE}", "BACKSPACE BACKSPACE BACKSPACE"},
-        ParseCase{"{DEL}{DELETE}", "DELETE DELETE"}, ParseCase{"{INS}{INSERT}", "INSERT INSERT"},
-        ParseCase{"{HOME}{END}{PGUP}{PGDN}", "HOME END PGUP PGDN"},
-        ParseCase{"{UP}{DOWN}{LEFT}{RIGHT}", "UP DOWN LEFT RIGHT"},
-        ParseCase{"{F1}{f9}{F10}{F16}", "F1 F9 F10 F16"},
-        ParseCase{"{CAPSLOCK}{NUMLOCK}{SCROLLLOCK}", "CAPSLOCK NUMLOCK SCROLLLOCK"},
-        ParseCase{"{BREAK}{PRTSC}{HELP}", "BREAK PRTSC HELP"},
-        ParseCase{"{ADD}{SUBTRACT}{MULTIPLY}{DIVIDE}", "ADD SUBTRACT MULTIPLY DIVIDE"},
-        ParseCase{"{RIGHT 3}", "RIGHT RIGHT RIGHT"}, ParseCase{"+{RIGHT 2}", "S-RIGHT S-RIGHT"},
-        ParseCase{"{TAB 0}x", "x"}, ParseCase{"{F1 01}", "F1"},
-        // Braces type the special characters themselves.
-        ParseCase{"{+}{^}{%}{~}", "+ ^ % ~"}, ParseCase{"{(}{)}", "( )"}, ParseCase{"{{}{}}", "{ }"},
-        ParseCase{"{[}{]}", "[ ]"}, ParseCase{"{}}", "}"}, ParseCase{"{} 2}", "} }"},
-        ParseCase{"{a 3}", "a a a"}, ParseCase{"{A}", "A"}, ParseCase{"{ }", " "}, ParseCase{"{  2}", "   "},
-        ParseCase{"+{%}", "S-%"}, ParseCase{"{é 2}", "é é"}));
-
-struct BadCase
+TEST(ParseKeySequence, FailureNamesTheBadTokenAndWhatIsWrong)
 {
-    const char *notation;
-    const char *token; ///< must appear in the description, quoted
-    const char *kind;  ///< must appear in the description
-};
-
-class ParseKeySequenceFailure : public ::testing::TestWithParam<BadCase>
-{
-};
-
-TEST_P(ParseKeySequenceFailure, NamesTheBadToken)
-{
-    const BadCase &c = GetParam();
-    try {
-        const auto strokes = parseKeySequence(QString::fromUtf8(c.notation));
-        FAIL() << c.notation << " was accepted as " << describe(strokes).toStdString();
-    } catch (const Failure &failure) {
-        const QString quoted = QLatin1Char('"') + QString::fromUtf8(c.token) + QLatin1Char('"');
-        EXPECT_TRUE(failure.description().contains(quoted)) << failure.description().toStdString();
-        EXPECT_TRUE(failure.description().contains(QLatin1String(c.kind), Qt::CaseInsensitive))
-            << failure.description().toStdString();
+    struct Bad
+    {
+        const char *notation, *token, *kind; // the token must appear in the description, quoted
+    };
+    const char *name = "unknown key name", *brace = "unbalanced brace", *paren = "unbalanced parenthesis",
+               *count = "bad repeat count", *modifier = "modifier with nothing after it";
+    const Bad cases[] = {Bad{"ab{FOO}", "{FOO}", name}, Bad{"{ENTR 2}", "{ENTR 2}", name},
+                         Bad{"{F17}", "{F17}", name}, Bad{"{F0}", "{F0}", name},
+                         Bad{"{ENTER", "{ENTER", brace}, Bad{"x{", "{", brace}, Bad{"{}", "{}", brace},
+                         Bad{"a}b", "}", brace}, Bad{"+(ab", "(", paren}, Bad{"ab)", ")", paren},
+                         Bad{"(a(b)", "(", paren}, Bad{"abc+", "+", modifier}, Bad{"^%", "^%", modifier},
+                         Bad{"(a+)", "+", modifier}, Bad{"+()", "+()", modifier},
+                         // The repeat count is everything after the first blank.
+                         Bad{"{ENTER x}", "{ENTER x}", count}, Bad{"{ENTER -1}", "{ENTER -1}", count},
+                         Bad{"{ENTER 1001}", "{ENTER 1001}", count},
+                         Bad{"{a 99999999999}", "{a 99999999999}", count}, Bad{"{ENTER }", "{ENTER }", count},
+                         Bad{"{ENTER 2 3}", "{ENTER 2 3}", count}, Bad{"{a  3}", "{a  3}", count}};
+    for (const auto &c : cases) {
+        try {
+            const auto strokes = parseKeySequence(QString::fromUtf8(c.notation));
+            ADD_FAILURE() << c.notation << " was accepted as " << describe(strokes).toStdString();
+        } catch (const Failure &failure) {
+            const QString text = failure.description();
+            EXPECT_TRUE(text.contains(QLatin1Char('"') + QLatin1String(c.token) + QLatin1Char('"')))
+                << failure.what();
+            EXPECT_TRUE(text.contains(QLatin1String(c.kind), Qt::CaseInsensitive)) << failure.what();
+        }
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(Malformed, ParseKeySequenceFailure,
-                         ::testing::Values(BadCase{"ab{FOO}", "{FOO}", "unknown key name"},
-                                           BadCase{"{ENTR 2}", "{ENTR 2}", "unknown key name"},
-                                           BadCase{"{F17}", "{F17}", "unknown key name"},
-                                           BadCase{"{F0}", "{F0}", "unknown key name"},
-                                           BadCase{"{ENTER", "{ENTER", "unbalanced brace"},
-                                           BadCase{"x{", "{", "unbalanced brace"},
-                                           BadCase{"{}", "{}", "unbalanced brace"},
-                                           BadCase{"a}b", "}", "unbalanced brace"},
-                                           BadCase{"+(ab", "(", "unbalanced parenthesis"},
-                                           BadCase{"ab)", ")", "unbalanced parenthesis"},
-                                           BadCase{"(a(b)", "(", "unbalanced parenthesis"},
-                                           BadCase{"{ENTER x}", "{ENTER x}", "bad repeat count"},
-                                           BadCase{"{ENTER -1}", "{ENTER -1}", "bad repeat count"},
-                                           BadCase{"{ENTER 1001}", "{ENTER 1001}", "bad repeat count"},
-                                           BadCase{"{a 99999999999}", "{a 99999999999}", "bad repeat count"},
-                                           BadCase{"{ENTER }", "{ENTER }", "bad repeat count"},
-                                           BadCase{"{ENTER 2 3}", "{ENTER 2 3}", "bad repeat count"},
-                                           BadCase{"{a  3}", "{a  3}", "bad repeat count"},
-                                           BadCase{"abc+", "+", "modifier with nothing after it"},
-                                           BadCase{"^%", "^%", "modifier with nothing after it"},
-                                           BadCase{"(a+)", "+", "modifier with nothing after it"},
-                                           BadCase{"+()", "+()", "modifier with nothing after it"}));
-
-TEST(ParseKeySequence, RepeatLimitIsInclusive)
-{
-    EXPECT_EQ(parseKeySequence(QStringLiteral("{TAB 1000}")).size(), 1000u);
 }
 
 TEST(LiteralKeyStrokes, EveryCharacterIsPlain)
 {
-    const QString text = QStringLiteral("+^%~{}()[] é😀\n");
-    const auto strokes = literalKeyStrokes(text);
+    const auto strokes = literalKeyStrokes(QStringLiteral("+^%~{}()[] é😀\n"));
     EXPECT_EQ(describe(strokes), QStringLiteral("+ ^ % ~ { } ( ) [ ]   é 😀 \n"));
-    for (const KeyStroke &s : strokes) {
-        EXPECT_EQ(s.kind, KeyStroke::Kind::Character);
-        EXPECT_FALSE(s.shift || s.control || s.alt);
-    }
+    for (const KeyStroke &s : strokes)
+        EXPECT_EQ(s, KeyStroke{.character = s.character}) << describe({s}).toStdString();
 }
 
 TEST(NamedKeyName, EveryKeyHasANameThatParsesBackToIt)
 {
     for (int k = static_cast<int>(NamedKey::Enter); k <= static_cast<int>(NamedKey::Divide); ++k) {
         const auto key = static_cast<NamedKey>(k);
-        const QString name = namedKeyName(key);
-        ASSERT_FALSE(name.isEmpty()) << k;
-        const auto strokes = parseKeySequence(QLatin1Char('{') + name + QLatin1Char('}'));
-        ASSERT_EQ(strokes.size(), 1u) << name.toStdString();
-        EXPECT_EQ(strokes[0].kind, KeyStroke::Kind::Named);
-        EXPECT_EQ(strokes[0].key, key) << name.toStdString();
+        const auto strokes = parseKeySequence(QLatin1Char('{') + namedKeyName(key) + QLatin1Char('}'));
+        const KeyStroke expected{.kind = KeyStroke::Kind::Named, .key = key};
+        EXPECT_EQ(strokes, std::vector<KeyStroke>{expected}) << k;
     }
 }
 
