@@ -17,46 +17,27 @@
 namespace kestrel::tts_test {
 namespace {
 
-QString withoutMnemonic(QString text)
-{
-    return text.remove(QLatin1Char('&'));
-}
-
 TEST(TTSSetupLoad, ControlsCarryTheirCaptionsKeysLabelsAndTips)
 {
     TtsRig rig;
     EXPECT_EQ(rig.window->windowTitle(), QStringLiteral("KESTREL Text To Speech Setup"));
-    // Buttons, check boxes and menu items, each with its keyboard access.
-    const std::pair<const char *, const char *> captions[] = {{"SpeakBtn", "Speak"},
-                                                              {"StopBtn", "Stop"},
-                                                              {"BtnTest", "Test"},
-                                                              {"Command2", "Play Clipboard"},
-                                                              {"Command1", "CLOSE"},
-                                                              {"ClearIt", "Clear after speak"},
-                                                              {"ChkClipboard", "Monitor Clipboard"},
-                                                              {"menuFileOpenText", "Open Text File"},
-                                                              {"menuFileExit", "Close"},
-                                                              {"menuAbout", "About"}};
-    for (const auto &[name, caption] : captions) {
-        auto *control = rig.window->findChild<QObject *>(QLatin1String(name));
-        ASSERT_NE(control, nullptr) << name;
-        const QString text = control->property("text").toString();
-        EXPECT_EQ(withoutMnemonic(text), QLatin1String(caption));
-        EXPECT_TRUE(text.contains(QLatin1Char('&'))) << name << " has no keyboard access";
+    // Buttons, check boxes and menu items, then the label leading to each list
+    // and slider; every one with its keyboard access.
+    QStringList captions;
+    for (const char *name : {"SpeakBtn", "StopBtn", "BtnTest", "Command2", "Command1", "ClearIt",
+                             "ChkClipboard", "menuFileOpenText", "menuFileExit", "menuAbout"}) {
+        const QObject *control = rig.window->findChild<QObject *>(QLatin1String(name));
+        captions << (control ? control->property("text").toString() : QStringLiteral("no ") + name);
     }
-    // Each list and slider has its label, and the label leads to it.
-    const std::pair<const char *, const char *> labelled[] = {{"VoiceCB", "Voice"},
-                                                              {"RateSldr", "Rate"},
-                                                              {"VolumeSldr", "Volume"},
-                                                              {"FormatCB", "Format"},
-                                                              {"AudioOutputCB", "Audio Output"}};
-    const QList<QLabel *> labels = rig.window->findChildren<QLabel *>();
-    for (const auto &[control, caption] : labelled) {
-        const auto label = std::find_if(labels.begin(), labels.end(),
-                                        [&](QLabel *l) { return l->buddy() == rig.find(control); });
-        ASSERT_NE(label, labels.end()) << control;
-        EXPECT_EQ(withoutMnemonic((*label)->text()), QLatin1String(caption));
+    for (const char *control : {"VoiceCB", "RateSldr", "VolumeSldr", "FormatCB", "AudioOutputCB"}) {
+        for (const QLabel *label : rig.window->findChildren<QLabel *>()) {
+            if (label->buddy() == rig.find(control))
+                captions << label->text();
+        }
     }
+    EXPECT_EQ(captions, QStringList({"&Speak", "St&op", "T&est", "&Play Clipboard", "C&LOSE",
+                                     "Clear &after speak", "&Monitor Clipboard", "&Open Text File", "&Close",
+                                     "&About", "&Voice", "&Rate", "Vol&ume", "Forma&t", "Au&dio Output"}));
     EXPECT_EQ(rig.find("RateSldr")->toolTip(), QStringLiteral("Changes voice playback rate"));
     EXPECT_EQ(rig.find("VolumeSldr")->toolTip(), QStringLiteral("Changes voice playback volume"));
     for (QWidget *widget : rig.window->findChildren<QWidget *>()) {
@@ -92,7 +73,6 @@ TEST(TTSSetupLoad, ListsAndSlidersFollowTheVoice)
               QStringList({"setVoice:voice/alice", "setRate:3", "setVolume:80", "allowFormatChanges:0",
                            "setOutputFormat:22", "setAudioOutput:out/speaker", "allowFormatChanges:0",
                            "setOutputFormat:22"}));
-    EXPECT_EQ(rig.find<QTimer>("Timer1")->interval(), 1000); // the clipboard monitor's tick
 
     TtsRig without([](ScriptedVoice &voice) { voice.m_outputs.clear(); });
     auto *outputs = without.find<QComboBox>("AudioOutputCB");
@@ -239,7 +219,7 @@ TEST(TTSSetupSettings, AFailedSaveIsReportedAndTheVoiceIsStillReleased)
 }
 
 // With the real settings file at the configured path: what one run saves, the
-// next run loads.
+// next run loads. How a loaded number reaches the voice is the table's business.
 TEST(TTSSetupSettings, SavedChoicesComeBackInTheNextRun)
 {
     using enum SettingKey;
@@ -247,16 +227,12 @@ TEST(TTSSetupSettings, SavedChoicesComeBackInTheNextRun)
     ASSERT_TRUE(dir.isValid());
     TtsOptions options;
     options.settingsPath = dir.filePath(QStringLiteral("KESTREL.INI"));
+    const std::pair<SettingKey, qint32> chosen[] = {
+        {VOICECB, 1},      {FORMATCB, 3}, {AUDIOOUTPUTCB, 1}, {RATESLDR, -7},   {VOLUMESLDR, 55},
+        {CHKCLIPBOARD, 1}, {CLEARIT, 2},  {CHKCONFIRM, 2},    {EXECANOUNCE, 1}, {NOTFOUND, 1}};
     {
         TtsRig first({}, options);
-        for (const auto &[key, value] : {std::pair{VOICECB, 1},
-                                         {FORMATCB, 3},
-                                         {AUDIOOUTPUTCB, 1},
-                                         {RATESLDR, -7},
-                                         {VOLUMESLDR, 55},
-                                         {CHKCLIPBOARD, 1},
-                                         {CLEARIT, 2},
-                                         {NOTFOUND, 1}})
+        for (const auto &[key, value] : chosen)
             ASSERT_TRUE(first.window->assignNumber(key, value));
         first.recognition.sayAgain = QStringLiteral("Pardon Me");
         first.window->unload();
@@ -264,17 +240,9 @@ TEST(TTSSetupSettings, SavedChoicesComeBackInTheNextRun)
     }
     TtsRig second({}, options);
     second.window->loadDat();
-    EXPECT_EQ(second.find<QComboBox>("VoiceCB")->currentIndex(), 1);
+    for (const auto &[key, value] : chosen)
+        EXPECT_EQ(second.window->number(key), value) << int(key);
     EXPECT_EQ(second.voice->m_voice, kBruno);
-    EXPECT_EQ(second.voice->m_format, 7);
-    EXPECT_EQ(second.voice->m_output, kHeadset);
-    EXPECT_EQ(second.window->number(RATESLDR), -7);
-    EXPECT_EQ(second.voice->m_rate, -7);
-    EXPECT_EQ(second.window->number(VOLUMESLDR), 55);
-    EXPECT_EQ(second.voice->m_volume, 55);
-    EXPECT_EQ(second.window->clipboardMonitorState(), 1);
-    EXPECT_EQ(second.find<QCheckBox>("ClearIt")->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(second.recognition.notFound, 1);
     EXPECT_EQ(second.recognition.sayAgain, QStringLiteral("Pardon Me"));
 }
 
