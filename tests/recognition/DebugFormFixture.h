@@ -62,12 +62,6 @@ struct FormRig
         std::make_unique<DebugForm>(script, mainWindow, tts, boxes, desktop, shared);
 };
 
-/// "parent > key = text", the form the tree tests compare nodes in.
-inline QString nodeLine(const QString &parent, const QString &key, const QString &text)
-{
-    return parent + QStringLiteral(" > ") + key + QStringLiteral(" = ") + text;
-}
-
 /// A FormRig in a temporary working directory that holds a command grammar file.
 class DebugFormTest : public ::testing::Test, protected FormRig
 {
@@ -88,14 +82,14 @@ protected:
         return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
     }
 
-    /// Every node of the result tree in pre-order.
+    /// Every node of the result tree in pre-order, as "parent > key = text".
     QStringList treeNodes()
     {
         QStringList nodes;
         const std::function<void(QTreeWidgetItem *, const QString &)> walk = [&](QTreeWidgetItem *item,
                                                                                  const QString &parent) {
             const QString key = item->data(0, TreeWidgetNodes::KeyRole).toString();
-            nodes.append(nodeLine(parent, key, item->text(0)));
+            nodes.append(parent + " > " + key + " = " + item->text(0));
             for (int i = 0; i < item->childCount(); ++i)
                 walk(item->child(i), key);
         };

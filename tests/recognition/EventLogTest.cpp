@@ -14,11 +14,9 @@ TEST(EventLogLines, VariantTextWritesNumbersBooleansAndStrings)
 {
     const std::pair<QVariant, QString> cases[] = {
         {QVariant(), QString()},
-        {QVariant(0), "0"},
         {QVariant(-17), "-17"},
         {QVariant(qint64(12345678901LL)), "12345678901"},
         {QVariant(quint64(18446744073709551615ULL)), "18446744073709551615"},
-        {QVariant(1.5), "1.5"},
         {QVariant(0.1), "0.1"},
         {QVariant(1048576.0), "1048576"},
         {QVariant(true), "True"},
