@@ -2,14 +2,10 @@
 // types into the window that came up, later commands reach it as their parent,
 // dictated text arrives literally, and a CLOSE command forgets the window. The
 // terminal's shell writes files, which is how the test sees what arrived.
-#include "support/FakeHosts.h"
-#include "support/QtPrinters.h"
+#include "InterpreterFixture.h"
 
 #include "common/QtEventWait.h"
-#include "common/SharedState.h"
 #include "desktop/x11/X11Desktop.h"
-#include "interpreter/Interpreter.h"
-#include "interpreter/OpenProgramSlots.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -18,8 +14,6 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 using namespace kestrel;
 using namespace kestrel::test;
@@ -44,31 +38,14 @@ QString waitForFile(const QString &path, const QString &expected)
     return content;
 }
 
-class InterpreterOnDesktop : public ::testing::Test
+TEST(InterpreterOnDesktop, OpensTypesDictatesAndCloses)
 {
-protected:
-    void SetUp() override
-    {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            GTEST_SKIP() << "needs the Xvfb + openbox display of scripts/desktop-session.sh";
-        ASSERT_TRUE(m_dir.isValid());
-        desktop = std::make_unique<X11Desktop>(wait);
-        interpreter = std::make_unique<Interpreter>(commands, *desktop, wait, feedback, speech, mainWindow,
-                                                    messages, shared, slots);
-        slots.clearStartups();
-    }
-
-    void say(const QString &text)
-    {
-        shared.RecoText = text;
-        interpreter->RecoIt();
-    }
-
-    QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
-
-    QTemporaryDir m_dir;
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        GTEST_SKIP() << "needs the Xvfb + openbox display of scripts/desktop-session.sh";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
     QtEventWait wait;
-    std::unique_ptr<X11Desktop> desktop;
+    X11Desktop desktop(wait);
     FakeCommandTable commands;
     FakeFeedbackControls feedback;
     FakeSpeechOutput speech;
@@ -76,47 +53,38 @@ protected:
     FakeMessageBoxes messages;
     SharedState shared;
     OpenProgramSlots slots;
-    std::unique_ptr<Interpreter> interpreter;
-};
-
-TEST_F(InterpreterOnDesktop, OpensTypesDictatesAndCloses)
-{
-    const QString opened = path("opened");
-    const QString dictated = path("dictated");
-    commands.rows = {
-        CommandRow{QStringLiteral("OPEN TERMINAL"), QStringLiteral("OPEN"),
-                   QStringLiteral("xterm|echo opened > ") + opened + QStringLiteral("~"), QString()},
-        CommandRow{QStringLiteral("WRITE AGAIN"), QStringLiteral("FUNCTION"),
-                   QStringLiteral("echo again >> ") + opened + QStringLiteral("~"),
-                   QStringLiteral("open terminal")},
-        CommandRow{QStringLiteral("TAKE NOTE"), QStringLiteral("TEXT"), QString(),
-                   QStringLiteral("open terminal")},
-        CommandRow{QStringLiteral("PRESS ENTER"), QStringLiteral("FUNCTION"), QStringLiteral("~"),
-                   QStringLiteral("open terminal")},
-        CommandRow{QStringLiteral("CLOSE TERMINAL"), QStringLiteral("CLOSE"), QStringLiteral("exit~"),
-                   QStringLiteral("open terminal")},
+    Interpreter interpreter(commands, desktop, wait, feedback, speech, mainWindow, messages, shared, slots);
+    slots.clearStartups();
+    const auto say = [&](const QString &text) {
+        shared.RecoText = text;
+        interpreter.RecoIt();
     };
 
-    say(QStringLiteral("open terminal"));
-    ASSERT_TRUE(messages.shown.isEmpty()) << messages.texts().join(QLatin1Char('\n')).toStdString();
-    const WindowId terminal = slots.window(1);
-    ASSERT_NE(terminal, 0u);
-    EXPECT_EQ(slots.phrase(1), QStringLiteral("OPEN TERMINAL"));
-    EXPECT_EQ(waitForFile(opened, QStringLiteral("opened\n")), QStringLiteral("opened\n"));
+    const QString opened = dir.filePath("opened"), dictated = dir.filePath("dictated");
+    commands.rows = {row("OPEN TERMINAL", "OPEN", "xterm|echo opened > " + opened + "~"),
+                     row("WRITE AGAIN", "FUNCTION", "echo again >> " + opened + "~", "open terminal"),
+                     row("TAKE NOTE", "TEXT", "", "open terminal"),
+                     row("PRESS ENTER", "FUNCTION", "~", "open terminal"),
+                     row("CLOSE TERMINAL", "CLOSE", "exit~", "open terminal")};
 
-    say(QStringLiteral("write again"));
-    EXPECT_EQ(waitForFile(opened, QStringLiteral("opened\nagain\n")), QStringLiteral("opened\nagain\n"));
+    say("open terminal");
+    ASSERT_TRUE(messages.shown.isEmpty()) << messages.texts().join(QLatin1Char('\n')).toStdString();
+    ASSERT_NE(slots.window(1), 0u);
+    EXPECT_EQ(slots.phrase(1), "OPEN TERMINAL");
+    EXPECT_EQ(waitForFile(opened, "opened\n"), "opened\n");
+
+    say("write again");
+    EXPECT_EQ(waitForFile(opened, "opened\nagain\n"), "opened\nagain\n");
 
     // Dictated text is typed as it was heard: no key combinations, no Enter.
-    say(QStringLiteral("take note"));
-    ASSERT_TRUE(interpreter->dictating());
-    say(QStringLiteral("echo '50% + 2 ^ (x) {y} ~' > ") + dictated);
-    say(QStringLiteral("press enter"));
-    const QString typed = QStringLiteral("50% + 2 ^ (x) {y} ~\n");
-    EXPECT_EQ(waitForFile(dictated, typed), typed);
+    say("take note");
+    ASSERT_TRUE(interpreter.dictating());
+    say("echo '50% + 2 ^ (x) {y} ~' > " + dictated);
+    say("press enter");
+    EXPECT_EQ(waitForFile(dictated, "50% + 2 ^ (x) {y} ~\n"), "50% + 2 ^ (x) {y} ~\n");
 
-    say(QStringLiteral("close terminal"));
-    EXPECT_EQ(slots.phrase(1), QStringLiteral("NULL"));
+    say("close terminal");
+    EXPECT_EQ(slots.phrase(1), "NULL");
     EXPECT_EQ(slots.window(1), 0u);
 }
 

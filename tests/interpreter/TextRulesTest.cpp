@@ -13,41 +13,25 @@ using namespace kestrel;
 
 namespace {
 
-struct TextCase
-{
-    const char *input;
-    const char *expected;
-};
+using P = std::pair<const char *, const char *>;
 
-class Normaliser : public ::testing::TestWithParam<TextCase>
+TEST(TextRules, NormaliserCleansRecognisedText)
 {
-};
+    const P cases[] = {
+        P{"Open notepad.", "Open notepad"}, P{"hello. world", "helloworld"}, P{"a SPACE b", "a b"},
+        P{"a space b", "a b"}, P{"a Space b", "a b"}, P{"1.5 inches", "15 inches"}, P{"space bar", " bar"},
+        P{"U.S.", "US"}, P{"a.. b", "ab"},
+        // ". " goes before " SPACE ": the other order would leave "ab".
+        P{"a. SPACE b", "a b"}, P{"SPACESPACE x", " x"}, P{"spaceship", "spaceship"}, P{"", ""}};
+    for (const auto &[input, expected] : cases)
+        EXPECT_EQ(normaliseRecoText(QString::fromUtf8(input)), QString::fromUtf8(expected)) << input;
 
-TEST_P(Normaliser, CleansRecognisedText)
-{
-    EXPECT_EQ(normaliseRecoText(QString::fromUtf8(GetParam().input)), QString::fromUtf8(GetParam().expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rules, Normaliser,
-                         ::testing::Values(TextCase{"Open notepad.", "Open notepad"},
-                                           TextCase{"hello. world", "helloworld"},
-                                           TextCase{"a SPACE b", "a b"}, TextCase{"a space b", "a b"},
-                                           TextCase{"a Space b", "a b"}, TextCase{"1.5 inches", "15 inches"},
-                                           TextCase{"space bar", " bar"}, TextCase{"U.S.", "US"},
-                                           TextCase{"a.. b", "ab"},
-                                           // ". " goes before " SPACE ": the other order would leave "ab".
-                                           TextCase{"a. SPACE b", "a b"}, TextCase{"SPACESPACE x", " x"},
-                                           TextCase{"spaceship", "spaceship"}, TextCase{"", ""},
-                                           TextCase{"open notepad", "open notepad"}));
-
-TEST(NormaliserCut, KeepsAtMost1024CharactersAfterEachMatch)
-{
-    const QString tail(2000, QLatin1Char('b'));
+    const QString tail(2000, QLatin1Char('b')); // each cut keeps at most 1024 characters after the match
     EXPECT_EQ(normaliseRecoText(QStringLiteral("a. ") + tail), QStringLiteral("a") + tail.left(1024));
     EXPECT_EQ(normaliseRecoText(QStringLiteral("a SPACE ") + tail), QStringLiteral("a ") + tail.left(1024));
 }
 
-TEST(AnswerWords, AreWholeUpperCaseTexts)
+TEST(TextRules, AnswerWordsAreWholeUpperCaseTexts)
 {
     for (const char *yes : {"YES", "US", "U S", "U.S.", "THIS"})
         EXPECT_TRUE(isYesWord(QString::fromLatin1(yes))) << yes;
@@ -59,68 +43,33 @@ TEST(AnswerWords, AreWholeUpperCaseTexts)
     }
 }
 
-TEST(UpperCased, KeepsPositions)
+TEST(TextRules, UpperCasingKeepsPositions)
 {
     const QString text = QStringLiteral("stra\u00dfe spell it x");
-    EXPECT_EQ(upperCased(text).size(), text.size());
-    EXPECT_EQ(upperCased(text).indexOf(QLatin1String("SPELL IT")), text.indexOf(QLatin1String("spell it")));
+    EXPECT_EQ(upperCased(text), QStringLiteral("STRA\u00dfE SPELL IT X"));
 }
 
-struct NumberCase
+TEST(NumericValue, ReadsTheLeadingNumber)
 {
-    const char *text;
-    double value;
-};
-
-class Numbers : public ::testing::TestWithParam<NumberCase>
-{
-};
-
-TEST_P(Numbers, ReadsTheLeadingNumber)
-{
-    EXPECT_DOUBLE_EQ(numericValue(QString::fromLatin1(GetParam().text)), GetParam().value) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, Numbers,
-                         ::testing::Values(NumberCase{"100", 100}, NumberCase{" 1 0 0", 100},
-                                           NumberCase{"\t7\n", 7}, NumberCase{"12abc", 12},
-                                           NumberCase{"abc", 0}, NumberCase{"", 0}, NumberCase{"-5", -5},
-                                           NumberCase{"+5", 5}, NumberCase{"- 5", -5}, NumberCase{"1.5", 1.5},
-                                           NumberCase{".5", 0.5}, NumberCase{"5.", 5},
-                                           NumberCase{"1e3", 1000}, NumberCase{"1E+2", 100},
-                                           NumberCase{"1e", 1}, NumberCase{"2e-1", 0.2}, NumberCase{"2,3", 2},
-                                           NumberCase{"1.2.3", 1.2}, NumberCase{"--5", 0},
-                                           NumberCase{"\r5", 0}, NumberCase{"200}", 200}));
-
-TEST(NumbersOverflow, IsAFailure)
-{
+    const std::pair<const char *, double> cases[] = {
+        {"100", 100},  {" 1 0 0", 100}, {"\t7\n", 7}, {"12abc", 12}, {"abc", 0},  {"", 0},
+        {"-5", -5},    {"+5", 5},       {"- 5", -5},  {"1.5", 1.5},  {".5", 0.5}, {"5.", 5},
+        {"1e3", 1000}, {"1E+2", 100},   {"1e", 1},    {"2e-1", 0.2}, {"2,3", 2},  {"1.2.3", 1.2},
+        {"--5", 0},    {"\r5", 0},      {"200}", 200}};
+    for (const auto &[text, value] : cases)
+        EXPECT_DOUBLE_EQ(numericValue(QString::fromLatin1(text)), value) << text;
     EXPECT_THROW(numericValue(QStringLiteral("1e400")), Failure);
 }
 
-struct RoundCase
+TEST(NumericValue, RoundsHalvesToEvenAndRefusesOverflow)
 {
-    double value;
-    int expected;
-};
-
-class Rounding : public ::testing::TestWithParam<RoundCase>
-{
-};
-
-TEST_P(Rounding, RoundsHalvesToEven)
-{
-    EXPECT_EQ(roundToInt16(GetParam().value), GetParam().expected) << GetParam().value;
-    EXPECT_EQ(roundToInt32(GetParam().value), GetParam().expected) << GetParam().value;
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, Rounding,
-                         ::testing::Values(RoundCase{2.5, 2}, RoundCase{3.5, 4}, RoundCase{-2.5, -2},
-                                           RoundCase{0.5, 0}, RoundCase{1.5, 2}, RoundCase{2.6, 3},
-                                           RoundCase{-2.6, -3}, RoundCase{32767.4, 32767},
-                                           RoundCase{-32768.5, -32768}));
-
-TEST(RoundingOverflow, ThrowsOutsideTheRange)
-{
+    const std::pair<double, int> cases[] = {{2.5, 2},   {3.5, 4},         {-2.5, -2},
+                                            {0.5, 0},   {1.5, 2},         {2.6, 3},
+                                            {-2.6, -3}, {32767.4, 32767}, {-32768.5, -32768}};
+    for (const auto &[value, expected] : cases) {
+        EXPECT_EQ(roundToInt16(value), expected) << value;
+        EXPECT_EQ(roundToInt32(value), expected) << value;
+    }
     EXPECT_THROW(roundToInt16(32767.5), Failure);
     EXPECT_THROW(roundToInt16(-32769), Failure);
     EXPECT_THROW(roundToInt16(INFINITY), Failure);
@@ -135,37 +84,24 @@ TEST(RoundingOverflow, ThrowsOutsideTheRange)
     }
 }
 
-struct OpenCase
+TEST(OpenAction, SplitsIntoProgramDirectoryAndKeys)
 {
-    const char *action;
-    const char *program;
-    const char *directory;
-    const char *keys;
-};
-
-class OpenActions : public ::testing::TestWithParam<OpenCase>
-{
-};
-
-TEST_P(OpenActions, SplitIntoProgramDirectoryAndKeys)
-{
-    const OpenAction parts = splitOpenDirectory(splitOpenKeys(QString::fromUtf8(GetParam().action)));
-    EXPECT_EQ(parts.program, QString::fromUtf8(GetParam().program));
-    EXPECT_EQ(parts.directory, QString::fromUtf8(GetParam().directory));
-    EXPECT_EQ(parts.keys, QString::fromUtf8(GetParam().keys));
-}
-
-INSTANTIATE_TEST_SUITE_P(Actions, OpenActions,
-                         ::testing::Values(OpenCase{"\"/opt/my app/run\",\"/home/me/\"", "/opt/my app/run",
-                                                    "/home/me/", ""},
-                                           OpenCase{"\"/opt/app\",/data|^s", "/opt/app", "/data", "^s"},
-                                           // A "|" in the first two characters does not split.
-                                           OpenCase{"a|b", "a|b", "", ""}, OpenCase{"ab|", "ab", "", ""},
-                                           OpenCase{"x|y|z", "x|y", "", "z"}, OpenCase{"", "", "", ""}));
-
-TEST(OpenActionKeys, KeepAtMost1024Characters)
-{
-    const QString keys(1500, QLatin1Char('k'));
+    struct Split
+    {
+        const char *action, *program, *directory, *keys;
+    };
+    const Split cases[] = {Split{"\"/opt/my app/run\",\"/home/me/\"", "/opt/my app/run", "/home/me/", ""},
+                           Split{"\"/opt/app\",/data|^s", "/opt/app", "/data", "^s"},
+                           // A "|" in the first two characters does not split.
+                           Split{"a|b", "a|b", "", ""}, Split{"ab|", "ab", "", ""},
+                           Split{"x|y|z", "x|y", "", "z"}, Split{"", "", "", ""}};
+    for (const Split &c : cases) {
+        const OpenAction parts = splitOpenDirectory(splitOpenKeys(QString::fromUtf8(c.action)));
+        EXPECT_EQ(parts.program, QString::fromUtf8(c.program)) << c.action;
+        EXPECT_EQ(parts.directory, QString::fromUtf8(c.directory)) << c.action;
+        EXPECT_EQ(parts.keys, QString::fromUtf8(c.keys)) << c.action;
+    }
+    const QString keys(1500, QLatin1Char('k')); // the keys keep at most 1024 characters
     EXPECT_EQ(splitOpenKeys(QStringLiteral("prog|") + keys).keys, keys.left(1024));
 }
 
