@@ -63,10 +63,8 @@ TEST_P(EspeakVoiceTest, PlainTextGivesWordsSentencesAndVisemesBetweenStartAndEnd
     const int stream = speakAndWait(text);
     const QStringList kinds = recorder->kindsOf(stream);
     ASSERT_FALSE(kinds.isEmpty());
-    EXPECT_EQ(kinds.first(), "start");
-    EXPECT_EQ(kinds.last(), "end");
-    EXPECT_EQ(kinds.count("start"), 1);
-    EXPECT_EQ(kinds.count("end"), 1);
+    EXPECT_EQ(QStringList({kinds.first(), kinds.last()}), QStringList({"start", "end"}));
+    EXPECT_EQ(kinds.count("start") + kinds.count("end"), 2);
     EXPECT_EQ(recorder->wordsOf(stream, text), QStringList({"Bob", "fish", "This", "is", "a", "test"}));
 
     QStringList sentences;
@@ -87,8 +85,9 @@ TEST_P(EspeakVoiceTest, PlainTextGivesWordsSentencesAndVisemesBetweenStartAndEnd
 
 TEST_P(EspeakVoiceTest, MarksArriveAsBookmarksBetweenWordsFoundAfterMarkupAndAccents)
 {
-    const QString text = QStringLiteral("<speak>H\u00e9llo <mark name=\"first\"/>na\u00efve, <mark name=\"2\"/>"
-                                        "caf\u00e9. Gr\u00fc\u00dfe &amp; <emphasis>\u00fcber</emphasis> all.</speak>");
+    const QString text = QStringLiteral(
+        "<speak>H\u00e9llo <mark name=\"first\"/>na\u00efve, <mark name=\"2\"/>caf\u00e9. "
+        "Gr\u00fc\u00dfe &amp; <emphasis>\u00fcber</emphasis> all.</speak>");
     const int stream = speakAndWait(text);
     QStringList order;
     for (const VoiceEvent &e : recorder->eventsOf(stream)) {
@@ -97,9 +96,9 @@ TEST_P(EspeakVoiceTest, MarksArriveAsBookmarksBetweenWordsFoundAfterMarkupAndAcc
         else if (e.kind == "bookmark")
             order.append(QStringLiteral("#%1=%2").arg(e.name).arg(e.a));
     }
-    EXPECT_EQ(order, QStringList({QStringLiteral("H\u00e9llo"), "#first=0", QStringLiteral("na\u00efve"), "#2=2",
-                                  QStringLiteral("caf\u00e9"), QStringLiteral("Gr\u00fc\u00dfe"), "&amp;",
-                                  QStringLiteral("\u00fcber"), "all"}));
+    EXPECT_EQ(order, QStringList({QStringLiteral("H\u00e9llo"), "#first=0", QStringLiteral("na\u00efve"),
+                                  "#2=2", QStringLiteral("caf\u00e9"), QStringLiteral("Gr\u00fc\u00dfe"),
+                                  "&amp;", QStringLiteral("\u00fcber"), "all"}));
 }
 
 TEST_P(EspeakVoiceTest, PurgeDuringSpeechStillEndsThePurgedStream)
@@ -423,9 +422,11 @@ void submit(EspeakSynthesizer &synthesizer, int stream, const QString &text, int
     synthesizer.submit(request);
 }
 
-// Root mean square of one stream's audio, straight from the synthesiser.
-double loudness(EspeakSynthesizer &synthesizer, int stream)
+// Root mean square of one stream's audio at a given volume, straight from the
+// synthesiser.
+double loudness(EspeakSynthesizer &synthesizer, int stream, int volume = 100)
 {
+    submit(synthesizer, stream, QStringLiteral("Testing the volume."), volume);
     double sum = 0;
     qint64 samples = 0;
     for (int idle = 0; idle < 20000;) {
@@ -451,13 +452,9 @@ double loudness(EspeakSynthesizer &synthesizer, int stream)
 TEST(EspeakSynthesizerTest, VolumeScalesTheSamplesAndCancelledStreamsAreNeverHandedOut)
 {
     EspeakSynthesizer synthesizer([] {});
-    const QString text = QStringLiteral("Testing the volume.");
-    submit(synthesizer, 1, text, 100);
-    const double full = loudness(synthesizer, 1);
-    submit(synthesizer, 2, text, 25);
-    const double quarter = loudness(synthesizer, 2);
-    submit(synthesizer, 3, text, 0);
-    const double silent = loudness(synthesizer, 3);
+    const double full = loudness(synthesizer, 1, 100);
+    const double quarter = loudness(synthesizer, 2, 25);
+    const double silent = loudness(synthesizer, 3, 0);
     ASSERT_GT(full, 500);
     EXPECT_NEAR(full / quarter, 4.0, 1.0);
     EXPECT_LT(silent, full / 50);
@@ -467,7 +464,6 @@ TEST(EspeakSynthesizerTest, VolumeScalesTheSamplesAndCancelledStreamsAreNeverHan
     synthesizer.cancelThrough(5);
     EXPECT_FALSE(synthesizer.take(4).has_value());
     EXPECT_FALSE(synthesizer.take(5).has_value());
-    submit(synthesizer, 7, text);
     EXPECT_GT(loudness(synthesizer, 7), 0) << "the worker still serves later streams";
 }
 

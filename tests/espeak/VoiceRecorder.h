@@ -42,7 +42,8 @@ public:
         QObject::connect(&voice, &V::endStream, [this](int s, qint64 p) { add("end", s, p); });
         QObject::connect(&voice, &V::voiceChange,
                          [this](int s, qint64 p, const SpeechToken &t) { add("voice", s, p, 0, 0, t.id); });
-        QObject::connect(&voice, &V::word, [this](int s, qint64 p, int at, int n) { add("word", s, p, at, n); });
+        QObject::connect(&voice, &V::word,
+                         [this](int s, qint64 p, int at, int n) { add("word", s, p, at, n); });
         QObject::connect(&voice, &V::sentence,
                          [this](int s, qint64 p, int at, int n) { add("sentence", s, p, at, n); });
         QObject::connect(&voice, &V::viseme, [this](int s, qint64 p, int id) { add("viseme", s, p, id); });

@@ -22,7 +22,7 @@ using namespace kestrel;
 
 namespace {
 
-TEST(AudioFormatsTest, EveryPositionHoldsItsFormatAndEveryLookupFindsIt)
+TEST(AudioFormatsTest, EveryPositionHoldsItsFormatAndOnlyItsLookupsFindIt)
 {
     // Nine rates, each as 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo;
     // the codes count on from 4 in the same order.
@@ -51,10 +51,6 @@ TEST(AudioFormatsTest, EveryPositionHoldsItsFormatAndEveryLookupFindsIt)
     }
     // eSpeak's own output needs no conversion, so it is the default.
     EXPECT_STREQ(AudioFormats::byCode(AudioFormats::DefaultCode)->name, "SAFT22kHz16BitMono");
-}
-
-TEST(AudioFormatsTest, OutOfRangeLookupsFindNothing)
-{
     for (const int code : {-1, 0, 3, 40, 1000}) {
         EXPECT_EQ(AudioFormats::byCode(code), nullptr) << code;
         EXPECT_EQ(AudioFormats::positionOf(code), -1) << code;
@@ -165,19 +161,17 @@ TEST(SampleConverterTest, RejectsFormatsItCannotProduce)
     EXPECT_THROW(SampleConverter(kSource, twentyFourBit), Failure);
 }
 
-TEST(VoiceParametersTest, RateCurveMeetsEspeaksRangeByEvenSteps)
+TEST(VoiceParametersTest, RateCurveMeetsEspeaksRangeByEvenStepsAndVolumeIsClamped)
 {
-    // Each step is faster by the same factor, about 1.08 slower and 1.1 faster.
+    // Geometric on each side of normal (each step about 1.08 times slower below it,
+    // 1.1 times faster above it): the rows between the ends pin that shape.
     const std::pair<int, int> rows[] = {{-10, 80}, {-5, 118}, {-1, 162}, {0, 175},  {1, 192},
                                         {5, 281},  {9, 409},  {10, 450}, {-11, 80}, {11, 450}, {-100, 80}};
     for (const auto &[rate, wpm] : rows)
         EXPECT_EQ(VoiceParameters::wordsPerMinute(rate), wpm) << rate;
-}
-
-TEST(VoiceParametersTest, VolumeIsLinearUpToEspeaksNormalLevel)
-{
-    const std::pair<int, int> rows[] = {{0, 0}, {1, 1}, {50, 50}, {100, 100}, {101, 100}, {-1, 0}};
-    for (const auto &[volume, espeak] : rows)
+    // Volume is linear up to eSpeak's normal level.
+    const std::pair<int, int> volumes[] = {{0, 0}, {1, 1}, {50, 50}, {100, 100}, {101, 100}, {-1, 0}};
+    for (const auto &[volume, espeak] : volumes)
         EXPECT_EQ(VoiceParameters::espeakVolume(volume), espeak) << volume;
 }
 
