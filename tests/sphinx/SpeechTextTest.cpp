@@ -101,13 +101,10 @@ TEST(CommandGrammar, phrasesBecomeLowerCaseWordsOfOneRule)
 TEST(CommandGrammar, soundAlikesPronouncedLikeTheAnswerStayOutOfItsRule)
 {
     // "know" is "no" to the ear: in the rule beside it the search picks either.
-    const QHash<QString, QString> usDictionary{
-        {QStringLiteral("yes"), QStringLiteral("Y EH S")}, {QStringLiteral("us"), QStringLiteral("AH S")},
-        {QStringLiteral("this"), QStringLiteral("DH IH S")}, {QStringLiteral("no"), QStringLiteral("N OW")},
-        {QStringLiteral("now"), QStringLiteral("N AW")},     {QStringLiteral("know"), QStringLiteral("N OW")}};
+    const QHash<QString, QString> usDictionary{{"yes", "Y EH S"}, {"us", "AH S"},  {"this", "DH IH S"},
+                                               {"no", "N OW"},    {"now", "N AW"}, {"know", "N OW"}};
     QHash<QString, QString> allAlike = usDictionary;
-    allAlike[QStringLiteral("now")] = QStringLiteral("N OW");
-    allAlike[QStringLiteral("us")] = QStringLiteral("Y EH S");
+    allAlike.insert({{"now", "N OW"}, {"us", "Y EH S"}});
     QHash<QString, QString> noAnswer = usDictionary;
     noAnswer.remove(QStringLiteral("no"));
     const struct {
