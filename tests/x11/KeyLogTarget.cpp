@@ -2,15 +2,12 @@
 // see what the desktop backend really delivered. Usage: kestrel_keylog_target TITLE
 //
 // Lines on stdout:
-//   READY <window id>                  once the window is shown
-//   KEY <name> <modifiers> <text> <keysym>
-//                                      every key press in the text box; modifiers
-//                                      are letters C A S M (keypad) or "-"; text in
-//                                      hex UTF-8 or "-"; the X keysym in hex
-//   LEN <n>                            the text box's length after a change
-//   CLICK|RELEASE <L|R|M> <x> <y>      mouse buttons, global position
-//   ACTIVE <1|0>                       the window became active / inactive
-//   TEXT <hex UTF-8>                   the text box's content, on request
+//   READY <window id>               once the window is shown
+//   KEY <name> <modifiers> <keysym> every key press in the text box; modifiers are
+//                                   letters C A S M (keypad) or "-"; the X keysym in hex
+//   LEN <n>                         the text box's length after a change
+//   CLICK|RELEASE <L|R|M> <x> <y>   mouse buttons, global position
+//   TEXT <hex UTF-8>                the text box's content, on request
 // Commands on stdin, one a line: "text", "clear", "quit", "busy <ms>" (block the
 // event loop that long, after printing BUSY). End of input is ignored.
 #include <QApplication>
@@ -36,35 +33,17 @@ void emitLine(const QByteArray &line)
     std::fflush(stdout);
 }
 
-QByteArray hexOrDash(const QString &text)
-{
-    return text.isEmpty() ? QByteArray("-") : text.toUtf8().toHex();
-}
-
 QByteArray modifierLetters(Qt::KeyboardModifiers modifiers)
 {
     QByteArray letters;
-    if (modifiers & Qt::ControlModifier)
-        letters += 'C';
-    if (modifiers & Qt::AltModifier)
-        letters += 'A';
-    if (modifiers & Qt::ShiftModifier)
-        letters += 'S';
-    if (modifiers & Qt::KeypadModifier)
-        letters += 'M';
-    return letters.isEmpty() ? QByteArray("-") : letters;
-}
-
-QByteArray buttonLetter(Qt::MouseButton button)
-{
-    switch (button) {
-    case Qt::LeftButton:
-        return "L";
-    case Qt::RightButton:
-        return "R";
-    default:
-        return "M";
+    for (const auto &[modifier, letter] : {std::pair{Qt::ControlModifier, 'C'},
+                                           {Qt::AltModifier, 'A'},
+                                           {Qt::ShiftModifier, 'S'},
+                                           {Qt::KeypadModifier, 'M'}}) {
+        if (modifiers & modifier)
+            letters += letter;
     }
+    return letters.isEmpty() ? QByteArray("-") : letters;
 }
 
 class Recorder : public QObject
@@ -75,36 +54,22 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        switch (event->type()) {
-        case QEvent::KeyPress: {
-            // Keys the text box ignores travel on to the window; count them once.
-            if (watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
-                break;
+        if (event->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(event);
             QString name = QKeySequence(key->key()).toString(QKeySequence::PortableText);
             if (name.isEmpty() || name.contains(QLatin1Char(' ')))
                 name = QStringLiteral("0x%1").arg(key->key(), 0, 16);
             emitLine("KEY " + name.toUtf8() + ' ' + modifierLetters(key->modifiers()) + ' ' +
-                     hexOrDash(key->text()) + ' ' + QByteArray::number(key->nativeVirtualKey(), 16));
-            break;
-        }
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease: {
+                     QByteArray::number(key->nativeVirtualKey(), 16));
+        } else if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) {
             auto *mouse = static_cast<QMouseEvent *>(event);
             const QPoint global = mouse->globalPosition().toPoint();
+            const char *button = mouse->button() == Qt::LeftButton    ? "L"
+                                 : mouse->button() == Qt::RightButton ? "R"
+                                                                      : "M";
             emitLine((event->type() == QEvent::MouseButtonPress ? "CLICK " : "RELEASE ") +
-                     buttonLetter(mouse->button()) + ' ' + QByteArray::number(global.x()) + ' ' +
+                     QByteArray(button) + ' ' + QByteArray::number(global.x()) + ' ' +
                      QByteArray::number(global.y()));
-            break;
-        }
-        case QEvent::WindowActivate:
-            emitLine("ACTIVE 1");
-            break;
-        case QEvent::WindowDeactivate:
-            emitLine("ACTIVE 0");
-            break;
-        default:
-            break;
         }
         return QObject::eventFilter(watched, event);
     }
@@ -119,7 +84,6 @@ int main(int argc, char **argv)
     window.setWindowTitle(argc > 1 ? QString::fromUtf8(argv[1]) : QStringLiteral("keylog target"));
     auto *layout = new QVBoxLayout(&window);
     auto *edit = new QPlainTextEdit(&window);
-    edit->setObjectName(QStringLiteral("LogBox"));
     // A context menu would grab the keyboard and swallow the keys of later checks.
     edit->setContextMenuPolicy(Qt::NoContextMenu);
     layout->addWidget(edit);
@@ -128,7 +92,6 @@ int main(int argc, char **argv)
     Recorder recorder;
     edit->installEventFilter(&recorder);
     edit->viewport()->installEventFilter(&recorder);
-    window.installEventFilter(&recorder);
     QObject::connect(edit, &QPlainTextEdit::textChanged, [edit] {
         emitLine("LEN " + QByteArray::number(edit->document()->characterCount() - 1));
     });

@@ -3,7 +3,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -59,74 +58,49 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_F(ProgramStarts, FileMatchesPatterns)
+TEST_F(ProgramStarts, FilesAndDirectoriesAreFound)
 {
-    struct Case
-    {
-        QString pattern;
-        bool expected;
-    };
-    const QString dir = m_dir.path() + QLatin1Char('/');
-    const Case cases[] = {
-        {dir + QStringLiteral("doc.txt"), true},
-        {dir + QStringLiteral("*.txt"), true},
-        {dir + QStringLiteral("d?c.txt"), true},
-        {dir + QStringLiteral("d??c.txt"), false},
-        {dir + QStringLiteral("*.pdf"), false},
-        {dir + QStringLiteral("DOC.TXT"), false},
-        {dir + QStringLiteral("D*.txt"), false},
-        {dir + QStringLiteral("my file [1]*"), true},
-        {dir + QStringLiteral("my file [1].txt"), true},
-        {dir + QStringLiteral("sub"), true},
-        {dir + QStringLiteral("s*"), true},
-        {dir + QStringLiteral("missing/*.txt"), false},
-        {QStringLiteral("sh"), true},
-        {QStringLiteral("no-such-program-kestrel"), false},
-        {QString(), false},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(fileMatches(c.pattern), c.expected) << c.pattern.toStdString();
-}
-
-TEST_F(ProgramStarts, DirectoryExists)
-{
-    EXPECT_TRUE(isDirectory(m_dir.path()));
-    EXPECT_TRUE(isDirectory(path("sub")));
-    EXPECT_FALSE(isDirectory(path("doc.txt")));
-    EXPECT_FALSE(isDirectory(path("missing")));
-    EXPECT_FALSE(isDirectory(QString()));
+    using M = std::pair<QString, bool>;
+    const QString dir = m_dir.path() + '/';
+    const M files[] = {M{dir + "doc.txt", true}, M{dir + "*.txt", true}, M{dir + "d?c.txt", true},
+                       M{dir + "d??c.txt", false}, M{dir + "*.pdf", false}, M{dir + "DOC.TXT", false},
+                       M{dir + "D*.txt", false}, M{dir + "my file [1]*", true},
+                       M{dir + "my file [1].txt", true}, M{dir + "sub", true}, M{dir + "s*", true},
+                       M{dir + "missing/*.txt", false},
+                       // A bare name is looked for on the PATH.
+                       M{"sh", true}, M{"no-such-program-kestrel", false}, M{QString(), false}};
+    for (const auto &[pattern, matches] : files)
+        EXPECT_EQ(fileMatches(pattern), matches) << pattern.toStdString();
+    const M directories[] = {M{m_dir.path(), true}, M{path("sub"), true}, M{path("doc.txt"), false},
+                             M{path("missing"), false}, M{QString(), false}};
+    for (const auto &[name, isDir] : directories)
+        EXPECT_EQ(isDirectory(name), isDir) << name.toStdString();
 }
 
 TEST_F(ProgramStarts, FailuresAreBelowThirtyThreeWithADescription)
 {
-    struct Case
-    {
-        QString program;
-        QString workingDirectory;
-        std::int64_t expected;
-    };
-    const Case cases[] = {
-        {QStringLiteral("no-such-program-kestrel"), QString(), kFileNotFound},
-        {path("missing.sh"), QString(), kFileNotFound},
-        {QString(), QString(), kFileNotFound},
-        {path("doc.txt"), QString(), kAccessDenied},
-        {path("sub"), QString(), kAccessDenied},
-        {QStringLiteral("sh"), path("missing"), kPathNotFound},
-        {QStringLiteral("./doc.txt"), m_dir.path(), kAccessDenied},
-    };
-    for (const Case &c : cases) {
-        const auto result = startDetached(c.program, {}, c.workingDirectory);
-        EXPECT_EQ(result.value, c.expected) << c.program.toStdString();
+    using F = std::tuple<QString, QString, std::int64_t>; // program, working directory, result
+    const F cases[] = {F{"no-such-program-kestrel", QString(), kFileNotFound},
+                       F{path("missing.sh"), QString(), kFileNotFound},
+                       F{QString(), QString(), kFileNotFound}, F{path("doc.txt"), QString(), kAccessDenied},
+                       F{path("sub"), QString(), kAccessDenied},
+                       // A relative program is found in the working directory.
+                       F{"sh", path("missing"), kPathNotFound}, F{"./doc.txt", m_dir.path(), kAccessDenied}};
+    for (const auto &[program, workingDirectory, expected] : cases) {
+        const auto result = startDetached(program, {}, workingDirectory);
+        EXPECT_EQ(result.value, expected) << program.toStdString();
         EXPECT_FALSE(result.ok());
-        EXPECT_FALSE(result.description.isEmpty()) << c.program.toStdString();
+        EXPECT_FALSE(result.description.isEmpty()) << program.toStdString();
     }
+    EXPECT_EQ(openDetached(path("missing.txt"), QString(), path("record.sh")).value, kFileNotFound);
+    EXPECT_EQ(openDetached(QString(), QString(), path("record.sh")).value, kFileNotFound);
+    EXPECT_EQ(openDetached("doc.txt", path("missing"), path("record.sh")).value, kPathNotFound);
+    EXPECT_EQ(openDetached(path("doc.txt"), QString(), "no-such-opener-kestrel").value, kStartFailed);
 }
 
 TEST_F(ProgramStarts, StartsWithArgumentsAndNoShell)
 {
-    const auto result = startDetached(
-        QStringLiteral("./record.sh"),
-        {QStringLiteral("a b"), QStringLiteral("$HOME;echo x"), QStringLiteral("*")}, m_dir.path());
+    const auto result = startDetached("./record.sh", {"a b", "$HOME;echo x", "*"}, m_dir.path());
     ASSERT_TRUE(result.ok()) << result.description.toStdString();
     EXPECT_EQ(result.value, kStarted);
     EXPECT_GT(result.processId, 0);
@@ -135,36 +109,19 @@ TEST_F(ProgramStarts, StartsWithArgumentsAndNoShell)
 
 TEST_F(ProgramStarts, OpenerReceivesTheResolvedTarget)
 {
-    struct Case
-    {
-        QString target;
-        QString workingDirectory;
-        QString expected;
-    };
-    const Case cases[] = {
-        {QStringLiteral("doc.txt"), m_dir.path(), path("doc.txt")},
-        {path("my file [1].txt"), QString(), path("my file [1].txt")},
-        {QStringLiteral("https://example.org/a?b=c"), QString(), QStringLiteral("https://example.org/a?b=c")},
-        {QStringLiteral("www.example.org"), QString(), QStringLiteral("http://www.example.org")},
-        {QStringLiteral("mailto:someone@example.org"), QString(),
-         QStringLiteral("mailto:someone@example.org")},
-    };
-    for (const Case &c : cases) {
+    using O = std::tuple<QString, QString, QString>; // target, working directory, what the opener gets
+    const O cases[] = {O{"doc.txt", m_dir.path(), path("doc.txt")},
+                       O{path("my file [1].txt"), QString(), path("my file [1].txt")},
+                       // Web and mail addresses go as they are; "www." gets its scheme.
+                       O{"https://example.org/a?b=c", QString(), "https://example.org/a?b=c"},
+                       O{"www.example.org", QString(), "http://www.example.org"},
+                       O{"mailto:someone@example.org", QString(), "mailto:someone@example.org"}};
+    for (const auto &[target, workingDirectory, expected] : cases) {
         QFile::remove(path("out.txt"));
-        const auto result = openDetached(c.target, c.workingDirectory, path("record.sh"));
-        ASSERT_TRUE(result.ok()) << c.target.toStdString() << ": " << result.description.toStdString();
-        EXPECT_EQ(awaitFile(path("out.txt")), c.expected.toUtf8() + '\n') << c.target.toStdString();
+        const auto result = openDetached(target, workingDirectory, path("record.sh"));
+        ASSERT_TRUE(result.ok()) << target.toStdString() << ": " << result.description.toStdString();
+        EXPECT_EQ(awaitFile(path("out.txt")), expected.toUtf8() + '\n') << target.toStdString();
     }
-}
-
-TEST_F(ProgramStarts, OpenRefusesWhatCannotBeOpened)
-{
-    EXPECT_EQ(openDetached(path("missing.txt"), QString(), path("record.sh")).value, kFileNotFound);
-    EXPECT_EQ(openDetached(QString(), QString(), path("record.sh")).value, kFileNotFound);
-    EXPECT_EQ(openDetached(QStringLiteral("doc.txt"), path("missing"), path("record.sh")).value,
-              kPathNotFound);
-    EXPECT_EQ(openDetached(path("doc.txt"), QString(), QStringLiteral("no-such-opener-kestrel")).value,
-              kStartFailed);
 }
 
 } // namespace

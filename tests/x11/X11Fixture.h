@@ -8,7 +8,6 @@
 #include "desktop/x11/X11Desktop.h"
 
 #include <QDeadlineTimer>
-#include <QStringList>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -61,19 +60,16 @@ protected:
     /// Frames and shows (WM_STATE Normal) come a moment after the window is listed.
     bool showAndActivate(WindowId window)
     {
-        return waitUntil([&] { return isShown(window); }, 20000) && activate(window);
+        if (!waitUntil([&] { return isShown(window); }, 20000))
+            return false;
+        m_desktop->activateWindow(window);
+        return waitUntil([&] { return m_desktop->foregroundWindow() == window; });
     }
 
     bool isShown(WindowId window)
     {
-        const auto state = m_connection->firstItem(window, "WM_STATE", m_connection->atom("WM_STATE"));
-        return state == 1u; // NormalState
-    }
-
-    bool activate(WindowId window)
-    {
-        m_desktop->activateWindow(window);
-        return waitUntil([&] { return m_desktop->foregroundWindow() == window; });
+        return m_connection->firstItem(window, "WM_STATE", m_connection->atom("WM_STATE")) ==
+               1u; // NormalState
     }
 
     QtEventWait m_wait;
