@@ -47,10 +47,8 @@ void TargetProcess::readAvailable()
 QStringList TargetProcess::linesStartingWith(const QString &prefix) const
 {
     QStringList result;
-    for (const QString &line : m_lines) {
-        if (line.startsWith(prefix))
-            result << line;
-    }
+    std::copy_if(m_lines.begin(), m_lines.end(), std::back_inserter(result),
+                 [&](const QString &line) { return line.startsWith(prefix); });
     return result;
 }
 
@@ -71,40 +69,33 @@ bool TargetProcess::waitForLine(const std::function<bool(const QString &)> &matc
 
 bool TargetProcess::waitForCount(const QString &prefix, int count, int timeoutMs)
 {
-    int seen = 0;
-    return waitForLine(
-        [&](const QString &) {
-            seen = static_cast<int>(linesStartingWith(prefix).size());
-            return seen >= count;
-        },
-        timeoutMs);
+    return waitForLine([&](const QString &) { return linesStartingWith(prefix).size() >= count; }, timeoutMs);
 }
 
 bool TargetProcess::waitReady()
 {
     if (m_window != 0)
         return true;
-    if (!waitForLine([](const QString &line) { return line.startsWith(QLatin1String("READY ")); }, 20000))
+    if (!waitForCount("READY ", 1, 20000))
         return false;
-    m_window = linesStartingWith(QStringLiteral("READY ")).constFirst().mid(6).toULong();
+    m_window = linesStartingWith("READY ").constFirst().mid(6).toULong();
     return m_window != 0;
 }
 
 QString TargetProcess::text()
 {
-    const qsizetype before = linesStartingWith(QStringLiteral("TEXT ")).size();
+    const int before = static_cast<int>(linesStartingWith("TEXT ").size());
     m_process.write("text\n");
-    if (!waitForCount(QStringLiteral("TEXT "), static_cast<int>(before) + 1))
-        return QStringLiteral("<no answer>");
-    const QString line = linesStartingWith(QStringLiteral("TEXT ")).constLast();
-    return QString::fromUtf8(QByteArray::fromHex(line.mid(5).toLatin1()));
+    if (!waitForCount("TEXT ", before + 1))
+        return "<no answer>";
+    return QString::fromUtf8(QByteArray::fromHex(linesStartingWith("TEXT ").constLast().mid(5).toLatin1()));
 }
 
 bool TargetProcess::makeBusy(int ms)
 {
     forget();
     m_process.write(QByteArray("busy ") + QByteArray::number(ms) + '\n');
-    return waitForLine([](const QString &line) { return line == QLatin1String("BUSY"); });
+    return waitForLine([](const QString &line) { return line == "BUSY"; });
 }
 
 void TargetProcess::clearText()
