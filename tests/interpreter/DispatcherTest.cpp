@@ -5,43 +5,38 @@ using namespace kestrel::test;
 
 namespace {
 
-struct ConfirmCase
+TEST(Confirmation, ExecutesOnlyWhatWasConfirmed)
 {
-    int confirmation;                               ///< 0 off, 1 on, 2 greyed (counts as off)
-    const char *heard, *actions, *spoken, *pending; // lists with "|" between lines
-};
-
-class Confirmation : public InterpreterFixture, public ::testing::WithParamInterface<ConfirmCase>
-{
-};
-
-TEST_P(Confirmation, ExecutesOnlyWhatWasConfirmed)
-{
-    const ConfirmCase &c = GetParam();
-    commands.rows = {row("HELLO", "FUNCTION", "hi"), row("YES", "FUNCTION", "yesrow")};
-    feedback.notFound = 1;
-    feedback.confirmation = c.confirmation;
-    for (const QString &phrase : lines(c.heard))
-        say(phrase);
-    EXPECT_EQ(desktop.actions(), lines(c.actions)) << c.heard;
-    EXPECT_EQ(speech.spoken, lines(c.spoken)) << c.heard;
-    EXPECT_EQ(interpreter.pendingPhrase(), c.pending) << c.heard;
-    EXPECT_EQ(mainWindow.calls.count("status Finished Dictating"), lines(c.heard).size()) << c.heard;
+    struct Case
+    {
+        int confirmation;                               ///< 0 off, 1 on, 2 greyed (counts as off)
+        const char *heard, *actions, *spoken, *pending; // lists with "|" between lines
+    };
+    const Case cases[] = {
+        Case{1, "hello|yes", "keys hi wait", "Did You Say hello", "yes"},
+        Case{1, "hello|yes|yes", "keys hi wait|keys yesrow wait", "Did You Say hello", "yes"},
+        Case{1, "hello|no|yes", "keys hi wait", "Did You Say hello|Please say again", "yes"},
+        Case{1, "this", "", " not found", ""}, // a yes-word with nothing pending
+        Case{1, "hello|U.S.", "keys hi wait", "Did You Say hello", "US"},
+        Case{1, "hello|hello", "", "Did You Say hello|Did You Say hello", "hello"},
+        Case{0, "Hello.", "keys hi wait", "", "Hello"},
+        Case{2, "hello", "keys hi wait", "", "hello"},
+        Case{0, "yes", "keys yesrow wait", "", "yes"},
+        Case{0, "no", "", "NO not found", "no"}};
+    for (const Case &c : cases) {
+        InterpreterParts f;
+        f.commands.rows = {row("HELLO", "FUNCTION", "hi"), row("YES", "FUNCTION", "yesrow")};
+        f.feedback.notFound = 1;
+        f.feedback.confirmation = c.confirmation;
+        for (const QString &phrase : lines(c.heard))
+            f.say(phrase);
+        SCOPED_TRACE(c.heard);
+        EXPECT_EQ(f.desktop.actions(), lines(c.actions));
+        EXPECT_EQ(f.speech.spoken, lines(c.spoken));
+        EXPECT_EQ(f.interpreter.pendingPhrase(), c.pending);
+        EXPECT_EQ(f.mainWindow.calls.count("status Finished Dictating"), lines(c.heard).size());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, Confirmation,
-    ::testing::Values(
-        ConfirmCase{1, "hello|yes", "keys hi wait", "Did You Say hello", "yes"},
-        ConfirmCase{1, "hello|yes|yes", "keys hi wait|keys yesrow wait", "Did You Say hello", "yes"},
-        ConfirmCase{1, "hello|no|yes", "keys hi wait", "Did You Say hello|Please say again", "yes"},
-        ConfirmCase{1, "this", "", " not found", ""}, // a yes-word with nothing pending
-        ConfirmCase{1, "hello|U.S.", "keys hi wait", "Did You Say hello", "US"},
-        ConfirmCase{1, "hello|hello", "", "Did You Say hello|Did You Say hello", "hello"},
-        ConfirmCase{0, "Hello.", "keys hi wait", "", "Hello"},
-        ConfirmCase{2, "hello", "keys hi wait", "", "hello"},
-        ConfirmCase{0, "yes", "keys yesrow wait", "", "yes"},
-        ConfirmCase{0, "no", "", "NO not found", "no"}));
 
 TEST_F(InterpreterFixture, ConfirmationCommandTogglesTheSwitch)
 {
@@ -66,58 +61,49 @@ TEST_F(InterpreterFixture, ExecutingAnnouncementWaitsForTheVoice)
     EXPECT_EQ(desktop.actions(), QStringList{"keys hi wait"});
 }
 
-struct GateCase
+TEST(Gate, RowsDoWhatTheirPhraseAndActionSay)
 {
-    CommandRow row;
-    const char *heard, *actions, *windowCalls; // window calls after "status ...", "stop button"
-};
-
-class Gate : public InterpreterFixture, public ::testing::WithParamInterface<GateCase>
-{
-};
-
-TEST_P(Gate, RowsDoWhatTheirPhraseAndActionSay)
-{
-    const GateCase &c = GetParam();
-    commands.rows = {c.row};
-    desktop.setCursor(QPoint(100, 100));
-    say(c.heard);
-    EXPECT_EQ(desktop.actions(), lines(c.actions)) << c.heard << ": " << c.row.Action.toStdString();
-    EXPECT_EQ(mainWindow.calls.mid(2), lines(c.windowCalls)) << c.heard;
-    EXPECT_TRUE(speech.spoken.isEmpty()) << c.heard; // never reached the parent check
-    EXPECT_TRUE(messages.shown.isEmpty()) << c.heard;
-}
-
-const CommandRow kCursor = row("CURSOR", "FUNCTION", "x");
-const CommandRow kSelect = row("SELECT", "FUNCTION");
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, Gate,
-    ::testing::Values(
+    struct Case
+    {
+        CommandRow row;
+        const char *heard, *actions, *windowCalls; // window calls after "status ...", "stop button"
+    };
+    const CommandRow kCursor = row("CURSOR", "FUNCTION", "x"), kSelect = row("SELECT", "FUNCTION");
+    const Case cases[] = {
         // An empty action ends the run before the parent check; quit and stop phrases need none.
-        GateCase{row("NOTHING", "FUNCTION", "", "NEVER OPENED"), "nothing", "", ""},
-        GateCase{row("QUIT PROGRAM", "FUNCTION", "", "NEVER OPENED"), "quit program", "", "quit"},
-        GateCase{row("PLEASE STOP RECOGNITION", "", "", "NEVER OPENED"), "please stop recognition", "",
-                 "stop listening"},
-        GateCase{row("HUSH", "FUNCTION", "a{STOP RECOGNITION}b"), "hush", "keys ab wait", "stop listening"},
+        Case{row("NOTHING", "FUNCTION", "", "NEVER OPENED"), "nothing", "", ""},
+        Case{row("QUIT PROGRAM", "FUNCTION", "", "NEVER OPENED"), "quit program", "", "quit"},
+        Case{row("PLEASE STOP RECOGNITION", "", "", "NEVER OPENED"), "please stop recognition", "",
+             "stop listening"},
+        Case{row("HUSH", "FUNCTION", "a{STOP RECOGNITION}b"), "hush", "keys ab wait", "stop listening"},
         // Only the first, upper-case stop token counts; the rest is key text.
-        GateCase{row("HUSH", "FUNCTION", "{STOP RECOGNITION}x{STOP RECOGNITION}"), "hush",
-                 "keys-rejected x{STOP RECOGNITION}", "stop listening"},
-        GateCase{row("HUSH", "FUNCTION", "a{stop recognition}b"), "hush",
-                 "keys-rejected a{stop recognition}b", ""},
-        GateCase{row("LEFT CLICK", "FUNCTION", "x"), "left click", "click L down|click L up", ""},
-        GateCase{row("LEFT CLICK", "FUNCTION"), "left click", "", ""},
-        GateCase{row("Right Click", "FUNCTION", "x"), "right click", "click R down|click R up", ""},
-        GateCase{kCursor, "cursor down", "cursor 100,120", ""},
-        GateCase{kCursor, "cursor super", "cursor 100,80", ""},
-        GateCase{kCursor, "cursor left", "cursor 80,100", ""},
-        GateCase{kCursor, "cursor 300, 400", "cursor 300,400", ""},
+        Case{row("HUSH", "FUNCTION", "{STOP RECOGNITION}x{STOP RECOGNITION}"), "hush",
+             "keys-rejected x{STOP RECOGNITION}", "stop listening"},
+        Case{row("HUSH", "FUNCTION", "a{stop recognition}b"), "hush", "keys-rejected a{stop recognition}b",
+             ""},
+        Case{row("LEFT CLICK", "FUNCTION", "x"), "left click", "click L down|click L up", ""},
+        Case{row("LEFT CLICK", "FUNCTION"), "left click", "", ""},
+        Case{row("Right Click", "FUNCTION", "x"), "right click", "click R down|click R up", ""},
+        Case{kCursor, "cursor down", "cursor 100,120", ""},
+        Case{kCursor, "cursor super", "cursor 100,80", ""}, Case{kCursor, "cursor left", "cursor 80,100", ""},
+        Case{kCursor, "cursor 300, 400", "cursor 300,400", ""},
         // A point needs a comma and a blank; an overflowing one ends the run silently.
-        GateCase{kCursor, "cursor 300,400", "", ""}, GateCase{kCursor, "cursor 40000, 1", "", ""},
-        GateCase{kSelect, "select 2", "keys +{RIGHT} nowait|keys +{RIGHT} nowait", ""},
-        GateCase{kSelect, "select", "", ""}, GateCase{kSelect, "select -2", "", ""},
-        GateCase{row("COPY", "FUNCTION", "^c{CURSOR 5,6}"), "copy", "keys ^c wait|cursor 5,6", ""},
-        GateCase{row("BYE", "FUNCTION", "x{QUIT}"), "bye", "", "quit"}));
+        Case{kCursor, "cursor 300,400", "", ""}, Case{kCursor, "cursor 40000, 1", "", ""},
+        Case{kSelect, "select 2", "keys +{RIGHT} nowait|keys +{RIGHT} nowait", ""},
+        Case{kSelect, "select", "", ""}, Case{kSelect, "select -2", "", ""},
+        Case{row("BYE", "FUNCTION", "x{QUIT}"), "bye", "", "quit"}};
+    for (const Case &c : cases) {
+        InterpreterParts f;
+        f.commands.rows = {c.row};
+        f.desktop.setCursor(QPoint(100, 100));
+        f.say(c.heard);
+        SCOPED_TRACE(c.heard + (": " + c.row.Action.toStdString()));
+        EXPECT_EQ(f.desktop.actions(), lines(c.actions));
+        EXPECT_EQ(f.mainWindow.calls.mid(2), lines(c.windowCalls));
+        EXPECT_TRUE(f.speech.spoken.isEmpty()); // never reached the parent check
+        EXPECT_TRUE(f.messages.shown.isEmpty());
+    }
+}
 
 TEST_F(InterpreterFixture, FailuresNamingAPathAreShownOthersAreSilentAndSkipTheFinish)
 {
@@ -136,29 +122,22 @@ TEST_F(InterpreterFixture, FailuresNamingAPathAreShownOthersAreSilentAndSkipTheF
     EXPECT_EQ(interpreter.pendingPhrase(), "save");
 }
 
-// A recognition handled inside the announcement's wait changes the lookup under
-// the waiting run; the run checks PhraseFound once more and reads the row anew.
-class Nesting : public InterpreterFixture, public ::testing::WithParamInterface<std::array<const char *, 3>>
+TEST(Nesting, InnerRunChangesTheOuterRun)
 {
-};
-
-TEST_P(Nesting, InnerRunChangesTheOuterRun)
-{
-    const auto [nested, actions, pending] = GetParam();
-    commands.rows = {row("ALPHA", "FUNCTION", "aaa"), row("BETA", "FUNCTION", "bbb")};
-    feedback.executing = 1;
-    speech.speakingPolls = 3;
-    wait.onCall(2, [this] { say(GetParam()[0]); });
-    say("alpha");
-    EXPECT_EQ(desktop.actions(), lines(actions)) << nested;
-    EXPECT_EQ(interpreter.pendingPhrase(), pending) << nested;
-    EXPECT_EQ(speech.spoken.first(), "Executing alpha");
+    // A recognition handled inside the announcement's wait changes the lookup under
+    // the waiting run; the run checks PhraseFound once more and reads the row anew:
+    // not found inside stops the outer run, a row found inside becomes its row.
+    for (const auto &[nested, actions] : {std::pair{"gamma", ""}, {"beta", "keys bbb wait|keys bbb wait"}}) {
+        InterpreterParts f;
+        f.commands.rows = {row("ALPHA", "FUNCTION", "aaa"), row("BETA", "FUNCTION", "bbb")};
+        f.feedback.executing = 1;
+        f.speech.speakingPolls = 3;
+        f.wait.onCall(2, [&] { f.say(nested); });
+        f.say("alpha");
+        EXPECT_EQ(f.desktop.actions(), lines(actions)) << nested;
+        EXPECT_EQ(f.interpreter.pendingPhrase(), nested);
+        EXPECT_EQ(f.speech.spoken.first(), "Executing alpha");
+    }
 }
-
-// Not found inside stops the outer run; a row found inside becomes the outer run's row.
-INSTANTIATE_TEST_SUITE_P(Inside, Nesting,
-                         ::testing::Values(std::array<const char *, 3>{"gamma", "", "gamma"},
-                                           std::array<const char *, 3>{"beta", "keys bbb wait|keys bbb wait",
-                                                                       "beta"}));
 
 } // namespace

@@ -16,20 +16,20 @@ namespace kestrel::test {
 /// Several expected lines written as one text, "|" between them ("": none).
 inline QStringList lines(const char *text)
 {
-    return QString::fromUtf8(text).split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    return QString::fromUtf8(text).split('|', Qt::SkipEmptyParts);
 }
 
-inline CommandRow row(const QString &phrase, const QString &type, const QString &action = QString(),
-                      const QString &parent = QString())
+inline CommandRow row(const QString &phrase, const QString &type, const QString &action = {},
+                      const QString &parent = {})
 {
     return CommandRow{phrase, type, action, parent};
 }
 
-/// An interpreter wired to doubles, with the slots cleared as at start-up.
-class InterpreterFixture : public ::testing::Test
+/// An interpreter wired to doubles, with the slots cleared as at start-up; a table
+/// test makes one per row.
+struct InterpreterParts
 {
-protected:
-    InterpreterFixture()
+    InterpreterParts()
         : interpreter(commands, desktop, wait, feedback, speech, mainWindow, messages, shared, slots)
     {
         slots.clearStartups();
@@ -43,6 +43,14 @@ protected:
         interpreter.RecoIt();
     }
 
+    /// The desktop's actions since the last call.
+    QStringList took()
+    {
+        const QStringList actions = desktop.actions();
+        desktop.clearLog();
+        return actions;
+    }
+
     FakeCommandTable commands;
     RecordingDesktop desktop;
     FakeEventWait wait;
@@ -53,6 +61,10 @@ protected:
     SharedState shared;
     OpenProgramSlots slots;
     Interpreter interpreter;
+};
+
+class InterpreterFixture : public ::testing::Test, public InterpreterParts
+{
 };
 
 } // namespace kestrel::test

@@ -26,14 +26,6 @@ protected:
         desktop.planLaunch({.window = kEditor, .appearsAfterPolls = afterPolls});
     }
 
-    /// The editor is open, with its window recorded in slot 1.
-    void openEditor()
-    {
-        planEditor();
-        say("open editor");
-        desktop.clearLog();
-    }
-
     void expectSlot(int slot, const char *phrase, WindowId window)
     {
         EXPECT_EQ(slots.phrase(slot), phrase);
@@ -45,11 +37,25 @@ TEST_F(Launch, StartsWaitsForTheWindowAndRecordsIt)
 {
     planEditor();
     say("open editor");
-    EXPECT_EQ(desktop.actions(), lines("start /usr/bin/gedit []|keys hello wait"));
+    EXPECT_EQ(took(), lines("start /usr/bin/gedit []|keys hello wait"));
     expectSlot(1, "OPEN EDITOR", kEditor);
     EXPECT_EQ(interpreter.launchHandle(), kEditor);
     // Listening is off for the wait and back on after it, before the keys.
     EXPECT_EQ(mainWindow.calls.mid(2), lines("stop listening|start listening"));
+
+    // The recorded window is reused: no second copy, no keys; once it is gone it is
+    // forgotten, and the next time the program starts again.
+    say("open editor");
+    EXPECT_EQ(took(), QStringList{"activate 0x50"});
+    desktop.removeWindow(kEditor);
+    say("open editor");
+    EXPECT_EQ(took(), QStringList{"activate 0x50"});
+    expectSlot(1, "OPEN EDITOR", 0);
+    EXPECT_TRUE(messages.shown.isEmpty());
+    planEditor();
+    say("open editor");
+    EXPECT_EQ(took().first(), "start /usr/bin/gedit []");
+    EXPECT_EQ(slots.window(1), kEditor);
 }
 
 TEST_F(Launch, PollsAtOnceThenOnceASecond)
@@ -75,89 +81,62 @@ TEST_F(Launch, TimeoutRecordsThePreviousForegroundWindowAfter44Polls)
     EXPECT_TRUE(desktop.actions().contains("keys hello wait"));
 }
 
-TEST_F(Launch, RecordedWindowIsReusedForgottenWhenGoneThenRelaunched)
-{
-    openEditor();
-    say("open editor");
-    EXPECT_EQ(desktop.actions(), QStringList{"activate 0x50"}); // no second copy, no keys
-
-    desktop.removeWindow(kEditor);
-    desktop.clearLog();
-    say("open editor");
-    EXPECT_EQ(desktop.actions(), QStringList{"activate 0x50"});
-    expectSlot(1, "OPEN EDITOR", 0);
-    EXPECT_TRUE(messages.shown.isEmpty());
-
-    planEditor();
-    desktop.clearLog();
-    say("open editor");
-    EXPECT_EQ(desktop.actions().first(), "start /usr/bin/gedit []");
-    EXPECT_EQ(slots.window(1), kEditor);
-}
-
 TEST_F(Launch, OwnWindowOfTheStartedProcessIsPreferredAndBroughtForward)
 {
     desktop.planLaunch({.processId = 77, .window = 0x60, .takesFocus = false});
     say("open editor");
     EXPECT_EQ(slots.window(1), 0x60u);
-    EXPECT_EQ(desktop.actions(), lines("start /usr/bin/gedit []|activate 0x60|keys hello wait"));
+    EXPECT_EQ(took(), lines("start /usr/bin/gedit []|activate 0x60|keys hello wait"));
 }
 
-struct StartCase
+TEST(Starting, ChoosesHowToStart)
 {
-    CommandRow row;
-    const char *files, *directories, *actions, *messages; // lists with "|" between entries
-};
-
-class Starting : public InterpreterFixture, public ::testing::WithParamInterface<StartCase>
-{
-};
-
-TEST_P(Starting, ChoosesHowToStart)
-{
-    const StartCase &c = GetParam();
-    commands.rows = {c.row};
-    for (const QString &file : lines(c.files))
-        desktop.addFile(file);
-    for (const QString &directory : lines(c.directories))
-        desktop.addDirectory(directory);
-    desktop.addExecutable("/opt/app/run");
-    say(c.row.WordPhrase);
-    EXPECT_EQ(desktop.actions(), lines(c.actions)) << c.row.Action.toStdString();
-    EXPECT_EQ(messages.texts(), lines(c.messages)) << c.row.Action.toStdString();
-    for (const auto &box : messages.shown)
-        EXPECT_TRUE(box.title.isEmpty()) << c.row.Action.toStdString();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Programs, Starting,
-    ::testing::Values(
+    struct Case
+    {
+        CommandRow row;
+        const char *files, *directories, *actions, *messages; // lists with "|" between entries
+    };
+    const Case cases[] = {
         // A document goes to the opener; an executable, a browser or iexplore is started.
-        StartCase{row("NOTES", "OPEN", "/home/me/notes.txt"), "/home/me/notes.txt", "",
-                  "open /home/me/notes.txt", ""},
-        StartCase{row("APP", "OPEN", "/opt/app/run"), "/opt/app/run", "", "start /opt/app/run []", ""},
-        StartCase{row("APP", "OPEN", "\"/opt/app/run\",\"/data/\"|x"), "/opt/app/run", "/data",
-                  "start /opt/app/run [] /data/|keys x wait", ""},
-        StartCase{row("APP", "OPEN", "/opt/app/run,/data/"), "/opt/app/run", "", "",
-                  "Path /data/ does not exist"},
-        StartCase{row("APP", "OPEN", "/opt/app/run,/data"), "/opt/app/run", "", "",
-                  "Path /data does not exist"},
-        StartCase{row("APP", "OPEN", "/usr/bin/nothing|x"), "", "", "",
-                  "Could not find the program named /usr/bin/nothing"},
-        StartCase{row("Browser", "OPEN", "/usr/bin/firefox --new-window"), "/usr/bin/firefox --new-window",
-                  "", "start /usr/bin/firefox [--new-window]", ""},
-        StartCase{row("WEB", "OPEN", "/opt/ie/IExplore.exe"), "/opt/ie/IExplore.exe", "",
-                  "start /opt/ie/IExplore.exe []", ""},
+        Case{row("NOTES", "OPEN", "/home/me/notes.txt"), "/home/me/notes.txt", "", "open /home/me/notes.txt",
+             ""},
+        Case{row("APP", "OPEN", "/opt/app/run"), "/opt/app/run", "", "start /opt/app/run []", ""},
+        Case{row("APP", "OPEN", "\"/opt/app/run\",\"/data/\"|x"), "/opt/app/run", "/data",
+             "start /opt/app/run [] /data/|keys x wait", ""},
+        Case{row("APP", "OPEN", "/opt/app/run,/data/"), "/opt/app/run", "", "", "Path /data/ does not exist"},
+        Case{row("APP", "OPEN", "/opt/app/run,/data"), "/opt/app/run", "", "", "Path /data does not exist"},
+        Case{row("APP", "OPEN", "/usr/bin/nothing|x"), "", "", "",
+             "Could not find the program named /usr/bin/nothing"},
+        Case{row("Browser", "OPEN", "/usr/bin/firefox --new-window"), "/usr/bin/firefox --new-window", "",
+             "start /usr/bin/firefox [--new-window]", ""},
+        Case{row("WEB", "OPEN", "/opt/ie/IExplore.exe"), "/opt/ie/IExplore.exe", "",
+             "start /opt/ie/IExplore.exe []", ""},
         // A web address needs no file; a wildcard matches one.
-        StartCase{row("SEARCH", "OPEN", "https://example.org/?q=a,b|{ENTER}"), "", "",
-                  "open https://example.org/?q=a,b|keys {ENTER} wait", ""},
-        StartCase{row("LOG", "OPEN", "/var/log/*.txt"), "/var/log/a.txt", "", "open /var/log/*.txt", ""}));
+        Case{row("SEARCH", "OPEN", "https://example.org/?q=a,b|{ENTER}"), "", "",
+             "open https://example.org/?q=a,b|keys {ENTER} wait", ""},
+        Case{row("LOG", "OPEN", "/var/log/*.txt"), "/var/log/a.txt", "", "open /var/log/*.txt", ""}};
+    for (const Case &c : cases) {
+        InterpreterParts f;
+        f.commands.rows = {c.row};
+        for (const QString &file : lines(c.files))
+            f.desktop.addFile(file);
+        for (const QString &directory : lines(c.directories))
+            f.desktop.addDirectory(directory);
+        f.desktop.addExecutable("/opt/app/run");
+        f.say(c.row.WordPhrase);
+        SCOPED_TRACE(c.row.Action.toStdString());
+        EXPECT_EQ(f.desktop.actions(), lines(c.actions));
+        EXPECT_EQ(f.messages.texts(), lines(c.messages));
+        for (const auto &box : f.messages.shown)
+            EXPECT_TRUE(box.title.isEmpty());
+    }
+}
 
 TEST_F(Launch, FailedStartEndsTheRunQuietly)
 {
     desktop.planLaunch({.value = 2});
     say("open editor");
-    EXPECT_EQ(desktop.actions(), QStringList{"start /usr/bin/gedit []"});
+    EXPECT_EQ(took(), QStringList{"start /usr/bin/gedit []"});
     EXPECT_EQ(slots.phrase(1), "NULL");
     EXPECT_FALSE(mainWindow.calls.contains("stop listening"));
     EXPECT_TRUE(messages.shown.isEmpty());
@@ -168,7 +147,7 @@ TEST_F(Launch, StopTokenKeepsListeningOffAfterTheWait)
     commands.rows[0].Action = "{STOP RECOGNITION}/usr/bin/gedit";
     planEditor();
     say("open editor");
-    EXPECT_EQ(desktop.actions(), QStringList{"start /usr/bin/gedit []"});
+    EXPECT_EQ(took(), QStringList{"start /usr/bin/gedit []"});
     EXPECT_FALSE(mainWindow.calls.contains("start listening"));
     EXPECT_FALSE(mainWindow.listening);
     EXPECT_EQ(slots.window(1), kEditor);
@@ -178,37 +157,35 @@ TEST_F(Launch, ParentMustBeOpenAndIsBroughtForward)
 {
     say("save it");
     EXPECT_EQ(speech.spoken, QStringList{"You must execute OPEN EDITOR before you can operate on it."});
-    EXPECT_TRUE(desktop.actions().isEmpty());
+    EXPECT_TRUE(took().isEmpty());
     EXPECT_EQ(interpreter.pendingPhrase(), "save it");
 
-    openEditor();
+    planEditor();
+    say("open editor");
+    took();
     say("save it");
-    EXPECT_EQ(desktop.actions(), lines("activate 0x50|keys ^s wait"));
-
-    desktop.clearLog();
+    EXPECT_EQ(took(), lines("activate 0x50|keys ^s wait"));
     say("close editor");
-    EXPECT_EQ(desktop.actions(), lines("activate 0x50|keys %{F4} wait"));
+    EXPECT_EQ(took(), lines("activate 0x50|keys %{F4} wait"));
     expectSlot(1, "NULL", 0);
-
-    desktop.clearLog();
     say("save it");
     EXPECT_EQ(speech.spoken.size(), 2);
-    EXPECT_TRUE(desktop.actions().isEmpty());
+    EXPECT_TRUE(took().isEmpty());
+
+    // A parent recorded without a window acts on the front window.
+    slots.setPhrase(1, "OPEN EDITOR");
+    say("save it");
+    EXPECT_EQ(took(), QStringList{"keys ^s wait"});
 }
 
 TEST_F(Launch, ParentWindowThatWentAwayGetsNoKeys)
 {
-    openEditor();
+    planEditor();
+    say("open editor");
     desktop.removeWindow(kEditor);
+    took();
     say("save it");
-    EXPECT_EQ(desktop.actions(), QStringList{"activate 0x50"});
-}
-
-TEST_F(Launch, ParentWithoutWindowActsOnTheFrontWindow)
-{
-    slots.setPhrase(1, "OPEN EDITOR");
-    say("save it");
-    EXPECT_EQ(desktop.actions(), QStringList{"keys ^s wait"});
+    EXPECT_EQ(took(), QStringList{"activate 0x50"});
 }
 
 TEST_F(Launch, CloseWithoutParentFreesSlotOne)
@@ -216,29 +193,23 @@ TEST_F(Launch, CloseWithoutParentFreesSlotOne)
     slots.setPhrase(1, "SOMETHING");
     slots.setWindow(1, 0x99);
     say("close any");
-    EXPECT_EQ(desktop.actions(), QStringList{"keys x wait"});
+    EXPECT_EQ(took(), QStringList{"keys x wait"});
     expectSlot(1, "NULL", 0);
 }
 
-TEST_F(Launch, OpenCommandsBeyondRow410Work)
+TEST_F(Launch, OpenRowBeyond410IsRecordedAndItsQuitPhraseEndsTheProgramAfterTheLaunch)
 {
     commands.rows.clear();
     for (int n = 1; n < 415; ++n)
         commands.rows.append(row(QStringLiteral("FILLER %1").arg(n), "FUNCTION"));
-    commands.rows.append(row("OPEN EDITOR", "OPEN", "/usr/bin/gedit"));
-    openEditor();
-    EXPECT_EQ(slots.window(415), kEditor);
-    say("open editor");
-    EXPECT_EQ(desktop.actions(), QStringList{"activate 0x50"});
-}
-
-TEST_F(Launch, QuitPhraseEndsTheProgramAfterTheLaunch)
-{
-    commands.rows = {row("QUIT WITH EDITOR", "OPEN", "/usr/bin/gedit")};
+    commands.rows.append(row("QUIT WITH EDITOR", "OPEN", "/usr/bin/gedit"));
     planEditor();
     say("quit with editor");
-    EXPECT_EQ(desktop.actions(), QStringList{"start /usr/bin/gedit []"});
+    EXPECT_EQ(slots.window(415), kEditor);
+    EXPECT_EQ(took(), QStringList{"start /usr/bin/gedit []"});
     EXPECT_TRUE(mainWindow.quitRequested);
+    say("quit with editor");
+    EXPECT_EQ(took(), QStringList{"activate 0x50"});
 }
 
 } // namespace

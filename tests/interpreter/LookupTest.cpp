@@ -86,34 +86,28 @@ TEST_F(InterpreterFixture, LookupExaminesAtMost13000RowsOfTheTableAsStoredNow)
     EXPECT_EQ(commands.refreshCount, 5);
 }
 
-struct NotFoundCase
+TEST(NotFound, AnswersByTheChosenRouteWithoutWaiting)
 {
-    int notFoundState, clipboardState;
-    bool spoken, onClipboard;
-};
-
-class NotFound : public InterpreterFixture, public ::testing::WithParamInterface<NotFoundCase>
-{
-};
-
-TEST_P(NotFound, AnswersByTheChosenRouteWithoutWaiting)
-{
-    commands.rows = {row("HELLO", "FUNCTION")};
-    feedback.notFound = GetParam().notFoundState;
-    speech.clipboardMonitor = GetParam().clipboardState;
-    speech.speakingPolls = 5;
-    interpreter.setLookupPhrase("select all now");
-    interpreter.FindIt();
-    const QString sentence = "SELECT not found";
-    EXPECT_EQ(speech.spoken, GetParam().spoken ? QStringList{sentence} : QStringList{});
-    EXPECT_EQ(desktop.clipboard(), GetParam().onClipboard ? sentence : QString());
-    EXPECT_EQ(shared.ClipboardSpeakNow, GetParam().onClipboard);
-    EXPECT_EQ(wait.calls(), 0);
+    // The not-found box and the clipboard monitor: 0 clear, 1 ticked, 2 greyed.
+    for (const auto &[notFound, clipboard, spoken, onClipboard] : {std::tuple{1, 0, true, false},
+                                                                   {1, 1, false, true},
+                                                                   {1, 2, true, false},
+                                                                   {0, 1, false, false},
+                                                                   {2, 0, false, false}}) {
+        InterpreterParts f;
+        f.commands.rows = {row("HELLO", "FUNCTION")};
+        f.feedback.notFound = notFound;
+        f.speech.clipboardMonitor = clipboard;
+        f.speech.speakingPolls = 5;
+        f.interpreter.setLookupPhrase("select all now");
+        f.interpreter.FindIt();
+        const QString sentence = "SELECT not found";
+        SCOPED_TRACE(testing::Message() << notFound << clipboard);
+        EXPECT_EQ(f.speech.spoken, spoken ? QStringList{sentence} : QStringList{});
+        EXPECT_EQ(f.desktop.clipboard(), onClipboard ? sentence : QString());
+        EXPECT_EQ(f.shared.ClipboardSpeakNow, onClipboard);
+        EXPECT_EQ(f.wait.calls(), 0);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Routes, NotFound,
-                         ::testing::Values(NotFoundCase{1, 0, true, false}, NotFoundCase{1, 1, false, true},
-                                           NotFoundCase{1, 2, true, false}, NotFoundCase{0, 1, false, false},
-                                           NotFoundCase{2, 0, false, false}));
 
 } // namespace
