@@ -7,13 +7,13 @@
 #include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Desktop.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 
 namespace kestrel::test {
 
@@ -29,6 +29,12 @@ inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10
     return true;
 }
 
+/// A window title no other test run uses.
+inline QString uniqueTitle(const char *what)
+{
+    return "kestrel " + QString::fromUtf8(what) + ' ' + QString::number(QCoreApplication::applicationPid());
+}
+
 /// A live X11 backend on the test display; skips when there is none.
 class X11Fixture : public ::testing::Test
 {
@@ -36,8 +42,7 @@ protected:
     void SetUp() override
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            GTEST_SKIP() << "DISPLAY is not set; these tests run under the Xvfb + openbox display that "
-                            "scripts/test.sh starts";
+            GTEST_SKIP() << "needs the Xvfb + openbox display that scripts/test.sh starts";
         m_desktop = std::make_unique<X11Desktop>(m_wait);
         m_connection = std::make_unique<x11::X11Connection>();
     }
@@ -66,10 +71,9 @@ protected:
         return waitUntil([&] { return m_desktop->foregroundWindow() == window; });
     }
 
-    bool isShown(WindowId window)
+    bool isShown(WindowId window) // WM_STATE NormalState
     {
-        return m_connection->firstItem(window, "WM_STATE", m_connection->atom("WM_STATE")) ==
-               1u; // NormalState
+        return m_connection->firstItem(window, "WM_STATE", m_connection->atom("WM_STATE")) == 1u;
     }
 
     QtEventWait m_wait;

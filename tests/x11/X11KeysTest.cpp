@@ -2,10 +2,8 @@
 
 #include "common/Failure.h"
 #include "desktop/x11/KeyPlan.h"
-#include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Keyboard.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -156,7 +154,7 @@ TEST_F(X11Keys, TypesIntoAWindowOfThisVeryProcess)
     // must let it run while it waits; a blocking wait would time out and restore
     // the spare keys before the text box read them.
     QLineEdit edit;
-    const QString title = QStringLiteral("kestrel own window %1").arg(QCoreApplication::applicationPid());
+    const QString title = uniqueTitle("own window");
     edit.setWindowTitle(title);
     edit.show();
     const WindowId window = edit.winId();
@@ -204,7 +202,7 @@ TEST_F(X11Keys, TerminalWithoutPingGetsTheTextAfterASettleDelay)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString out = dir.filePath("line.txt");
-    const QString title = QStringLiteral("kestrel xterm %1").arg(QCoreApplication::applicationPid());
+    const QString title = uniqueTitle("xterm");
     QProcess xterm;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LC_ALL", "C.UTF-8");

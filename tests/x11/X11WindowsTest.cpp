@@ -6,76 +6,76 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include <signal.h>
+#include <gmock/gmock.h>
 
 namespace kestrel::test {
 namespace {
 
-QString uniqueTitle(const char *what)
-{
-    return QStringLiteral("kestrel %1 %2")
-        .arg(QString::fromUtf8(what))
-        .arg(QCoreApplication::applicationPid());
-}
-
+using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
 using X11Windows = X11Fixture;
 
 TEST(X11Connection, NoServerIsAFailureNamingTheDisplay)
 {
     QtEventWait wait;
-    try {
-        X11Desktop desktop(wait, QByteArrayLiteral(":4711"));
-        FAIL() << "a display without a server was opened";
-    } catch (const Failure &failure) {
-        EXPECT_TRUE(failure.description().contains("cannot open display :4711")) << failure.what();
-    }
+    EXPECT_THAT([&] { X11Desktop desktop(wait, ":4711"); },
+                ThrowsMessage<Failure>(HasSubstr("cannot open display :4711")));
 }
 
 TEST_F(X11Windows, CursorGoesWhereItIsSent)
 {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    using P = std::pair<QPoint, QPoint>;
     // The server keeps the pointer on the screen.
-    for (const auto &[target, expected] : {std::pair{QPoint(0, 0), QPoint(0, 0)},
-                                           {QPoint(100, 200), QPoint(100, 200)},
-                                           {screen.bottomRight(), screen.bottomRight()},
-                                           {QPoint(screen.width() + 500, -40), QPoint(screen.right(), 0)}}) {
+    for (const auto &[target, expected] :
+         {P{QPoint(0, 0), QPoint(0, 0)}, P{QPoint(100, 200), QPoint(100, 200)},
+          P{screen.bottomRight(), screen.bottomRight()},
+          P{QPoint(screen.width() + 500, -40), QPoint(screen.right(), 0)}}) {
         m_desktop->setCursorPosition(target);
         EXPECT_EQ(m_desktop->cursorPosition(), expected) << target.x() << "," << target.y();
     }
 }
 
-TEST_F(X11Windows, ButtonsClickWhereThePointerIs)
-{
-    auto target = startTarget(uniqueTitle("click"));
-    ASSERT_TRUE(target);
-    const QPoint centre = m_desktop->frameGeometry(target->window()).center();
-    for (auto [button, letter] :
-         {std::pair{Desktop::Button::Left, "L"}, std::pair{Desktop::Button::Right, "R"}}) {
-        target->forget();
-        m_desktop->setCursorPosition(centre);
-        m_desktop->mouseButton(button, true);
-        m_desktop->mouseButton(button, false);
-        const QString at =
-            QStringLiteral(" %1 %2 %3").arg(QLatin1String(letter)).arg(centre.x()).arg(centre.y());
-        EXPECT_TRUE(target->waitForLine([&](const QString &line) { return line == "RELEASE" + at; }));
-        EXPECT_TRUE(target->lines().contains("CLICK" + at)) << target->lines().join('|').toStdString();
-    }
-}
-
-TEST_F(X11Windows, FindsWindowsByExactTitleAndMovesTheirFrame)
+TEST_F(X11Windows, AWindowIsFoundByItsExactTitleMovedClickedAndGone)
 {
     const QString title = uniqueTitle("Fenêtre ünïcode ✓");
     auto target = startTarget(title);
     ASSERT_TRUE(target);
-    EXPECT_EQ(m_desktop->findTopLevelWindow(title), target->window());
+    const WindowId window = target->window();
+    EXPECT_EQ(m_desktop->findTopLevelWindow(title), window);
     for (const QString &other : {title + ' ', title.toUpper(), QStringLiteral("no window has this title")})
         EXPECT_EQ(m_desktop->findTopLevelWindow(other), 0u) << other.toStdString();
 
     // The frame's corner goes where it is sent; the size stays.
-    const QSize size = m_desktop->frameGeometry(target->window()).size();
+    const QSize size = m_desktop->frameGeometry(window).size();
     for (const QPoint corner : {QPoint(100, 150), QPoint(0, 0), QPoint(333, 222)}) {
-        m_desktop->moveWindow(target->window(), corner.x(), corner.y());
-        EXPECT_EQ(m_desktop->frameGeometry(target->window()), QRect(corner, size));
+        m_desktop->moveWindow(window, corner.x(), corner.y());
+        EXPECT_EQ(m_desktop->frameGeometry(window), QRect(corner, size));
+    }
+
+    // Buttons click where the pointer is.
+    const QPoint centre = m_desktop->frameGeometry(window).center();
+    m_desktop->setCursorPosition(centre);
+    for (auto [button, letter] : {std::pair{Desktop::Button::Left, 'L'}, {Desktop::Button::Right, 'R'}}) {
+        target->forget();
+        m_desktop->mouseButton(button, true);
+        m_desktop->mouseButton(button, false);
+        const QString at = QStringLiteral(" %1 %2 %3").arg(letter).arg(centre.x()).arg(centre.y());
+        EXPECT_TRUE(target->waitForLine([&](const QString &line) { return line == "RELEASE" + at; }));
+        EXPECT_TRUE(target->lines().contains("CLICK" + at)) << target->lines().join('|').toStdString();
+    }
+
+    // Gone, its process has no window any more, and using it (or one that never
+    // was) is a failure.
+    const qint64 pid = target->pid();
+    target->quit();
+    EXPECT_TRUE(waitUntil([&] { return m_desktop->windowOfProcess(pid) == 0; }));
+    EXPECT_EQ(m_desktop->windowOfProcess(0), 0u);
+    for (const WindowId gone : {window, WindowId{0x3ffffff}}) {
+        EXPECT_THAT([&] { m_desktop->activateWindow(gone); },
+                    ThrowsMessage<Failure>(HasSubstr("does not exist")));
+        EXPECT_THROW(m_desktop->moveWindow(gone, 10, 10), Failure);
+        EXPECT_THROW(m_desktop->frameGeometry(gone), Failure);
     }
 }
 
@@ -108,41 +108,6 @@ TEST_F(X11Windows, ActivationChoosesWhichWindowGetsTheKeys)
                                                                      : screen.topLeft());
     m_desktop->typeText("focused");
     EXPECT_EQ(target->text(), "focused");
-}
-
-TEST_F(X11Windows, StartedProgramIsFoundByItsProcess)
-{
-    const QString title = uniqueTitle("started");
-    const auto result = m_desktop->startProgram(TargetProcess::programPath(), {title}, QString());
-    ASSERT_TRUE(result.ok()) << result.description.toStdString();
-    ASSERT_GT(result.processId, 0);
-    WindowId window = 0;
-    EXPECT_TRUE(waitUntil([&] { return (window = m_desktop->windowOfProcess(result.processId)) != 0; }));
-    EXPECT_EQ(m_desktop->findTopLevelWindow(title), window);
-    ::kill(static_cast<pid_t>(result.processId), SIGTERM);
-    EXPECT_TRUE(waitUntil([&] { return m_desktop->windowOfProcess(result.processId) == 0; }));
-    EXPECT_EQ(m_desktop->windowOfProcess(0), 0u);
-    EXPECT_EQ(m_desktop->windowOfProcess(0x3ffffff0), 0u);
-}
-
-TEST_F(X11Windows, ADestroyedWindowIsAFailure)
-{
-    auto target = startTarget(uniqueTitle("destroyed"));
-    ASSERT_TRUE(target);
-    const WindowId window = target->window();
-    target->quit();
-    ASSERT_TRUE(waitUntil([&] { return m_desktop->windowOfProcess(target->pid()) == 0; }));
-
-    for (const WindowId gone : {window, WindowId{0x3ffffff}}) {
-        try {
-            m_desktop->activateWindow(gone);
-            ADD_FAILURE() << "activating a window that does not exist succeeded";
-        } catch (const Failure &failure) {
-            EXPECT_TRUE(failure.description().contains("does not exist")) << failure.what();
-        }
-        EXPECT_THROW(m_desktop->moveWindow(gone, 10, 10), Failure);
-        EXPECT_THROW(m_desktop->frameGeometry(gone), Failure);
-    }
 }
 
 } // namespace
