@@ -6,7 +6,7 @@
 //   KEY <name> <modifiers> <keysym> every key press in the text box; modifiers are
 //                                   letters C A S M (keypad) or "-"; the X keysym in hex
 //   LEN <n>                         the text box's length after a change
-//   CLICK|RELEASE <L|R|M> <x> <y>   mouse buttons, global position
+//   CLICK|RELEASE <L|R> <x> <y>     mouse buttons, global position
 //   TEXT <hex UTF-8>                the text box's content, on request
 // Commands on stdin, one a line: "text", "clear", "quit", "busy <ms>" (block the
 // event loop that long, after printing BUSY). End of input is ignored.
@@ -33,16 +33,11 @@ void emitLine(const QByteArray &line)
     std::fflush(stdout);
 }
 
-QByteArray modifierLetters(Qt::KeyboardModifiers modifiers)
+QByteArray modifierLetters(Qt::KeyboardModifiers m)
 {
-    QByteArray letters;
-    for (const auto &[modifier, letter] : {std::pair{Qt::ControlModifier, 'C'},
-                                           {Qt::AltModifier, 'A'},
-                                           {Qt::ShiftModifier, 'S'},
-                                           {Qt::KeypadModifier, 'M'}}) {
-        if (modifiers & modifier)
-            letters += letter;
-    }
+    const QByteArray letters = QByteArray(m & Qt::ControlModifier ? "C" : "") +
+                               (m & Qt::AltModifier ? "A" : "") + (m & Qt::ShiftModifier ? "S" : "") +
+                               (m & Qt::KeypadModifier ? "M" : "");
     return letters.isEmpty() ? QByteArray("-") : letters;
 }
 
@@ -64,12 +59,10 @@ protected:
         } else if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) {
             auto *mouse = static_cast<QMouseEvent *>(event);
             const QPoint global = mouse->globalPosition().toPoint();
-            const char *button = mouse->button() == Qt::LeftButton    ? "L"
-                                 : mouse->button() == Qt::RightButton ? "R"
-                                                                      : "M";
+            // Left and right are the only buttons the desktop has.
             emitLine((event->type() == QEvent::MouseButtonPress ? "CLICK " : "RELEASE ") +
-                     QByteArray(button) + ' ' + QByteArray::number(global.x()) + ' ' +
-                     QByteArray::number(global.y()));
+                     QByteArray(mouse->button() == Qt::LeftButton ? "L " : "R ") +
+                     QByteArray::number(global.x()) + ' ' + QByteArray::number(global.y()));
         }
         return QObject::eventFilter(watched, event);
     }

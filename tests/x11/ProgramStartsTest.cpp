@@ -14,11 +14,9 @@ namespace {
 void writeFile(const QString &path, const QByteArray &content, bool executable = false)
 {
     QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(content);
-    file.close();
-    if (executable)
-        file.setPermissions(file.permissions() | QFile::ExeOwner);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size())
+        << path.toStdString();
+    file.setPermissions(file.permissions() | (executable ? QFile::ExeOwner : QFile::Permissions()));
 }
 
 /// Waits (bounded) for a file that a detached child writes, and returns its content.

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-#include <memory>
+#include <optional>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -15,15 +15,13 @@ namespace {
 
 QString uniqueName(const char *suffix)
 {
-    return QStringLiteral("kestrel-test-%1-%2")
-        .arg(QCoreApplication::applicationPid())
-        .arg(QLatin1String(suffix));
+    return "kestrel-test-" + QString::number(QCoreApplication::applicationPid()) + '-' + suffix;
 }
 
 TEST(SingleInstance, SecondGuardOnTheSameNameIsRefusedUntilTheFirstEnds)
 {
     const QString name = uniqueName("guard");
-    auto first = std::make_unique<SingleInstance>(name);
+    std::optional<SingleInstance> first(name);
     ASSERT_TRUE(first->acquire());
     EXPECT_TRUE(first->acquire()) << "taking a held guard again is harmless";
 

@@ -4,22 +4,12 @@
 
 namespace kestrel::test {
 
-QString TargetProcess::programPath()
-{
-    return QStringLiteral(KESTREL_KEYLOG_TARGET);
-}
-
 TargetProcess::TargetProcess(const QString &title)
 {
     m_process.setProgram(programPath());
     m_process.setArguments({title});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
-}
-
-TargetProcess::~TargetProcess()
-{
-    quit();
 }
 
 void TargetProcess::quit()
@@ -57,10 +47,8 @@ bool TargetProcess::waitForLine(const std::function<bool(const QString &)> &matc
     QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         readAvailable();
-        for (const QString &line : m_lines) {
-            if (match(line))
-                return true;
-        }
+        if (std::any_of(m_lines.cbegin(), m_lines.cend(), match))
+            return true;
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return false;
         m_process.waitForReadyRead(static_cast<int>(std::min<qint64>(deadline.remainingTime(), 100)));

@@ -13,10 +13,10 @@ namespace kestrel::test {
 class TargetProcess
 {
 public:
-    static QString programPath();
+    static QString programPath() { return QStringLiteral(KESTREL_KEYLOG_TARGET); }
 
     explicit TargetProcess(const QString &title);
-    ~TargetProcess();
+    ~TargetProcess() { quit(); }
     TargetProcess(const TargetProcess &) = delete;
     TargetProcess &operator=(const TargetProcess &) = delete;
 
