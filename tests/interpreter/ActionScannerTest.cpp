@@ -4,8 +4,6 @@
 #include "interpreter/ActionScanner.h"
 #include "interpreter/DesktopPrimitives.h"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
 
 using namespace kestrel;
@@ -13,9 +11,9 @@ using namespace kestrel::test;
 
 namespace {
 
-struct ScannerFixture
+struct ScannerFixture : InterpreterParts<>
 {
-    ScannerFixture() : primitives(desktop), scanner(desktop, wait, mainWindow, primitives)
+    ScannerFixture()
     {
         desktop.setCursor(QPoint(100, 100));
         desktop.setForeground(0x2a);
@@ -27,11 +25,8 @@ struct ScannerFixture
     }
     ActionScanner::Outcome run(const char *action) { return scanner.run(QString::fromLatin1(action)); }
 
-    RecordingDesktop desktop;
-    FakeEventWait wait;
-    FakeMainWindowControl mainWindow;
-    DesktopPrimitives primitives;
-    ActionScanner scanner;
+    DesktopPrimitives primitives{desktop};
+    ActionScanner scanner{desktop, wait, mainWindow, primitives};
 };
 
 using P = std::pair<const char *, const char *>;

@@ -5,7 +5,7 @@ using namespace kestrel::test;
 
 namespace {
 
-struct Dictation : InterpreterParts
+struct Dictation : InterpreterParts<>
 {
     Dictation()
     {

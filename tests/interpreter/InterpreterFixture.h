@@ -25,15 +25,16 @@ inline CommandRow row(const QString &phrase, const QString &type, const QString 
     return CommandRow{phrase, type, action, parent};
 }
 
-/// An interpreter wired to doubles, with the slots cleared as at start-up; a table
-/// test makes one per row.
-struct InterpreterParts
+/// An interpreter wired to doubles (a recording desktop unless told otherwise),
+/// with the slots cleared as at start-up; a table test makes one per row.
+template <class DesktopType = RecordingDesktop, class WaitType = FakeEventWait> struct InterpreterParts
 {
     InterpreterParts()
         : interpreter(commands, desktop, wait, feedback, speech, mainWindow, messages, shared, slots)
     {
         slots.clearStartups();
-        desktop.setForeground(0x10);
+        if constexpr (std::is_same_v<DesktopType, RecordingDesktop>)
+            desktop.setForeground(0x10);
     }
 
     /// A recognition of `text` arrives.
@@ -41,6 +42,14 @@ struct InterpreterParts
     {
         shared.RecoText = text;
         interpreter.RecoIt();
+    }
+
+    /// Looks `phrase` up as a run would; true when a row has it.
+    bool find(const QString &phrase)
+    {
+        interpreter.setLookupPhrase(phrase);
+        interpreter.FindIt();
+        return interpreter.phraseFound();
     }
 
     /// The desktop's actions since the last call.
@@ -51,9 +60,14 @@ struct InterpreterParts
         return actions;
     }
 
+    WaitType wait;
+    DesktopType desktop = [this] {
+        if constexpr (std::is_constructible_v<DesktopType, EventWait &>)
+            return DesktopType(wait);
+        else
+            return DesktopType();
+    }();
     FakeCommandTable commands;
-    RecordingDesktop desktop;
-    FakeEventWait wait;
     FakeFeedbackControls feedback;
     FakeSpeechOutput speech;
     FakeMainWindowControl mainWindow;
@@ -63,7 +77,7 @@ struct InterpreterParts
     Interpreter interpreter;
 };
 
-class InterpreterFixture : public ::testing::Test, public InterpreterParts
+class InterpreterFixture : public ::testing::Test, public InterpreterParts<>
 {
 };
 

@@ -5,11 +5,13 @@
 #include "interpreter/OpenAction.h"
 #include "interpreter/TextRules.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <cmath>
 
 using namespace kestrel;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 namespace {
 
@@ -76,12 +78,7 @@ TEST(NumericValue, RoundsHalvesToEvenAndRefusesOverflow)
     EXPECT_EQ(roundToInt32(32768), 32768);
     EXPECT_EQ(roundToInt32(2147483647.0), 2147483647);
     EXPECT_THROW(roundToInt32(2147483647.5), Failure);
-    try {
-        roundToInt16(40000);
-        FAIL() << "no failure";
-    } catch (const Failure &failure) {
-        EXPECT_EQ(failure.description(), QStringLiteral("Overflow"));
-    }
+    EXPECT_THAT([] { roundToInt16(40000); }, ThrowsMessage<Failure>(StrEq("Overflow")));
 }
 
 TEST(OpenAction, SplitsIntoProgramDirectoryAndKeys)
@@ -97,9 +94,9 @@ TEST(OpenAction, SplitsIntoProgramDirectoryAndKeys)
                            Split{"x|y|z", "x|y", "", "z"}, Split{"", "", "", ""}};
     for (const Split &c : cases) {
         const OpenAction parts = splitOpenDirectory(splitOpenKeys(QString::fromUtf8(c.action)));
-        EXPECT_EQ(parts.program, QString::fromUtf8(c.program)) << c.action;
-        EXPECT_EQ(parts.directory, QString::fromUtf8(c.directory)) << c.action;
-        EXPECT_EQ(parts.keys, QString::fromUtf8(c.keys)) << c.action;
+        EXPECT_EQ(std::tie(parts.program, parts.directory, parts.keys),
+                  std::tuple(QString(c.program), QString(c.directory), QString(c.keys)))
+            << c.action;
     }
     const QString keys(1500, QLatin1Char('k')); // the keys keep at most 1024 characters
     EXPECT_EQ(splitOpenKeys(QStringLiteral("prog|") + keys).keys, keys.left(1024));
