@@ -58,6 +58,31 @@ TEST_F(Launch, StartsWaitsForTheWindowAndRecordsIt)
     EXPECT_EQ(slots.window(1), kEditor);
 }
 
+TEST_F(Launch, OwnWindowOfTheStartedProcessIsPreferredAndBroughtForward)
+{
+    desktop.planLaunch({.processId = 77, .window = 0x60, .takesFocus = false});
+    say("open editor");
+    EXPECT_EQ(slots.window(1), 0x60u);
+    EXPECT_EQ(took(), lines("start /usr/bin/gedit []|activate 0x60|keys hello wait"));
+}
+
+TEST_F(Launch, FailedStartEndsTheRunQuietlyAndAStopTokenKeepsListeningOffAfterTheWait)
+{
+    desktop.planLaunch({.value = 2});
+    say("open editor");
+    EXPECT_EQ(took(), QStringList{"start /usr/bin/gedit []"});
+    EXPECT_EQ(slots.phrase(1), "NULL");
+    EXPECT_EQ(mainWindow.calls.mid(2), QStringList{});
+    EXPECT_TRUE(messages.shown.isEmpty());
+
+    commands.rows[0].Action = "{STOP RECOGNITION}/usr/bin/gedit";
+    planEditor();
+    say("open editor");
+    EXPECT_EQ(took(), QStringList{"start /usr/bin/gedit []"});
+    EXPECT_EQ(mainWindow.calls.mid(4), lines("stop listening|stop listening"));
+    EXPECT_EQ(slots.window(1), kEditor);
+}
+
 TEST_F(Launch, PollsAtOnceThenOnceASecond)
 {
     for (const auto &[afterPolls, seconds] : {std::pair{1, 0.0}, {2, 1.0}, {5, 4.0}}) {
@@ -79,14 +104,6 @@ TEST_F(Launch, TimeoutRecordsThePreviousForegroundWindowAfter44Polls)
     EXPECT_EQ(desktop.foregroundPolls(), 1 + 44); // the look before the start, then the polls
     EXPECT_TRUE(mainWindow.listening);
     EXPECT_TRUE(desktop.actions().contains("keys hello wait"));
-}
-
-TEST_F(Launch, OwnWindowOfTheStartedProcessIsPreferredAndBroughtForward)
-{
-    desktop.planLaunch({.processId = 77, .window = 0x60, .takesFocus = false});
-    say("open editor");
-    EXPECT_EQ(slots.window(1), 0x60u);
-    EXPECT_EQ(took(), lines("start /usr/bin/gedit []|activate 0x60|keys hello wait"));
 }
 
 TEST(Starting, ChoosesHowToStart)
@@ -125,27 +142,6 @@ TEST(Starting, ChoosesHowToStart)
         for (const auto &box : f.messages.shown)
             EXPECT_TRUE(box.title.isEmpty());
     }
-}
-
-TEST_F(Launch, FailedStartEndsTheRunQuietly)
-{
-    desktop.planLaunch({.value = 2});
-    say("open editor");
-    EXPECT_EQ(took(), QStringList{"start /usr/bin/gedit []"});
-    EXPECT_EQ(slots.phrase(1), "NULL");
-    EXPECT_FALSE(mainWindow.calls.contains("stop listening"));
-    EXPECT_TRUE(messages.shown.isEmpty());
-}
-
-TEST_F(Launch, StopTokenKeepsListeningOffAfterTheWait)
-{
-    commands.rows[0].Action = "{STOP RECOGNITION}/usr/bin/gedit";
-    planEditor();
-    say("open editor");
-    EXPECT_EQ(took(), QStringList{"start /usr/bin/gedit []"});
-    EXPECT_FALSE(mainWindow.calls.contains("start listening"));
-    EXPECT_FALSE(mainWindow.listening);
-    EXPECT_EQ(slots.window(1), kEditor);
 }
 
 TEST_F(Launch, ParentMustBeOpenAndIsBroughtForwardAndClosingFreesItsSlot)
