@@ -1,15 +1,10 @@
-// A window that reports everything it receives, so that tests and benchmarks can
-// see what the desktop backend really delivered. Usage: kestrel_keylog_target TITLE
-//
-// Lines on stdout:
-//   READY <window id>               once the window is shown
-//   KEY <name> <modifiers> <keysym> every key press in the text box; modifiers are
-//                                   letters C A S M (keypad) or "-"; the X keysym in hex
-//   LEN <n>                         the text box's length after a change
-//   CLICK|RELEASE <L|R> <x> <y>     mouse buttons, global position
-//   TEXT <hex UTF-8>                the text box's content, on request
-// Commands on stdin, one a line: "text", "clear", "quit", "busy <ms>" (block the
-// event loop that long, after printing BUSY). End of input is ignored.
+// A window that reports what it receives, so that tests and benchmarks see what the
+// desktop backend really delivered. Usage: kestrel_keylog_target TITLE. On stdout:
+// "READY <window id>" once shown; "KEY <name> <modifiers: C A S M(keypad) or -> <X
+// keysym, hex>" per key press; "LEN <n>" after a change of the text box; "CLICK|RELEASE
+// <L|R> <x> <y>" at global positions; "TEXT <hex UTF-8>" on request. Commands on stdin,
+// a line each: "text", "clear", "quit", "busy <ms>" (print BUSY, then block the event
+// loop that long). End of input is ignored.
 #include <QApplication>
 #include <QKeyEvent>
 #include <QKeySequence>

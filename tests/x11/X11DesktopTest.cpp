@@ -37,11 +37,9 @@ using ::testing::ThrowsMessage;
 /// Bounded polling for things that happen in other processes; never a timing check.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
+    for (QDeadlineTimer deadline(timeoutMs); !condition(); QThread::msleep(10)) {
         if (deadline.hasExpired())
             return false;
-        QThread::msleep(10);
     }
     return true;
 }
@@ -64,19 +62,15 @@ protected:
         m_connection = std::make_unique<x11::X11Connection>();
     }
 
-    /// Starts a target window and makes it the active one.
+    /// Starts a target window and makes it the active one; the window manager lists
+    /// the window a moment after it appears.
     std::unique_ptr<TargetProcess> startTarget(const QString &title)
     {
         auto target = std::make_unique<TargetProcess>(title);
-        return bringUp(*target) ? std::move(target) : nullptr;
-    }
-
-    bool bringUp(TargetProcess &target)
-    {
-        // The window manager lists the window a moment after it appears.
-        return target.waitReady() &&
-               waitUntil([&] { return m_desktop->windowOfProcess(target.pid()) == target.window(); }) &&
-               showAndActivate(target.window());
+        const auto listed = [&] { return m_desktop->windowOfProcess(target->pid()) == target->window(); };
+        return target->waitReady() && waitUntil(listed) && showAndActivate(target->window())
+                   ? std::move(target)
+                   : nullptr;
     }
 
     /// Frames and shows (WM_STATE Normal) come a moment after the window is listed.
@@ -195,46 +189,31 @@ TEST_F(X11Windows, ActivationChoosesWhichWindowGetsTheKeys)
     EXPECT_EQ(target->text(), "focused");
 }
 
-/// One shared target for the key checks: starting a Qt window per case would make
-/// the suite slow without testing anything more.
+/// A key-log target in front, past its first key: a fresh Qt window sets up its
+/// input handling on its first key and may answer pings before that key reaches
+/// the text box, and the checks here are about the steady state.
 class X11Keys : public X11Fixture
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!qEnvironmentVariableIsEmpty("DISPLAY"))
-            s_target = std::make_unique<TargetProcess>("kestrel keys target");
-    }
-    static void TearDownTestSuite()
-    {
-        s_target.reset();
-        s_warmedUp = false;
-    }
-
     void SetUp() override
     {
         X11Fixture::SetUp();
         if (IsSkipped())
             return;
-        ASSERT_TRUE(s_target && bringUp(*s_target)) << "the key-log target did not come up";
-        if (!s_warmedUp) {
-            // A fresh Qt window sets up its input handling on its first key and may
-            // answer pings before that key reaches the text box; the checks here are
-            // about the steady state, so the first key is typed and awaited once.
-            m_desktop->typeText("w");
-            ASSERT_TRUE(s_target->waitForLine([](const QString &line) { return line == "LEN 1"; }));
-            s_warmedUp = true;
-        }
-        s_target->clearText();
+        m_target = startTarget(uniqueTitle("keys"));
+        ASSERT_TRUE(m_target) << "the key-log target did not come up";
+        m_desktop->typeText("w");
+        ASSERT_TRUE(m_target->waitForLine([](const QString &line) { return line == "LEN 1"; }));
+        m_target->clearText();
     }
 
     /// The non-modifier keys the target saw, as "name modifiers"; keys Qt has no
     /// name for by their X keysym.
-    static QStringList keysSeen()
+    QStringList keysSeen() const
     {
         static const QStringList modifierKeys{"Shift", "Control", "Ctrl", "Alt", "Meta", "AltGr"};
         QStringList keys;
-        for (const QString &line : s_target->linesStartingWith("KEY ")) {
+        for (const QString &line : m_target->linesStartingWith("KEY ")) {
             const QStringList fields = line.split(' '); // KEY name modifiers keysym
             if (!modifierKeys.contains(fields[1]))
                 keys << (fields[1] == "0x0" ? "sym:" + fields[3] : fields[1]) + ' ' + fields[2];
@@ -242,8 +221,7 @@ protected:
         return keys;
     }
 
-    static inline std::unique_ptr<TargetProcess> s_target;
-    static inline bool s_warmedUp = false;
+    std::unique_ptr<TargetProcess> m_target;
 };
 
 TEST_F(X11Keys, NamedKeysArriveWithTheirModifiers)
@@ -263,11 +241,11 @@ TEST_F(X11Keys, NamedKeysArriveWithTheirModifiers)
         P{"+{LEFT 2}^+{END}^{HOME}%x+%^{F5}", "Left S, Left S, End CS, Home C, X A, F5 CAS"},
         P{"+(ab)c^(a%(b))+{F13}", "A S, B S, C -, A C, B CA, F13 S"}};
     for (const auto &[notation, keys] : cases) {
-        s_target->forget();
+        m_target->forget();
         m_desktop->sendKeys(QString::fromUtf8(notation), true);
         const QStringList expected = QString::fromUtf8(keys).split(", ");
-        s_target->waitForCount("KEY ", static_cast<int>(expected.size()));
-        EXPECT_EQ(keysSeen(), expected) << notation << "\n" << s_target->lines().join('\n').toStdString();
+        m_target->waitForCount("KEY ", static_cast<int>(expected.size()));
+        EXPECT_EQ(keysSeen(), expected) << notation << "\n" << m_target->lines().join('\n').toStdString();
     }
 }
 
@@ -296,20 +274,20 @@ TEST_F(X11Keys, TextArrivesWholeAndTheSpareKeysAreEmptyAgain)
     cases.push_back({many + many, {}, false});
     cases.push_back({longText, {}, false});
     for (const Case &c : cases) {
-        s_target->clearText();
+        m_target->clearText();
         if (c.notation)
             m_desktop->sendKeys(c.text, true);
         else
             m_desktop->typeText(c.text);
-        EXPECT_EQ(s_target->text(), c.expected.isNull() ? c.text : c.expected);
+        EXPECT_EQ(m_target->text(), c.expected.isNull() ? c.text : c.expected);
     }
 
     // Malformed notation sends nothing at all.
-    s_target->clearText();
+    m_target->clearText();
     EXPECT_THROW(m_desktop->sendKeys("abc{NOSUCHKEY}", true), Failure);
     EXPECT_THROW(m_desktop->sendKeys("abc+", true), Failure);
     m_desktop->sendKeys("z", true);
-    EXPECT_EQ(s_target->text(), "z");
+    EXPECT_EQ(m_target->text(), "z");
 
     const x11::KeyboardMap map = x11::X11Keyboard(*m_connection).currentMap();
     for (int keycode : m_desktop->spareKeycodes())
@@ -319,16 +297,16 @@ TEST_F(X11Keys, TextArrivesWholeAndTheSpareKeysAreEmptyAgain)
 
 TEST_F(X11Keys, SendKeysWaitsForAnApplicationThatIsBusy)
 {
-    ASSERT_TRUE(m_desktop->answersPing(s_target->window())) << "Qt windows answer _NET_WM_PING";
+    ASSERT_TRUE(m_desktop->answersPing(m_target->window())) << "Qt windows answer _NET_WM_PING";
     // While the target sleeps, the keys sit in its queue; returning before it woke
     // and handled them would leave the report below empty.
-    ASSERT_TRUE(s_target->makeBusy(400));
+    ASSERT_TRUE(m_target->makeBusy(400));
     m_desktop->sendKeys("abcé{F13}", true);
-    s_target->readAvailable(); // no waiting: the lines must already be there
+    m_target->readAvailable(); // no waiting: the lines must already be there
     EXPECT_EQ(keysSeen(), QString("A -|B -|C -|É -|F13 -").split('|'));
 }
 
-TEST_F(X11Keys, TypesIntoAWindowOfThisVeryProcess)
+TEST_F(X11Windows, TypesIntoAWindowOfThisVeryProcess)
 {
     // Our own window answers pings only from our own event loop, so the backend
     // must let it run while it waits; a blocking wait would time out and restore
@@ -347,7 +325,7 @@ TEST_F(X11Keys, TypesIntoAWindowOfThisVeryProcess)
     EXPECT_EQ(edit.text(), "own €ŵ");
 }
 
-TEST_F(X11Keys, KeysLeftRemappedByACrashAreRestoredAtStart)
+TEST_F(X11Windows, KeysLeftRemappedByACrashAreRestoredAtStart)
 {
     const std::vector<int> spares = m_desktop->spareKeycodes();
     ASSERT_GE(spares.size(), 2u);
@@ -377,7 +355,7 @@ TEST_F(X11Keys, KeysLeftRemappedByACrashAreRestoredAtStart)
     connection.sync();
 }
 
-TEST_F(X11Keys, TerminalWithoutPingGetsTheTextAfterASettleDelay)
+TEST_F(X11Windows, TerminalWithoutPingGetsTheTextAfterASettleDelay)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
