@@ -5,13 +5,10 @@
 
 #include "common/Failure.h"
 #include "common/QtEventWait.h"
-#include "desktop/x11/KeyPlan.h"
 #include "desktop/x11/SingleInstance.h"
-#include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Desktop.h"
 #include "desktop/x11/X11Keyboard.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -25,8 +22,6 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-
-#include <functional>
 
 namespace kestrel::test {
 namespace {
@@ -329,14 +324,13 @@ TEST_F(X11Windows, KeysLeftRemappedByACrashAreRestoredAtStart)
 {
     const std::vector<int> spares = m_desktop->spareKeycodes();
     ASSERT_GE(spares.size(), 2u);
-    const int ours = spares.back();
-    const int changedSince = spares.front();
+    const int ours = spares.back(), changedSince = spares.front();
     x11::X11Connection &connection = *m_connection;
     Display *display = connection.display();
     // What a crash mid-typing leaves: a remapped key and its record; plus a listed
     // key that someone has since given another keysym, which must be left alone.
-    KeySym euro[2] = {0x10020ac, 0x10020ac};
-    KeySym other[2] = {0x1000417, 0x1000417};
+    KeySym euro[2] = {0x10020ac, 0x10020ac}, other[2] = {0x1000417, 0x1000417},
+           none[2] = {NoSymbol, NoSymbol};
     XChangeKeyboardMapping(display, ours, 2, euro, 1);
     XChangeKeyboardMapping(display, changedSince, 2, other, 1);
     long record[4] = {ours, 0x10020ac, changedSince, 0x1000416};
@@ -349,8 +343,6 @@ TEST_F(X11Windows, KeysLeftRemappedByACrashAreRestoredAtStart)
     EXPECT_TRUE(map.isEmpty(ours));
     EXPECT_EQ(map.row(changedSince).at(0), 0x1000417u);
     EXPECT_TRUE(connection.property32(connection.root(), "_KESTREL_REMAPPED_KEYS").empty());
-
-    KeySym none[2] = {NoSymbol, NoSymbol};
     XChangeKeyboardMapping(display, changedSince, 2, none, 1);
     connection.sync();
 }
@@ -362,12 +354,9 @@ TEST_F(X11Windows, TerminalWithoutPingGetsTheTextAfterASettleDelay)
     const QString out = dir.filePath("line.txt");
     const QString title = uniqueTitle("xterm");
     QProcess xterm;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("LC_ALL", "C.UTF-8");
-    xterm.setProcessEnvironment(environment);
-    xterm.start("xterm", {"-T", title, "-e", "/bin/sh", "-c",
-                          "IFS= read -r line; printf '%s' \"$line\" > \"$0\"", out});
-    ASSERT_TRUE(xterm.waitForStarted()) << "xterm is not installed";
+    xterm.start("env", {"LC_ALL=C.UTF-8", "xterm", "-T", title, "-e", "/bin/sh", "-c",
+                        "IFS= read -r line; printf '%s' \"$line\" > \"$0\"", out});
+    ASSERT_TRUE(xterm.waitForStarted());
     WindowId window = 0;
     ASSERT_TRUE(waitUntil([&] { return (window = m_desktop->findTopLevelWindow(title)) != 0; }));
     ASSERT_TRUE(showAndActivate(window));
