@@ -71,10 +71,9 @@ TEST(NumericValue, ReadsTheLeadingNumber)
 
 TEST(NumericValue, RoundsHalvesToEvenAndRefusesOverflow)
 {
-    const std::pair<double, int> cases[] = {{2.5, 2},   {3.5, 4},         {-2.5, -2},
-                                            {0.5, 0},   {1.5, 2},         {2.6, 3},
-                                            {-2.6, -3}, {32767.4, 32767}, {-32768.5, -32768}};
-    for (const auto &[value, expected] : cases) {
+    using R = std::pair<double, int>;
+    for (const auto &[value, expected] : {R{2.5, 2}, R{3.5, 4}, R{-2.5, -2}, R{0.5, 0}, R{1.5, 2}, R{2.6, 3},
+                                          R{-2.6, -3}, R{32767.4, 32767}, R{-32768.5, -32768}}) {
         EXPECT_EQ(roundToInt16(value), expected) << value;
         EXPECT_EQ(roundToInt32(value), expected) << value;
     }
@@ -89,23 +88,18 @@ TEST(NumericValue, RoundsHalvesToEvenAndRefusesOverflow)
 
 TEST(OpenAction, SplitsIntoProgramDirectoryAndKeys)
 {
-    struct Split
-    {
-        const char *action, *program, *directory, *keys;
-    };
-    const Split cases[] = {Split{"\"/opt/my app/run\",\"/home/me/\"", "/opt/my app/run", "/home/me/", ""},
-                           Split{"\"/opt/app\",/data|^s", "/opt/app", "/data", "^s"},
-                           // A "|" in the first two characters does not split.
-                           Split{"a|b", "a|b", "", ""}, Split{"ab|", "ab", "", ""},
-                           Split{"x|y|z", "x|y", "", "z"}, Split{"", "", "", ""}};
-    for (const Split &c : cases) {
-        const OpenAction parts = splitOpenDirectory(splitOpenKeys(QString::fromUtf8(c.action)));
-        EXPECT_EQ(std::tie(parts.program, parts.directory, parts.keys),
-                  std::tuple(QString(c.program), QString(c.directory), QString(c.keys)))
-            << c.action;
+    using S = std::array<QString, 4>; // action, program, directory, keys
+    for (const auto &[action, program, directory, keys] :
+         {S{"\"/opt/my app/run\",\"/home/me/\"", "/opt/my app/run", "/home/me/", ""},
+          S{"\"/opt/app\",/data|^s", "/opt/app", "/data", "^s"},
+          // A "|" in the first two characters does not split.
+          S{"a|b", "a|b", "", ""}, S{"ab|", "ab", "", ""}, S{"x|y|z", "x|y", "", "z"}, S{"", "", "", ""}}) {
+        const OpenAction parts = splitOpenDirectory(splitOpenKeys(action));
+        EXPECT_EQ(S({action, parts.program, parts.directory, parts.keys}),
+                  S({action, program, directory, keys}));
     }
-    const QString keys(1500, QLatin1Char('k')); // the keys keep at most 1024 characters
-    EXPECT_EQ(splitOpenKeys(QStringLiteral("prog|") + keys).keys, keys.left(1024));
+    const QString many(1500, QLatin1Char('k')); // the keys keep at most 1024 characters
+    EXPECT_EQ(splitOpenKeys("prog|" + many).keys, many.left(1024));
 }
 
 struct ScannerFixture : InterpreterParts<>

@@ -17,8 +17,6 @@ public:
 
     explicit TargetProcess(const QString &title);
     ~TargetProcess() { quit(); }
-    TargetProcess(const TargetProcess &) = delete;
-    TargetProcess &operator=(const TargetProcess &) = delete;
 
     /// Waits for the READY line; false when the window never came up.
     bool waitReady();

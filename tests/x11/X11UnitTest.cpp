@@ -1,6 +1,12 @@
-// Programs started detached, and the guard that keeps a second KESTREL from running.
+// The X11 backend's parts that need no display: key planning, programs started
+// detached, and the guard that keeps a second KESTREL from running.
+#include "common/Failure.h"
+#include "desktop/KeySequence.h"
+#include "desktop/x11/KeyPlan.h"
 #include "desktop/x11/ProgramStarts.h"
 #include "desktop/x11/SingleInstance.h"
+#include "desktop/x11/X11Keyboard.h"
+#include "support/QtPrinters.h"
 #include "support/RecordingDesktop.h"
 
 #include <QCoreApplication>
@@ -10,13 +16,147 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <gtest/gtest.h>
+#include <X11/keysym.h>
+
+#include <gmock/gmock.h>
 
 #include <optional>
 #include <unistd.h>
 
 namespace kestrel::x11 {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
+
+// A small keyboard in the core map's layout (six columns: plain, shifted, second
+// group twice, AltGr plain and shifted), keycodes 10 to 26.
+constexpr KeyCodeNumber kA = 10, kSpare1 = 19, kSpare2 = 20, kLast = 26;
+
+KeyboardMap testMap(bool withAlt = true, bool withLevel3 = true)
+{
+    using Row = std::vector<KeySymbol>;
+    const Row rows[] = {Row{XK_a, XK_A}, Row{XK_1, XK_exclam}, Row{XK_e, XK_E, 0, 0, XK_EuroSign, XK_cent},
+                        // 13 to 16: Shift, Control, Alt, AltGr.
+                        Row{XK_Shift_L}, Row{XK_Control_L}, withAlt ? Row{XK_Alt_L, XK_Meta_L} : Row{},
+                        withLevel3 ? Row{XK_ISO_Level3_Shift} : Row{},
+                        // 17 on; 23 carries nothing but is a modifier key, so it is no spare.
+                        Row{XK_Return}, Row{XK_Pause, XK_Break}, Row{}, Row{}, Row{}, Row{XK_space}, Row{},
+                        Row{}, Row{XK_KP_Add}, Row{}};
+    std::vector<KeySymbol> keysyms;
+    for (Row row : rows) {
+        row.resize(6);
+        keysyms.insert(keysyms.end(), row.begin(), row.end());
+    }
+    return KeyboardMap(kA, 6, keysyms, {13, 14, 15, 16, 23});
+}
+
+// "+11 -11" is press and release of keycode 11; "|" separates batches; a batch's
+// remaps come first in brackets, as keycode=keysym in hex, "/shifted keysym" when
+// Shift gives another.
+QString describe(const std::vector<KeyBatch> &batches)
+{
+    QStringList parts;
+    for (const KeyBatch &batch : batches) {
+        QStringList words;
+        for (const Remap &remap : batch.remaps) {
+            QString word = QStringLiteral("[%1=%2").arg(remap.keycode).arg(remap.plain, 0, 16);
+            if (remap.shifted != remap.plain)
+                word += QStringLiteral("/%1").arg(remap.shifted, 0, 16);
+            words << word + ']';
+        }
+        for (const KeyEvent &event : batch.events)
+            words << QStringLiteral("%1%2").arg(event.press ? '+' : '-').arg(event.keycode);
+        parts << words.join(' ');
+    }
+    return parts.join(" | ");
+}
+
+QString plan(const std::vector<KeyStroke> &strokes, const KeyboardMap &map = testMap())
+{
+    return describe(planKeys(strokes, map, {kSpare1, kSpare2}));
+}
+
+TEST(PlanKeys, PressesTheRightKeysWithTheRightModifiers)
+{
+    using P = std::pair<const char *, const char *>; // key notation, the plan
+    const P cases[] = {
+        P{"a", "+10 -10"}, P{"A", "+13 +10 -10 -13"}, P{"+a", "+13 +10 -10 -13"}, P{"^a", "+14 +10 -10 -14"},
+        P{"^A", "+14 +13 +10 -10 -13 -14"}, P{"%+1", "+15 +13 +11 -11 -13 -15"}, P{"!", "+13 +11 -11 -13"},
+        P{"~", "+17 -17"}, P{"a a", "+10 -10 +22 -22 +10 -10"},
+        // AltGr levels are used when the map has a level-three key.
+        P{"€", "+16 +12 -12 -16"}, P{"¢", "+13 +16 +12 -12 -16 -13"},
+        // A named key counts only on a plain level; Break sits on Pause's shifted one.
+        P{"{BREAK}", "[19=ff6b] +19 -19"}, P{"{ADD}", "+25 -25"}, P{"+{F13}", "[19=ffca] +13 +19 -19 -13"},
+        // Missing characters go on the spares, each once per batch.
+        P{"é", "[19=e9/c9] +19 -19"}, P{"éaé", "[19=e9/c9] +19 -19 +10 -10 +19 -19"},
+        P{"É", "[19=c9] +19 -19"}, P{"+{ä}", "[19=e4/c4] +13 +19 -19 -13"}, P{"😀", "[19=101f600] +19 -19"},
+        P{"ж", "[19=1000436/1000416] +19 -19"},
+        P{"éüö", "[19=e9/c9] [20=fc/dc] +19 -19 +20 -20 | [19=f6/d6] +19 -19"},
+        P{"éüéö", "[19=e9/c9] [20=fc/dc] +19 -19 +20 -20 +19 -19 | [19=f6/d6] +19 -19"},
+        // Line ends and control characters.
+        P{"a\r\na", "+10 -10 +17 -17 +10 -10"}, P{"\r\n", "+17 -17"}, P{"\r", "+17 -17"},
+        P{"\n\n", "+17 -17 +17 -17"}, P{"\001a\002", "+10 -10"}, P{"", ""}};
+    for (const auto &[notation, expected] : cases)
+        EXPECT_EQ(plan(parseKeySequence(QString::fromUtf8(notation))), expected) << notation;
+
+    // A carriage return before a newline is dropped only when their modifiers match.
+    std::vector<KeyStroke> strokes = literalKeyStrokes("\r\n");
+    strokes[1].control = true;
+    EXPECT_EQ(plan(strokes), "+17 -17 +14 +17 -17 -14");
+    // Without a level-three key, AltGr characters go on the spares.
+    EXPECT_EQ(plan(literalKeyStrokes("€"), testMap(true, false)), "[19=10020ac] +19 -19");
+}
+
+TEST(PlanKeys, RefusesBeforeAnyKeyIsSent)
+{
+    // No spare keycode for a missing character; a map without Alt for "%".
+    EXPECT_THAT([] { planKeys(parseKeySequence("aé"), testMap(), {}); },
+                ThrowsMessage<Failure>(HasSubstr("free key code")));
+    EXPECT_THAT([] { planKeys(parseKeySequence("a%b"), testMap(false), {kSpare1}); },
+                ThrowsMessage<Failure>(HasSubstr("Alt")));
+}
+
+TEST(KeyboardMap, EmptyKeycodesAreNoModifierKeys)
+{
+    // Where a keysym sits shows in the key plans above.
+    const KeyboardMap map = testMap();
+    EXPECT_FALSE(map.find(0).has_value());
+    EXPECT_EQ(map.maxKeycode(), kLast);
+    EXPECT_EQ(map.emptyKeycodes(), (std::vector<KeyCodeNumber>{19, 20, 21, 24, 26}));
+}
+
+TEST(ChooseSpares, TakesWholeRunsFirst)
+{
+    using Codes = std::vector<KeyCodeNumber>;
+    struct S
+    {
+        Codes empty;
+        std::size_t limit;
+        Codes expected;
+    };
+    const Codes pool{8, 9, 10, 20, 21, 22, 23, 30};
+    const S cases[] = {S{{}, 8, {}}, S{{30}, 8, {30}}, S{pool, 8, pool}, S{pool, 4, {20, 21, 22, 23}},
+                       // Runs are taken from the top down.
+                       S{pool, 6, {9, 10, 20, 21, 22, 23}}, S{{8, 9, 20, 21}, 2, {20, 21}},
+                       S{{20, 21, 22, 23}, 2, {22, 23}}, S{{5, 7, 9}, 2, {7, 9}}};
+    for (const S &c : cases)
+        EXPECT_EQ(chooseSpares(c.empty, c.limit), c.expected) << c.limit;
+}
+
+TEST(Keysyms, ForCharactersAndNamedKeys)
+{
+    using K = std::pair<char32_t, KeySymbol>;
+    const K cases[] = {K{U'a', XK_a}, K{U' ', XK_space}, K{U'~', XK_asciitilde}, K{U'\u00e9', XK_eacute},
+                       K{U'\u00ff', XK_ydiaeresis}, K{U'\u20ac', 0x10020ac}, K{U'\U0001F600', 0x101f600},
+                       // Control characters with a key of their own; others and non-characters have none.
+                       K{U'\n', XK_Return}, K{U'\t', XK_Tab}, K{U'\b', XK_BackSpace}, K{U'\x1b', XK_Escape},
+                       K{U'\x7f', XK_Delete}, K{U'\x01', 0}, K{U'\x85', 0}, K{0xd800, 0}, K{0x110000, 0}};
+    for (const auto &[character, keysym] : cases)
+        EXPECT_EQ(keysymForCharacter(character), keysym) << std::hex << static_cast<std::uint32_t>(character);
+    // The other named keys are checked on the live display; openbox keeps Print for itself.
+    EXPECT_EQ(keysymForNamedKey(NamedKey::PrintScreen), KeySymbol{XK_Print});
+}
 
 void writeFile(const QString &path, const QByteArray &content, bool executable = false)
 {
