@@ -7,9 +7,6 @@
 namespace kestrel {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::ThrowsMessage;
-
 // Strokes written compactly so that each table row reads as one line:
 // "C-S-END" is Control+Shift+End, "A-x" Alt+x, a bare character is itself.
 QString describe(const std::vector<KeyStroke> &strokes)
@@ -49,6 +46,8 @@ TEST(ParseKeySequence, ProducesStrokes)
         EXPECT_EQ(describe(parseKeySequence(QString::fromUtf8(notation))), QString::fromUtf8(expected))
             << notation;
     EXPECT_EQ(parseKeySequence("{TAB 1000}").size(), 1000u) << "the repeat limit is inclusive";
+    // Typed text means no notation: every character is plain.
+    EXPECT_EQ(describe(literalKeyStrokes("+^%~{}()[] é😀\n")), "+ ^ % ~ { } ( ) [ ]   é 😀 \n");
 }
 
 TEST(ParseKeySequence, FailureNamesTheBadTokenAndWhatIsWrong)
@@ -71,14 +70,10 @@ TEST(ParseKeySequence, FailureNamesTheBadTokenAndWhatIsWrong)
                          Bad{"{a 99999999999}", "{a 99999999999}", count}, Bad{"{ENTER }", "{ENTER }", count},
                          Bad{"{ENTER 2 3}", "{ENTER 2 3}", count}, Bad{"{a  3}", "{a  3}", count}};
     for (const Bad &c : cases)
-        EXPECT_THAT([&] { parseKeySequence(QString::fromUtf8(c.notation)); },
-                    ThrowsMessage<Failure>(HasSubstr(c.kind + std::string(" \"") + c.token + '"')))
+        EXPECT_THAT(
+            [&] { parseKeySequence(QString::fromUtf8(c.notation)); },
+            testing::ThrowsMessage<Failure>(testing::HasSubstr(c.kind + std::string(" \"") + c.token + '"')))
             << c.notation;
-}
-
-TEST(LiteralKeyStrokes, EveryCharacterIsPlain)
-{
-    EXPECT_EQ(describe(literalKeyStrokes("+^%~{}()[] é😀\n")), "+ ^ % ~ { } ( ) [ ]   é 😀 \n");
 }
 
 TEST(NamedKeyName, EveryKeyHasANameThatParsesBackToIt)

@@ -23,7 +23,7 @@ namespace {
 
 using P = std::pair<const char *, const char *>;
 
-TEST(TextRules, NormaliserCleansRecognisedText)
+TEST(TextRules, NormaliserCleansRecognisedTextAndUpperCasingKeepsPositions)
 {
     const P cases[] = {
         P{"Open notepad.", "Open notepad"}, P{"hello. world", "helloworld"}, P{"a SPACE b", "a b"},
@@ -37,6 +37,8 @@ TEST(TextRules, NormaliserCleansRecognisedText)
     const QString tail(2000, QLatin1Char('b')); // each cut keeps at most 1024 characters after the match
     EXPECT_EQ(normaliseRecoText(QStringLiteral("a. ") + tail), QStringLiteral("a") + tail.left(1024));
     EXPECT_EQ(normaliseRecoText(QStringLiteral("a SPACE ") + tail), QStringLiteral("a ") + tail.left(1024));
+    // Upper-casing keeps every position: a sharp s stays one character.
+    EXPECT_EQ(upperCased("straße spell it x"), "STRAßE SPELL IT X");
 }
 
 TEST(TextRules, AnswerWordsAreWholeUpperCaseTexts)
@@ -49,12 +51,6 @@ TEST(TextRules, AnswerWordsAreWholeUpperCaseTexts)
         EXPECT_FALSE(isYesWord(QString::fromLatin1(other))) << other;
         EXPECT_FALSE(isNoWord(QString::fromLatin1(other))) << other;
     }
-}
-
-TEST(TextRules, UpperCasingKeepsPositions)
-{
-    const QString text = QStringLiteral("stra\u00dfe spell it x");
-    EXPECT_EQ(upperCased(text), QStringLiteral("STRA\u00dfE SPELL IT X"));
 }
 
 TEST(NumericValue, ReadsTheLeadingNumber)

@@ -19,10 +19,9 @@ inline QStringList lines(const char *text)
     return QString::fromUtf8(text).split('|', Qt::SkipEmptyParts);
 }
 
-inline CommandRow row(const QString &phrase, const QString &type, const QString &action = {},
-                      const QString &parent = {})
+inline CommandRow row(QString phrase, QString type, QString action = {}, QString parent = {})
 {
-    return CommandRow{phrase, type, action, parent};
+    return {phrase, type, action, parent};
 }
 
 /// An interpreter wired to doubles (a recording desktop unless told otherwise),

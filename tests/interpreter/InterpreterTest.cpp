@@ -258,7 +258,7 @@ TEST(Dictation, TextIsTypedLiterallyAfterTheRowsAction)
     }
 }
 
-TEST(Dictation, ParentIsOnlyCheckedAndNamedWhenItIsNotOpen)
+TEST(Dictation, ParentIsOnlyCheckedAndNamedWhenItIsNotOpenAndAFailureStillEndsIt)
 {
     Dictation f;
     f.say("write");
@@ -276,11 +276,8 @@ TEST(Dictation, ParentIsOnlyCheckedAndNamedWhenItIsNotOpen)
     EXPECT_EQ(f.interpreter.rowIndex(), 0);
     f.say("hi");
     EXPECT_EQ(f.took(), lines("keys ABC wait|type hi"));
-}
 
-TEST(Dictation, FailureWhileTypingStillEndsDictation)
-{
-    Dictation f;
+    // A failure while typing still ends dictation.
     f.desktop.failOn("type", "Display gone");
     f.say("take note");
     f.say("hello");

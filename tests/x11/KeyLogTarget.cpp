@@ -36,12 +36,8 @@ QByteArray modifierLetters(Qt::KeyboardModifiers m)
     return letters.isEmpty() ? QByteArray("-") : letters;
 }
 
-class Recorder : public QObject
+struct Recorder : QObject
 {
-public:
-    using QObject::QObject;
-
-protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::KeyPress) {
