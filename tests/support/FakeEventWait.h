@@ -27,7 +27,6 @@ public:
     void onEveryCall(std::function<void()> action) { m_every = std::move(action); }
 
     int calls() const { return m_calls; }
-    void setNow(double seconds) { m_now = seconds; }
     void setStep(double seconds) { m_step = seconds; }
 
 private:

@@ -35,7 +35,6 @@ void ScriptedRecoGrammar::cmdLoadFromFile(const QString &fileName, bool dynamic)
     m_script.check(QStringLiteral("cmdLoadFromFile"));
     if (!QFileInfo::exists(fileName))
         throw Failure(QStringLiteral("Grammar file not found: %1").arg(fileName));
-    m_commandLoaded = true;
 }
 
 void ScriptedRecoGrammar::cmdSetRuleIdState(int ruleId, bool active)
@@ -52,12 +51,8 @@ ScriptedRecoRecognizer::ScriptedRecoRecognizer(ScriptedRecognizer &script, bool 
     : m_script(script), m_shared(shared)
 {
     // A shared recogniser comes configured; an in-process one waits for a choice.
-    if (shared) {
-        if (!script.engines.isEmpty())
-            m_engine = script.engines.first();
-        if (!script.audioInputs.isEmpty())
-            m_input = script.audioInputs.first();
-    }
+    if (shared && !script.engines.isEmpty())
+        m_engine = script.engines.first();
 }
 
 SpeechTokenList ScriptedRecoRecognizer::recognizers() const
@@ -83,7 +78,6 @@ void ScriptedRecoRecognizer::setAudioInput(const SpeechToken &input)
 {
     m_script.record(QStringLiteral("setAudioInput(%1)").arg(input.id));
     m_script.check(QStringLiteral("setAudioInput"));
-    m_input = input;
 }
 
 std::unique_ptr<RecoContext> ScriptedRecoRecognizer::createRecoContext()

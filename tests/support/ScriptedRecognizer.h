@@ -25,14 +25,12 @@ public:
     void cmdSetRuleIdState(int ruleId, bool active) override;
 
     bool dictationLoaded() const { return m_dictationLoaded; }
-    bool commandGrammarLoaded() const { return m_commandLoaded; }
     bool rulesActive() const { return m_rulesActive; }
 
 private:
     ScriptedRecognizer &m_script;
     bool m_dictationLoaded = false;
     bool m_dictationActive = false;
-    bool m_commandLoaded = false;
     bool m_rulesActive = true;
 };
 
@@ -53,14 +51,12 @@ public:
 
     bool isShared() const { return m_shared; }
     SpeechToken engine() const { return m_engine; }
-    SpeechToken audioInput() const { return m_input; }
     void attach(ScriptedRecoContext *context);
 
 private:
     ScriptedRecognizer &m_script;
     bool m_shared;
     SpeechToken m_engine;
-    SpeechToken m_input;
     QPointer<ScriptedRecoContext> m_context;
 };
 

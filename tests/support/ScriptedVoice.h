@@ -77,9 +77,6 @@ public:
     /// startStream, the word events of `text`, endStream.
     void emitWholeStream(const QString &text, int stream = 0);
 
-    /// True while auto-play still has events to deliver.
-    bool hasPendingEvents() const { return !m_pending.isEmpty(); }
-
 private:
     struct Pending
     {
