@@ -3,6 +3,7 @@
 #include "support/FakeHosts.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingDesktop.h"
+#include "support/ScopedWorkingDirectory.h"
 
 #include "app/Program.h"
 #include "command_table/CommandStore.h"
@@ -13,10 +14,8 @@
 
 #include <QCheckBox>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
@@ -32,25 +31,16 @@ public:
     using MakeRecognition = std::function<std::unique_ptr<SpeechRecognitionService>(CommandVocabulary &)>;
 
     ProgramFixture(MakeVoice makeVoice, MakeRecognition makeRecognition)
-        : m_previousDirectory(QDir::currentPath())
     {
-        QDir::setCurrent(m_dir.path());
-        QFile::copy(QStringLiteral(KESTREL_SOURCE_DIR "/resources/sol.xml"), path("sol.xml"));
         m_store = std::make_unique<CommandStore>(path("SELEC.db"));
         m_program = std::make_unique<Program>(
             Program::Parts{desktop, boxes, wait, *m_store, std::move(makeVoice), std::move(makeRecognition)});
         m_program->form().setProgramEnd([this] { ended = true; });
     }
-    ~ProgramFixture()
-    {
-        m_program.reset();
-        m_store.reset();
-        QDir::setCurrent(m_previousDirectory);
-    }
 
     Program &program() { return *m_program; }
     CommandStore &store() { return *m_store; }
-    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+    QString path(const char *name) const { return m_dir.path(name); }
     template <typename T> T *debugControl(const char *name)
     {
         return m_program->debugForm().findChild<T *>(QLatin1String(name));
@@ -84,8 +74,7 @@ public:
     bool ended = false;
 
 private:
-    QTemporaryDir m_dir;
-    QString m_previousDirectory;
+    ScopedWorkingDirectory m_dir{true}; // outlives the program and the table, which use its files
     std::unique_ptr<CommandStore> m_store;
     std::unique_ptr<Program> m_program;
 };

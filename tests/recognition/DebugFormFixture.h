@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WorkingDirectory.h"
+#include "support/ScopedWorkingDirectory.h"
 #include "common/SharedState.h"
 #include "recognition/DebugForm.h"
 #include "support/FakeHosts.h"
@@ -99,7 +99,7 @@ protected:
         return nodes;
     }
 
-    ScopedWorkingDirectory workingDirectory{true};
+    test::ScopedWorkingDirectory workingDirectory{true};
 };
 
 } // namespace kestrel::debugform_test

@@ -1,6 +1,6 @@
 #include "recognition/RecognitionSetup.h"
 
-#include "WorkingDirectory.h"
+#include "support/ScopedWorkingDirectory.h"
 #include "common/Failure.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedRecognizer.h"
@@ -20,7 +20,7 @@ struct SharedRig
         setup.createSharedContext();
         setup.LoadDictation();
     }
-    ScopedWorkingDirectory dir;
+    test::ScopedWorkingDirectory dir;
     ScriptedRecognizer script;
     RecognitionSetup setup{script};
 };
