@@ -116,6 +116,25 @@ void ceiling(SphinxDecoder &decoder, const QStringList &voices, const QList<int>
         std::printf("  %d  %s\n", it.value(), qPrintable(it.key()));
 }
 
+/// Whether every argument is a known flag with the values it takes. A
+/// mistyped flag would otherwise start the full run of a quarter of an hour.
+bool argumentsKnown(const QStringList &args)
+{
+    static const QMap<QString, int> valuesOf{{QStringLiteral("--quick"), 0},  {QStringLiteral("--ceiling"), 0},
+                                             {QStringLiteral("--profile"), 0}, {QStringLiteral("--voice"), 1},
+                                             {QStringLiteral("--speed"), 1},   {QStringLiteral("--weight"), 1},
+                                             {QStringLiteral("--threshold"), 1}, {QStringLiteral("--csv"), 1},
+                                             {QStringLiteral("--cache"), 1},   {QStringLiteral("--engine-options"), 1}};
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--try"))
+            return i + 1 < args.size(); // the phrase, then an optional voice, end the line
+        if (!valuesOf.contains(args[i]) || i + valuesOf[args[i]] >= args.size())
+            return false;
+        i += valuesOf[args[i]];
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -123,6 +142,13 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QStringList args = app.arguments();
+    if (!argumentsKnown(args)) {
+        std::fprintf(stderr,
+                     "usage: kestrel_sphinx_eval [--quick] [--voice V[,V...]] [--speed WPM] [--weight W] [--threshold T]\n"
+                     "                           [--csv FILE] [--cache DIR] [--engine-options \"-name value ...\"] [--ceiling]\n"
+                     "       kestrel_sphinx_eval --try \"words\" [VOICE]\n");
+        return 2;
+    }
     const bool quick = args.contains(QStringLiteral("--quick"));
     const qsizetype csvAt = args.indexOf(QStringLiteral("--csv"));
     const qsizetype cacheAt = args.indexOf(QStringLiteral("--cache"));
