@@ -17,6 +17,9 @@ namespace kestrel {
 namespace {
 
 const QString Driver = QStringLiteral("QSQLITE");
+// SQLITE_READONLY_ROLLBACK as the driver reports it (extended result codes are
+// on): a read-only connection met a journal that must be played back first.
+const char *const ReadOnlyRollback = "776";
 
 const CommandField AllFields[] = {CommandField::WordPhrase, CommandField::Type, CommandField::Action,
                                   CommandField::Parent};
@@ -183,9 +186,23 @@ void CommandStore::checkIsCommandTable()
 
     QStringList columns;
     {
+        const QString findTable =
+            QStringLiteral("SELECT type FROM sqlite_master WHERE name = 'Selections' COLLATE NOCASE");
         QSqlQuery query(db);
-        if (!query.exec(
-                QStringLiteral("SELECT type FROM sqlite_master WHERE name = 'Selections' COLLATE NOCASE")))
+        bool found = query.exec(findTable);
+        if (!found && query.lastError().nativeErrorCode() == QLatin1String(ReadOnlyRollback)) {
+            // A crash during an edit left its journal behind. Playing it back
+            // restores the table as last saved, and only a writing connection may
+            // do that; refusing instead would refuse every start from now on.
+            query = QSqlQuery();
+            db.close();
+            db.setConnectOptions();
+            if (!db.open())
+                fail(QStringLiteral("open"), errorText(db.lastError()));
+            query = QSqlQuery(db);
+            found = query.exec(findTable);
+        }
+        if (!found)
             fail(QStringLiteral("open"), errorText(query.lastError()));
         if (!query.next() || query.value(0).toString() != QLatin1String("table"))
             fail(QStringLiteral("open"), QStringLiteral("it has no table \"Selections\""));

@@ -110,6 +110,37 @@ TEST(CommandStore, AnUnusableFileIsReportedAndLeftAsItWas)
     }
 }
 
+TEST(CommandStore, AnEditCutShortByACrashIsUndoneAtTheNextStart)
+{
+    const QList<CommandRow> saved = {row("OPEN EDITOR", "OPEN", "mousepad"), row("COPY", "FUNCTION", "^c")};
+    StoreFixture fixture(saved);
+    QTemporaryDir crashed;
+    const QString path = crashed.filePath(QStringLiteral("SELEC.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("crashing"));
+        db.setDatabaseName(fixture.path());
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE Filler (Data BLOB)")));
+        // With a tiny cache, the large write after the edit pushes the edited rows
+        // into the file before the commit: only the journal still has them as saved.
+        query.exec(QStringLiteral("PRAGMA cache_size = 1"));
+        ASSERT_TRUE(db.transaction());
+        ASSERT_TRUE(query.exec(QStringLiteral("UPDATE Selections SET WordPhrase = 'HALF DONE'")));
+        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO Filler VALUES (randomblob(100000))")));
+        // The files as a crash at this moment leaves them.
+        ASSERT_TRUE(QFile::copy(fixture.path(), path));
+        ASSERT_TRUE(QFile::copy(fixture.path() + QStringLiteral("-journal"), path + QStringLiteral("-journal")));
+        db.rollback();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("crashing"));
+
+    CommandStore store(path, finderFor({}));
+    EXPECT_EQ(store.refresh(), saved);
+    EXPECT_EQ(filesIn(crashed.path()), QStringList{QStringLiteral("SELEC.db")});
+}
+
 CommandRow findRow(const QList<CommandRow> &rows, const char *phrase)
 {
     for (const CommandRow &r : rows) {
