@@ -122,7 +122,8 @@ bool CommandTableModel::setData(const QModelIndex &index, const QVariant &value,
         return true;
     try {
         m_store.update(stored.id, fieldOfColumn(index.column()), text);
-    } catch (const Failure &) {
+    } catch (const Failure &failure) {
+        reportRefusal(failure);
         return false;
     }
     field = text;
@@ -139,7 +140,8 @@ bool CommandTableModel::addFromNewRowLine(int column, const QString &text)
     qint64 id = 0;
     try {
         id = m_store.insert(added);
-    } catch (const Failure &) {
+    } catch (const Failure &failure) {
+        reportRefusal(failure);
         return false;
     }
     // The new-row line becomes the added row and a fresh new-row line appears
@@ -161,7 +163,8 @@ bool CommandTableModel::removeRows(int row, int count, const QModelIndex &parent
     for (int last = row + count - 1; last >= row; --last) {
         try {
             m_store.remove(m_rows.at(last).id);
-        } catch (const Failure &) {
+        } catch (const Failure &failure) {
+            reportRefusal(failure);
             return false;
         }
         beginRemoveRows(QModelIndex(), last, last);
@@ -187,6 +190,13 @@ QList<CommandRow> CommandTableModel::refresh()
     for (const StoredCommandRow &stored : std::as_const(m_rows))
         result.append(stored.row);
     return result;
+}
+
+// Without a word the cell would just snap back, and the user could not tell a
+// locked or write-protected file from a slip of the grid.
+void CommandTableModel::reportRefusal(const Failure &failure)
+{
+    m_messageBoxes.inform(programTitle(), failure.description(), MessageBoxes::Icon::Critical);
 }
 
 CommandRow CommandTableModel::commandRow(int row) const

@@ -8,6 +8,7 @@
 
 namespace kestrel {
 
+class Failure;
 class MessageBoxes;
 
 /// The command table as the grid shows it: the store's rows in table order, then
@@ -39,10 +40,11 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
-    /// False when nothing was stored: the store refused, or empty text was
-    /// typed into the new-row line.
+    /// False when nothing was stored: the store refused (the user is shown why),
+    /// or empty text was typed into the new-row line.
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
-    /// Deletes stored rows; the new-row line cannot be removed.
+    /// Deletes stored rows; the new-row line cannot be removed. A refusal of the
+    /// store is shown and stops the deletion there.
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 
     /// Re-reads every row from the store. Throws kestrel::Failure when the store
@@ -65,6 +67,7 @@ public:
 private:
     QString cellText(int row, int column) const;
     bool addFromNewRowLine(int column, const QString &text);
+    void reportRefusal(const Failure &failure);
 
     CommandStore &m_store;
     MessageBoxes &m_messageBoxes;

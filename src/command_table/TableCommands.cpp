@@ -41,12 +41,14 @@ void TableCommands::deleteRecord(CommandTableModel &model, int currentRow)
     }
     if (m_messageBoxes.ask(programTitle(), confirmDeleteQuestion()) != MessageBoxes::Answer::Yes)
         return;
-    // removeRow refuses a missing row or the new-row line by returning false;
-    // either way the table is read again so the grid shows what is stored.
+    // removeRow refuses a missing row or the new-row line by returning false, and
+    // shows a refusal of the database itself; either way the table is read again
+    // so the grid shows what is stored.
     model.removeRow(currentRow);
     try {
         model.reload();
-    } catch (const Failure &) {
+    } catch (const Failure &failure) {
+        m_messageBoxes.inform(programTitle(), failure.description(), MessageBoxes::Icon::Critical);
     }
 }
 

@@ -42,8 +42,8 @@ public:
     /// Locks the table (start-up, and whenever recognition is switched on).
     void lockTable();
     /// "Delete Record": refuses on a locked table, asks, then deletes the grid's
-    /// current row and re-reads the table. Failures of the deletion (no current
-    /// row, the new-row line, a database error) are not reported.
+    /// current row and re-reads the table. No current row or the new-row line
+    /// deletes nothing without a word; what the database refuses is shown.
     void deleteRecord(CommandTableModel &model, int currentRow);
 
 private:

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace kestrel;
 using namespace kestrel::test;
 
@@ -125,6 +127,38 @@ TEST_F(CommandTableModelTest, RefreshShowsWhatAnotherProgramChanged)
     EXPECT_EQ(cell(1, Phrase), QStringLiteral("PASTE"));
 }
 
+/// Makes another program's triggers refuse every change to the table's rows.
+void writeProtect(const QString &path)
+{
+    for (const char *event : {"INSERT", "UPDATE", "DELETE"})
+        queryOutside(path, QStringLiteral("CREATE TRIGGER Refuse%1 BEFORE %1 ON Selections "
+                                          "BEGIN SELECT RAISE(ABORT, 'write-protected'); END")
+                               .arg(QLatin1String(event)));
+}
+
+TEST_F(CommandTableModelTest, AChangeTheDatabaseRefusesIsShownAndChangesNothing)
+{
+    const QList<CommandRow> before = m_fixture.stored();
+    writeProtect(m_fixture.path());
+    const std::pair<const char *, std::function<bool()>> cases[] = {
+        {"cell", [&] { return edit(0, Action, QStringLiteral("konsole")); }},
+        {"new-row line", [&] { return edit(2, Phrase, QStringLiteral("PASTE")); }},
+        {"delete", [&] { return m_model.removeRow(1); }},
+    };
+    for (const auto &[name, change] : cases) {
+        SCOPED_TRACE(name);
+        m_boxes.shown.clear();
+        EXPECT_FALSE(change());
+        ASSERT_EQ(m_boxes.shown.size(), 1);
+        EXPECT_EQ(m_boxes.shown.first().title, QStringLiteral("KESTREL"));
+        EXPECT_EQ(m_boxes.shown.first().icon, MessageBoxes::Icon::Critical);
+        EXPECT_TRUE(m_boxes.shown.first().text.contains(QLatin1String("write-protected")));
+        EXPECT_EQ(m_fixture.stored(), before);
+        EXPECT_EQ(m_model.rowCount(), 3);
+        EXPECT_EQ(cell(0, Action), QStringLiteral("xterm"));
+    }
+}
+
 /// The lock button, the grid and the listening switch, as a log of calls.
 struct FakeTableControls : TableControls
 {
@@ -162,7 +196,7 @@ TEST(TableCommands, TheLockButtonTogglesAndUnlockingStopsListening)
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
-TEST(TableCommands, DeleteRecordAsksFirstAndSwallowsFailures)
+TEST(TableCommands, DeleteRecordAsksFirstAndPassesQuietlyOverANonRow)
 {
     const std::tuple<const char *, bool, MessageBoxes::Answer, int, QStringList> cases[] = {
         {"locked", true, MessageBoxes::Answer::Yes, 0, {"ONE", "TWO", "FOUR"}},
@@ -192,6 +226,34 @@ TEST(TableCommands, DeleteRecordAsksFirstAndSwallowsFailures)
         EXPECT_EQ(phrases, remaining);
         const bool reread = !locked && answer == MessageBoxes::Answer::Yes;
         EXPECT_EQ(model.storedRowCount(), reread ? remaining.size() : 2);
+    }
+}
+
+TEST(TableCommands, DeleteRecordShowsWhatTheDatabaseRefused)
+{
+    // What another program did to the file; what the user is shown after the question.
+    const std::pair<std::function<void(const QString &)>, QStringList> cases[] = {
+        {writeProtect, {"write-protected"}},
+        {[](const QString &path) { queryOutside(path, QStringLiteral("DROP TABLE Selections")); },
+         {"no such table", "no such table"}}, // the deletion, then the reading again
+    };
+    for (const auto &[spoil, reasons] : cases) {
+        SCOPED_TRACE(reasons.first().toStdString());
+        StoreFixture fixture({row("ONE"), row("TWO")});
+        FakeMessageBoxes boxes;
+        CommandTableModel model(fixture.store(), boxes);
+        FakeTableControls controls("Lock Table");
+        spoil(fixture.path());
+
+        TableCommands(controls, boxes).deleteRecord(model, 0);
+
+        ASSERT_EQ(boxes.shown.size(), 1 + reasons.size()) << boxes.texts().join(" | ").toStdString();
+        for (int i = 0; i < reasons.size(); ++i) {
+            EXPECT_EQ(boxes.shown.at(i + 1).icon, MessageBoxes::Icon::Critical);
+            EXPECT_TRUE(boxes.shown.at(i + 1).text.contains(reasons.at(i)))
+                << boxes.shown.at(i + 1).text.toStdString();
+        }
+        EXPECT_EQ(model.storedRowCount(), 2);
     }
 }
 
