@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 namespace kestrel {
 
@@ -9,9 +10,14 @@ QtEventWait::QtEventWait() { m_clock.start(); }
 
 void QtEventWait::processEvents()
 {
-    // WaitForMoreEvents with a short bound keeps the polling loops of the
-    // interpreter cheap while still returning promptly when nothing happens.
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    // The polling loops of the interpreter (speech, launches, pauses) can last
+    // many seconds. processEvents() with a time bound returns at once when
+    // nothing is pending, which turned those loops into a busy spin on a core
+    // the recogniser needs; a short nested loop sleeps until an event or the
+    // timer comes instead.
+    QEventLoop loop;
+    QTimer::singleShot(kSliceMs, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 double QtEventWait::now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }

@@ -7,14 +7,16 @@
 namespace kestrel {
 
 /// EventWait on the Qt event loop and a monotonic clock. Each processEvents() call
-/// runs what is pending and, when nothing is pending, sleeps for at most a few
-/// milliseconds so that a polling wait does not spin a core.
+/// runs the events that arrive within a few milliseconds, sleeping while none
+/// do, so that a polling wait does not spin a core.
 class QtEventWait final : public EventWait
 {
 public:
     QtEventWait();
     void processEvents() override;
     double now() const override;
+
+    static constexpr int kSliceMs = 5;
 
 private:
     QElapsedTimer m_clock;
