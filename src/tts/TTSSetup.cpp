@@ -324,6 +324,9 @@ void TTSSetup::unload()
         m_voice->disconnect(this);
         m_voice.reset();
     }
+    // A voice destroyed mid-sentence never reports its end: whoever waits for
+    // the speaking to stop (spoken feedback) would wait for ever.
+    SetSpeakState(false);
     m_unloading = true;
     close();
 }

@@ -153,11 +153,17 @@ TEST(TTSSetupWindow, CloseBoxIsRefusedUnloadSavesThenReleasesTheVoice)
     rig.find<QAction>("menuFileExit")->trigger();
     EXPECT_FALSE(rig.window->isVisible()); // hidden, still loaded
     rig.window->showWindow();
+    rig.setBoxText(QStringLiteral("Still talking"));
+    rig.click("SpeakBtn");
+    ASSERT_TRUE(rig.window->isSpeaking());
 
     rig.window->unload();
     EXPECT_EQ(order, QStringList({"save KESTREL.INI voice=alive format=18"}));
     EXPECT_TRUE(voiceAlive.isNull());
     EXPECT_FALSE(rig.window->isVisible());
+    // The voice went mid-sentence and will never report its end; a wait for
+    // the speaking to stop must not last for ever.
+    EXPECT_FALSE(rig.window->isSpeaking());
     rig.window->setMainText(QStringLiteral("after the end"));
     rig.window->speakIt();
     EXPECT_FALSE(rig.window->isSpeaking());
