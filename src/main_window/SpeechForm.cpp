@@ -110,6 +110,8 @@ void SpeechForm::startUp(const std::function<void()> &loadTextToSpeech)
     try {
         StartListening();
     } catch (const std::exception &) {
+        // No recognition window, so nothing listens: Start stays available.
+        recognitionSwitchedOff();
     }
     show();
 }
@@ -121,6 +123,11 @@ void SpeechForm::StartListening()
         m_ui->BtnStart->setEnabled(false);
         m_ui->BtnStop->setEnabled(true);
         m_services.recognitionWindow.clickIt();
+        // The recognition window reports a failed start itself, and its caption
+        // still offers to start: the buttons must say so too, or Start stays
+        // dead and the program believes it listens.
+        if (m_services.recognitionWindow.recognitionCaption() == kStartCaption)
+            recognitionSwitchedOff();
     }
 }
 

@@ -153,6 +153,9 @@ TEST_F(SpeechFormTest, StartUpGoesOnWhenTheRecogniserFails)
         other.startUp([] {});
         EXPECT_TRUE(other.isVisible());
         EXPECT_EQ(failing.caption, QStringLiteral("Start Recognition"));
+        // The buttons agree with the caption, so Start can be pressed again.
+        EXPECT_FALSE(other.isListening());
+        EXPECT_TRUE(other.findChild<QPushButton *>(QStringLiteral("BtnStart"))->isEnabled());
         other.hide();
     }
 }
