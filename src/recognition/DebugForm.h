@@ -106,6 +106,7 @@ private:
     void Inproc_Click();
     void SREngines_Click();
     void reportEngineFailure(const Failure &failure);
+    void listeningLost(const QString &description);
     void ActivateMic_Click();
     void ShowEventInterests();
     void SetEventInterest(qint32 flag, QCheckBox *box);

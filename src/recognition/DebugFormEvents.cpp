@@ -72,6 +72,21 @@ void DebugForm::connectContext()
             [&log](qint32 n, qint64 p, qint32 level) { log.audioLevel(n, p, level); });
     connect(context, &RecoContext::enginePrivate, this,
             [&log](qint32 n, qint64 p, const QVariant &) { log.enginePrivate(n, p); });
+    connect(context, &RecoContext::listeningLost, this, &DebugForm::listeningLost);
+}
+
+void DebugForm::listeningLost(const QString &description)
+{
+    // Nothing hears the user any more: both windows must stop saying so, and
+    // the user must be told why, or a person who cannot reach the keyboard
+    // talks to a deaf program.
+    if (m_setup.RecoActive())
+        ClickIt();
+    m_messageBoxes.inform(QString(),
+                          QStringLiteral("Recognition has stopped: %1\nCheck that the microphone is connected, "
+                                         "then press Start Recognition.")
+                              .arg(description),
+                          MessageBoxes::Icon::Critical);
 }
 
 void DebugForm::RC_Recognition(qint32 streamNumber, qint64 streamPosition, qint32 recognitionType,

@@ -81,6 +81,9 @@ Q_SIGNALS:
     void recognitionForOtherContext(qint32 streamNumber, qint64 streamPosition);
     void audioLevel(qint32 streamNumber, qint64 streamPosition, qint32 level);
     void enginePrivate(qint32 streamNumber, qint64 streamPosition, const QVariant &engineData);
+    /// Listening stopped on its own (the audio input went away); the
+    /// description says why. Not one of the event interests: it always comes.
+    void listeningLost(const QString &description);
 };
 
 /// Converts phone ids to phone names for a language (CMU phone set for US English).

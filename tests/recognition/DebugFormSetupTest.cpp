@@ -229,6 +229,28 @@ TEST_F(DebugFormTest, ClickItFailureLeavesCaptionAndMainWindowAlone)
     }
 }
 
+TEST_F(DebugFormTest, LostInputSwitchesRecognitionOffAndSaysWhy)
+{
+    const QString why = QStringLiteral("The audio input \"USB Mic\" went away.");
+    for (const bool running : {true, false}) {
+        SCOPED_TRACE(running ? "listening" : "switched off");
+        FormRig fresh;
+        fresh.form->recognitionCaption();
+        if (running)
+            fresh.form->clickIt();
+        const QStringList callsBefore = fresh.mainWindow.calls;
+        Q_EMIT fresh.script.context()->listeningLost(why);
+        EXPECT_EQ(fresh.form->recognitionCaption(), "Start Recognition");
+        EXPECT_FALSE(fresh.form->setup().RecoActive());
+        EXPECT_EQ(fresh.mainWindow.calls,
+                  running ? callsBefore + QStringList{"recognitionSwitchedOff"} : callsBefore);
+        ASSERT_EQ(fresh.boxes.shown.size(), 1);
+        EXPECT_TRUE(fresh.boxes.shown[0].text.startsWith(QStringLiteral("Recognition has stopped: ") + why))
+            << qPrintable(fresh.boxes.shown[0].text);
+        EXPECT_EQ(fresh.boxes.shown[0].icon, MessageBoxes::Icon::Critical);
+    }
+}
+
 TEST_F(DebugFormTest, CloseBoxIsRefusedCloseButtonMenuAndUnloadHide)
 {
     form->showWindow();

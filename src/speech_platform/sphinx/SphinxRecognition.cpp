@@ -6,6 +6,7 @@
 
 #include <QMediaDevices>
 #include <QMetaObject>
+#include <QPointer>
 
 namespace kestrel {
 namespace {
@@ -264,9 +265,12 @@ void SphinxRecoContext::startListening()
     auto decoder = m_recognizer.shared().decoder();
     auto capture = std::make_unique<AudioCapture>(decoder, m_recognizer.mode());
     connect(capture.get(), &AudioCapture::events, this, &SphinxRecoContext::deliver);
-    connect(capture.get(), &AudioCapture::lost, this, [this](const QString &) {
+    connect(capture.get(), &AudioCapture::lost, this, [this](const QString &description) {
+        const QPointer<SphinxRecoContext> alive(this);
         if (wants(EventRecognizerStateChange))
             Q_EMIT recognizerStateChange(m_streamNumber, m_lastPosition, kStateInactive);
+        if (alive)
+            Q_EMIT listeningLost(description);
     });
     capture->start(device);
     m_capture = std::move(capture);
@@ -298,7 +302,12 @@ void SphinxRecoContext::deliverEmulated(const RecognitionResult &result)
 
 void SphinxRecoContext::deliver(const QList<StreamEvent> &events)
 {
+    // A handler may release this context (the program closing while a command
+    // waits for a launch or for speech); nothing of it may be touched after.
+    const QPointer<SphinxRecoContext> alive(this);
     for (const StreamEvent &e : events) {
+        if (!alive)
+            return;
         if (e.kind == StreamEvent::Kind::StartStream)
             ++m_streamNumber;
         m_lastPosition = e.position;
