@@ -38,7 +38,11 @@ TEST(Replacements, turnNumberWordsIntoDigits)
         {"one two three", "1 2 3"}, {"twenty thirty", "20 30"}, {"twelve five", "12 5"}, {"zero zero", "0 0"},
         {"hundred", "hundred"}, {"thousand of them", "thousand of them"}, {"one hundred hundred", "100 hundred"},
         {"two thousand three thousand", "2003 thousand"}, {"Cursor One Hundred Comma Fifty", "Cursor 100, 50"},
-        {"comma", ","}, {"a comma b", "a, b"}, {"someone won", "someone won"}};
+        {"comma", ","}, {"a comma b", "a, b"}, {"someone won", "someone won"},
+        // "and" joins a number only after hundred, thousand or million.
+        {"one hundred and five", "105"}, {"two thousand and six", "2006"}, {"one hundred And twenty three", "123"},
+        {"five and six", "5 and 6"}, {"one hundred and", "100 and"}, {"rock and roll", "rock and roll"},
+        {"two hundred and one thousand", "201000"}, {"one hundred and comma", "100 and,"}};
     for (const auto &[spoken, expected] : cases)
         EXPECT_EQ(applyReplacements(words(spoken)), QString::fromLatin1(expected)) << spoken;
 
