@@ -44,6 +44,12 @@ Program::Program(Parts parts) : m_parts(std::move(parts))
 {
     m_model = std::make_unique<CommandTableModel>(m_parts.store, m_parts.boxes);
     feedVocabulary(*m_model, m_vocabulary);
+    // A slot belongs to a row number: deleting a row moves the rows below it up,
+    // and their remembered windows must move with them.
+    QObject::connect(m_model.get(), &QAbstractItemModel::rowsRemoved, m_model.get(),
+                     [this](const QModelIndex &, int first, int last) {
+                         m_slots.removeRows(first + 1, last - first + 1);
+                     });
     m_recognition = m_parts.makeRecognition(m_vocabulary);
 
     m_form = std::make_unique<SpeechForm>(

@@ -2,6 +2,8 @@
 
 #include "common/Failure.h"
 
+#include <algorithm>
+
 namespace kestrel {
 
 namespace {
@@ -58,6 +60,22 @@ void OpenProgramSlots::release(int slot)
     ensure(slot);
     m_phrases[slot] = kFree;
     m_windows[slot] = 0;
+}
+
+// The rows below keep their windows rather than all being forgotten: a user who
+// deletes one row would otherwise find every open program started a second time.
+void OpenProgramSlots::removeRows(int firstRow, int count)
+{
+    if (firstRow < 1 || count < 1 || firstRow >= size())
+        return;
+    count = std::min(count, size() - firstRow);
+    m_phrases.remove(firstRow, count);
+    m_windows.remove(firstRow, count);
+    // The slots that come free at the end are as start-up leaves them.
+    for (int s = size(), end = size() + count; s < end; ++s) {
+        m_phrases.append(s >= FirstSearched && s <= LastSearched ? kFree : QString());
+        m_windows.append(0);
+    }
 }
 
 } // namespace kestrel

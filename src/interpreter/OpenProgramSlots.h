@@ -32,6 +32,9 @@ public:
     void setWindow(int slot, WindowId window);
     /// Frees one slot ("NULL", 0).
     void release(int slot);
+    /// Rows `firstRow` to `firstRow + count - 1` were deleted from the table: their
+    /// slots go, and the slots of the rows below move up with their rows.
+    void removeRows(int firstRow, int count);
     int size() const { return static_cast<int>(m_phrases.size()); }
 
 private:

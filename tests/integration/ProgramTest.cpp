@@ -6,6 +6,7 @@
 #include "support/ScriptedRecognizer.h"
 #include "support/ScriptedVoice.h"
 
+#include "command_table/CommandTableModel.h"
 #include "interpreter/Interpreter.h"
 
 #include <gtest/gtest.h>
@@ -70,6 +71,24 @@ TEST_F(ProgramTest, ATextCommandTypesTheNextPhraseLiterally)
     fixture.emulate(QStringLiteral("50% off + more"));
     EXPECT_TRUE(fixture.runUntilDesktopDid(QStringLiteral("type 50% off + more"))) << fixture.desktopLog();
     EXPECT_FALSE(fixture.program().interpreter().dictating());
+}
+
+TEST_F(ProgramTest, DeletingARowLeavesEveryOpenCommandWithItsOwnWindow)
+{
+    // The terminal (row 1) and the editor (row 2) have been opened.
+    OpenProgramSlots &slots = fixture.program().slots();
+    for (const auto &[slot, phrase, window] :
+         {std::tuple{1, "OPEN TERMINAL", WindowId(0x11)}, {2, "OPEN EDITOR", WindowId(0x22)}}) {
+        slots.setPhrase(slot, QLatin1String(phrase));
+        slots.setWindow(slot, window);
+        fixture.desktop.addWindow(window);
+    }
+    ASSERT_TRUE(fixture.program().model().removeRow(0));
+
+    fixture.desktop.clearLog();
+    fixture.emulate(QStringLiteral("open editor"));
+    ASSERT_TRUE(fixture.runUntil([&] { return !fixture.desktop.actions().isEmpty(); }));
+    EXPECT_EQ(fixture.desktop.actions(), QStringList{QStringLiteral("activate 0x22")});
 }
 
 TEST_F(ProgramTest, QuittingSavesTheSettingsChangedByVoice)
