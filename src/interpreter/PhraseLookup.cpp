@@ -1,8 +1,21 @@
 #include "interpreter/PhraseLookup.h"
 
+#include "common/PhraseWords.h"
 #include "interpreter/TextRules.h"
 
 namespace kestrel {
+namespace {
+
+// A row's phrase as a recognition of it reaches the lookup: the recogniser
+// returns the grammar's words for it, and every recognition is then cleaned and
+// upper-cased. A stored "SAVE-FILE" or "OPEN EDITOR " is heard as "save file" or
+// "open editor" and must still be found.
+QString heardForm(const QString &phrase)
+{
+    return upperCased(normaliseRecoText(phraseWords(phrase).join(QLatin1Char(' '))));
+}
+
+} // namespace
 
 QString searchKeyFor(const QString &upperPhrase)
 {
@@ -29,7 +42,10 @@ LookupScan scanRows(const QList<CommandRow> &rows, const QString &searchKey)
         const QString &phrase = rows.at(scan.rowIndex - 1).WordPhrase;
         if (phrase.isEmpty())
             break;
-        if (upperCased(phrase) == searchKey) {
+        // The phrase as stored still matches too, so typing it into the emulation
+        // box finds it as before.
+        const QString heard = heardForm(phrase);
+        if (upperCased(phrase) == searchKey || (!heard.isEmpty() && heard == searchKey)) {
             scan.found = true;
             break;
         }

@@ -26,9 +26,10 @@ struct LookupScan
 };
 
 /// Walks `rows` in table order, numbering them from 1, and stops at the first row
-/// whose upper-cased WordPhrase equals `searchKey`, at the first row whose
-/// WordPhrase is empty (the table ends there), at the end of the rows, or after
-/// MaxExaminedRows rows. The first row must have been checked for being blank.
+/// whose upper-cased WordPhrase equals `searchKey`, as stored or as a recognition
+/// of it reads (its phraseWords, cleaned like any recognition), at the first row
+/// whose WordPhrase is empty (the table ends there), at the end of the rows, or
+/// after MaxExaminedRows rows. The first row must have been checked for being blank.
 LookupScan scanRows(const QList<CommandRow> &rows, const QString &searchKey);
 
 } // namespace kestrel

@@ -2,6 +2,8 @@
 // announcements, the phrases it handles itself, dictation, programs it starts.
 #include "InterpreterFixture.h"
 
+#include "interpreter/TextRules.h"
+
 #include <QSignalSpy>
 
 using namespace kestrel;
@@ -160,6 +162,23 @@ TEST_F(InterpreterFixture, LookupFindsTheFirstRowWithTheKey)
             EXPECT_EQ(interpreter.currentRowNumber(), rowIndex);
             EXPECT_EQ(interpreter.currentRow(), commands.rows.at(rowIndex - 1));
         }
+    }
+}
+
+TEST_F(InterpreterFixture, LookupFindsARowByTheWordsItsPhraseIsHeardAs)
+{
+    commands.rows = {row("--", "FUNCTION"),         row("OPEN EDITOR ", "OPEN"),
+                     row("SAVE-FILE", "FUNCTION"),  row("NEW  TAB", "FUNCTION"),
+                     row("U.S. MAP", "FUNCTION"),   row("What's up?", "FUNCTION"),
+                     row("(PAGE) DOWN", "FUNCTION")};
+    // What the recogniser returns for a row's phrase (or the phrase typed as
+    // stored), and that row; 8: not found.
+    using P = std::pair<const char *, int>;
+    for (const auto &[heard, rowIndex] :
+         {P{"open editor", 2}, P{"save file", 3}, P{"new tab", 4}, P{"u.s map", 5}, P{"what's up", 6},
+          P{"page down", 7}, P{"SAVE-FILE", 3}, P{"", 8}, P{"open editor now", 8}}) {
+        EXPECT_EQ(find(normaliseRecoText(QString::fromLatin1(heard))), rowIndex < 8) << heard;
+        EXPECT_EQ(interpreter.rowIndex(), rowIndex) << heard;
     }
 }
 
