@@ -8,6 +8,7 @@
 #include "speech_platform/sphinx/SphinxRecognition.h"
 
 #include <QMediaDevices>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -151,6 +152,58 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     grammar.dictationSetState(false);
     ASSERT_TRUE(ends.count() == 1 || ends.wait(5000));
     EXPECT_FALSE(ends.first().at(2).toBool());
+}
+
+TEST(SphinxServiceLive, anInputThatGoesAwayWhileListeningIsReportedAndEndsTheStream)
+{
+    const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");
+    if (qgetenv("PULSE_SERVER").isEmpty() || pulseDir.isEmpty())
+        GTEST_SKIP() << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
+    const auto pactl = [](const QStringList &args) {
+        QProcess p;
+        p.start(QStringLiteral("pactl"), args);
+        p.waitForFinished(10000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    };
+    const QString module = pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-source"),
+                                  QStringLiteral("source_name=kestrel_unplugged"),
+                                  QStringLiteral("file=") + QString::fromLocal8Bit(pulseDir) + QStringLiteral("/gone.fifo"),
+                                  QStringLiteral("format=s16le"), QStringLiteral("rate=16000"), QStringLiteral("channels=1"),
+                                  QStringLiteral("source_properties=device.description=KESTREL-Unplugged")});
+    ASSERT_FALSE(module.isEmpty()) << "pactl could not add a second source";
+    CommandPhraseList vocabulary;
+    vocabulary.setPhrases({"OPEN NOTEPAD"});
+    SphinxRecognitionService service(vocabulary);
+    auto recognizer = service.createInprocRecognizer();
+    QMediaDevices devices;
+    QSignalSpy inputsSeen(&devices, &QMediaDevices::audioInputsChanged);
+    SpeechTokenList inputs = recognizer->audioInputs();
+    for (int i = 0; i < 25 && std::none_of(inputs.begin(), inputs.end(), [](const SpeechToken &t) {
+                                  return t.description == QLatin1String("KESTREL-Unplugged");
+                              }); ++i) {
+        inputsSeen.wait(200);
+        inputs = recognizer->audioInputs();
+    }
+    const auto gone = std::find_if(inputs.begin(), inputs.end(), [](const SpeechToken &t) {
+        return t.description == QLatin1String("KESTREL-Unplugged");
+    });
+    ASSERT_NE(gone, inputs.end()) << "the second pipe source is not listed";
+    recognizer->setAudioInput(*gone);
+    auto context = recognizer->createRecoContext();
+    QSignalSpy starts(context.get(), &RecoContext::startStream);
+    QSignalSpy ends(context.get(), &RecoContext::endStream);
+    QSignalSpy lost(context.get(), &RecoContext::listeningLost);
+    RecoGrammar &grammar = context->createGrammar(1);
+    grammar.dictationLoad();
+    grammar.dictationSetState(true);
+    ASSERT_TRUE(starts.count() == 1 || starts.wait(5000));
+
+    pactl({QStringLiteral("unload-module"), module});
+    ASSERT_TRUE(lost.count() == 1 || lost.wait(10000)) << "nothing told the user that listening stopped";
+    EXPECT_TRUE(lost.first().at(0).toString().contains(QLatin1String("KESTREL-Unplugged")))
+        << qPrintable(lost.first().at(0).toString());
+    EXPECT_TRUE(ends.count() == 1 || ends.wait(5000)) << "the open stream was not ended";
+    grammar.dictationSetState(false); // switching off after the loss is harmless
 }
 
 } // namespace

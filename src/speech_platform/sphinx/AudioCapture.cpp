@@ -6,6 +6,7 @@
 #include <QAudioSource>
 #include <QMediaDevices>
 #include <QMetaObject>
+#include <QTimer>
 
 namespace kestrel {
 
@@ -43,6 +44,13 @@ public:
         connect(m_source.get(), &QAudioSource::stateChanged, this, &Worker::sourceStateChanged);
         m_devices = std::make_unique<QMediaDevices>();
         connect(m_devices.get(), &QMediaDevices::audioInputsChanged, this, &Worker::inputsChanged);
+        // The change signal does not reach this thread on every backend (PulseAudio
+        // removing a source went unnoticed), and a source that is gone simply
+        // stops sending: the device list is also checked once a second.
+        m_presence = std::make_unique<QTimer>();
+        m_presence->setInterval(kPresenceCheckMs);
+        connect(m_presence.get(), &QTimer::timeout, this, &Worker::inputsChanged);
+        m_presence->start();
         Q_EMIT events(m_stream.start());
         return {};
     }
@@ -56,6 +64,9 @@ public:
         m_source->stop();
         m_source.reset();
         m_io = nullptr;
+        // The check itself may be what found the device gone.
+        m_presence->stop();
+        m_presence.release()->deleteLater();
         m_devices.reset();
         Q_EMIT events(m_stream.finish(released));
     }
@@ -108,6 +119,8 @@ private:
     QAudioDevice m_device;
     std::unique_ptr<QAudioSource> m_source;
     std::unique_ptr<QMediaDevices> m_devices;
+    static constexpr int kPresenceCheckMs = 1000;
+    std::unique_ptr<QTimer> m_presence;
     QIODevice *m_io = nullptr;
     QByteArray m_pending;
 };
