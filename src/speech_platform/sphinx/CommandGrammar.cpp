@@ -1,5 +1,6 @@
 #include "speech_platform/sphinx/CommandGrammar.h"
 
+#include "common/PhraseWords.h"
 #include "speech_platform/SpokenNumbers.h"
 
 #include <QRegularExpression>
@@ -42,25 +43,6 @@ QStringList wordsOfRules(const QString &rules)
 
 } // namespace
 
-QStringList CommandGrammar::phraseWords(const QString &phrase)
-{
-    // Letters, digits, apostrophes and dots survive; everything else (JSGF
-    // operators such as | < > ; * + and punctuation) separates words.
-    static const QRegularExpression notWord(QStringLiteral("[^\\w'.]|_"));
-    QString clean = phrase.toLower();
-    clean.replace(notWord, QStringLiteral(" "));
-    QStringList words;
-    for (QString w : clean.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        while (w.startsWith(QLatin1Char('.')) || w.startsWith(QLatin1Char('\'')))
-            w.remove(0, 1);
-        while (w.endsWith(QLatin1Char('.')) || w.endsWith(QLatin1Char('\'')))
-            w.chop(1);
-        if (!w.isEmpty())
-            words << w;
-    }
-    return words;
-}
-
 // The words of a yes- or no-rule. A search cannot tell apart two words
 // pronounced alike, so which of them it returns is a coin toss; and a
 // sound-alike is never taken as a command, so "no" said clearly was refused
@@ -81,15 +63,17 @@ CommandGrammar CommandGrammar::build(const QStringList &commandPhrases, const Pr
     CommandGrammar grammar;
     QSet<QString> words;
     for (const QString &phrase : commandPhrases) {
-        const QStringList phraseWords = CommandGrammar::phraseWords(phrase);
-        if (phraseWords.isEmpty())
+        // Cleaned as the command lookup cleans stored phrases, so a phrase heard
+        // is a phrase found.
+        const QStringList said = phraseWords(phrase);
+        if (said.isEmpty())
             continue;
-        const QString joined = phraseWords.join(QLatin1Char(' '));
+        const QString joined = said.join(QLatin1Char(' '));
         if (grammar.phraseSet.contains(joined))
             continue;
         grammar.phrases << joined;
         grammar.phraseSet.insert(joined);
-        for (const QString &w : phraseWords)
+        for (const QString &w : said)
             words.insert(w);
     }
     for (const char *w : kYesWords)

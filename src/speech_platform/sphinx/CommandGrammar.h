@@ -43,8 +43,6 @@ struct CommandGrammar
     /// With a pronunciation, a sound-alike pronounced exactly like "yes" or "no"
     /// ("know") stays a yes- or no-word but is left out of the grammar's rules.
     static CommandGrammar build(const QStringList &commandPhrases, const Pronunciation &pronunciation = {});
-    /// One phrase as grammar words; empty when nothing speakable is left.
-    static QStringList phraseWords(const QString &phrase);
 };
 
 } // namespace kestrel
