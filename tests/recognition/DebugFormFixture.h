@@ -60,6 +60,14 @@ struct FormRig
     // Last, so it goes first: its context refers back to the script.
     std::unique_ptr<DebugForm> form =
         std::make_unique<DebugForm>(script, mainWindow, tts, boxes, desktop, shared);
+
+    /// Loads the window and, when asked, switches recognition on.
+    void load(bool listening)
+    {
+        form->recognitionCaption();
+        if (listening)
+            form->clickIt();
+    }
 };
 
 /// A FormRig in a temporary working directory that holds a command grammar file.

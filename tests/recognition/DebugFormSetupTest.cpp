@@ -214,9 +214,7 @@ TEST_F(DebugFormTest, ClickItFailureLeavesCaptionAndMainWindowAlone)
     for (const bool running : {false, true}) {
         SCOPED_TRACE(running ? "switching off" : "switching on");
         FormRig fresh;
-        fresh.form->recognitionCaption();
-        if (running)
-            fresh.form->clickIt();
+        fresh.load(running);
         const QStringList callsBefore = fresh.mainWindow.calls;
         fresh.script.failOn("dictationSetState");
         fresh.form->clickIt();
@@ -235,9 +233,7 @@ TEST_F(DebugFormTest, LostInputSwitchesRecognitionOffAndSaysWhy)
     for (const bool running : {true, false}) {
         SCOPED_TRACE(running ? "listening" : "switched off");
         FormRig fresh;
-        fresh.form->recognitionCaption();
-        if (running)
-            fresh.form->clickIt();
+        fresh.load(running);
         const QStringList callsBefore = fresh.mainWindow.calls;
         Q_EMIT fresh.script.context()->listeningLost(why);
         EXPECT_EQ(fresh.form->recognitionCaption(), "Start Recognition");

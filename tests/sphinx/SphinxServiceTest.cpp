@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -86,6 +87,16 @@ TEST_F(SphinxService, missingModelIsAFailureWhenTheContextIsCreated)
     EXPECT_THROW(missing.createInprocRecognizer()->createRecoContext(), Failure);
 }
 
+/// The audio input of that description; null when the recogniser does not list it.
+std::optional<SpeechToken> inputNamed(Recognizer &recognizer, const char *description)
+{
+    const SpeechTokenList inputs = recognizer.audioInputs();
+    const auto it = std::find_if(inputs.begin(), inputs.end(), [&](const SpeechToken &t) {
+        return t.description == QLatin1String(description);
+    });
+    return it == inputs.end() ? std::nullopt : std::optional<SpeechToken>(*it);
+}
+
 /// Feeds 16 kHz audio into the PulseAudio pipe source at the pace of real time.
 void feedMicrophone(const QString &fifo, const testing::Samples &audio)
 {
@@ -111,11 +122,8 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     vocabulary.setPhrases({"OPEN NOTEPAD", "CLOSE NOTEPAD", "CURSOR"});
     SphinxRecognitionService service(vocabulary);
     auto recognizer = service.createInprocRecognizer();
-    const SpeechTokenList inputs = recognizer->audioInputs();
-    const auto mic = std::find_if(inputs.begin(), inputs.end(), [](const SpeechToken &t) {
-        return t.description == QLatin1String("KESTREL-Microphone");
-    });
-    ASSERT_NE(mic, inputs.end()) << "the pipe source is not listed";
+    const auto mic = inputNamed(*recognizer, "KESTREL-Microphone");
+    ASSERT_TRUE(mic) << "the pipe source is not listed";
     recognizer->setAudioInput(*mic);
     auto context = recognizer->createRecoContext();
     context->setEventInterests(context->eventInterests() | EventStartStream);
@@ -177,17 +185,12 @@ TEST(SphinxServiceLive, anInputThatGoesAwayWhileListeningIsReportedAndEndsTheStr
     auto recognizer = service.createInprocRecognizer();
     QMediaDevices devices;
     QSignalSpy inputsSeen(&devices, &QMediaDevices::audioInputsChanged);
-    SpeechTokenList inputs = recognizer->audioInputs();
-    for (int i = 0; i < 25 && std::none_of(inputs.begin(), inputs.end(), [](const SpeechToken &t) {
-                                  return t.description == QLatin1String("KESTREL-Unplugged");
-                              }); ++i) {
+    auto gone = inputNamed(*recognizer, "KESTREL-Unplugged");
+    for (int i = 0; i < 25 && !gone; ++i) {
         inputsSeen.wait(200);
-        inputs = recognizer->audioInputs();
+        gone = inputNamed(*recognizer, "KESTREL-Unplugged");
     }
-    const auto gone = std::find_if(inputs.begin(), inputs.end(), [](const SpeechToken &t) {
-        return t.description == QLatin1String("KESTREL-Unplugged");
-    });
-    ASSERT_NE(gone, inputs.end()) << "the second pipe source is not listed";
+    ASSERT_TRUE(gone) << "the second pipe source is not listed";
     recognizer->setAudioInput(*gone);
     auto context = recognizer->createRecoContext();
     QSignalSpy starts(context.get(), &RecoContext::startStream);
