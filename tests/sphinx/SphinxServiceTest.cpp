@@ -130,9 +130,11 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     QSignalSpy starts(context.get(), &RecoContext::startStream);
     QSignalSpy ends(context.get(), &RecoContext::endStream);
     QSignalSpy recognitions(context.get(), &RecoContext::recognition);
+    QSignalSpy states(context.get(), &RecoContext::recognizerStateChange);
     RecoGrammar &grammar = context->createGrammar(1);
     grammar.dictationLoad();
     grammar.dictationSetState(true);
+    EXPECT_TRUE(states.isEmpty()) << "the state change must arrive queued, not inside the call";
 
     const testing::Samples audio =
         testing::padded(testing::synthesise(QStringLiteral("open notepad"), QStringLiteral("en-us"), 160), 1.5, 1.5, 40);
@@ -160,6 +162,13 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     grammar.dictationSetState(false);
     ASSERT_TRUE(ends.count() == 1 || ends.wait(5000));
     EXPECT_FALSE(ends.first().at(2).toBool());
+    ASSERT_TRUE(states.count() == 2 || states.wait(5000));
+    ASSERT_EQ(states.count(), 2);
+    const qint32 stream = starts.first().at(0).toInt();
+    // Both changes name the one stream: active as it opens, inactive as it ends.
+    EXPECT_EQ(states.at(0), (QVariantList{stream, qint64(0), 1}));
+    EXPECT_EQ(states.at(1).at(0).toInt(), stream);
+    EXPECT_EQ(states.at(1).at(2).toInt(), 0);
 }
 
 TEST(SphinxServiceLive, anInputThatGoesAwayWhileListeningIsReportedAndEndsTheStream)

@@ -274,8 +274,8 @@ void SphinxRecoContext::startListening()
     });
     capture->start(device);
     m_capture = std::move(capture);
-    if (wants(EventRecognizerStateChange))
-        Q_EMIT recognizerStateChange(m_streamNumber, 0, kStateActive);
+    // Reported for the stream this listening opens.
+    postStateChange(m_streamNumber + 1, 0, kStateActive);
 }
 
 void SphinxRecoContext::stopListening()
@@ -285,8 +285,20 @@ void SphinxRecoContext::stopListening()
     m_capture->stop();
     // The capture object goes once its last queued events were delivered.
     m_capture.release()->deleteLater();
-    if (wants(EventRecognizerStateChange))
-        Q_EMIT recognizerStateChange(m_streamNumber, m_lastPosition, kStateInactive);
+    postStateChange(m_streamNumber, m_lastPosition, kStateInactive);
+}
+
+void SphinxRecoContext::postStateChange(qint32 streamNumber, qint64 position, qint32 state)
+{
+    // Queued like every other event: a handler must never run inside the call
+    // that switched the grammar on or off, which its own caller may be in.
+    QMetaObject::invokeMethod(
+        this,
+        [this, streamNumber, position, state] {
+            if (wants(EventRecognizerStateChange))
+                Q_EMIT recognizerStateChange(streamNumber, position, state);
+        },
+        Qt::QueuedConnection);
 }
 
 void SphinxRecoContext::deliverEmulated(const RecognitionResult &result)

@@ -132,6 +132,7 @@ public:
 
 private:
     void deliver(const QList<StreamEvent> &events);
+    void postStateChange(qint32 streamNumber, qint64 position, qint32 state);
     bool wants(RecoEventFlag flag) const { return (m_interests & flag) != 0; }
 
     std::unique_ptr<SphinxRecognizer> m_owned;
