@@ -5,14 +5,14 @@ namespace kestrel::bench {
 QStringList evalCommandPhrases()
 {
     return {
-        QStringLiteral("OPEN NOTEPAD"),    QStringLiteral("CLOSE NOTEPAD"),  QStringLiteral("OPEN FIREFOX"),
-        QStringLiteral("OPEN CALCULATOR"), QStringLiteral("OPEN TERMINAL"),  QStringLiteral("LEFT CLICK"),
-        QStringLiteral("RIGHT CLICK"),     QStringLiteral("DOUBLE CLICK"),   QStringLiteral("SCROLL DOWN"),
-        QStringLiteral("SCROLL UP"),       QStringLiteral("PAGE DOWN"),      QStringLiteral("NEW TAB"),
-        QStringLiteral("CLOSE WINDOW"),    QStringLiteral("SAVE FILE"),      QStringLiteral("COPY THAT"),
-        QStringLiteral("PASTE THAT"),      QStringLiteral("UNDO THAT"),      QStringLiteral("GO BACK"),
-        QStringLiteral("STOP LISTENING"),  QStringLiteral("CONFIRMATION"),   QStringLiteral("TYPE MY ADDRESS"),
-        QStringLiteral("CURSOR"),          QStringLiteral("SELECT"),         QStringLiteral("OPEN KESTREL"),
+        QStringLiteral("OPEN NOTEPAD"),    QStringLiteral("CLOSE NOTEPAD"), QStringLiteral("OPEN FIREFOX"),
+        QStringLiteral("OPEN CALCULATOR"), QStringLiteral("OPEN TERMINAL"), QStringLiteral("LEFT CLICK"),
+        QStringLiteral("RIGHT CLICK"),     QStringLiteral("DOUBLE CLICK"),  QStringLiteral("SCROLL DOWN"),
+        QStringLiteral("SCROLL UP"),       QStringLiteral("PAGE DOWN"),     QStringLiteral("NEW TAB"),
+        QStringLiteral("CLOSE WINDOW"),    QStringLiteral("SAVE FILE"),     QStringLiteral("COPY THAT"),
+        QStringLiteral("PASTE THAT"),      QStringLiteral("UNDO THAT"),     QStringLiteral("GO BACK"),
+        QStringLiteral("STOP LISTENING"),  QStringLiteral("CONFIRMATION"),  QStringLiteral("TYPE MY ADDRESS"),
+        QStringLiteral("CURSOR"),          QStringLiteral("SELECT"),        QStringLiteral("OPEN KESTREL"),
     };
 }
 
@@ -24,7 +24,8 @@ QList<InTableCase> evalInTable()
             cases << InTableCase{p.toLower(), p.toLower()};
     }
     cases << InTableCase{QStringLiteral("cursor down"), QStringLiteral("cursor down")}
-          << InTableCase{QStringLiteral("cursor one hundred comma two hundred"), QStringLiteral("cursor 100, 200")}
+          << InTableCase{QStringLiteral("cursor one hundred comma two hundred"),
+                         QStringLiteral("cursor 100, 200")}
           << InTableCase{QStringLiteral("select five"), QStringLiteral("select 5")}
           << InTableCase{QStringLiteral("yes"), QStringLiteral("yes")}
           << InTableCase{QStringLiteral("no"), QStringLiteral("no")};

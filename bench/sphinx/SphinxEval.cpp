@@ -17,9 +17,9 @@
 
 #include "EvalSet.h"
 #include "common/Failure.h"
-#include "sphinx/SpeechClips.h"
 #include "speech_platform/sphinx/SphinxDecoder.h"
 #include "speech_platform/sphinx/UtteranceStream.h"
+#include "sphinx/SpeechClips.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -62,22 +62,26 @@ ClipOutcome run(UtteranceStream &stream, const Samples &audio)
     return outcome;
 }
 
-void writeCsv(QTextStream *csv, int clip, const QString &kind, const QString &label, const ClipOutcome &outcome,
-              bool right)
+void writeCsv(QTextStream *csv, int clip, const QString &kind, const QString &label,
+              const ClipOutcome &outcome, bool right)
 {
     if (!csv)
         return;
-    const auto quoted = [](const QStringList &words) { return QLatin1Char('"') + words.join(QLatin1Char(' ')) + QLatin1Char('"'); };
+    const auto quoted = [](const QStringList &words) {
+        return QLatin1Char('"') + words.join(QLatin1Char(' ')) + QLatin1Char('"');
+    };
     for (const UtteranceVerdict &v : outcome.verdicts) {
         const RejectionFeatures &f = v.features;
-        *csv << clip << ',' << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ',' << quoted(v.commandWords) << ','
-             << quoted(v.heardWords) << ',' << (f.heardCommand ? 1 : 0) << ',' << f.agreement << ',' << f.commonPhones
-             << ',' << f.frames << ',' << (f.numberForm ? 1 : 0) << ',' << f.phraseScore << ',' << f.heardScore << ','
-             << f.phraseWordFrames << ',' << f.heardWordFrames << ',' << f.grammarScore << ',' << v.confidence << ','
-             << (v.commandAccepted ? 1 : 0) << '\n';
+        *csv << clip << ',' << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ','
+             << quoted(v.commandWords) << ',' << quoted(v.heardWords) << ',' << (f.heardCommand ? 1 : 0)
+             << ',' << f.agreement << ',' << f.commonPhones << ',' << f.frames << ','
+             << (f.numberForm ? 1 : 0) << ',' << f.phraseScore << ',' << f.heardScore << ','
+             << f.phraseWordFrames << ',' << f.heardWordFrames << ',' << f.grammarScore << ',' << v.confidence
+             << ',' << (v.commandAccepted ? 1 : 0) << '\n';
     }
     if (outcome.verdicts.isEmpty())
-        *csv << clip << ',' << kind << ",\"" << label << "\"," << (right ? 1 : 0) << ",\"\",\"\",,,,0,,,,,,,,0\n";
+        *csv << clip << ',' << kind << ",\"" << label << "\"," << (right ? 1 : 0)
+             << ",\"\",\"\",,,,0,,,,,,,,0\n";
     csv->flush();
 }
 
@@ -93,7 +97,8 @@ void ceiling(SphinxDecoder &decoder, const QStringList &voices, const QList<int>
         for (const int speed : speeds) {
             for (const double sigma : floors) {
                 for (const bench::InTableCase &c : bench::evalInTable()) {
-                    const Samples clip = padded(synthesise(c.spoken, voice, speed, cacheDir), 1.0, 1.0, sigma, ++seed);
+                    const Samples clip =
+                        padded(synthesise(c.spoken, voice, speed, cacheDir), 1.0, 1.0, sigma, ++seed);
                     const QString heard =
                         decoder.decode(SphinxDecoder::kCommandSearch, clip).words.join(QLatin1Char(' '));
                     const bool ok = heard == c.spoken;
@@ -108,7 +113,8 @@ void ceiling(SphinxDecoder &decoder, const QStringList &voices, const QList<int>
         }
     }
     const int perVoice = total / std::max<int>(1, int(voices.size()));
-    std::printf("grammar alone, whole clips: %d/%d (%.1f%%)\n", right, total, 100.0 * right / std::max(1, total));
+    std::printf("grammar alone, whole clips: %d/%d (%.1f%%)\n", right, total,
+                100.0 * right / std::max(1, total));
     for (auto it = rightByVoice.cbegin(); it != rightByVoice.cend(); ++it)
         std::printf("  %-12s %d/%d\n", qPrintable(it.key()), it.value(), perVoice);
     std::printf("misheard (times):\n");
@@ -120,11 +126,12 @@ void ceiling(SphinxDecoder &decoder, const QStringList &voices, const QList<int>
 /// mistyped flag would otherwise start the full run of a quarter of an hour.
 bool argumentsKnown(const QStringList &args)
 {
-    static const QMap<QString, int> valuesOf{{QStringLiteral("--quick"), 0},  {QStringLiteral("--ceiling"), 0},
-                                             {QStringLiteral("--profile"), 0}, {QStringLiteral("--voice"), 1},
-                                             {QStringLiteral("--speed"), 1},   {QStringLiteral("--weight"), 1},
-                                             {QStringLiteral("--threshold"), 1}, {QStringLiteral("--csv"), 1},
-                                             {QStringLiteral("--cache"), 1},   {QStringLiteral("--engine-options"), 1}};
+    static const QMap<QString, int> valuesOf{
+        {QStringLiteral("--quick"), 0},     {QStringLiteral("--ceiling"), 0},
+        {QStringLiteral("--profile"), 0},   {QStringLiteral("--voice"), 1},
+        {QStringLiteral("--speed"), 1},     {QStringLiteral("--weight"), 1},
+        {QStringLiteral("--threshold"), 1}, {QStringLiteral("--csv"), 1},
+        {QStringLiteral("--cache"), 1},     {QStringLiteral("--engine-options"), 1}};
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--try"))
             return i + 1 < args.size(); // the phrase, then an optional voice, end the line
@@ -143,23 +150,26 @@ int main(int argc, char **argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QStringList args = app.arguments();
     if (!argumentsKnown(args)) {
-        std::fprintf(stderr,
-                     "usage: kestrel_sphinx_eval [--quick] [--voice V[,V...]] [--speed WPM] [--weight W] [--threshold T]\n"
-                     "                           [--csv FILE] [--cache DIR] [--engine-options \"-name value ...\"] [--ceiling]\n"
-                     "       kestrel_sphinx_eval --try \"words\" [VOICE]\n");
+        std::fprintf(stderr, "usage: kestrel_sphinx_eval [--quick] [--voice V[,V...]] [--speed WPM] "
+                             "[--weight W] [--threshold T]\n"
+                             "                           [--csv FILE] [--cache DIR] [--engine-options "
+                             "\"-name value ...\"] [--ceiling]\n"
+                             "       kestrel_sphinx_eval --try \"words\" [VOICE]\n");
         return 2;
     }
     const bool quick = args.contains(QStringLiteral("--quick"));
     const qsizetype csvAt = args.indexOf(QStringLiteral("--csv"));
     const qsizetype cacheAt = args.indexOf(QStringLiteral("--cache"));
-    const QString cacheDir = cacheAt > 0 ? args.value(cacheAt + 1) : QStringLiteral("/tmp/kestrel-sphinx-eval-cache");
+    const QString cacheDir =
+        cacheAt > 0 ? args.value(cacheAt + 1) : QStringLiteral("/tmp/kestrel-sphinx-eval-cache");
     QFile csvFile;
     std::unique_ptr<QTextStream> csv;
     if (csvAt > 0) {
         csvFile.setFileName(args.value(csvAt + 1));
         if (csvFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             csv = std::make_unique<QTextStream>(&csvFile);
-            *csv << "clip,kind,label,right,command,heard,heardcommand,agreement,common,frames,numberform,phrasescore,heardscore,"
+            *csv << "clip,kind,label,right,command,heard,heardcommand,agreement,common,frames,numberform,"
+                    "phrasescore,heardscore,"
                     "phrasewordframes,heardwordframes,grammarscore,confidence,accepted\n";
         }
     }
@@ -170,9 +180,10 @@ int main(int argc, char **argv)
         optionsAt > 0 ? args.value(optionsAt + 1).split(QLatin1Char(' '), Qt::SkipEmptyParts) : QStringList{};
     std::unique_ptr<SphinxDecoder> loaded;
     try {
-        loaded = std::make_unique<SphinxDecoder>(
-            SphinxModelPaths::usEnglish(),
-            weightAt > 0 ? args.value(weightAt + 1).toDouble() : SphinxDecoder::kCommandModelWeight, engineOptions);
+        loaded = std::make_unique<SphinxDecoder>(SphinxModelPaths::usEnglish(),
+                                                 weightAt > 0 ? args.value(weightAt + 1).toDouble()
+                                                              : SphinxDecoder::kCommandModelWeight,
+                                                 engineOptions);
     } catch (const Failure &failure) {
         std::fprintf(stderr, "%s\n", qPrintable(failure.description()));
         return 2;
@@ -188,23 +199,25 @@ int main(int argc, char **argv)
     const qsizetype tryAt = args.indexOf(QStringLiteral("--try"));
     if (args.contains(QStringLiteral("--profile")) || tryAt > 0) {
         const QString text = tryAt > 0 ? args.value(tryAt + 1) : QStringLiteral("open notepad");
-        const QString voice = tryAt > 0 ? args.value(tryAt + 2, QStringLiteral("en-us")) : QStringLiteral("en-us");
+        const QString voice =
+            tryAt > 0 ? args.value(tryAt + 2, QStringLiteral("en-us")) : QStringLiteral("en-us");
         const Samples clip = padded(synthesise(text, voice, 175, cacheDir), 1.0, 1.0, 30.0);
-        for (const char *search :
-             {SphinxDecoder::kCommandModelSearch, SphinxDecoder::kCommandSearch, SphinxDecoder::kDictationSearch}) {
+        for (const char *search : {SphinxDecoder::kCommandModelSearch, SphinxDecoder::kCommandSearch,
+                                   SphinxDecoder::kDictationSearch}) {
             QElapsedTimer timer;
             timer.start();
             const SphinxHypothesis h = decoder.decode(search, clip, 5);
             const qint64 decodeMs = timer.restart();
             const SphinxHypothesis aligned = decoder.align(h.words, clip);
-            std::printf("%-13s %6lld ms  %d frames  score %d  forced score %d over %d word frames (%lld ms)  [%s]\n",
-                        search, decodeMs, h.frames, h.score, aligned.score, aligned.wordFrames, timer.elapsed(),
-                        qPrintable(h.words.join(QLatin1Char(' '))));
+            std::printf(
+                "%-13s %6lld ms  %d frames  score %d  forced score %d over %d word frames (%lld ms)  [%s]\n",
+                search, decodeMs, h.frames, h.score, aligned.score, aligned.wordFrames, timer.elapsed(),
+                qPrintable(h.words.join(QLatin1Char(' '))));
         }
         // ...and what the recogniser decides on the segment its voice activity cut.
         for (const UtteranceVerdict &v : run(stream, clip).verdicts)
-            std::printf("stream: %d frames  command [%s]  heard [%s]  confidence %.3f  %s\n", v.features.frames,
-                        qPrintable(v.commandWords.join(QLatin1Char(' '))),
+            std::printf("stream: %d frames  command [%s]  heard [%s]  confidence %.3f  %s\n",
+                        v.features.frames, qPrintable(v.commandWords.join(QLatin1Char(' '))),
                         qPrintable(v.heardWords.join(QLatin1Char(' '))), v.confidence,
                         v.commandAccepted ? "accepted" : "rejected");
         return 0;
@@ -236,9 +249,11 @@ int main(int argc, char **argv)
                     ++tally.inTotal;
                     tally.inRight += right ? 1 : 0;
                     if (!right)
-                        std::printf("MISS   %-12s %-40s got [%s]\n", qPrintable(setting), qPrintable(c.spoken),
+                        std::printf("MISS   %-12s %-40s got [%s]\n", qPrintable(setting),
+                                    qPrintable(c.spoken),
                                     qPrintable(outcome.commands.join(QStringLiteral(" | "))));
-                    writeCsv(csv.get(), ++clips, QStringLiteral("in"), setting + QLatin1Char(' ') + c.spoken, outcome, right);
+                    writeCsv(csv.get(), ++clips, QStringLiteral("in"), setting + QLatin1Char(' ') + c.spoken,
+                             outcome, right);
                 }
                 for (const QString &sentence : bench::evalOutOfTable()) {
                     const Samples clip = synthesise(sentence, voice, speed, cacheDir);
@@ -249,7 +264,8 @@ int main(int argc, char **argv)
                     if (!right)
                         std::printf("ACCEPT %-12s %-40s as [%s]\n", qPrintable(setting), qPrintable(sentence),
                                     qPrintable(outcome.commands.join(QStringLiteral(" | "))));
-                    writeCsv(csv.get(), ++clips, QStringLiteral("out"), setting + QLatin1Char(' ') + sentence, outcome, right);
+                    writeCsv(csv.get(), ++clips, QStringLiteral("out"), setting + QLatin1Char(' ') + sentence,
+                             outcome, right);
                 }
             }
         }

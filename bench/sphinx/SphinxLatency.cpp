@@ -8,9 +8,9 @@
 // pocketsphinx_continuous installed, it also times that program on the same audio.
 
 #include "EvalSet.h"
-#include "sphinx/SpeechClips.h"
 #include "speech_platform/sphinx/SphinxDecoder.h"
 #include "speech_platform/sphinx/UtteranceStream.h"
+#include "sphinx/SpeechClips.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -80,8 +80,8 @@ int main(int argc, char **argv)
     const QList<bench::InTableCase> cases = bench::evalInTable();
     for (int i = 0; i < clipCount; ++i) {
         const Samples clip =
-            padded(synthesise(cases[i % cases.size()].spoken, QStringLiteral("en-us"), 175, cacheDir), 1.0, 1.0, 30.0,
-                   unsigned(i + 1));
+            padded(synthesise(cases[i % cases.size()].spoken, QStringLiteral("en-us"), 175, cacheDir), 1.0,
+                   1.0, 30.0, unsigned(i + 1));
         all.insert(all.end(), clip.begin(), clip.end());
         stream.start();
         const double cpuBefore = cpuSeconds();
@@ -111,7 +111,8 @@ int main(int argc, char **argv)
     for (size_t at = 0; at < quiet.size(); at += 1600)
         stream.feed(std::span(quiet).subspan(at, std::min<size_t>(1600, quiet.size() - at)));
     stream.finish(false);
-    std::printf("CPU while idle (noise floor): %.2f%% of a core\n", 100.0 * (cpuSeconds() - idleBefore) / 30.0);
+    std::printf("CPU while idle (noise floor): %.2f%% of a core\n",
+                100.0 * (cpuSeconds() - idleBefore) / 30.0);
 
     const QString continuous = QStandardPaths::findExecutable(QStringLiteral("pocketsphinx_continuous"));
     if (continuous.isEmpty()) {
@@ -127,8 +128,9 @@ int main(int argc, char **argv)
     QProcess process;
     QElapsedTimer timer;
     timer.start();
-    process.start(continuous, {QStringLiteral("-infile"), raw.fileName(), QStringLiteral("-logfn"),
-                               QStringLiteral("/dev/null"), QStringLiteral("-input_endian"), QStringLiteral("little")});
+    process.start(continuous,
+                  {QStringLiteral("-infile"), raw.fileName(), QStringLiteral("-logfn"),
+                   QStringLiteral("/dev/null"), QStringLiteral("-input_endian"), QStringLiteral("little")});
     process.waitForFinished(600000);
     std::printf("pocketsphinx_continuous (dictation, same %.1f s of audio): %lld ms wall\n", speakingAudio,
                 timer.elapsed());

@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     }
     const double wall = wait.now() - start;
     const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-    std::printf("idle wait: %.2f s CPU over %.2f s (%.1f%% of a core), %ld polls\n", cpu, wall, 100.0 * cpu / wall,
-                polls);
+    std::printf("idle wait: %.2f s CPU over %.2f s (%.1f%% of a core), %ld polls\n", cpu, wall,
+                100.0 * cpu / wall, polls);
     return 0;
 }

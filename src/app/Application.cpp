@@ -30,7 +30,10 @@ struct Application::Parts
 
 namespace {
 
-void complain(const QString &text) { std::fprintf(stderr, "KESTREL: %s\n", qPrintable(text)); }
+void complain(const QString &text)
+{
+    std::fprintf(stderr, "KESTREL: %s\n", qPrintable(text));
+}
 
 [[noreturn]] void endAtOnce()
 {

@@ -52,17 +52,18 @@ Program::Program(Parts parts) : m_parts(std::move(parts))
                      });
     m_recognition = m_parts.makeRecognition(m_vocabulary);
 
-    m_form = std::make_unique<SpeechForm>(
-        SpeechForm::Services{*m_model, m_parts.desktop, m_parts.boxes, m_slots, m_recognitionLink, m_ttsLink});
+    m_form = std::make_unique<SpeechForm>(SpeechForm::Services{*m_model, m_parts.desktop, m_parts.boxes,
+                                                               m_slots, m_recognitionLink, m_ttsLink});
     m_mainLink.setTarget(m_form.get());
-    m_form->setHelpFolder(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("help")));
+    m_form->setHelpFolder(
+        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("help")));
 
-    m_debugForm = std::make_unique<DebugForm>(*m_recognition, m_mainLink, m_ttsLink, m_parts.boxes, m_parts.desktop,
-                                              m_shared);
+    m_debugForm = std::make_unique<DebugForm>(*m_recognition, m_mainLink, m_ttsLink, m_parts.boxes,
+                                              m_parts.desktop, m_shared);
     m_recognitionLink.setTarget(m_debugForm.get());
 
-    m_interpreter = std::make_unique<Interpreter>(*m_model, m_parts.desktop, m_parts.wait, m_feedback, m_ttsLink,
-                                                  *m_form, m_parts.boxes, m_shared, m_slots);
+    m_interpreter = std::make_unique<Interpreter>(*m_model, m_parts.desktop, m_parts.wait, m_feedback,
+                                                  m_ttsLink, *m_form, m_parts.boxes, m_shared, m_slots);
     QObject::connect(m_interpreter.get(), &Interpreter::currentRowChanged, m_form.get(),
                      [this](int row) { m_form->showCurrentRow(row); });
     m_form->setDispatcher([this] { m_interpreter->RecoIt(); });

@@ -6,7 +6,10 @@
 
 namespace kestrel {
 
-QtEventWait::QtEventWait() { m_clock.start(); }
+QtEventWait::QtEventWait()
+{
+    m_clock.start();
+}
 
 void QtEventWait::processEvents()
 {
@@ -20,6 +23,9 @@ void QtEventWait::processEvents()
     loop.exec();
 }
 
-double QtEventWait::now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
+double QtEventWait::now() const
+{
+    return static_cast<double>(m_clock.nsecsElapsed()) / 1e9;
+}
 
 } // namespace kestrel

@@ -8,11 +8,46 @@ namespace kestrel {
 
 /// Named keys of the key-sequence notation.
 enum class NamedKey {
-    Enter, Tab, Escape, Backspace, Delete, Insert, Home, End, PageUp, PageDown,
-    Up, Down, Left, Right,
-    F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12, F13, F14, F15, F16,
-    CapsLock, NumLock, ScrollLock, Break, PrintScreen, Help,
-    Add, Subtract, Multiply, Divide,
+    Enter,
+    Tab,
+    Escape,
+    Backspace,
+    Delete,
+    Insert,
+    Home,
+    End,
+    PageUp,
+    PageDown,
+    Up,
+    Down,
+    Left,
+    Right,
+    F1,
+    F2,
+    F3,
+    F4,
+    F5,
+    F6,
+    F7,
+    F8,
+    F9,
+    F10,
+    F11,
+    F12,
+    F13,
+    F14,
+    F15,
+    F16,
+    CapsLock,
+    NumLock,
+    ScrollLock,
+    Break,
+    PrintScreen,
+    Help,
+    Add,
+    Subtract,
+    Multiply,
+    Divide,
 };
 
 /// One key tap: a character or a named key, pressed with the given modifiers held.
@@ -20,7 +55,7 @@ struct KeyStroke
 {
     enum class Kind { Character, Named };
     Kind kind = Kind::Character;
-    char32_t character = 0;  ///< for Kind::Character: the Unicode character to type
+    char32_t character = 0;         ///< for Kind::Character: the Unicode character to type
     NamedKey key = NamedKey::Enter; ///< for Kind::Named
     bool shift = false;
     bool control = false;

@@ -16,8 +16,8 @@ public:
     virtual ~FeedbackControls() = default;
     virtual int confirmationState() const = 0; ///< "Vocal Confirmation"
     virtual void setConfirmationState(int state) = 0;
-    virtual int executingState() const = 0;    ///< "Vocal Executing Anouncement"
-    virtual int notFoundState() const = 0;     ///< "Vocal Not Found"
+    virtual int executingState() const = 0; ///< "Vocal Executing Anouncement"
+    virtual int notFoundState() const = 0;  ///< "Vocal Not Found"
     virtual QString didYouSayText() const = 0;
     virtual QString executingText() const = 0;
     virtual QString sayAgainText() const = 0;

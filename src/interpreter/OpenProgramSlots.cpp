@@ -10,10 +10,7 @@ namespace {
 const QString kFree = QStringLiteral("NULL");
 }
 
-OpenProgramSlots::OpenProgramSlots()
-    : m_phrases(InitialSlotCount), m_windows(InitialSlotCount, 0)
-{
-}
+OpenProgramSlots::OpenProgramSlots() : m_phrases(InitialSlotCount), m_windows(InitialSlotCount, 0) {}
 
 void OpenProgramSlots::clearStartups()
 {

@@ -4,7 +4,10 @@
 
 namespace kestrel {
 
-GridDelegate::GridDelegate(CommandTableModel &model, QObject *parent) : QStyledItemDelegate(parent), m_model(model) {}
+GridDelegate::GridDelegate(CommandTableModel &model, QObject *parent)
+    : QStyledItemDelegate(parent), m_model(model)
+{
+}
 
 QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                                     const QModelIndex &index) const

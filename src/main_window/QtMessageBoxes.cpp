@@ -5,7 +5,10 @@
 namespace kestrel {
 
 namespace {
-QString titleOrDefault(const QString &title) { return title.isEmpty() ? programTitle() : title; }
+QString titleOrDefault(const QString &title)
+{
+    return title.isEmpty() ? programTitle() : title;
+}
 
 QMessageBox::Icon toQt(MessageBoxes::Icon icon)
 {

@@ -79,8 +79,9 @@ void SpeechForm::wireButtons()
     connect(m_ui->BtnStop, &QPushButton::clicked, this, [this] { StopListening(); });
     connect(m_ui->BtnExit, &QPushButton::clicked, this, [this] { endProgram(); });
     connect(m_ui->LockTbl, &QPushButton::clicked, this, [this] { m_tableCommands->lockClicked(); });
-    connect(m_ui->Command1, &QPushButton::clicked, this,
-            [this] { m_tableCommands->deleteRecord(m_services.tableModel, m_ui->DBGrid1->currentIndex().row()); });
+    connect(m_ui->Command1, &QPushButton::clicked, this, [this] {
+        m_tableCommands->deleteRecord(m_services.tableModel, m_ui->DBGrid1->currentIndex().row());
+    });
     connect(m_ui->Command2, &QPushButton::clicked, this, [this] { clearStartups(); });
     connect(m_ui->BtnPrnt, &QPushButton::clicked, this, [this] {
         if (m_printTable)
@@ -140,7 +141,10 @@ void SpeechForm::StopListening()
     }
 }
 
-bool SpeechForm::isListening() const { return m_ui->BtnStop->isEnabled(); }
+bool SpeechForm::isListening() const
+{
+    return m_ui->BtnStop->isEnabled();
+}
 
 void SpeechForm::recognitionSwitchedOn()
 {
@@ -161,11 +165,20 @@ void SpeechForm::recoIt()
         m_recoIt();
 }
 
-void SpeechForm::setStatusText(const QString &text) { m_ui->LblStatus->setText(text); }
+void SpeechForm::setStatusText(const QString &text)
+{
+    m_ui->LblStatus->setText(text);
+}
 
-void SpeechForm::enableStopButton() { m_ui->BtnStop->setEnabled(true); }
+void SpeechForm::enableStopButton()
+{
+    m_ui->BtnStop->setEnabled(true);
+}
 
-void SpeechForm::quitProgram() { endProgram(); }
+void SpeechForm::quitProgram()
+{
+    endProgram();
+}
 
 void SpeechForm::showCurrentRow(int row)
 {
@@ -184,8 +197,8 @@ void SpeechForm::clearStartups()
 
 void SpeechForm::showAbout()
 {
-    m_services.messageBoxes.inform(programTitle(),
-                                   QStringLiteral("%1 - KESTREL contributors").arg(QLatin1String(kVersionText)));
+    m_services.messageBoxes.inform(
+        programTitle(), QStringLiteral("%1 - KESTREL contributors").arg(QLatin1String(kVersionText)));
 }
 
 void SpeechForm::openHelp(const QString &fileName)

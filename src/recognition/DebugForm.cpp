@@ -30,7 +30,10 @@ QString activationFailureText()
                           "other application.");
 }
 
-int boxState(const QCheckBox *box) { return checkBoxValue(box->checkState()); }
+int boxState(const QCheckBox *box)
+{
+    return checkBoxValue(box->checkState());
+}
 
 void setBoxState(QCheckBox *box, int state)
 {

@@ -82,11 +82,12 @@ void DebugForm::listeningLost(const QString &description)
     // talks to a deaf program.
     if (m_setup.RecoActive())
         ClickIt();
-    m_messageBoxes.inform(QString(),
-                          QStringLiteral("Recognition has stopped: %1\nCheck that the microphone is connected, "
-                                         "then press Start Recognition.")
-                              .arg(description),
-                          MessageBoxes::Icon::Critical);
+    m_messageBoxes.inform(
+        QString(),
+        QStringLiteral("Recognition has stopped: %1\nCheck that the microphone is connected, "
+                       "then press Start Recognition.")
+            .arg(description),
+        MessageBoxes::Icon::Critical);
 }
 
 void DebugForm::RC_Recognition(qint32 streamNumber, qint64 streamPosition, qint32 recognitionType,

@@ -7,8 +7,20 @@ namespace kestrel {
 /// The fourteen settings of KESTREL.INI, in the order in which a save appends
 /// missing keys. The enumerator names are the keys as written in the file.
 enum class SettingKey {
-    VOICECB, FORMATCB, AUDIOOUTPUTCB, CHKCONFIRM, RATESLDR, VOLUMESLDR, CHKCLIPBOARD,
-    EXECUTING, SAYTEXT, SAYAGAIN, DIDYOUSAY, CLEARIT, EXECANOUNCE, NOTFOUND,
+    VOICECB,
+    FORMATCB,
+    AUDIOOUTPUTCB,
+    CHKCONFIRM,
+    RATESLDR,
+    VOLUMESLDR,
+    CHKCLIPBOARD,
+    EXECUTING,
+    SAYTEXT,
+    SAYAGAIN,
+    DIDYOUSAY,
+    CLEARIT,
+    EXECANOUNCE,
+    NOTFOUND,
 };
 
 /// How the settings file reaches the controls that hold the settings. The windows

@@ -70,10 +70,12 @@ Q_SIGNALS:
     void hypothesis(qint32 streamNumber, qint64 streamPosition, const kestrel::RecognitionResult &result);
     void recognition(qint32 streamNumber, qint64 streamPosition, qint32 recognitionType,
                      const kestrel::RecognitionResult &result);
-    void falseRecognition(qint32 streamNumber, qint64 streamPosition, const kestrel::RecognitionResult &result);
+    void falseRecognition(qint32 streamNumber, qint64 streamPosition,
+                          const kestrel::RecognitionResult &result);
     void bookmark(qint32 streamNumber, qint64 streamPosition, const QVariant &bookmarkId, qint32 options);
     void propertyNumberChange(qint32 streamNumber, qint64 streamPosition, const QString &name, qint32 value);
-    void propertyStringChange(qint32 streamNumber, qint64 streamPosition, const QString &name, const QString &value);
+    void propertyStringChange(qint32 streamNumber, qint64 streamPosition, const QString &name,
+                              const QString &value);
     void interference(qint32 streamNumber, qint64 streamPosition, qint32 interference);
     void requestUI(qint32 streamNumber, qint64 streamPosition, const QString &uiType);
     void recognizerStateChange(qint32 streamNumber, qint64 streamPosition, qint32 newState);

@@ -139,15 +139,17 @@ QString applyReplacements(const QStringList &words)
     // "one hundred and five" is one number, as English speakers say it: an
     // "and" after hundred, thousand or million joins the number that goes on.
     const auto joinsNumber = [&](qsizetype at) {
-        if (at == 0 || at + 1 >= words.size() || number.empty()
-            || words[at].compare(QLatin1String("and"), Qt::CaseInsensitive) != 0)
+        if (at == 0 || at + 1 >= words.size() || number.empty() ||
+            words[at].compare(QLatin1String("and"), Qt::CaseInsensitive) != 0)
             return false;
         const auto before = numberToken(words[at - 1]);
         const auto after = numberToken(words[at + 1]);
         NumberBuilder trial = number;
-        return before && (before->kind == NumberWord::Hundred || before->kind == NumberWord::Scale) && after
-               && (after->kind == NumberWord::Unit || after->kind == NumberWord::Teen || after->kind == NumberWord::Tens)
-               && trial.accept(*after);
+        return before && (before->kind == NumberWord::Hundred || before->kind == NumberWord::Scale) &&
+               after &&
+               (after->kind == NumberWord::Unit || after->kind == NumberWord::Teen ||
+                after->kind == NumberWord::Tens) &&
+               trial.accept(*after);
     };
 
     for (qsizetype i = 0; i < words.size(); ++i) {

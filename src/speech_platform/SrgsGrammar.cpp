@@ -102,8 +102,8 @@ SrgsExpansion parseBody(QXmlStreamReader &xml, SrgsExpansion::Kind kind)
                 fail(xml, QStringLiteral("text directly inside one-of"));
             addTokens(node, xml.text().toString());
         } else if (xml.isStartElement()) {
-            const bool isTag = xml.name() == QLatin1String("tag") || xml.name() == QLatin1String("example")
-                               || xml.name() == QLatin1String("meta");
+            const bool isTag = xml.name() == QLatin1String("tag") || xml.name() == QLatin1String("example") ||
+                               xml.name() == QLatin1String("meta");
             if (kind == SrgsExpansion::Kind::Alternatives && xml.name() != QLatin1String("item") && !isTag)
                 fail(xml, QStringLiteral("one-of may hold only items"));
             SrgsExpansion child = parseElement(xml);
@@ -173,8 +173,8 @@ SrgsGrammar SrgsGrammar::parse(const QByteArray &xmlText)
                 fail(xml, QStringLiteral("duplicate rule \"%1\"").arg(rule.id));
             rule.body = parseBody(xml, SrgsExpansion::Kind::Sequence);
             grammar.m_rules << rule;
-        } else if (xml.name() == QLatin1String("lexicon") || xml.name() == QLatin1String("meta")
-                   || xml.name() == QLatin1String("metadata") || xml.name() == QLatin1String("tag")) {
+        } else if (xml.name() == QLatin1String("lexicon") || xml.name() == QLatin1String("meta") ||
+                   xml.name() == QLatin1String("metadata") || xml.name() == QLatin1String("tag")) {
             xml.skipCurrentElement();
         } else {
             fail(xml, QStringLiteral("unexpected element <%1>").arg(xml.name().toString()));
@@ -195,7 +195,8 @@ SrgsGrammar SrgsGrammar::loadFile(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot open the grammar file \"%1\": %2").arg(fileName, file.errorString()));
+        throw Failure(
+            QStringLiteral("Cannot open the grammar file \"%1\": %2").arg(fileName, file.errorString()));
     return parse(file.readAll());
 }
 

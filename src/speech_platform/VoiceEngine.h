@@ -46,7 +46,7 @@ public:
     virtual void setOutputFormat(int formatCode) = 0;
     virtual void setAllowAudioOutputFormatChangesOnNextSet(bool allow) = 0;
 
-    virtual int rate() const = 0;   ///< -10 to 10
+    virtual int rate() const = 0; ///< -10 to 10
     virtual void setRate(int rate) = 0;
     virtual int volume() const = 0; ///< 0 to 100
     virtual void setVolume(int volume) = 0;

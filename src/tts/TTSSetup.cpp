@@ -2,12 +2,12 @@
 
 #include "ui_TTSSetup.h"
 
+#include "common/CheckBoxState.h"
 #include "common/Failure.h"
 #include "common/MessageBoxes.h"
 #include "common/Version.h"
 #include "settings/SettingsFile.h"
 #include "speech_platform/AudioFormats.h"
-#include "common/CheckBoxState.h"
 #include "tts/VisemeFace.h"
 
 #include <QCloseEvent>

@@ -4,9 +4,9 @@
 
 #include "ui_TTSSetup.h"
 
+#include "common/CheckBoxState.h"
 #include "common/Failure.h"
 #include "common/MessageBoxes.h"
-#include "common/CheckBoxState.h"
 
 namespace kestrel {
 

@@ -130,7 +130,8 @@ TEST(CommandStore, AnEditCutShortByACrashIsUndoneAtTheNextStart)
         ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO Filler VALUES (randomblob(100000))")));
         // The files as a crash at this moment leaves them.
         ASSERT_TRUE(QFile::copy(fixture.path(), path));
-        ASSERT_TRUE(QFile::copy(fixture.path() + QStringLiteral("-journal"), path + QStringLiteral("-journal")));
+        ASSERT_TRUE(
+            QFile::copy(fixture.path() + QStringLiteral("-journal"), path + QStringLiteral("-journal")));
         db.rollback();
         db.close();
     }

@@ -85,9 +85,9 @@ TEST_P(EspeakVoiceTest, PlainTextGivesWordsSentencesAndVisemesBetweenStartAndEnd
 
 TEST_P(EspeakVoiceTest, MarksArriveAsBookmarksBetweenWordsFoundAfterMarkupAndAccents)
 {
-    const QString text = QStringLiteral(
-        "<speak>H\u00e9llo <mark name=\"first\"/>na\u00efve, <mark name=\"2\"/>caf\u00e9. "
-        "Gr\u00fc\u00dfe &amp; <emphasis>\u00fcber</emphasis> all.</speak>");
+    const QString text =
+        QStringLiteral("<speak>H\u00e9llo <mark name=\"first\"/>na\u00efve, <mark name=\"2\"/>caf\u00e9. "
+                       "Gr\u00fc\u00dfe &amp; <emphasis>\u00fcber</emphasis> all.</speak>");
     const int stream = speakAndWait(text);
     QStringList order;
     for (const VoiceEvent &e : recorder->eventsOf(stream)) {

@@ -91,7 +91,10 @@ public:
 
     /// Runs the event loop until `stream` has ended (false after a generous
     /// guard time, which only keeps a broken build from hanging).
-    bool waitForEnd(int stream) { return waitFor([&] { return ended(stream); }); }
+    bool waitForEnd(int stream)
+    {
+        return waitFor([&] { return ended(stream); });
+    }
     bool waitFor(const std::function<bool()> &condition) { return QTest::qWaitFor(condition, 120000); }
 
     /// Called after each recorded event, inside the voice's signal.

@@ -148,7 +148,8 @@ TEST(SampleConverterTest, NativeRatePassesSamplesThroughUnchanged)
     ASSERT_EQ(eight.size(), 12);
     for (std::size_t i = 0; i < samples.size(); ++i)
         EXPECT_EQ(static_cast<unsigned char>(eight[static_cast<qsizetype>(2 * i)]),
-                  SampleConverter::toUnsigned8(samples[i])) << i;
+                  SampleConverter::toUnsigned8(samples[i]))
+            << i;
 }
 
 TEST(SampleConverterTest, RejectsFormatsItCannotProduce)
@@ -165,8 +166,8 @@ TEST(VoiceParametersTest, RateCurveMeetsEspeaksRangeByEvenStepsAndVolumeIsClampe
 {
     // Geometric on each side of normal (each step about 1.08 times slower below it,
     // 1.1 times faster above it): the rows between the ends pin that shape.
-    const std::pair<int, int> rows[] = {{-10, 80}, {-5, 118}, {-1, 162}, {0, 175},  {1, 192},
-                                        {5, 281},  {9, 409},  {10, 450}, {-11, 80}, {11, 450}, {-100, 80}};
+    const std::pair<int, int> rows[] = {{-10, 80}, {-5, 118}, {-1, 162}, {0, 175},  {1, 192},  {5, 281},
+                                        {9, 409},  {10, 450}, {-11, 80}, {11, 450}, {-100, 80}};
     for (const auto &[rate, wpm] : rows)
         EXPECT_EQ(VoiceParameters::wordsPerMinute(rate), wpm) << rate;
     // Volume is linear up to eSpeak's normal level.
@@ -178,10 +179,27 @@ TEST(VoiceParametersTest, RateCurveMeetsEspeaksRangeByEvenStepsAndVolumeIsClampe
 TEST(PhonemeVisemesTest, StandardPhonesFallInTheirVisemeClassAndIdOrder)
 {
     const std::vector<std::pair<int, std::vector<std::string>>> classes{
-        {0, {"_"}},  {1, {"ae", "ax", "ah"}}, {2, {"aa"}},  {3, {"ao"}},  {4, {"ey", "eh", "uh"}},
-        {5, {"er"}}, {6, {"y", "iy", "ih", "ix"}}, {7, {"w", "uw"}}, {8, {"ow"}}, {9, {"aw"}}, {10, {"oy"}},
-        {11, {"ay"}}, {12, {"h"}}, {13, {"r"}}, {14, {"l"}}, {15, {"s", "z"}}, {16, {"sh", "ch", "jh", "zh"}},
-        {17, {"th", "dh"}}, {18, {"f", "v"}}, {19, {"d", "t", "n"}}, {20, {"k", "g", "ng"}},
+        {0, {"_"}},
+        {1, {"ae", "ax", "ah"}},
+        {2, {"aa"}},
+        {3, {"ao"}},
+        {4, {"ey", "eh", "uh"}},
+        {5, {"er"}},
+        {6, {"y", "iy", "ih", "ix"}},
+        {7, {"w", "uw"}},
+        {8, {"ow"}},
+        {9, {"aw"}},
+        {10, {"oy"}},
+        {11, {"ay"}},
+        {12, {"h"}},
+        {13, {"r"}},
+        {14, {"l"}},
+        {15, {"s", "z"}},
+        {16, {"sh", "ch", "jh", "zh"}},
+        {17, {"th", "dh"}},
+        {18, {"f", "v"}},
+        {19, {"d", "t", "n"}},
+        {20, {"k", "g", "ng"}},
         {21, {"p", "b", "m"}},
     };
     for (const auto &[viseme, phones] : classes) {
@@ -203,18 +221,20 @@ TEST(PhonemeVisemesTest, EspeakMnemonicsMapToTheirStandardPhone)
     // and unknown symbols that carry no mouth shape (nullptr). The viseme follows from
     // the phone, which the class table above checks.
     const std::pair<const char *, const char *> rows[] = {
-        {"_:", "_"},  {"_", "_"},    {"_!", "_"},   {"@", "ax"},   {"a#", "ax"},  {"@2", "ax"}, {"@-", "ax"},
-        {"a", "ae"},  {"aa", "ae"},  {"V", "ah"},   {"A:", "aa"},  {"0", "aa"},   {"A@", "aa"}, {"O:", "ao"},
-        {"O@", "ao"}, {"o@", "ao"},  {"O2", "ao"},  {"eI", "ey"},  {"E", "eh"},   {"e@", "eh"}, {"U", "uh"},
-        {"U@", "uh"}, {"3:", "er"},  {"3", "er"},   {"i:", "iy"},  {"i", "iy"},   {"i@", "iy"}, {"i@3", "iy"},
-        {"I", "ih"},  {"I#", "ih"},  {"I2", "ih"},  {"j", "y"},    {"w", "w"},    {"u:", "uw"}, {"oU", "ow"},
-        {"aU", "aw"}, {"OI", "oy"},  {"aI", "ay"},  {"aI@", "ay"}, {"aI3", "ay"}, {"h", "h"},   {"r", "r"},
-        {"r-", "r"},  {"l", "l"},    {"@L", "l"},   {"s", "s"},    {"z", "z"},    {"S", "sh"},  {"tS", "ch"},
-        {"dZ", "jh"}, {"Z", "zh"},   {"T", "th"},   {"D", "dh"},   {"f", "f"},    {"v", "v"},   {"t", "t"},
-        {"t#", "t"},  {"t2", "t"},   {"?", "t"},    {"d", "d"},    {"n", "n"},    {"n-", "n"},  {"k", "k"},
-        {"g", "g"},   {"N", "ng"},   {"p", "p"},    {"b", "b"},    {"m", "m"},    {"y", "y"},   {"e:", "eh"},
-        {"o:", "ow"}, {"x", "k"},    {"R", "r"},    {"ts", "s"},   {"c", "k"},    {"", nullptr},
-        {";", nullptr}, {"#", nullptr}, {"'", nullptr}, {"%", nullptr},
+        {"_:", "_"},    {"_", "_"},     {"_!", "_"},   {"@", "ax"},   {"a#", "ax"},   {"@2", "ax"},
+        {"@-", "ax"},   {"a", "ae"},    {"aa", "ae"},  {"V", "ah"},   {"A:", "aa"},   {"0", "aa"},
+        {"A@", "aa"},   {"O:", "ao"},   {"O@", "ao"},  {"o@", "ao"},  {"O2", "ao"},   {"eI", "ey"},
+        {"E", "eh"},    {"e@", "eh"},   {"U", "uh"},   {"U@", "uh"},  {"3:", "er"},   {"3", "er"},
+        {"i:", "iy"},   {"i", "iy"},    {"i@", "iy"},  {"i@3", "iy"}, {"I", "ih"},    {"I#", "ih"},
+        {"I2", "ih"},   {"j", "y"},     {"w", "w"},    {"u:", "uw"},  {"oU", "ow"},   {"aU", "aw"},
+        {"OI", "oy"},   {"aI", "ay"},   {"aI@", "ay"}, {"aI3", "ay"}, {"h", "h"},     {"r", "r"},
+        {"r-", "r"},    {"l", "l"},     {"@L", "l"},   {"s", "s"},    {"z", "z"},     {"S", "sh"},
+        {"tS", "ch"},   {"dZ", "jh"},   {"Z", "zh"},   {"T", "th"},   {"D", "dh"},    {"f", "f"},
+        {"v", "v"},     {"t", "t"},     {"t#", "t"},   {"t2", "t"},   {"?", "t"},     {"d", "d"},
+        {"n", "n"},     {"n-", "n"},    {"k", "k"},    {"g", "g"},    {"N", "ng"},    {"p", "p"},
+        {"b", "b"},     {"m", "m"},     {"y", "y"},    {"e:", "eh"},  {"o:", "ow"},   {"x", "k"},
+        {"R", "r"},     {"ts", "s"},    {"c", "k"},    {"", nullptr}, {";", nullptr}, {"#", nullptr},
+        {"'", nullptr}, {"%", nullptr},
     };
     for (const auto &[mnemonic, name] : rows) {
         const StandardPhone *phone = standardPhoneForEspeak(mnemonic);

@@ -26,7 +26,10 @@
 namespace kestrel::test {
 namespace {
 
-bool havePulse() { return !qgetenv("PULSE_SERVER").isEmpty() && !qgetenv("KESTREL_PULSE_DIR").isEmpty(); }
+bool havePulse()
+{
+    return !qgetenv("PULSE_SERVER").isEmpty() && !qgetenv("KESTREL_PULSE_DIR").isEmpty();
+}
 
 /// Writes `text`, spoken by eSpeak NG's US English voice as 16 kHz samples, into
 /// the pipe source at the pace of real time, with quiet and a low noise floor

@@ -321,8 +321,8 @@ TEST_F(SpeechFormTest, ControlsSitInsideTheWindowWithoutOverlapping)
 {
     startUp();
     QList<QRect> taken;
-    for (const char *name : {"BtnStart", "BtnStop", "DBGrid1", "Command1", "Command2", "BtnExit", "LockTbl",
-                             "BtnPrnt"}) {
+    for (const char *name :
+         {"BtnStart", "BtnStop", "DBGrid1", "Command1", "Command2", "BtnExit", "LockTbl", "BtnPrnt"}) {
         QWidget *widget = control<QWidget>(name);
         ASSERT_NE(widget, nullptr);
         const QRect area(widget->mapTo(&form, QPoint(0, 0)), widget->size());

@@ -232,8 +232,10 @@ TEST_F(DebugFormTest, TestButtonsSpeakTheirPhraseEvenWhenTheClipboardFails)
 {
     form->showWindow();
     const std::tuple<const char *, const char *, QString> cases[] = {
-        {"Command4", "DidYouSay", "Did you say"}, {"Command3", "SayAgain", "Once more"},
-        {"Command2", "SayText", "Dictate now"},   {"Command1", "Executing", "Running"},
+        {"Command4", "DidYouSay", "Did you say"},
+        {"Command3", "SayAgain", "Once more"},
+        {"Command2", "SayText", "Dictate now"},
+        {"Command1", "Executing", "Running"},
         {"Command1", "Executing", ""},
     };
     for (const auto &[name, box, text] : cases) {

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "support/ScopedWorkingDirectory.h"
 #include "common/SharedState.h"
 #include "recognition/DebugForm.h"
 #include "support/FakeHosts.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingDesktop.h"
+#include "support/ScopedWorkingDirectory.h"
 #include "support/ScriptedRecognizer.h"
 
 #include <QAbstractButton>

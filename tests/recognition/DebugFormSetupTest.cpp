@@ -83,10 +83,11 @@ TEST_F(DebugFormTest, SettingsAreReadLastAndReachTheFeedbackControls)
 
 TEST_F(DebugFormTest, LoadFailureReportsHidesAndSkipsSettings)
 {
-    const char *operations[] = {"createSharedRecoContext", "recognizers",    "createInprocRecognizer",
-                                "setAudioInput",           "setRecognizer",  "createRecoContext",
-                                "eventInterests",          "createGrammar",  "dictationLoad",
-                                nullptr /* no engines at all */};
+    const char *operations[] = {"createSharedRecoContext", "recognizers",
+                                "createInprocRecognizer",  "setAudioInput",
+                                "setRecognizer",           "createRecoContext",
+                                "eventInterests",          "createGrammar",
+                                "dictationLoad",           nullptr /* no engines at all */};
     for (const char *operation : operations) {
         SCOPED_TRACE(operation ? operation : "no engines");
         FormRig fresh;
@@ -303,19 +304,40 @@ TEST_F(DebugFormTest, EveryControlIsInsideTheWindowWithCaptionKeyAndToolTip)
     {
         const char *name, *caption = nullptr, *key = nullptr;
     } controls[] = {
-        {"Frame4"}, {"Frame3"}, {"Frame1"}, {"PrivateEng"}, {"Reco"}, {"SREngines", nullptr, "Alt+N"},
-        {"EventTextField", nullptr, "Alt+L"}, {"TreeView1", nullptr, "Alt+V"},
-        {"DidYouSay", nullptr, "Alt+D"}, {"SayAgain", nullptr, "Alt+G"}, {"SayText", nullptr, "Alt+X"},
-        {"Executing", nullptr, "Alt+U"}, {"EmulateRecoTxt", nullptr, "Alt+Y"},
-        {"SharedRC", "Shared", "Alt+S"}, {"Inproc", "Inproc", "Alt+I"}, {"Recognition", nullptr, "Alt+R"},
-        {"ActivateMic", "Activate Mic", "Alt+M"}, {"ExitBtn", "CLOSE", "Esc"},
-        {"ClearEvents", "Clear Event List", "Alt+E"}, {"ShowStreamInfo", "Show Stream Info", "Alt+W"},
-        {"ClearTree", "Clear Tree View", "Alt+T"}, {"Command4", nullptr, "Alt+1"},
-        {"Command3", nullptr, "Alt+2"}, {"Command2", nullptr, "Alt+3"}, {"Command1", "Test", "Alt+4"},
+        {"Frame4"},
+        {"Frame3"},
+        {"Frame1"},
+        {"PrivateEng"},
+        {"Reco"},
+        {"SREngines", nullptr, "Alt+N"},
+        {"EventTextField", nullptr, "Alt+L"},
+        {"TreeView1", nullptr, "Alt+V"},
+        {"DidYouSay", nullptr, "Alt+D"},
+        {"SayAgain", nullptr, "Alt+G"},
+        {"SayText", nullptr, "Alt+X"},
+        {"Executing", nullptr, "Alt+U"},
+        {"EmulateRecoTxt", nullptr, "Alt+Y"},
+        {"SharedRC", "Shared", "Alt+S"},
+        {"Inproc", "Inproc", "Alt+I"},
+        {"Recognition", nullptr, "Alt+R"},
+        {"ActivateMic", "Activate Mic", "Alt+M"},
+        {"ExitBtn", "CLOSE", "Esc"},
+        {"ClearEvents", "Clear Event List", "Alt+E"},
+        {"ShowStreamInfo", "Show Stream Info", "Alt+W"},
+        {"ClearTree", "Clear Tree View", "Alt+T"},
+        {"Command4", nullptr, "Alt+1"},
+        {"Command3", nullptr, "Alt+2"},
+        {"Command2", nullptr, "Alt+3"},
+        {"Command1", "Test", "Alt+4"},
         {"ConfirmationCB", "Vocal Confirmation", "Alt+C"},
-        {"ExecutingCB", "Vocal Executing Anouncement", "Alt+A"}, {"NotFoundCB", "Vocal Not Found", "Alt+O"},
-        {"Emulate", "Emulate", "Ctrl+Return"}, {"Label6", "Event List"}, {"Label5", "Tree View"},
-        {"Label4", "Did You Say Phrase"}, {"Label3", "Say Again Phrase:"}, {"Label2", "Say Text Phrase:"},
+        {"ExecutingCB", "Vocal Executing Anouncement", "Alt+A"},
+        {"NotFoundCB", "Vocal Not Found", "Alt+O"},
+        {"Emulate", "Emulate", "Ctrl+Return"},
+        {"Label6", "Event List"},
+        {"Label5", "Tree View"},
+        {"Label4", "Did You Say Phrase"},
+        {"Label3", "Say Again Phrase:"},
+        {"Label2", "Say Text Phrase:"},
         {"Label1", "Execution Phrase:"},
     };
     const QRect window = form->rect();

@@ -1,8 +1,8 @@
 #include "recognition/RecognitionSetup.h"
 
-#include "support/ScopedWorkingDirectory.h"
 #include "common/Failure.h"
 #include "support/QtPrinters.h"
+#include "support/ScopedWorkingDirectory.h"
 #include "support/ScriptedRecognizer.h"
 
 #include <gtest/gtest.h>
@@ -28,8 +28,12 @@ struct SharedRig
 TEST(RecognitionSetup, FailedCreationLeavesNoContextBehind)
 {
     const std::pair<QString, bool> cases[] = {
-        {"createSharedRecoContext", true}, {"createInprocRecognizer", false}, {"audioInputs", false},
-        {"setAudioInput", false},          {"recognizers", false},            {"setRecognizer", false},
+        {"createSharedRecoContext", true},
+        {"createInprocRecognizer", false},
+        {"audioInputs", false},
+        {"setAudioInput", false},
+        {"recognizers", false},
+        {"setRecognizer", false},
         {"createRecoContext", false},
     };
     for (const auto &[operation, shared] : cases) {

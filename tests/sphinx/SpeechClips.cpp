@@ -57,11 +57,12 @@ Samples synthesise(const QString &text, const QString &voice, int wordsPerMinute
         if (cached.open(QIODevice::ReadOnly))
             return fromBytes(cached.readAll());
     }
-    const QString command = QStringLiteral("espeak-ng -v %1 -s %2 --stdout %3 | sox -q -t wav - -r 16000 -c 1 -b 16 "
-                                           "-e signed-integer -t raw -")
-                                .arg(quoted(voice))
-                                .arg(wordsPerMinute)
-                                .arg(quoted(text));
+    const QString command =
+        QStringLiteral("espeak-ng -v %1 -s %2 --stdout %3 | sox -q -t wav - -r 16000 -c 1 -b 16 "
+                       "-e signed-integer -t raw -")
+            .arg(quoted(voice))
+            .arg(wordsPerMinute)
+            .arg(quoted(text));
     const QByteArray raw = runPipeline(command);
     if (!cacheFile.isEmpty() && !raw.isEmpty()) {
         QFile out(cacheFile);
@@ -117,8 +118,8 @@ Samples noiseClip(char kind, double seconds, double amplitude, unsigned seed)
             v = (i % 2000 < 40) ? gauss(generator) * amplitude * 3.0 : 0.0;
             break;
         case 'h':
-            v = std::sin(2.0 * std::numbers::pi * 120.0 * double(i) / 16000.0) * amplitude
-                + std::sin(2.0 * std::numbers::pi * 360.0 * double(i) / 16000.0) * amplitude / 3.0;
+            v = std::sin(2.0 * std::numbers::pi * 120.0 * double(i) / 16000.0) * amplitude +
+                std::sin(2.0 * std::numbers::pi * 360.0 * double(i) / 16000.0) * amplitude / 3.0;
             break;
         default:
             break;

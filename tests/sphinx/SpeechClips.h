@@ -13,7 +13,8 @@ using Samples = std::vector<int16_t>;
 /// Speaks `text` with espeak-ng (voice, words per minute) and converts it with sox
 /// to 16 kHz mono. Clips are cached under `cacheDir` when it is not empty.
 /// Returns an empty clip when the tools are missing.
-Samples synthesise(const QString &text, const QString &voice, int wordsPerMinute, const QString &cacheDir = {});
+Samples synthesise(const QString &text, const QString &voice, int wordsPerMinute,
+                   const QString &cacheDir = {});
 
 /// A WAV file of any rate converted to 16 kHz mono (sox); empty when it cannot be read.
 Samples loadWav(const QString &fileName);

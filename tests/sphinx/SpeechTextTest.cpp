@@ -2,6 +2,7 @@
 // conversion, the command grammar as text, sentences and language model, the
 // rejection rule, and the SRGS grammar loader.
 
+#include "common/Failure.h"
 #include "speech_platform/SpokenNumbers.h"
 #include "speech_platform/SrgsGrammar.h"
 #include "speech_platform/sphinx/CmuPhones.h"
@@ -9,7 +10,6 @@
 #include "speech_platform/sphinx/CommandLanguageModel.h"
 #include "speech_platform/sphinx/CommandRejection.h"
 #include "speech_platform/sphinx/EspeakPronouncer.h"
-#include "common/Failure.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -30,19 +30,39 @@ QStringList words(const char *text)
 TEST(Replacements, turnNumberWordsIntoDigits)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"cursor one hundred comma two hundred", "cursor 100, 200"}, {"select five", "select 5"},
-        {"open notepad", "open notepad"}, {"", ""}, {"twenty one", "21"}, {"nine hundred ninety nine", "999"},
-        {"one thousand two hundred eighty", "1280"}, {"two thousand", "2000"},
-        {"seven thousand nineteen", "7019"}, {"one million two thousand", "1002000"}, {"ten hundred", "1000"},
+        {"cursor one hundred comma two hundred", "cursor 100, 200"},
+        {"select five", "select 5"},
+        {"open notepad", "open notepad"},
+        {"", ""},
+        {"twenty one", "21"},
+        {"nine hundred ninety nine", "999"},
+        {"one thousand two hundred eighty", "1280"},
+        {"two thousand", "2000"},
+        {"seven thousand nineteen", "7019"},
+        {"one million two thousand", "1002000"},
+        {"ten hundred", "1000"},
         // Two units in a row are two numbers, as a speaker listing digits means.
-        {"one two three", "1 2 3"}, {"twenty thirty", "20 30"}, {"twelve five", "12 5"}, {"zero zero", "0 0"},
-        {"hundred", "hundred"}, {"thousand of them", "thousand of them"}, {"one hundred hundred", "100 hundred"},
-        {"two thousand three thousand", "2003 thousand"}, {"Cursor One Hundred Comma Fifty", "Cursor 100, 50"},
-        {"comma", ","}, {"a comma b", "a, b"}, {"someone won", "someone won"},
+        {"one two three", "1 2 3"},
+        {"twenty thirty", "20 30"},
+        {"twelve five", "12 5"},
+        {"zero zero", "0 0"},
+        {"hundred", "hundred"},
+        {"thousand of them", "thousand of them"},
+        {"one hundred hundred", "100 hundred"},
+        {"two thousand three thousand", "2003 thousand"},
+        {"Cursor One Hundred Comma Fifty", "Cursor 100, 50"},
+        {"comma", ","},
+        {"a comma b", "a, b"},
+        {"someone won", "someone won"},
         // "and" joins a number only after hundred, thousand or million.
-        {"one hundred and five", "105"}, {"two thousand and six", "2006"}, {"one hundred And twenty three", "123"},
-        {"five and six", "5 and 6"}, {"one hundred and", "100 and"}, {"rock and roll", "rock and roll"},
-        {"two hundred and one thousand", "201000"}, {"one hundred and comma", "100 and,"}};
+        {"one hundred and five", "105"},
+        {"two thousand and six", "2006"},
+        {"one hundred And twenty three", "123"},
+        {"five and six", "5 and 6"},
+        {"one hundred and", "100 and"},
+        {"rock and roll", "rock and roll"},
+        {"two hundred and one thousand", "201000"},
+        {"one hundred and comma", "100 and,"}};
     for (const auto &[spoken, expected] : cases)
         EXPECT_EQ(applyReplacements(words(spoken)), QString::fromLatin1(expected)) << spoken;
 
@@ -71,10 +91,14 @@ TEST(CmuPhones, idsAndNamesRoundTripAndEspeakMnemonicsBecomeThem)
     EXPECT_THROW(converter.idToPhone(0x407, 2), Failure);
     EXPECT_THROW(converter.idToPhone(0x409, 99), Failure);
 
-    const std::pair<const char *, const char *> mnemonics[] = {
-        {"n'oUtpad", "N OW T P AE D"}, {"k'Estr@L", "K EH S T R AH L"}, {"dZ'EdIt", "JH EH D IH T"},
-        {"f'aI@f0ks", "F AY ER F AA K S"}, {"T'INk", "TH IH NG K"}, {"tS'3:tS", "CH ER CH"}, {"", ""},
-        {"'',,_:", ""}};
+    const std::pair<const char *, const char *> mnemonics[] = {{"n'oUtpad", "N OW T P AE D"},
+                                                               {"k'Estr@L", "K EH S T R AH L"},
+                                                               {"dZ'EdIt", "JH EH D IH T"},
+                                                               {"f'aI@f0ks", "F AY ER F AA K S"},
+                                                               {"T'INk", "TH IH NG K"},
+                                                               {"tS'3:tS", "CH ER CH"},
+                                                               {"", ""},
+                                                               {"'',,_:", ""}};
     for (const auto &[espeak, cmu] : mnemonics)
         EXPECT_EQ(espeakToCmu(QString::fromLatin1(espeak)), QString::fromLatin1(cmu)) << espeak;
 }
@@ -83,22 +107,27 @@ TEST(CommandGrammar, phrasesBecomeLowerCaseWordsOfOneRule)
 {
     const CommandGrammar g = CommandGrammar::build(
         {QStringLiteral("OPEN NOTEPAD"), QStringLiteral("open   notepad"), QStringLiteral("Left Click"),
-         QStringLiteral("   "), QStringLiteral("SAVE|QUIT"), QStringLiteral("<evil>;"), QStringLiteral("U.S.")});
-    EXPECT_EQ(g.phrases, (QStringList{QStringLiteral("open notepad"), QStringLiteral("left click"),
-                                      QStringLiteral("save quit"), QStringLiteral("evil"), QStringLiteral("u.s")}));
+         QStringLiteral("   "), QStringLiteral("SAVE|QUIT"), QStringLiteral("<evil>;"),
+         QStringLiteral("U.S.")});
+    EXPECT_EQ(g.phrases,
+              (QStringList{QStringLiteral("open notepad"), QStringLiteral("left click"),
+                           QStringLiteral("save quit"), QStringLiteral("evil"), QStringLiteral("u.s")}));
     EXPECT_TRUE(g.jsgf.startsWith(QStringLiteral("#JSGF V1.0;")));
-    EXPECT_TRUE(g.jsgf.contains(QStringLiteral("<phrase> = open notepad | left click | save quit | evil | u.s;")));
+    EXPECT_TRUE(
+        g.jsgf.contains(QStringLiteral("<phrase> = open notepad | left click | save quit | evil | u.s;")));
     EXPECT_TRUE(g.jsgf.contains(QStringLiteral("public <command> = <phrase> | <cursor> | <select>")));
     for (const QString &w : g.words)
         EXPECT_EQ(w, w.toLower());
-    for (const char *w : {"open", "notepad", "cursor", "comma", "hundred", "select", "yes", "know", "thousand"})
+    for (const char *w :
+         {"open", "notepad", "cursor", "comma", "hundred", "select", "yes", "know", "thousand"})
         EXPECT_TRUE(g.words.contains(QString::fromLatin1(w))) << w;
     EXPECT_FALSE(g.words.contains(QStringLiteral("digit"))) << "rule names are not words";
 
     const CommandGrammar empty = CommandGrammar::build({});
     EXPECT_TRUE(empty.phrases.isEmpty());
     EXPECT_FALSE(empty.jsgf.contains(QStringLiteral("<phrase>")));
-    EXPECT_TRUE(empty.jsgf.contains(QStringLiteral("public <command> = <cursor> | <select> | <yes> | <no>;")));
+    EXPECT_TRUE(
+        empty.jsgf.contains(QStringLiteral("public <command> = <cursor> | <select> | <yes> | <no>;")));
     EXPECT_FALSE(empty.jsgf.contains(QStringLiteral("spell"))) << "a letter loop swallows other commands";
 }
 
@@ -111,7 +140,8 @@ TEST(CommandGrammar, soundAlikesPronouncedLikeTheAnswerStayOutOfItsRule)
     allAlike.insert({{"now", "N OW"}, {"us", "Y EH S"}});
     QHash<QString, QString> noAnswer = usDictionary;
     noAnswer.remove(QStringLiteral("no"));
-    const struct {
+    const struct
+    {
         const char *name;
         QHash<QString, QString> dictionary;
         bool withPronunciation;
@@ -125,9 +155,9 @@ TEST(CommandGrammar, soundAlikesPronouncedLikeTheAnswerStayOutOfItsRule)
     };
     for (const auto &c : cases) {
         const auto lookUp = [&c](const QString &word) { return c.dictionary.value(word); };
-        const CommandGrammar g = CommandGrammar::build({QStringLiteral("OPEN NOTEPAD")},
-                                                       c.withPronunciation ? CommandGrammar::Pronunciation(lookUp)
-                                                                           : CommandGrammar::Pronunciation());
+        const CommandGrammar g = CommandGrammar::build(
+            {QStringLiteral("OPEN NOTEPAD")},
+            c.withPronunciation ? CommandGrammar::Pronunciation(lookUp) : CommandGrammar::Pronunciation());
         EXPECT_TRUE(g.jsgf.contains(QLatin1String(c.yesRule))) << c.name << "\n" << g.jsgf.toStdString();
         EXPECT_TRUE(g.jsgf.contains(QLatin1String(c.noRule))) << c.name << "\n" << g.jsgf.toStdString();
         // Left out of the rule, a sound-alike still answers when heard.
@@ -141,15 +171,24 @@ RejectionFeatures measured(bool heardCommand, double agreement, int common, int 
                            qint64 phraseScore, qint64 heardScore, int phraseWordFrames, int heardWordFrames,
                            qint64 grammarScore, bool soundAlike = false)
 {
-    return {.heardCommand = heardCommand, .agreement = agreement, .commonPhones = common, .frames = frames,
-            .numberForm = numberForm, .soundAlike = soundAlike, .heardWords = heardWordFrames > 0,
-            .phraseScore = phraseScore, .heardScore = heardScore, .phraseWordFrames = phraseWordFrames,
-            .heardWordFrames = heardWordFrames, .grammarScore = grammarScore};
+    return {.heardCommand = heardCommand,
+            .agreement = agreement,
+            .commonPhones = common,
+            .frames = frames,
+            .numberForm = numberForm,
+            .soundAlike = soundAlike,
+            .heardWords = heardWordFrames > 0,
+            .phraseScore = phraseScore,
+            .heardScore = heardScore,
+            .phraseWordFrames = phraseWordFrames,
+            .heardWordFrames = heardWordFrames,
+            .grammarScore = grammarScore};
 }
 
 TEST(Rejection, calibratedRuleTellsCommandsFromOtherSpeech)
 {
-    const struct {
+    const struct
+    {
         const char *name;
         RejectionFeatures features;
         bool accepted;
@@ -170,19 +209,22 @@ TEST(Rejection, calibratedRuleTellsCommandsFromOtherSpeech)
         // few frames, so the phrase even looks better than what was heard.
         {"noise as short word", measured(false, 0.0, 0, 219, false, -1301, -1343, 6, 3, -3195), false},
         // White noise heard as "this" both ways; a sound-alike alone is no command.
-        {"noise as sound-alike", measured(false, 1, 3, 160, false, -2228, -2602, 119, 16, -1453, true), false},
+        {"noise as sound-alike", measured(false, 1, 3, 160, false, -2228, -2602, 119, 16, -1453, true),
+         false},
         {"too short", measured(true, 1.0, 10, 19, false, -800, -800, 15, 15, -900), false},
         {"nothing aligned", measured(true, 1.0, 10, 200, false, 0, -2000, 0, 100, -2500), false},
     };
     const CommandRejection rule = CommandRejection::calibrated();
     for (const auto &c : cases)
-        EXPECT_EQ(rule.accept(c.features), c.accepted) << c.name << ", confidence " << rule.confidence(c.features);
+        EXPECT_EQ(rule.accept(c.features), c.accepted)
+            << c.name << ", confidence " << rule.confidence(c.features);
 }
 
 TEST(Rejection, strongerEvidenceNeverLowersConfidenceAndNumberFormsNeedMore)
 {
     const RejectionFeatures base = measured(false, 0.4, 4, 190, false, -4000, -3500, 90, 110, -6000);
-    const struct {
+    const struct
+    {
         const char *name;
         void (*strengthen)(RejectionFeatures &);
     } cases[] = {
@@ -231,12 +273,27 @@ CommandGrammar table()
 TEST(GrammarSentences, areCommandsExactlyWhenTheGrammarCanSayThem)
 {
     const std::pair<const char *, bool> cases[] = {
-        {"open notepad", true}, {"close notepad", true}, {"type my address", true}, {"open", false},
-        {"open notepad now", false}, {"close notepad notepad", false}, {"left", false}, {"", false},
-        {"yes no", false}, {"cursor down", true}, {"cursor", false}, {"cursor up down", false},
-        {"cursor one hundred comma two hundred", true}, {"cursor one comma", false}, {"cursor comma two", false},
-        {"cursor zero comma nine thousand nine hundred ninety nine", true}, {"cursor one two comma three", false},
-        {"select five", true}, {"select", false}, {"select five million", false}, {"select ten thousand", false},
+        {"open notepad", true},
+        {"close notepad", true},
+        {"type my address", true},
+        {"open", false},
+        {"open notepad now", false},
+        {"close notepad notepad", false},
+        {"left", false},
+        {"", false},
+        {"yes no", false},
+        {"cursor down", true},
+        {"cursor", false},
+        {"cursor up down", false},
+        {"cursor one hundred comma two hundred", true},
+        {"cursor one comma", false},
+        {"cursor comma two", false},
+        {"cursor zero comma nine thousand nine hundred ninety nine", true},
+        {"cursor one two comma three", false},
+        {"select five", true},
+        {"select", false},
+        {"select five million", false},
+        {"select ten thousand", false},
         {"select notepad", false}};
     const CommandGrammar g = table();
     for (const auto &[said, command] : cases)
@@ -252,26 +309,35 @@ TEST(GrammarSentences, areCommandsExactlyWhenTheGrammarCanSayThem)
 
 TEST(GrammarSentences, numberFormsAreTheCursorAndSelectFamiliesNotTablePhrases)
 {
-    const CommandGrammar g = CommandGrammar::build({QStringLiteral("SELECT ALL"), QStringLiteral("OPEN NOTEPAD"),
-                                                    QStringLiteral("CURSOR HOME")});
-    const std::pair<const char *, bool> cases[] = {
-        {"select five", true}, {"cursor one comma two", true}, {"select all", false}, {"cursor home", false},
-        {"cursor down", false}, {"select", false}, {"open notepad", false}, {"", false}};
+    const CommandGrammar g = CommandGrammar::build(
+        {QStringLiteral("SELECT ALL"), QStringLiteral("OPEN NOTEPAD"), QStringLiteral("CURSOR HOME")});
+    const std::pair<const char *, bool> cases[] = {{"select five", true},   {"cursor one comma two", true},
+                                                   {"select all", false},   {"cursor home", false},
+                                                   {"cursor down", false},  {"select", false},
+                                                   {"open notepad", false}, {"", false}};
     for (const auto &[said, numberForm] : cases)
         EXPECT_EQ(g.isNumberForm(words(said)), numberForm) << said;
 }
 
 TEST(NumberWords, spellNumbersAsTheGrammarSaysThem)
 {
-    const std::pair<int, const char *> cases[] = {
-        {0, "zero"}, {7, "seven"}, {13, "thirteen"}, {40, "forty"}, {42, "forty two"}, {100, "one hundred"},
-        {105, "one hundred five"}, {1204, "one thousand two hundred four"},
-        {9999, "nine thousand nine hundred ninety nine"}, {10000, ""}, {-1, ""}};
+    const std::pair<int, const char *> cases[] = {{0, "zero"},
+                                                  {7, "seven"},
+                                                  {13, "thirteen"},
+                                                  {40, "forty"},
+                                                  {42, "forty two"},
+                                                  {100, "one hundred"},
+                                                  {105, "one hundred five"},
+                                                  {1204, "one thousand two hundred four"},
+                                                  {9999, "nine thousand nine hundred ninety nine"},
+                                                  {10000, ""},
+                                                  {-1, ""}};
     for (const auto &[value, spelled] : cases)
         EXPECT_EQ(CommandLanguageModel::numberWords(value), words(spelled)) << value;
     const CommandGrammar g = table();
     for (int n = 0; n <= 9999; n += 37)
-        EXPECT_TRUE(g.accepts(QStringList{QStringLiteral("select")} + CommandLanguageModel::numberWords(n))) << n;
+        EXPECT_TRUE(g.accepts(QStringList{QStringLiteral("select")} + CommandLanguageModel::numberWords(n)))
+            << n;
 }
 
 /// An ARPA bigram model read back: log10 probabilities and backoff weights.
@@ -286,7 +352,8 @@ struct ReadModel
         static const QRegularExpression count(QStringLiteral("^ngram (\\d)=(\\d+)$"));
         int section = 0;
         for (const QString &line : text.split(QLatin1Char('\n'))) {
-            const QStringList f = line.split(QRegularExpression(QStringLiteral("[\\t ]+")), Qt::SkipEmptyParts);
+            const QStringList f =
+                line.split(QRegularExpression(QStringLiteral("[\\t ]+")), Qt::SkipEmptyParts);
             if (const auto match = count.match(line); match.hasMatch()) {
                 declared[match.captured(1).toInt()] = match.captured(2).toInt();
             } else if (line == QLatin1String("\\1-grams:") || line == QLatin1String("\\2-grams:")) {
@@ -304,7 +371,8 @@ struct ReadModel
     double probability(const QString &history, const QString &word) const
     {
         const auto seen = bigram.value(history);
-        return std::pow(10.0, seen.contains(word) ? seen.value(word) : backoff.value(history) + unigram.value(word));
+        return std::pow(10.0, seen.contains(word) ? seen.value(word)
+                                                  : backoff.value(history) + unigram.value(word));
     }
 
     double sentence(const char *text) const
@@ -346,14 +414,16 @@ TEST(CommandLanguageModel, everyHistoryAddsUpToOneAndPhrasesOutweighWordsOfOther
 
 QByteArray grammar(const char *body, const char *root = "main")
 {
-    return QByteArray("<?xml version=\"1.0\"?>\n<grammar xmlns=\"http://www.w3.org/2001/06/grammar\" version=\"1.0\" "
-                      "xml:lang=\"en-US\" root=\"")
-           + root + "\">" + body + "</grammar>";
+    return QByteArray("<?xml version=\"1.0\"?>\n<grammar xmlns=\"http://www.w3.org/2001/06/grammar\" "
+                      "version=\"1.0\" "
+                      "xml:lang=\"en-US\" root=\"") +
+           root + "\">" + body + "</grammar>";
 }
 
 TEST(SrgsGrammar, rootRuleSentences)
 {
-    const struct {
+    const struct
+    {
         const char *body;
         QStringList sentences;
     } cases[] = {
@@ -365,17 +435,20 @@ TEST(SrgsGrammar, rootRuleSentences)
          "<rule id=\"dir\"><one-of><item>up<tag>x</tag></item><item>down</item></one-of></rule>",
          {"go up", "go down"}},
         {"<rule id=\"main\"><item repeat=\"2\">la</item></rule>", {"la la"}},
-        {"<rule id=\"main\"><item repeat=\"1-\">go</item></rule>", {"go", "go go"}}, // open repeats list up to two
+        {"<rule id=\"main\"><item repeat=\"1-\">go</item></rule>",
+         {"go", "go go"}}, // open repeats list up to two
         {"<rule id=\"main\"><token>new york</token> city</rule>", {"new york city"}},
         {"<rule id=\"main\">a <ruleref special=\"NULL\"/> b</rule>", {"a b"}},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(SrgsGrammar::parse(grammar(c.body)).sentences(QStringLiteral("main")), c.sentences) << c.body;
+        EXPECT_EQ(SrgsGrammar::parse(grammar(c.body)).sentences(QStringLiteral("main")), c.sentences)
+            << c.body;
 }
 
 TEST(SrgsGrammar, refusesBadDocumentsWithAFailureNamingTheProblem)
 {
-    const struct {
+    const struct
+    {
         QByteArray xml;
         const char *messagePart;
     } cases[] = {

@@ -2,10 +2,10 @@
 // decoder the recogniser uses, no audio device involved.
 
 #include "SpeechClips.h"
+#include "common/Failure.h"
 #include "speech_platform/sphinx/CmuPhones.h"
 #include "speech_platform/sphinx/SphinxDecoder.h"
 #include "speech_platform/sphinx/UtteranceStream.h"
-#include "common/Failure.h"
 
 #include <QFile>
 
@@ -27,9 +27,9 @@ protected:
     static void SetUpTestSuite()
     {
         s_decoder = new SphinxDecoder(SphinxModelPaths::usEnglish());
-        s_dropped = s_decoder->setCommandPhrases({"OPEN NOTEPAD", "CLOSE NOTEPAD", "LEFT CLICK", "RIGHT CLICK",
-                                                  "SCROLL DOWN", "SAVE FILE", "OPEN KESTREL", "FRONT CENTER",
-                                                  "FRONT LEFT", "REAR RIGHT", "CURSOR", "SELECT"});
+        s_dropped = s_decoder->setCommandPhrases(
+            {"OPEN NOTEPAD", "CLOSE NOTEPAD", "LEFT CLICK", "RIGHT CLICK", "SCROLL DOWN", "SAVE FILE",
+             "OPEN KESTREL", "FRONT CENTER", "FRONT LEFT", "REAR RIGHT", "CURSOR", "SELECT"});
     }
     static void TearDownTestSuite()
     {
@@ -48,7 +48,8 @@ protected:
         return events;
     }
 
-    static QList<RecognitionResult> results(const QList<StreamEvent> &events, Kind kind, const char *rule = nullptr)
+    static QList<RecognitionResult> results(const QList<StreamEvent> &events, Kind kind,
+                                            const char *rule = nullptr)
     {
         QList<RecognitionResult> out;
         for (const StreamEvent &e : events) {
@@ -60,7 +61,8 @@ protected:
 
     static Samples spoken(const char *text, const char *voice = "en-us", int speed = 160, double noise = 40)
     {
-        const Samples clip = testing::synthesise(QString::fromLatin1(text), QString::fromLatin1(voice), speed);
+        const Samples clip =
+            testing::synthesise(QString::fromLatin1(text), QString::fromLatin1(voice), speed);
         if (clip.empty())
             ADD_FAILURE() << "espeak-ng or sox could not make a clip";
         return testing::padded(clip, 1.0, 1.0, noise);
@@ -72,14 +74,17 @@ protected:
 
 TEST_F(SphinxDecoding, inTablePhrasesAreRecognisedAsTheirCommandNeverAsAnother)
 {
-    const struct {
+    const struct
+    {
         const char *spoken; ///< also the words heard
         const char *voice;
         int speed;
         const char *withReplacements; ///< what the interpreter gets
     } cases[] = {
-        {"open notepad", "en-us", 160, "open notepad"}, {"left click", "en-us+f3", 175, "left click"},
-        {"save file", "en-gb-x-rp", 150, "save file"},  {"select five", "en-us", 160, "select 5"},
+        {"open notepad", "en-us", 160, "open notepad"},
+        {"left click", "en-us+f3", 175, "left click"},
+        {"save file", "en-gb-x-rp", 150, "save file"},
+        {"select five", "en-us", 160, "select 5"},
         {"cursor one hundred comma two hundred", "en-us", 160, "cursor 100, 200"},
         {"open kestrel", "en-us+m3", 160, "open kestrel"},
     };
@@ -116,12 +121,15 @@ TEST_F(SphinxDecoding, yesAndNoSaidClearlyAreTheAnswersThemselves)
 TEST_F(SphinxDecoding, otherSpeechNoiseAndTheDictationOnlyEngineGiveNoCommand)
 {
     const auto both = UtteranceStream::Mode::CommandsAndDictation;
-    const struct {
+    const struct
+    {
         const char *spoken; ///< null: noise of this kind
         char noise;
         UtteranceStream::Mode mode;
-    } cases[] = {{"the weather is nice today", 0, both}, {"i would like a cup of coffee", 0, both},
-                 {nullptr, 'w', both}, {nullptr, 'h', both},
+    } cases[] = {{"the weather is nice today", 0, both},
+                 {"i would like a cup of coffee", 0, both},
+                 {nullptr, 'w', both},
+                 {nullptr, 'h', both},
                  {"open notepad", 0, UtteranceStream::Mode::DictationOnly}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.spoken ? c.spoken : "noise");
@@ -165,7 +173,8 @@ TEST_F(SphinxDecoding, resultCarriesWordsPronunciationsAndAlternates)
     ASSERT_TRUE(r.phrase.elements.has_value());
     ASSERT_EQ(r.phrase.elements->size(), 2);
     EXPECT_EQ(r.phrase.elements->at(1).displayText, QStringLiteral("notepad"));
-    EXPECT_EQ(r.phrase.elements->at(1).pronunciation, CmuPhones::idsFromText(QStringLiteral("N OW T P AE D")));
+    EXPECT_EQ(r.phrase.elements->at(1).pronunciation,
+              CmuPhones::idsFromText(QStringLiteral("N OW T P AE D")));
     ASSERT_TRUE(r.alternates.has_value());
     EXPECT_LE(r.alternates->size(), 5);
     for (const PhraseInfo &alternate : *r.alternates)
@@ -176,7 +185,8 @@ TEST_F(SphinxDecoding, resultCarriesWordsPronunciationsAndAlternates)
 TEST_F(SphinxDecoding, alignmentScoresTheWordsSaidAboveOthersAndCoversTheSpeech)
 {
     const auto words = [](const char *text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); };
-    const struct {
+    const struct
+    {
         const char *spoken;
         const char *other;    ///< words forced onto the same audio for comparison
         bool fewerWordFrames; ///< a short phrase forced onto a sentence leaves most of it to fillers
@@ -214,25 +224,32 @@ TEST_F(SphinxDecoding, anUtteranceScoresTheSameWhateverWasHeardOrDecodedBefore)
     ASSERT_EQ(aligned.words, words);
     ASSERT_EQ(grammar.words, words);
     const double hair = 0.01 * std::abs(double(aligned.score));
-    const struct {
+    const struct
+    {
         const char *before; ///< what happens in between
         std::function<void()> act;
     } cases[] = {
         {"nothing", [] {}},
-        {"the same decodes", [&] {
+        {"the same decodes",
+         [&] {
              s_decoder->align(words, audio);
              s_decoder->decode(SphinxDecoder::kCommandSearch, audio);
          }},
         {"another voice, live", [] { run(spoken("scroll down", "en-us+f3", 210, 300)); }},
-        {"loud noise, live", [] { run(testing::padded(testing::noiseClip('w', 1.5, 3000.0, 7), 1.0, 1.0, 30.0)); }},
-        {"dictation of a sentence", [] {
-             s_decoder->decode(SphinxDecoder::kDictationSearch, spoken("the weather is nice today", "en-029"));
+        {"loud noise, live",
+         [] { run(testing::padded(testing::noiseClip('w', 1.5, 3000.0, 7), 1.0, 1.0, 30.0)); }},
+        {"dictation of a sentence",
+         [] {
+             s_decoder->decode(SphinxDecoder::kDictationSearch,
+                               spoken("the weather is nice today", "en-029"));
          }},
     };
     for (const auto &c : cases) {
         c.act();
-        EXPECT_NEAR(double(s_decoder->align(words, audio).score), double(aligned.score), hair) << "after " << c.before;
-        EXPECT_NEAR(double(s_decoder->decode(SphinxDecoder::kCommandSearch, audio).score), double(grammar.score), hair)
+        EXPECT_NEAR(double(s_decoder->align(words, audio).score), double(aligned.score), hair)
+            << "after " << c.before;
+        EXPECT_NEAR(double(s_decoder->decode(SphinxDecoder::kCommandSearch, audio).score),
+                    double(grammar.score), hair)
             << "after " << c.before;
     }
 }
@@ -263,7 +280,8 @@ TEST_F(SphinxDecoding, eventsFollowTheStreamInOrderAndSilenceHasNoSpeechEvents)
     speech.removeAll(Kind::Hypothesis);
     EXPECT_EQ(speech, (QList<Kind>{Kind::StartStream, Kind::SoundStart, Kind::PhraseStart, Kind::SoundEnd,
                                    Kind::Recognition, Kind::EndStream}));
-    EXPECT_EQ(kindsOf(run(testing::padded({}, 3.0, 0.0, 40))), (QList<Kind>{Kind::StartStream, Kind::EndStream}));
+    EXPECT_EQ(kindsOf(run(testing::padded({}, 3.0, 0.0, 40))),
+              (QList<Kind>{Kind::StartStream, Kind::EndStream}));
 }
 
 TEST(SphinxModels, missingFilesAndBadEngineOptionsAreAFailureNamingTheCulprit)
@@ -284,12 +302,13 @@ TEST(SphinxModels, missingFilesAndBadEngineOptionsAreAFailureNamingTheCulprit)
     for (const auto &c : cases) {
         SCOPED_TRACE((c.model + c.options.join(QLatin1Char(' '))).toStdString());
         try {
-            const SphinxModelPaths paths = c.model.isEmpty() ? SphinxModelPaths::usEnglish()
-                                                             : SphinxModelPaths::usEnglish(c.model);
+            const SphinxModelPaths paths =
+                c.model.isEmpty() ? SphinxModelPaths::usEnglish() : SphinxModelPaths::usEnglish(c.model);
             SphinxDecoder decoder(paths, SphinxDecoder::kCommandModelWeight, c.options);
             ADD_FAILURE() << "accepted";
         } catch (const Failure &failure) {
-            EXPECT_TRUE(failure.description().contains(QLatin1String(c.named))) << qPrintable(failure.description());
+            EXPECT_TRUE(failure.description().contains(QLatin1String(c.named)))
+                << qPrintable(failure.description());
         }
     }
 }

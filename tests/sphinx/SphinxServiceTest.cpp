@@ -117,7 +117,8 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
 {
     const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");
     if (qgetenv("PULSE_SERVER").isEmpty() || pulseDir.isEmpty())
-        GTEST_SKIP() << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
+        GTEST_SKIP()
+            << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
     CommandPhraseList vocabulary;
     vocabulary.setPhrases({"OPEN NOTEPAD", "CLOSE NOTEPAD", "CURSOR"});
     SphinxRecognitionService service(vocabulary);
@@ -136,9 +137,10 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     grammar.dictationSetState(true);
     EXPECT_TRUE(states.isEmpty()) << "the state change must arrive queued, not inside the call";
 
-    const testing::Samples audio =
-        testing::padded(testing::synthesise(QStringLiteral("open notepad"), QStringLiteral("en-us"), 160), 1.5, 1.5, 40);
-    std::thread speaker(feedMicrophone, QString::fromLocal8Bit(pulseDir) + QStringLiteral("/mic.fifo"), audio);
+    const testing::Samples audio = testing::padded(
+        testing::synthesise(QStringLiteral("open notepad"), QStringLiteral("en-us"), 160), 1.5, 1.5, 40);
+    std::thread speaker(feedMicrophone, QString::fromLocal8Bit(pulseDir) + QStringLiteral("/mic.fifo"),
+                        audio);
     for (int i = 0; i < 100 && recognitions.isEmpty(); ++i)
         recognitions.wait(200);
     speaker.join();
@@ -175,18 +177,20 @@ TEST(SphinxServiceLive, anInputThatGoesAwayWhileListeningIsReportedAndEndsTheStr
 {
     const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");
     if (qgetenv("PULSE_SERVER").isEmpty() || pulseDir.isEmpty())
-        GTEST_SKIP() << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
+        GTEST_SKIP()
+            << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
     const auto pactl = [](const QStringList &args) {
         QProcess p;
         p.start(QStringLiteral("pactl"), args);
         p.waitForFinished(10000);
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     };
-    const QString module = pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-source"),
-                                  QStringLiteral("source_name=kestrel_unplugged"),
-                                  QStringLiteral("file=") + QString::fromLocal8Bit(pulseDir) + QStringLiteral("/gone.fifo"),
-                                  QStringLiteral("format=s16le"), QStringLiteral("rate=16000"), QStringLiteral("channels=1"),
-                                  QStringLiteral("source_properties=device.description=KESTREL-Unplugged")});
+    const QString module =
+        pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-source"),
+               QStringLiteral("source_name=kestrel_unplugged"),
+               QStringLiteral("file=") + QString::fromLocal8Bit(pulseDir) + QStringLiteral("/gone.fifo"),
+               QStringLiteral("format=s16le"), QStringLiteral("rate=16000"), QStringLiteral("channels=1"),
+               QStringLiteral("source_properties=device.description=KESTREL-Unplugged")});
     ASSERT_FALSE(module.isEmpty()) << "pactl could not add a second source";
     CommandPhraseList vocabulary;
     vocabulary.setPhrases({"OPEN NOTEPAD"});

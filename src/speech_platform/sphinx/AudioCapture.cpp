@@ -16,8 +16,7 @@ class AudioCapture::Worker : public QObject
     Q_OBJECT
 public:
     Worker(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode)
-        : m_decoder(std::move(decoder))
-        , m_stream(*m_decoder, mode)
+        : m_decoder(std::move(decoder)), m_stream(*m_decoder, mode)
     {
     }
 
@@ -28,7 +27,8 @@ public:
         format.setChannelCount(1);
         format.setSampleFormat(QAudioFormat::Int16);
         if (!device.isFormatSupported(format))
-            return QStringLiteral("The audio input \"%1\" cannot record 16 kHz mono audio.").arg(device.description());
+            return QStringLiteral("The audio input \"%1\" cannot record 16 kHz mono audio.")
+                .arg(device.description());
         m_device = device;
         m_source = std::make_unique<QAudioSource>(device, format);
         // Small buffers keep the time from end of speech to result short.
@@ -36,8 +36,9 @@ public:
         m_io = m_source->start();
         if (!m_io || m_source->error() != QAudio::NoError) {
             m_source.reset();
-            return QStringLiteral("The audio input \"%1\" could not be opened. It is possible that it is used by "
-                                  "another application.")
+            return QStringLiteral(
+                       "The audio input \"%1\" could not be opened. It is possible that it is used by "
+                       "another application.")
                 .arg(device.description());
         }
         connect(m_io, &QIODevice::readyRead, this, &Worker::read);
@@ -102,8 +103,8 @@ private:
     void inputsChanged()
     {
         const auto inputs = QMediaDevices::audioInputs();
-        const bool present =
-            std::any_of(inputs.begin(), inputs.end(), [&](const QAudioDevice &d) { return d.id() == m_device.id(); });
+        const bool present = std::any_of(inputs.begin(), inputs.end(),
+                                         [&](const QAudioDevice &d) { return d.id() == m_device.id(); });
         if (!present)
             fail(QStringLiteral("The audio input \"%1\" went away.").arg(m_device.description()));
     }
@@ -125,7 +126,8 @@ private:
     QByteArray m_pending;
 };
 
-AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode, QObject *parent)
+AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode,
+                           QObject *parent)
     : QObject(parent)
 {
     qRegisterMetaType<kestrel::StreamEvent>();
@@ -134,10 +136,13 @@ AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStre
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(m_worker, &Worker::events, this, &AudioCapture::events, Qt::QueuedConnection);
-    connect(m_worker, &Worker::lost, this, [this](const QString &description) {
-        m_running = false;
-        Q_EMIT lost(description);
-    }, Qt::QueuedConnection);
+    connect(
+        m_worker, &Worker::lost, this,
+        [this](const QString &description) {
+            m_running = false;
+            Q_EMIT lost(description);
+        },
+        Qt::QueuedConnection);
     m_thread.setObjectName(QStringLiteral("kestrel-audio-capture"));
     m_thread.start();
 }
@@ -154,7 +159,8 @@ void AudioCapture::start(const QAudioDevice &device)
     if (m_running)
         return;
     QString error;
-    QMetaObject::invokeMethod(m_worker, [&] { error = m_worker->start(device); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker, [&] { error = m_worker->start(device); }, Qt::BlockingQueuedConnection);
     if (!error.isEmpty())
         throw Failure(error);
     m_running = true;
@@ -165,7 +171,8 @@ void AudioCapture::stop()
     if (!m_running)
         return;
     m_running = false;
-    QMetaObject::invokeMethod(m_worker, [this] { m_worker->stop(false); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker, [this] { m_worker->stop(false); }, Qt::BlockingQueuedConnection);
 }
 
 } // namespace kestrel

@@ -23,7 +23,8 @@ class AudioCapture : public QObject
 {
     Q_OBJECT
 public:
-    AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode, QObject *parent = nullptr);
+    AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode,
+                 QObject *parent = nullptr);
     ~AudioCapture() override;
 
     /// Opens the device and starts the stream; returns once it runs. Throws

@@ -11,14 +11,16 @@ const QString kSilence = QStringLiteral("SIL");
 const QStringList &CmuPhones::all()
 {
     static const QStringList phones = {
-        QStringLiteral("AA"), QStringLiteral("AE"), QStringLiteral("AH"), QStringLiteral("AO"), QStringLiteral("AW"),
-        QStringLiteral("AY"), QStringLiteral("B"),  QStringLiteral("CH"), QStringLiteral("D"),  QStringLiteral("DH"),
-        QStringLiteral("EH"), QStringLiteral("ER"), QStringLiteral("EY"), QStringLiteral("F"),  QStringLiteral("G"),
-        QStringLiteral("HH"), QStringLiteral("IH"), QStringLiteral("IY"), QStringLiteral("JH"), QStringLiteral("K"),
-        QStringLiteral("L"),  QStringLiteral("M"),  QStringLiteral("N"),  QStringLiteral("NG"), QStringLiteral("OW"),
-        QStringLiteral("OY"), QStringLiteral("P"),  QStringLiteral("R"),  QStringLiteral("S"),  QStringLiteral("SH"),
-        QStringLiteral("T"),  QStringLiteral("TH"), QStringLiteral("UH"), QStringLiteral("UW"), QStringLiteral("V"),
-        QStringLiteral("W"),  QStringLiteral("Y"),  QStringLiteral("Z"),  QStringLiteral("ZH"),
+        QStringLiteral("AA"), QStringLiteral("AE"), QStringLiteral("AH"), QStringLiteral("AO"),
+        QStringLiteral("AW"), QStringLiteral("AY"), QStringLiteral("B"),  QStringLiteral("CH"),
+        QStringLiteral("D"),  QStringLiteral("DH"), QStringLiteral("EH"), QStringLiteral("ER"),
+        QStringLiteral("EY"), QStringLiteral("F"),  QStringLiteral("G"),  QStringLiteral("HH"),
+        QStringLiteral("IH"), QStringLiteral("IY"), QStringLiteral("JH"), QStringLiteral("K"),
+        QStringLiteral("L"),  QStringLiteral("M"),  QStringLiteral("N"),  QStringLiteral("NG"),
+        QStringLiteral("OW"), QStringLiteral("OY"), QStringLiteral("P"),  QStringLiteral("R"),
+        QStringLiteral("S"),  QStringLiteral("SH"), QStringLiteral("T"),  QStringLiteral("TH"),
+        QStringLiteral("UH"), QStringLiteral("UW"), QStringLiteral("V"),  QStringLiteral("W"),
+        QStringLiteral("Y"),  QStringLiteral("Z"),  QStringLiteral("ZH"),
     };
     return phones;
 }

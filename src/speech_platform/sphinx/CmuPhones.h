@@ -12,11 +12,11 @@ namespace kestrel {
 /// carry: 1 is silence, then the 39 phones in alphabetical order (AA = 2 ... ZH = 40).
 /// 0 is never a phone.
 namespace CmuPhones {
-QString name(int phoneId);           ///< empty for an unknown id
-int id(const QString &phoneName);    ///< 0 for an unknown name; stress digits are ignored
+QString name(int phoneId);        ///< empty for an unknown id
+int id(const QString &phoneName); ///< 0 for an unknown name; stress digits are ignored
 /// "N OW T P AE D" -> ids; unknown phones are skipped.
 QList<int> idsFromText(const QString &phones);
-const QStringList &all();            ///< the 39 phones, without silence
+const QStringList &all(); ///< the 39 phones, without silence
 } // namespace CmuPhones
 
 /// US English (0x409) phone names; other languages have no phones here.

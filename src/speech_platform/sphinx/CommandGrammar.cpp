@@ -83,8 +83,8 @@ CommandGrammar CommandGrammar::build(const QStringList &commandPhrases, const Pr
     for (const char *w : kDirections)
         grammar.directions << QString::fromLatin1(w);
     QString rules = QString::fromLatin1(kNumberRules);
-    rules += QStringLiteral("<cursor> = cursor (") + grammar.directions.join(QStringLiteral(" | "))
-             + QStringLiteral(" | <number> comma <number>);\n");
+    rules += QStringLiteral("<cursor> = cursor (") + grammar.directions.join(QStringLiteral(" | ")) +
+             QStringLiteral(" | <number> comma <number>);\n");
     rules += QStringLiteral("<yes> = ") + answerRule(grammar.yesWords, pronunciation) + QStringLiteral(";\n");
     rules += QStringLiteral("<no> = ") + answerRule(grammar.noWords, pronunciation) + QStringLiteral(";\n");
     // Every yes- and no-word, in a rule or not, is a word the command model can say.
@@ -100,10 +100,12 @@ CommandGrammar CommandGrammar::build(const QStringList &commandPhrases, const Pr
                              QStringLiteral("<no>")};
     if (!grammar.phrases.isEmpty()) {
         alternatives.prepend(QStringLiteral("<phrase>"));
-        jsgf += QStringLiteral("<phrase> = ") + grammar.phrases.join(QStringLiteral(" | ")) + QStringLiteral(";\n");
+        jsgf += QStringLiteral("<phrase> = ") + grammar.phrases.join(QStringLiteral(" | ")) +
+                QStringLiteral(";\n");
     }
     jsgf += rules;
-    jsgf += QStringLiteral("public <command> = ") + alternatives.join(QStringLiteral(" | ")) + QStringLiteral(";\n");
+    jsgf += QStringLiteral("public <command> = ") + alternatives.join(QStringLiteral(" | ")) +
+            QStringLiteral(";\n");
     grammar.jsgf = jsgf;
     grammar.words = QStringList(words.begin(), words.end());
     grammar.words.sort();
@@ -115,8 +117,8 @@ bool CommandGrammar::accepts(const QStringList &said, SoundAlikes soundAlikes) c
     if (said.isEmpty())
         return false;
     if (said.size() == 1 && (yesWords.contains(said.first()) || noWords.contains(said.first()))) {
-        return soundAlikes == SoundAlikes::Count || said.first() == yesWords.first()
-               || said.first() == noWords.first();
+        return soundAlikes == SoundAlikes::Count || said.first() == yesWords.first() ||
+               said.first() == noWords.first();
     }
     const QString &first = said.first();
     if (first == QLatin1String("cursor")) {
@@ -135,7 +137,8 @@ bool CommandGrammar::isNumberForm(const QStringList &said) const
 {
     if (said.size() < 2 || phraseSet.contains(said.join(QLatin1Char(' '))))
         return false;
-    return said[0] == QLatin1String("select") || (said[0] == QLatin1String("cursor") && !directions.contains(said[1]));
+    return said[0] == QLatin1String("select") ||
+           (said[0] == QLatin1String("cursor") && !directions.contains(said[1]));
 }
 
 } // namespace kestrel

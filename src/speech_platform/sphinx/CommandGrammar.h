@@ -14,12 +14,12 @@ namespace kestrel {
 /// Spelling ("spell it" and letters) is left to dictation.
 struct CommandGrammar
 {
-    QString jsgf;          ///< JSGF text whose public rule is <command>
-    QStringList phrases;   ///< the command phrases as they appear in the grammar
+    QString jsgf;        ///< JSGF text whose public rule is <command>
+    QStringList phrases; ///< the command phrases as they appear in the grammar
     QSet<QString> phraseSet;
-    QStringList words;     ///< every distinct word of the grammar, lower-case, sorted
-    QStringList yesWords;  ///< the words that answer a confirmation with yes
-    QStringList noWords;   ///< ...and with no
+    QStringList words;      ///< every distinct word of the grammar, lower-case, sorted
+    QStringList yesWords;   ///< the words that answer a confirmation with yes
+    QStringList noWords;    ///< ...and with no
     QStringList directions; ///< what CURSOR takes besides two numbers
 
     enum class SoundAlikes { Count, Ignore };

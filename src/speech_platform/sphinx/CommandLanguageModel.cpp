@@ -18,8 +18,8 @@ constexpr double kHeldBack = 0.2;
 
 struct Counts
 {
-    QMap<QString, double> unigram;                ///< sorted, so the text is stable
-    QMap<QString, QMap<QString, double>> bigram;  ///< history -> word -> weight
+    QMap<QString, double> unigram;               ///< sorted, so the text is stable
+    QMap<QString, QMap<QString, double>> bigram; ///< history -> word -> weight
     double total = 0.0;
 
     void add(const QStringList &words, double weight)
@@ -60,11 +60,12 @@ QList<int> sampleNumbers()
 
 QStringList CommandLanguageModel::numberWords(int value)
 {
-    static const char *const units[] = {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine",
-                                        "ten", "eleven", "twelve", "thirteen", "fourteen", "fifteen", "sixteen",
-                                        "seventeen", "eighteen", "nineteen"};
-    static const char *const tens[] = {"", "", "twenty", "thirty", "forty", "fifty", "sixty", "seventy", "eighty",
-                                       "ninety"};
+    static const char *const units[] = {"zero",    "one",     "two",       "three",    "four",
+                                        "five",    "six",     "seven",     "eight",    "nine",
+                                        "ten",     "eleven",  "twelve",    "thirteen", "fourteen",
+                                        "fifteen", "sixteen", "seventeen", "eighteen", "nineteen"};
+    static const char *const tens[] = {"",      "",      "twenty",  "thirty", "forty",
+                                       "fifty", "sixty", "seventy", "eighty", "ninety"};
     if (value < 0 || value > 9999)
         return {};
     if (value == 0)
@@ -104,7 +105,8 @@ QString CommandLanguageModel::arpa(const CommandGrammar &grammar)
     for (qsizetype i = 0; i < numbers.size(); ++i) {
         const QStringList first = numberWords(numbers[i]);
         const QStringList second = numberWords(numbers[(i * 7 + 3) % numbers.size()]);
-        counts.add(QStringList{QStringLiteral("cursor")} + first + QStringList{QStringLiteral("comma")} + second,
+        counts.add(QStringList{QStringLiteral("cursor")} + first + QStringList{QStringLiteral("comma")} +
+                       second,
                    share);
         counts.add(QStringList{QStringLiteral("select")} + first, share);
     }
@@ -137,7 +139,8 @@ QString CommandLanguageModel::arpa(const CommandGrammar &grammar)
             const double rest = std::max(1.0 - seen, 1e-6);
             backoff = QLatin1Char('\t') + log10Text(kHeldBack / rest);
         }
-        text += log10Text(unigramP.value(it.key())) + QLatin1Char('\t') + it.key() + backoff + QLatin1Char('\n');
+        text +=
+            log10Text(unigramP.value(it.key())) + QLatin1Char('\t') + it.key() + backoff + QLatin1Char('\n');
     }
     text += QStringLiteral("\n\\2-grams:\n");
     for (auto h = counts.bigram.cbegin(); h != counts.bigram.cend(); ++h) {
@@ -145,8 +148,8 @@ QString CommandLanguageModel::arpa(const CommandGrammar &grammar)
         for (const double c : h.value())
             historyTotal += c;
         for (auto w = h->cbegin(); w != h->cend(); ++w) {
-            text += log10Text((1.0 - kHeldBack) * w.value() / historyTotal) + QLatin1Char('\t') + h.key()
-                    + QLatin1Char(' ') + w.key() + QLatin1Char('\n');
+            text += log10Text((1.0 - kHeldBack) * w.value() / historyTotal) + QLatin1Char('\t') + h.key() +
+                    QLatin1Char(' ') + w.key() + QLatin1Char('\n');
         }
     }
     text += QStringLiteral("\n\\end\\\n");

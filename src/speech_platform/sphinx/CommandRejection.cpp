@@ -38,22 +38,26 @@ double CommandRejection::confidence(const RejectionFeatures &f) const
     const double frames = std::max(1, f.frames);
     // When the command model heard nothing, the phrase has nothing to beat but
     // also nothing backing it: the margin is the floor and the share nil.
-    const double margin = f.heardWords ? std::clamp(double(f.phraseScore - f.heardScore) / frames, -10.0, 5.0) : -10.0;
+    const double margin =
+        f.heardWords ? std::clamp(double(f.phraseScore - f.heardScore) / frames, -10.0, 5.0) : -10.0;
     const double share =
-        f.heardWords ? std::clamp(double(f.phraseWordFrames) / double(std::max(1, f.heardWordFrames)), 0.0, 2.0) : 0.0;
+        f.heardWords
+            ? std::clamp(double(f.phraseWordFrames) / double(std::max(1, f.heardWordFrames)), 0.0, 2.0)
+            : 0.0;
     const Weights &w = weights;
-    return w.bias + w.heardCommand * (f.heardCommand ? 1.0 : 0.0) + w.agreement * f.agreement
-           + w.commonPhones * double(std::min(f.commonPhones, 10)) / 10.0 + w.scoreMargin * margin / 5.0
-           + w.wordShare * share + w.coverage * double(f.phraseWordFrames) / frames
-           + w.grammarScore * double(f.grammarScore) / frames / 50.0 + w.numberForm * (f.numberForm ? 1.0 : 0.0);
+    return w.bias + w.heardCommand * (f.heardCommand ? 1.0 : 0.0) + w.agreement * f.agreement +
+           w.commonPhones * double(std::min(f.commonPhones, 10)) / 10.0 + w.scoreMargin * margin / 5.0 +
+           w.wordShare * share + w.coverage * double(f.phraseWordFrames) / frames +
+           w.grammarScore * double(f.grammarScore) / frames / 50.0 +
+           w.numberForm * (f.numberForm ? 1.0 : 0.0);
 }
 
 bool CommandRejection::accept(const RejectionFeatures &f) const
 {
     // A sound-alike is never taken as a command on its own. Said for "yes" it
     // still reaches the interpreter as dictation, which reads it as a yes-word.
-    return !f.soundAlike && f.frames >= minFrames && f.phraseWordFrames >= std::max(1, minPhraseWordFrames)
-           && confidence(f) >= threshold;
+    return !f.soundAlike && f.frames >= minFrames && f.phraseWordFrames >= std::max(1, minPhraseWordFrames) &&
+           confidence(f) >= threshold;
 }
 
 int commonPhones(const QStringList &a, const QStringList &b)

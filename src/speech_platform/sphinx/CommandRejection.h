@@ -48,11 +48,11 @@ struct CommandRejection
         double bias = 0.0;
         double heardCommand = 0.0;
         double agreement = 0.0;
-        double commonPhones = 0.0;   ///< per phone, counted up to ten, over ten
-        double scoreMargin = 0.0;    ///< per frame of (phrase - heard) score, within -10..5, over five
-        double wordShare = 0.0;      ///< phrase word frames over heard word frames, up to 2
-        double coverage = 0.0;       ///< phrase word frames over utterance frames
-        double grammarScore = 0.0;   ///< grammar path score per frame, over fifty
+        double commonPhones = 0.0; ///< per phone, counted up to ten, over ten
+        double scoreMargin = 0.0;  ///< per frame of (phrase - heard) score, within -10..5, over five
+        double wordShare = 0.0;    ///< phrase word frames over heard word frames, up to 2
+        double coverage = 0.0;     ///< phrase word frames over utterance frames
+        double grammarScore = 0.0; ///< grammar path score per frame, over fifty
         double numberForm = 0.0;
     };
     Weights weights;

@@ -61,10 +61,7 @@ QString espeakToCmu(const QString &mnemonics)
     return phones.join(QLatin1Char(' '));
 }
 
-EspeakPronouncer::EspeakPronouncer(QString program)
-    : m_program(std::move(program))
-{
-}
+EspeakPronouncer::EspeakPronouncer(QString program) : m_program(std::move(program)) {}
 
 QHash<QString, QString> EspeakPronouncer::pronounce(const QStringList &words) const
 {
@@ -72,7 +69,8 @@ QHash<QString, QString> EspeakPronouncer::pronounce(const QStringList &words) co
     if (words.isEmpty())
         return result;
     QProcess process;
-    process.start(m_program, {QStringLiteral("-q"), QStringLiteral("-x"), QStringLiteral("-v"), QStringLiteral("en-us")});
+    process.start(m_program, {QStringLiteral("-q"), QStringLiteral("-x"), QStringLiteral("-v"),
+                              QStringLiteral("en-us")});
     if (!process.waitForStarted(5000))
         throw Failure(QStringLiteral("Cannot run %1 for word pronunciations").arg(m_program));
     // One word per line gives one line of phonemes per word.

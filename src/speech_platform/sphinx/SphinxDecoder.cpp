@@ -11,8 +11,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <QSet>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <vector>
@@ -37,8 +37,7 @@ struct CString
 class WholeUtteranceNormalisation
 {
 public:
-    explicit WholeUtteranceNormalisation(ps_decoder_t *decoder)
-        : m_feat(ps_get_feat(decoder))
+    explicit WholeUtteranceNormalisation(ps_decoder_t *decoder) : m_feat(ps_get_feat(decoder))
     {
         if (!m_feat || !m_feat->cmn_struct)
             return;
@@ -81,7 +80,8 @@ SphinxModelPaths SphinxModelPaths::usEnglish(const QString &root)
 
 void SphinxModelPaths::check() const
 {
-    const QString missing = QStringLiteral("The speech model file \"%1\" is missing. Install the pocketsphinx-en-us package.");
+    const QString missing =
+        QStringLiteral("The speech model file \"%1\" is missing. Install the pocketsphinx-en-us package.");
     if (!QFileInfo(acousticModel + QStringLiteral("/mdef")).isFile())
         throw Failure(missing.arg(acousticModel + QStringLiteral("/mdef")));
     for (const QString &file : {languageModel, dictionary}) {
@@ -107,8 +107,9 @@ namespace {
 /// The command line PocketSphinx parses: our own options, then the caller's.
 QList<QByteArray> engineArguments(const SphinxModelPaths &paths, const QStringList &engineOptions)
 {
-    QList<QByteArray> args{"kestrel", "-hmm", paths.acousticModel.toLocal8Bit(), "-dict",
-                           paths.dictionary.toLocal8Bit(), "-logfn", "/dev/null"};
+    QList<QByteArray> args{
+        "kestrel", "-hmm",     paths.acousticModel.toLocal8Bit(), "-dict", paths.dictionary.toLocal8Bit(),
+        "-logfn",  "/dev/null"};
     const auto bad = [](const QString &why) {
         return Failure(QStringLiteral("The speech recogniser option list is not valid: %1.").arg(why));
     };
@@ -193,8 +194,8 @@ QStringList SphinxDecoder::addMissingWords(const QStringList &words)
     QStringList unpronounceable;
     for (const QString &word : std::as_const(missing)) {
         const QString phones = pronounced.value(word);
-        if (phones.isEmpty()
-            || ps_add_word(m_decoder, word.toUtf8().constData(), phones.toLatin1().constData(), FALSE) < 0)
+        if (phones.isEmpty() ||
+            ps_add_word(m_decoder, word.toUtf8().constData(), phones.toLatin1().constData(), FALSE) < 0)
             unpronounceable << word;
     }
     return unpronounceable;
@@ -205,7 +206,9 @@ QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
     std::lock_guard guard(m_lock);
     if (m_liveRunning)
         throw Failure(QStringLiteral("The command grammar cannot change inside an utterance."));
-    const CommandGrammar::Pronunciation pronunciation = [this](const QString &word) { return dictionaryPhones(word); };
+    const CommandGrammar::Pronunciation pronunciation = [this](const QString &word) {
+        return dictionaryPhones(word);
+    };
     CommandGrammar grammar = CommandGrammar::build(phrases, pronunciation);
     const QStringList unpronounceable = addMissingWords(grammar.words);
     QStringList dropped;
@@ -214,7 +217,8 @@ QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
         QStringList kept;
         for (const QString &phrase : std::as_const(grammar.phrases)) {
             const QStringList words = phrase.split(QLatin1Char(' '));
-            const bool ok = std::none_of(words.begin(), words.end(), [&](const QString &w) { return bad.contains(w); });
+            const bool ok =
+                std::none_of(words.begin(), words.end(), [&](const QString &w) { return bad.contains(w); });
             (ok ? kept : dropped) << phrase;
         }
         grammar = CommandGrammar::build(kept, pronunciation);
@@ -233,9 +237,10 @@ void SphinxDecoder::setCommandModel(const CommandGrammar &grammar)
 {
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/kestrel-commands-XXXXXX.arpa"));
     if (!file.open() || file.write(CommandLanguageModel::arpa(grammar).toUtf8()) < 0 || !file.flush())
-        throw Failure(QStringLiteral("The command language model could not be written to \"%1\".").arg(file.fileName()));
-    ngram_model_t *commands =
-        ngram_model_read(m_config, file.fileName().toLocal8Bit().constData(), NGRAM_ARPA, ps_get_logmath(m_decoder));
+        throw Failure(QStringLiteral("The command language model could not be written to \"%1\".")
+                          .arg(file.fileName()));
+    ngram_model_t *commands = ngram_model_read(m_config, file.fileName().toLocal8Bit().constData(),
+                                               NGRAM_ARPA, ps_get_logmath(m_decoder));
     if (!commands)
         throw Failure(QStringLiteral("The command language model could not be read."));
     ngram_model_t *models[] = {commands, ngram_model_retain(m_dictationModel)};
@@ -281,7 +286,8 @@ void SphinxDecoder::selectSearch(const char *search)
 {
     // Setting a search again is needed after its grammar was replaced.
     if (ps_set_search(m_decoder, search) < 0)
-        throw Failure(QStringLiteral("The speech recogniser has no \"%1\" search.").arg(QLatin1String(search)));
+        throw Failure(
+            QStringLiteral("The speech recogniser has no \"%1\" search.").arg(QLatin1String(search)));
 }
 
 SphinxHypothesis SphinxDecoder::hypothesis(int nbest)

@@ -24,7 +24,8 @@ struct SphinxModelPaths
     QString dictionary;
 
     /// The US English model of Debian's pocketsphinx-en-us package under `root`.
-    static SphinxModelPaths usEnglish(const QString &root = QStringLiteral("/usr/share/pocketsphinx/model/en-us"));
+    static SphinxModelPaths
+    usEnglish(const QString &root = QStringLiteral("/usr/share/pocketsphinx/model/en-us"));
     /// Throws kestrel::Failure naming the first missing file.
     void check() const;
 };
@@ -32,10 +33,10 @@ struct SphinxModelPaths
 /// One decoded hypothesis of a search.
 struct SphinxHypothesis
 {
-    QStringList words;      ///< without fillers and silences, alternate-pronunciation marks removed
-    int score = 0;          ///< path score (log domain, larger is better)
-    int frames = 0;         ///< frames the search saw (100 per second)
-    int wordFrames = 0;     ///< frames spent in words rather than fillers and silences
+    QStringList words;        ///< without fillers and silences, alternate-pronunciation marks removed
+    int score = 0;            ///< path score (log domain, larger is better)
+    int frames = 0;           ///< frames the search saw (100 per second)
+    int wordFrames = 0;       ///< frames spent in words rather than fillers and silences
     QList<QStringList> nbest; ///< distinct alternates after the best, when asked for
 };
 

@@ -38,8 +38,7 @@ SpeechToken tokenOf(const QAudioDevice &device)
 // --- shared engine state ---------------------------------------------------
 
 SphinxEngineShared::SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths)
-    : m_vocabulary(vocabulary)
-    , m_paths(std::move(paths))
+    : m_vocabulary(vocabulary), m_paths(std::move(paths))
 {
     connect(&m_vocabulary, &CommandVocabulary::changed, this, [this] {
         if (m_decoder)
@@ -73,9 +72,7 @@ AudioInputs AudioInputs::system()
 // --- recogniser --------------------------------------------------------------
 
 SphinxRecognizer::SphinxRecognizer(SphinxEngineShared &shared, AudioInputs inputs)
-    : m_shared(shared)
-    , m_inputs(std::move(inputs))
-    , m_engine(commandsEngine())
+    : m_shared(shared), m_inputs(std::move(inputs)), m_engine(commandsEngine())
 {
 }
 
@@ -122,7 +119,8 @@ QAudioDevice SphinxRecognizer::inputDevice() const
             if (tokenOf(device).id == m_input->id)
                 return device;
         }
-        throw Failure(QStringLiteral("The audio input \"%1\" is no longer present.").arg(m_input->description));
+        throw Failure(
+            QStringLiteral("The audio input \"%1\" is no longer present.").arg(m_input->description));
     }
     const QAudioDevice device = m_inputs.defaultInput();
     if (device.isNull() || devices.isEmpty())
@@ -169,10 +167,7 @@ void SphinxRecognizer::emulateRecognition(const QString &text)
 
 // --- grammar -------------------------------------------------------------------
 
-SphinxRecoGrammar::SphinxRecoGrammar(SphinxRecoContext &context)
-    : m_context(context)
-{
-}
+SphinxRecoGrammar::SphinxRecoGrammar(SphinxRecoContext &context) : m_context(context) {}
 
 SphinxRecoGrammar::~SphinxRecoGrammar() = default;
 
@@ -216,8 +211,7 @@ void SphinxRecoGrammar::cmdSetRuleIdState(int ruleId, bool active)
 // --- context ---------------------------------------------------------------------
 
 SphinxRecoContext::SphinxRecoContext(SphinxRecognizer &recognizer, std::unique_ptr<SphinxRecognizer> owned)
-    : m_owned(std::move(owned))
-    , m_recognizer(recognizer)
+    : m_owned(std::move(owned)), m_recognizer(recognizer)
 {
 }
 
@@ -370,8 +364,7 @@ void SphinxRecoContext::deliver(const QList<StreamEvent> &events)
 
 SphinxRecognitionService::SphinxRecognitionService(CommandVocabulary &vocabulary, SphinxModelPaths paths,
                                                    AudioInputs inputs)
-    : m_shared(vocabulary, std::move(paths))
-    , m_inputs(std::move(inputs))
+    : m_shared(vocabulary, std::move(paths)), m_inputs(std::move(inputs))
 {
 }
 

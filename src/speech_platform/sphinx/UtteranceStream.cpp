@@ -58,9 +58,7 @@ PhraseInfo makePhrase(SphinxDecoder &decoder, const QStringList &words, const QS
 } // namespace
 
 UtteranceStream::UtteranceStream(SphinxDecoder &decoder, Mode mode, CommandRejection rejection)
-    : m_decoder(decoder)
-    , m_mode(mode)
-    , m_rejection(rejection)
+    : m_decoder(decoder), m_mode(mode), m_rejection(rejection)
 {
 }
 
@@ -101,7 +99,8 @@ QList<StreamEvent> UtteranceStream::feed(std::span<const int16_t> samples)
         const auto piece = samples.subspan(offset, std::min(kPiece, samples.size() - offset));
         if (!m_decoder.liveRunning()) {
             const bool commands = m_mode == Mode::CommandsAndDictation && m_decoder.hasCommandSearch();
-            m_decoder.startLive(commands ? SphinxDecoder::kCommandModelSearch : SphinxDecoder::kDictationSearch);
+            m_decoder.startLive(commands ? SphinxDecoder::kCommandModelSearch
+                                         : SphinxDecoder::kDictationSearch);
         }
         const bool inSpeech = m_decoder.processLive(piece);
         m_samplesSeen += qint64(piece.size());
@@ -190,7 +189,8 @@ UtteranceVerdict UtteranceStream::judgeHeard(const QStringList &heard, std::span
     f.heardWords = !heard.isEmpty();
     // The grammar always names its closest phrase, and lists the runners-up the
     // result offers as alternates.
-    const SphinxHypothesis grammar = m_decoder.decode(SphinxDecoder::kCommandSearch, utterance, kAlternates + 1);
+    const SphinxHypothesis grammar =
+        m_decoder.decode(SphinxDecoder::kCommandSearch, utterance, kAlternates + 1);
     f.grammarScore = grammar.score;
     f.numberForm = m_decoder.isNumberForm(grammar.words);
     const QStringList grammarPhones = phonesOf(m_decoder, grammar.words);
@@ -213,8 +213,8 @@ UtteranceVerdict UtteranceStream::judgeHeard(const QStringList &heard, std::span
     verdict.commandWords = f.heardCommand ? heard : grammar.words;
     // Judged on the words that would be carried out: the grammar may have chosen
     // "know" where the command model heard "no" itself.
-    f.soundAlike = !verdict.commandWords.isEmpty()
-                   && !m_decoder.isCommand(verdict.commandWords, CommandGrammar::SoundAlikes::Ignore);
+    f.soundAlike = !verdict.commandWords.isEmpty() &&
+                   !m_decoder.isCommand(verdict.commandWords, CommandGrammar::SoundAlikes::Ignore);
     verdict.confidence = m_rejection.confidence(f);
     verdict.commandAccepted = !verdict.commandWords.isEmpty() && m_rejection.accept(f);
     if (verdict.commandAccepted) {

@@ -58,7 +58,8 @@ public:
     enum class Mode { CommandsAndDictation, DictationOnly };
     static constexpr int kSampleRate = 16000;
 
-    UtteranceStream(SphinxDecoder &decoder, Mode mode, CommandRejection rejection = CommandRejection::calibrated());
+    UtteranceStream(SphinxDecoder &decoder, Mode mode,
+                    CommandRejection rejection = CommandRejection::calibrated());
 
     QList<StreamEvent> start();
     QList<StreamEvent> feed(std::span<const int16_t> samples);
@@ -66,7 +67,10 @@ public:
     QList<StreamEvent> finish(bool released);
     bool running() const { return m_running; }
     /// Called with every judged utterance, for evaluation.
-    void setVerdictObserver(std::function<void(const UtteranceVerdict &)> observer) { m_observer = std::move(observer); }
+    void setVerdictObserver(std::function<void(const UtteranceVerdict &)> observer)
+    {
+        m_observer = std::move(observer);
+    }
 
     /// Judges an utterance the command model has already heard.
     UtteranceVerdict judgeHeard(const QStringList &heard, std::span<const int16_t> utterance,
@@ -74,8 +78,8 @@ public:
 
     /// Builds a result from words: elements with dictionary pronunciations,
     /// replacements applied.
-    static RecognitionResult makeResult(SphinxDecoder &decoder, const QStringList &words, const QString &ruleName,
-                                        const QList<QStringList> &alternates);
+    static RecognitionResult makeResult(SphinxDecoder &decoder, const QStringList &words,
+                                        const QString &ruleName, const QList<QStringList> &alternates);
 
 private:
     void endUtterance(QList<StreamEvent> &events);
