@@ -98,9 +98,13 @@ TEST_F(X11Windows, CursorGoesWhereItIsSent)
 {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     using P = std::pair<QPoint, QPoint>;
-    // The server keeps the pointer on the screen.
-    for (const auto &[target, expected] : {P{QPoint(100, 200), QPoint(100, 200)},
-                                           P{QPoint(screen.width() + 500, -40), QPoint(screen.right(), 0)}}) {
+    // The server keeps the pointer on the screen, however far off it is sent: past
+    // the protocol's 16-bit range too, where it must not wrap round to the far side.
+    for (const auto &[target, expected] :
+         {P{QPoint(100, 200), QPoint(100, 200)},
+          P{QPoint(screen.width() + 500, -40), QPoint(screen.right(), 0)},
+          P{QPoint(40000, 65536 + 200), QPoint(screen.right(), screen.bottom())},
+          P{QPoint(-65536 + 100, -40000), QPoint(0, 0)}}) {
         m_desktop->setCursorPosition(target);
         EXPECT_EQ(m_desktop->cursorPosition(), expected) << target.x() << "," << target.y();
     }

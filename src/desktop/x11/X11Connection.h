@@ -15,6 +15,14 @@ namespace kestrel::x11 {
 using XWindow = unsigned long;
 using XAtom = unsigned long;
 
+/// A screen coordinate as the core protocol can carry it (16 bits, signed). Xlib
+/// truncates wider values without a word, so a spoken 40000 would land at -25536,
+/// on the wrong side of the screen; held at the range's end it stays off that side.
+constexpr int protocolCoordinate(int value)
+{
+    return value < -32768 ? -32768 : value > 32767 ? 32767 : value;
+}
+
 /// One private Xlib connection with the helpers the backend needs: atoms,
 /// properties, window titles, the server time and a wait on the socket.
 ///

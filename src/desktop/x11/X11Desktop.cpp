@@ -80,7 +80,8 @@ QPoint X11Desktop::cursorPosition()
 
 void X11Desktop::setCursorPosition(QPoint position)
 {
-    XWarpPointer(m_connection->display(), None, m_connection->root(), 0, 0, 0, 0, position.x(), position.y());
+    XWarpPointer(m_connection->display(), None, m_connection->root(), 0, 0, 0, 0,
+                 x11::protocolCoordinate(position.x()), x11::protocolCoordinate(position.y()));
     m_connection->sync();
 }
 

@@ -279,7 +279,7 @@ void X11Windows::move(XWindow window, int x, int y)
         const long flags = NorthWestGravity | (1L << 8) | (1L << 9) | (kSourcePager << 12);
         sendToRoot(window, "_NET_MOVERESIZE_WINDOW", {flags, x, y, 0, 0});
     } else {
-        XMoveWindow(display, window, x, y);
+        XMoveWindow(display, window, protocolCoordinate(x), protocolCoordinate(y));
     }
     m_connection.sync();
     waitFor(kWindowManagerTimeoutSeconds, false, [&] {
