@@ -284,6 +284,40 @@ TEST_F(SphinxDecoding, eventsFollowTheStreamInOrderAndSilenceHasNoSpeechEvents)
               (QList<Kind>{Kind::StartStream, Kind::EndStream}));
 }
 
+TEST_F(SphinxDecoding, aPhraseAddedWhileListeningIsHeardAfterThePause)
+{
+    // The recogniser listens all day while the user edits the table: the searches
+    // cannot change inside the open utterance, and a change refused then was lost.
+    const Samples said = spoken("open calculator");
+    const struct
+    {
+        const char *when;
+        size_t changeAt; ///< samples fed before the table changes
+    } cases[] = {{"in the silence before speech", 8000}, {"while a phrase is spoken", 22400}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.when);
+        SphinxDecoder decoder(SphinxModelPaths::usEnglish());
+        decoder.setCommandPhrases({"OPEN NOTEPAD"});
+        UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation);
+        QList<StreamEvent> events = stream.start();
+        Samples audio = said;
+        audio.insert(audio.end(), said.begin(), said.end()); // said twice
+        for (size_t i = 0; i < audio.size(); i += 1600) {
+            if (i == c.changeAt) {
+                EXPECT_TRUE(decoder.setCommandPhrases({"OPEN NOTEPAD", "OPEN CALCULATOR"}).isEmpty());
+                EXPECT_TRUE(decoder.commandPhrasesPending());
+            }
+            events << stream.feed(std::span(audio).subspan(i, std::min<size_t>(1600, audio.size() - i)));
+        }
+        events << stream.finish(false);
+        EXPECT_FALSE(decoder.commandPhrasesPending());
+        const QList<RecognitionResult> commands = results(events, Kind::Recognition, "Command");
+        ASSERT_FALSE(commands.isEmpty()) << "the new phrase was never heard";
+        EXPECT_EQ(commands.last().phrase.text, QStringLiteral("open calculator"));
+        EXPECT_TRUE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("calculator")}));
+    }
+}
+
 TEST(SphinxModels, missingFilesAndBadEngineOptionsAreAFailureNamingTheCulprit)
 {
     const struct

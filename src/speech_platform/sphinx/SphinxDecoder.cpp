@@ -15,6 +15,7 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace kestrel {
@@ -204,8 +205,42 @@ QStringList SphinxDecoder::addMissingWords(const QStringList &words)
 QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
 {
     std::lock_guard guard(m_lock);
-    if (m_liveRunning)
-        throw Failure(QStringLiteral("The command grammar cannot change inside an utterance."));
+    if (m_liveRunning) {
+        // Listening goes on all day: a phrase added meanwhile must still be heard,
+        // the next time the speaker pauses.
+        m_pendingPhrases = phrases;
+        return {};
+    }
+    m_pendingPhrases.reset();
+    return applyCommandPhrases(phrases);
+}
+
+bool SphinxDecoder::commandPhrasesPending() const
+{
+    std::lock_guard guard(m_lock);
+    return m_pendingPhrases.has_value();
+}
+
+QStringList SphinxDecoder::droppedPhrases() const
+{
+    std::lock_guard guard(m_lock);
+    return m_droppedPhrases;
+}
+
+void SphinxDecoder::applyPendingPhrases()
+{
+    if (!m_pendingPhrases)
+        return;
+    const QStringList phrases = *std::exchange(m_pendingPhrases, std::nullopt);
+    try {
+        applyCommandPhrases(phrases);
+    } catch (const Failure &) {
+        // The grammar in force stays; dictation goes on either way.
+    }
+}
+
+QStringList SphinxDecoder::applyCommandPhrases(const QStringList &phrases)
+{
     const CommandGrammar::Pronunciation pronunciation = [this](const QString &word) {
         return dictionaryPhones(word);
     };
@@ -230,6 +265,7 @@ QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
     setCommandModel(grammar);
     m_grammar = grammar;
     m_hasCommands = true;
+    m_droppedPhrases = dropped;
     return dropped;
 }
 
@@ -384,9 +420,11 @@ void SphinxDecoder::startLive(const char *search)
     std::lock_guard guard(m_lock);
     if (m_liveRunning)
         return;
+    applyPendingPhrases();
     selectSearch(search);
     if (ps_start_utt(m_decoder) < 0)
         throw Failure(QStringLiteral("The speech recogniser could not start an utterance."));
+    m_liveSearch = search;
     m_liveRunning = true;
 }
 
@@ -395,6 +433,17 @@ bool SphinxDecoder::processLive(std::span<const int16_t> samples)
     std::lock_guard guard(m_lock);
     if (!m_liveRunning)
         return false;
+    if (m_pendingPhrases && !ps_get_in_speech(m_decoder)) {
+        // Nobody is speaking, so the open utterance holds only silence: closing it
+        // for the new searches loses nothing, and the next words are heard with them.
+        ps_end_utt(m_decoder);
+        m_liveRunning = false;
+        applyPendingPhrases();
+        selectSearch(m_liveSearch.constData());
+        if (ps_start_utt(m_decoder) < 0)
+            throw Failure(QStringLiteral("The speech recogniser could not start an utterance."));
+        m_liveRunning = true;
+    }
     ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, FALSE);
     return ps_get_in_speech(m_decoder) != 0;
 }

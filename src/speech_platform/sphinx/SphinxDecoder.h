@@ -2,12 +2,14 @@
 
 #include "speech_platform/sphinx/CommandGrammar.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <span>
 
 struct ps_decoder_s;
@@ -73,8 +75,14 @@ public:
 
     /// Rebuilds the command searches from these phrases. Words missing from the
     /// dictionary get eSpeak NG pronunciations first; phrases that still cannot
-    /// be pronounced are left out and returned.
+    /// be pronounced are left out and returned. While live audio is decoded the
+    /// searches cannot change, so the phrases are kept and take effect at the
+    /// next pause in speech; nothing is returned then (see droppedPhrases()).
     QStringList setCommandPhrases(const QStringList &phrases);
+    /// Whether phrases are waiting for a pause in live speech.
+    bool commandPhrasesPending() const;
+    /// The phrases the grammar in force left out as unpronounceable.
+    QStringList droppedPhrases() const;
     bool hasCommandSearch() const;
     /// Whether these words are a sentence of the current command grammar.
     bool isCommand(const QStringList &words,
@@ -108,12 +116,20 @@ private:
     /// The dictionary's phones for a word, empty when it has none. The caller holds m_lock.
     QString dictionaryPhones(const QString &word) const;
     void setCommandModel(const CommandGrammar &grammar);
+    /// Builds and sets the command searches. The caller holds m_lock and no utterance is open.
+    QStringList applyCommandPhrases(const QStringList &phrases);
+    /// Applies waiting phrases, keeping the grammar in force when they fail.
+    /// The caller holds m_lock and no utterance is open.
+    void applyPendingPhrases();
 
     mutable std::mutex m_lock;
     cmd_ln_s *m_config = nullptr;
     ps_decoder_s *m_decoder = nullptr;
     bool m_hasCommands = false;
     bool m_liveRunning = false;
+    QByteArray m_liveSearch;
+    std::optional<QStringList> m_pendingPhrases;
+    QStringList m_droppedPhrases;
     double m_commandModelWeight = kCommandModelWeight;
     ngram_model_s *m_dictationModel = nullptr; ///< owned by the dictation search
     ngram_model_s *m_commandModel = nullptr;

@@ -58,7 +58,7 @@ std::shared_ptr<SphinxDecoder> SphinxEngineShared::decoder()
 void SphinxEngineShared::applyVocabulary()
 {
     try {
-        m_unpronounceable = m_decoder->setCommandPhrases(m_vocabulary.phrases());
+        m_decoder->setCommandPhrases(m_vocabulary.phrases());
     } catch (const Failure &) {
         // The previous grammar stays in force; dictation still works without one.
     }

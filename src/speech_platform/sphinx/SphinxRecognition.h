@@ -31,7 +31,7 @@ public:
     std::shared_ptr<SphinxDecoder> decoder();
     void checkModels() const { m_paths.check(); }
     /// The phrases left out of the grammar because no pronunciation was found.
-    const QStringList &unpronounceable() const { return m_unpronounceable; }
+    QStringList unpronounceable() const { return m_decoder ? m_decoder->droppedPhrases() : QStringList(); }
 
 private:
     void applyVocabulary();
@@ -39,7 +39,6 @@ private:
     CommandVocabulary &m_vocabulary;
     SphinxModelPaths m_paths;
     std::shared_ptr<SphinxDecoder> m_decoder;
-    QStringList m_unpronounceable;
 };
 
 /// Lists the audio inputs; tests substitute their own.
