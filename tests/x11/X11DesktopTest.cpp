@@ -338,6 +338,29 @@ TEST_F(X11Windows, KeysLeftRemappedByACrashAreRestoredAtStart)
     connection.sync();
 }
 
+TEST_F(X11Windows, AWaitThatThrowsLeavesNoKeyRemappedOrHeld)
+{
+    // The wait for the receiving client runs window events of this process, and
+    // whatever they throw passes through the typing; the spare keys must still be
+    // emptied and their record removed, not left until the next start.
+    x11::X11Keyboard keyboard(*m_connection);
+    ASSERT_FALSE(keyboard.spares().empty());
+    for (const char *text : {"é", "ж€ñ", "aé"}) {
+        EXPECT_THROW(
+            keyboard.play(
+                literalKeyStrokes(QString::fromUtf8(text)), [] { throw Failure("interrupted"); }, true),
+            Failure)
+            << text;
+        const x11::KeyboardMap map = keyboard.currentMap();
+        for (int keycode : keyboard.spares())
+            EXPECT_TRUE(map.isEmpty(keycode)) << text << " " << keycode;
+        EXPECT_TRUE(m_connection->property32(m_connection->root(), "_KESTREL_REMAPPED_KEYS").empty()) << text;
+        char keys[32] = {};
+        XQueryKeymap(m_connection->display(), keys);
+        EXPECT_EQ(std::count(std::begin(keys), std::end(keys), 0), 32) << text << ": a key is still down";
+    }
+}
+
 TEST_F(X11Windows, TerminalWithoutPingGetsTheTextAfterASettleDelay)
 {
     QTemporaryDir dir;

@@ -158,6 +158,9 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
     for (std::size_t b = 0; b < batches.size(); ++b) {
         const KeyBatch &batch = batches[b];
         const bool remapped = !batch.remaps.empty();
+        // The barrier lets window events of this process run, and whatever they
+        // throw passes through here: the spares are emptied on every way out.
+        SpareRestore restore(*this, remapped ? batch.remaps : std::vector<Remap>{});
         if (remapped) {
             recordRemaps(batch.remaps);
             writeRows(batch.remaps);
@@ -171,15 +174,23 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
         const bool last = b + 1 == batches.size();
         if (remapped || (last && waitAtEnd))
             barrier();
-        if (remapped) {
-            std::vector<Remap> emptied;
-            for (const Remap &remap : batch.remaps)
-                emptied.push_back({remap.keycode, 0, 0});
-            writeRows(emptied);
-            recordRemaps({});
-            m_connection.sync();
-        }
     }
+}
+
+X11Keyboard::SpareRestore::SpareRestore(X11Keyboard &keyboard, const std::vector<Remap> &remaps)
+    : m_keyboard(keyboard)
+{
+    for (const Remap &remap : remaps)
+        m_emptied.push_back({remap.keycode, 0, 0});
+}
+
+X11Keyboard::SpareRestore::~SpareRestore()
+{
+    if (m_emptied.empty())
+        return;
+    m_keyboard.writeRows(m_emptied);
+    m_keyboard.recordRemaps({});
+    m_keyboard.m_connection.sync();
 }
 
 } // namespace kestrel::x11

@@ -52,6 +52,20 @@ private:
     void recordRemaps(const std::vector<Remap> &remaps);
     void restoreLeftovers();
 
+    /// Empties the spare keycodes of one batch again when it goes out of scope.
+    class SpareRestore
+    {
+    public:
+        SpareRestore(X11Keyboard &keyboard, const std::vector<Remap> &remaps);
+        ~SpareRestore();
+        SpareRestore(const SpareRestore &) = delete;
+        SpareRestore &operator=(const SpareRestore &) = delete;
+
+    private:
+        X11Keyboard &m_keyboard;
+        std::vector<Remap> m_emptied;
+    };
+
     X11Connection &m_connection;
     std::vector<KeyCodeNumber> m_spares;
 };
