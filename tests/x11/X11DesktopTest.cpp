@@ -20,6 +20,7 @@
 
 #include <gmock/gmock.h>
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -279,6 +280,35 @@ TEST_F(X11Keys, TextArrivesWholeAndTheSpareKeysAreEmptyAgain)
     for (int keycode : m_desktop->spareKeycodes())
         EXPECT_TRUE(map.isEmpty(keycode)) << keycode;
     EXPECT_TRUE(m_connection->property32(m_connection->root(), "_KESTREL_REMAPPED_KEYS").empty());
+}
+
+TEST_F(X11Keys, TextArrivesAsWrittenWhicheverLayoutIsSelected)
+{
+    // A user with a second layout (here Russian beside US English) who has the
+    // second one selected: the letters must not come out in its alphabet, and the
+    // selection is the user's own, so it stays as it was.
+    if (QProcess::execute("setxkbmap", {"-layout", "us,ru"}) != 0)
+        GTEST_SKIP() << "needs setxkbmap";
+    struct LayoutBack
+    {
+        ~LayoutBack() { QProcess::execute("setxkbmap", {"-layout", "us"}); }
+    } layoutBack;
+    Display *display = m_connection->display();
+    using T = std::tuple<bool, QString, QString>; // notation, sent, arrived
+    for (const auto &[notation, sent, arrived] :
+         {T{false, "abc Hello, world; [x] ~`", {}}, T{false, "кириллица é €", {}},
+          T{true, "+(xy)z{é}", "XYzé"}}) {
+        XkbLockGroup(display, XkbUseCoreKbd, 1);
+        m_connection->sync();
+        m_target->clearText();
+        notation ? m_desktop->sendKeys(sent, true) : m_desktop->typeText(sent);
+        EXPECT_EQ(m_target->text(), arrived.isNull() ? sent : arrived);
+        XkbStateRec state{};
+        ASSERT_EQ(XkbGetState(display, XkbUseCoreKbd, &state), Success);
+        EXPECT_EQ(state.group, 1) << sent.toStdString() << ": the selected layout changed";
+    }
+    XkbLockGroup(display, XkbUseCoreKbd, 0);
+    m_connection->sync();
 }
 
 TEST_F(X11Keys, SendKeysWaitsForAnApplicationThatIsBusy)

@@ -1,5 +1,6 @@
 #include "desktop/x11/X11Keyboard.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -155,6 +156,10 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
                  [&map](KeyCodeNumber keycode) { return map.isEmpty(keycode); });
     const std::vector<KeyBatch> batches = planKeys(strokes, map, spares);
 
+    // The plan reads the first layout's columns of the map; with another layout
+    // selected, the same keycodes would type that layout's letters ("abc" as
+    // Cyrillic "фис"). The user's selection comes back when the keys are done.
+    FirstLayout firstLayout(display);
     for (std::size_t b = 0; b < batches.size(); ++b) {
         const KeyBatch &batch = batches[b];
         const bool remapped = !batch.remaps.empty();
@@ -175,6 +180,24 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
         if (remapped || (last && waitAtEnd))
             barrier();
     }
+}
+
+X11Keyboard::FirstLayout::FirstLayout(Display *display) : m_display(display)
+{
+    XkbStateRec state{};
+    if (XkbGetState(m_display, XkbUseCoreKbd, &state) != Success || state.group == 0)
+        return;
+    m_lockedGroup = state.locked_group;
+    XkbLockGroup(m_display, XkbUseCoreKbd, 0);
+    m_switched = true;
+}
+
+X11Keyboard::FirstLayout::~FirstLayout()
+{
+    if (!m_switched)
+        return;
+    XkbLockGroup(m_display, XkbUseCoreKbd, static_cast<unsigned int>(m_lockedGroup));
+    XSync(m_display, False);
 }
 
 X11Keyboard::SpareRestore::SpareRestore(X11Keyboard &keyboard, const std::vector<Remap> &remaps)

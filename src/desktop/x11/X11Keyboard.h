@@ -52,6 +52,22 @@ private:
     void recordRemaps(const std::vector<Remap> &remaps);
     void restoreLeftovers();
 
+    /// Selects the keyboard's first layout (XKB group) for its lifetime when
+    /// another one is selected, and selects that one again at its end.
+    class FirstLayout
+    {
+    public:
+        explicit FirstLayout(_XDisplay *display);
+        ~FirstLayout();
+        FirstLayout(const FirstLayout &) = delete;
+        FirstLayout &operator=(const FirstLayout &) = delete;
+
+    private:
+        _XDisplay *m_display;
+        int m_lockedGroup = 0;
+        bool m_switched = false;
+    };
+
     /// Empties the spare keycodes of one batch again when it goes out of scope.
     class SpareRestore
     {
