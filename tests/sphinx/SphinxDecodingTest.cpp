@@ -318,6 +318,38 @@ TEST_F(SphinxDecoding, aPhraseAddedWhileListeningIsHeardAfterThePause)
     }
 }
 
+TEST_F(SphinxDecoding, manyWordsOutsideTheDictionaryLeaveTheLanguageModelsSound)
+{
+    // Each table word the dictionary lacks once went into the dictation model
+    // twice; a few dozen of them later, decoding read out of bounds and crashed.
+    SphinxDecoder decoder(SphinxModelPaths::usEnglish());
+    QStringList table{"OPEN NOTEPAD"};
+    for (int n = 1; n <= 60; ++n)
+        table << QStringLiteral("OPEN PROJECT %1").arg(n);
+    EXPECT_TRUE(decoder.setCommandPhrases(table).isEmpty());
+    table << QStringLiteral("OPEN PROJECT 61") << QStringLiteral("CLOSE PROJECT 62");
+    EXPECT_TRUE(decoder.setCommandPhrases(table).isEmpty());
+    EXPECT_FALSE(decoder.pronunciation(QStringLiteral("62")).isEmpty());
+    EXPECT_TRUE(
+        decoder.isCommand({QStringLiteral("close"), QStringLiteral("project"), QStringLiteral("62")}));
+
+    for (const auto mode :
+         {UtteranceStream::Mode::CommandsAndDictation, UtteranceStream::Mode::DictationOnly}) {
+        for (const char *said :
+             {"open project twelve", "close project sixty two", "the weather is nice today"}) {
+            UtteranceStream stream(decoder, mode);
+            QList<StreamEvent> events = stream.start();
+            const Samples audio = spoken(said);
+            for (size_t i = 0; i < audio.size(); i += 1600)
+                events << stream.feed(std::span(audio).subspan(i, std::min<size_t>(1600, audio.size() - i)));
+            events << stream.finish(false);
+            EXPECT_EQ(
+                results(events, Kind::Recognition).size() + results(events, Kind::FalseRecognition).size(), 1)
+                << said;
+        }
+    }
+}
+
 TEST(SphinxModels, missingFilesAndBadEngineOptionsAreAFailureNamingTheCulprit)
 {
     const struct

@@ -1,6 +1,7 @@
 #include "speech_platform/sphinx/SphinxDecoder.h"
 
 #include "common/Failure.h"
+#include "speech_platform/sphinx/CmuPhones.h"
 #include "speech_platform/sphinx/CommandGrammar.h"
 #include "speech_platform/sphinx/CommandLanguageModel.h"
 #include "speech_platform/sphinx/EspeakPronouncer.h"
@@ -10,6 +11,7 @@
 #include <sphinxbase/feat.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
@@ -133,7 +135,7 @@ QList<QByteArray> engineArguments(const SphinxModelPaths &paths, const QStringLi
 
 SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths, double commandModelWeight,
                              const QStringList &engineOptions)
-    : m_commandModelWeight(std::clamp(commandModelWeight, 0.0, 1.0))
+    : m_commandModelWeight(std::clamp(commandModelWeight, 0.0, 1.0)), m_dictionaryPath(paths.dictionary)
 {
     QList<QByteArray> args = engineArguments(paths, engineOptions);
     paths.check();
@@ -193,13 +195,48 @@ QStringList SphinxDecoder::addMissingWords(const QStringList &words)
         // Without eSpeak the words stay unpronounceable; their phrases are dropped.
     }
     QStringList unpronounceable;
+    QHash<QString, QString> added;
     for (const QString &word : std::as_const(missing)) {
         const QString phones = pronounced.value(word);
-        if (phones.isEmpty() ||
-            ps_add_word(m_decoder, word.toUtf8().constData(), phones.toLatin1().constData(), FALSE) < 0)
+        const QStringList names = phones.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        // One unknown phone would make the whole dictionary fail to load.
+        const bool known = !names.isEmpty() && std::all_of(names.begin(), names.end(), [](const QString &n) {
+            return CmuPhones::all().contains(n);
+        });
+        if (known)
+            added.insert(word, names.join(QLatin1Char(' ')));
+        else
             unpronounceable << word;
     }
+    if (!added.isEmpty() && !loadDictionaryWith(added))
+        unpronounceable << added.keys();
     return unpronounceable;
+}
+
+// ps_add_word would be the obvious call, but it also adds the word to every
+// language model in use, and the dictation model is shared by two searches: it
+// received each word twice, and after a few dozen words its scoring read out of
+// bounds and the recogniser crashed. A reloaded dictionary leaves the language
+// models alone; the command model knows the new words from its own phrases.
+bool SphinxDecoder::loadDictionaryWith(const QHash<QString, QString> &words)
+{
+    QFile original(m_dictionaryPath);
+    QTemporaryFile merged(QDir::tempPath() + QStringLiteral("/kestrel-dictionary-XXXXXX.dict"));
+    if (!original.open(QIODevice::ReadOnly) || !merged.open())
+        return false;
+    QByteArray text = original.readAll();
+    if (!text.isEmpty() && !text.endsWith('\n'))
+        text += '\n';
+    QHash<QString, QString> all = m_addedWords;
+    all.insert(words);
+    for (auto it = all.cbegin(); it != all.cend(); ++it)
+        text += it.key().toUtf8() + ' ' + it.value().toLatin1() + '\n';
+    if (merged.write(text) != text.size() || !merged.flush())
+        return false;
+    if (ps_load_dict(m_decoder, merged.fileName().toLocal8Bit().constData(), nullptr, nullptr) < 0)
+        return false;
+    m_addedWords = all;
+    return true;
 }
 
 QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)

@@ -3,6 +3,7 @@
 #include "speech_platform/sphinx/CommandGrammar.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -113,6 +114,8 @@ private:
     SphinxHypothesis hypothesis(int nbest);
     void selectSearch(const char *search);
     QStringList addMissingWords(const QStringList &words);
+    /// Reloads the dictionary with every word added so far and these. The caller holds m_lock.
+    bool loadDictionaryWith(const QHash<QString, QString> &words);
     /// The dictionary's phones for a word, empty when it has none. The caller holds m_lock.
     QString dictionaryPhones(const QString &word) const;
     void setCommandModel(const CommandGrammar &grammar);
@@ -134,6 +137,8 @@ private:
     ngram_model_s *m_dictationModel = nullptr; ///< owned by the dictation search
     ngram_model_s *m_commandModel = nullptr;
     CommandGrammar m_grammar;
+    QString m_dictionaryPath;
+    QHash<QString, QString> m_addedWords; ///< word -> phones, beyond the dictionary file
 };
 
 /// Strips what the decoder adds to a word: "<s>", "[NOISE]", "<sil>" become empty,
