@@ -17,6 +17,9 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <utility>
 #include <vector>
 
@@ -72,6 +75,16 @@ private:
     std::vector<mfcc_t> m_sum;
     int32 m_frames = 0;
 };
+
+// Mixing the command model into the dictation model allocates and frees tens of
+// megabytes. The C library keeps what was freed for later, so without this the
+// resident size grew by 108 MB over eight table edits instead of 40 MB.
+void returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 } // namespace
 
@@ -303,6 +316,7 @@ QStringList SphinxDecoder::applyCommandPhrases(const QStringList &phrases)
     m_grammar = grammar;
     m_hasCommands = true;
     m_droppedPhrases = dropped;
+    returnFreedMemory();
     return dropped;
 }
 
