@@ -14,7 +14,7 @@ PACKAGES=(
   libespeak-ng-dev espeak-ng
   libsamplerate0-dev
   libx11-dev libxtst-dev libxext-dev
-  xdg-utils xvfb openbox xterm x11-utils xdotool
+  xdg-utils xvfb openbox xterm x11-utils x11-xkb-utils xdotool
   pulseaudio pulseaudio-utils sox alsa-utils
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   poppler-utils fonts-urw-base35 gsfonts
