@@ -289,15 +289,22 @@ TEST_F(SphinxDecoding, aPhraseAddedWhileListeningIsHeardAfterThePause)
     // The recogniser listens all day while the user edits the table: the searches
     // cannot change inside the open utterance, and a change refused then was lost.
     const Samples said = spoken("open calculator");
+    constexpr size_t kQueuedBeforeStart = size_t(-1);
     const struct
     {
         const char *when;
         size_t changeAt; ///< samples fed before the table changes
-    } cases[] = {{"in the silence before speech", 8000}, {"while a phrase is spoken", 22400}};
+    } cases[] = {{"in the silence before speech", 8000},
+                 {"while a phrase is spoken", 22400},
+                 {"queued before listening starts", kQueuedBeforeStart}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.when);
         SphinxDecoder decoder(SphinxModelPaths::usEnglish());
         decoder.setCommandPhrases({"OPEN NOTEPAD"});
+        if (c.changeAt == kQueuedBeforeStart) {
+            decoder.queueCommandPhrases({"OPEN NOTEPAD", "OPEN CALCULATOR"});
+            EXPECT_FALSE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("calculator")}));
+        }
         UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation);
         QList<StreamEvent> events = stream.start();
         Samples audio = said;

@@ -265,6 +265,12 @@ QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
     return applyCommandPhrases(phrases);
 }
 
+void SphinxDecoder::queueCommandPhrases(const QStringList &phrases)
+{
+    std::lock_guard guard(m_lock);
+    m_pendingPhrases = phrases;
+}
+
 bool SphinxDecoder::commandPhrasesPending() const
 {
     std::lock_guard guard(m_lock);

@@ -80,7 +80,10 @@ public:
     /// searches cannot change, so the phrases are kept and take effect at the
     /// next pause in speech; nothing is returned then (see droppedPhrases()).
     QStringList setCommandPhrases(const QStringList &phrases);
-    /// Whether phrases are waiting for a pause in live speech.
+    /// Keeps the phrases for setCommandPhrases() to apply at the next start of
+    /// live decoding or the next pause in it, off the caller's thread.
+    void queueCommandPhrases(const QStringList &phrases);
+    /// Whether phrases are waiting to be applied.
     bool commandPhrasesPending() const;
     /// The phrases the grammar in force left out as unpronounceable.
     QStringList droppedPhrases() const;

@@ -40,9 +40,12 @@ SpeechToken tokenOf(const QAudioDevice &device)
 SphinxEngineShared::SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths)
     : m_vocabulary(vocabulary), m_paths(std::move(paths))
 {
+    // A rebuild takes seconds; done here it would freeze the table the user is
+    // editing. The decoder applies the phrases itself when it next starts
+    // listening or, while listening, at the next pause in speech.
     connect(&m_vocabulary, &CommandVocabulary::changed, this, [this] {
         if (m_decoder)
-            applyVocabulary();
+            m_decoder->queueCommandPhrases(m_vocabulary.phrases());
     });
 }
 
