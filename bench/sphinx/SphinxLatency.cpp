@@ -8,6 +8,7 @@
 // pocketsphinx_continuous installed, it also times that program on the same audio.
 
 #include "EvalSet.h"
+#include "ProcessFigures.h"
 #include "speech_platform/sphinx/SphinxDecoder.h"
 #include "speech_platform/sphinx/UtteranceStream.h"
 #include "sphinx/SpeechClips.h"
@@ -21,31 +22,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 
 using namespace kestrel;
 using namespace kestrel::testing;
+using kestrel::bench::cpuSeconds;
+using kestrel::bench::residentKiB;
 
 namespace {
-
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-QString residentMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return QString::fromLatin1(line.mid(6).trimmed());
-    }
-    return QStringLiteral("?");
-}
 
 double percentile(QList<double> values, double p)
 {
@@ -69,8 +52,8 @@ int main(int argc, char **argv)
     startup.start();
     SphinxDecoder decoder(SphinxModelPaths::usEnglish());
     decoder.setCommandPhrases(bench::evalCommandPhrases());
-    std::printf("start-up (models + command grammar): %lld ms, resident memory %s\n", startup.elapsed(),
-                qPrintable(residentMemory()));
+    std::printf("start-up (models + command grammar): %lld ms, resident memory %ld kB\n", startup.elapsed(),
+                residentKiB());
 
     UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation);
     QList<double> latencies;

@@ -11,42 +11,21 @@
 // audio, so growth over the run shows as a rising column, and the decoding cost.
 
 #include "EvalSet.h"
+#include "ProcessFigures.h"
 #include "speech_platform/sphinx/SphinxDecoder.h"
 #include "speech_platform/sphinx/UtteranceStream.h"
 #include "sphinx/SpeechClips.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 
 #include <cstdio>
-#include <ctime>
 
 using namespace kestrel;
 using namespace kestrel::testing;
 
-namespace {
-
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-} // namespace
+using bench::cpuSeconds;
+using bench::residentKiB;
 
 int main(int argc, char **argv)
 {
