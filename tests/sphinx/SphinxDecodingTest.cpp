@@ -293,10 +293,11 @@ TEST_F(SphinxDecoding, aPhraseAddedWhileListeningIsHeardAfterThePause)
     const struct
     {
         const char *when;
-        size_t changeAt; ///< samples fed before the table changes
-    } cases[] = {{"in the silence before speech", 8000},
-                 {"while a phrase is spoken", 22400},
-                 {"queued before listening starts", kQueuedBeforeStart}};
+        size_t changeAt;   ///< samples fed before the table changes
+        int commandsHeard; ///< of the two times the new phrase is said
+    } cases[] = {{"in the silence before speech", 1600, 2},
+                 {"while a phrase is spoken", 22400, 1},
+                 {"queued before listening starts", kQueuedBeforeStart, 2}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.when);
         SphinxDecoder decoder(SphinxModelPaths::usEnglish());
@@ -319,8 +320,9 @@ TEST_F(SphinxDecoding, aPhraseAddedWhileListeningIsHeardAfterThePause)
         events << stream.finish(false);
         EXPECT_FALSE(decoder.commandPhrasesPending());
         const QList<RecognitionResult> commands = results(events, Kind::Recognition, "Command");
-        ASSERT_FALSE(commands.isEmpty()) << "the new phrase was never heard";
-        EXPECT_EQ(commands.last().phrase.text, QStringLiteral("open calculator"));
+        ASSERT_EQ(commands.size(), c.commandsHeard);
+        for (const RecognitionResult &command : commands)
+            EXPECT_EQ(command.phrase.text, QStringLiteral("open calculator"));
         EXPECT_TRUE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("calculator")}));
     }
 }
