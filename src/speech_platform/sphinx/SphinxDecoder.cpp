@@ -277,12 +277,6 @@ bool SphinxDecoder::commandPhrasesPending() const
     return m_pendingPhrases.has_value();
 }
 
-QStringList SphinxDecoder::droppedPhrases() const
-{
-    std::lock_guard guard(m_lock);
-    return m_droppedPhrases;
-}
-
 void SphinxDecoder::applyPendingPhrases()
 {
     if (!m_pendingPhrases)
@@ -321,7 +315,6 @@ QStringList SphinxDecoder::applyCommandPhrases(const QStringList &phrases)
     setCommandModel(grammar);
     m_grammar = grammar;
     m_hasCommands = true;
-    m_droppedPhrases = dropped;
     returnFreedMemory();
     return dropped;
 }

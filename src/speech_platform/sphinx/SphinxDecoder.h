@@ -78,15 +78,13 @@ public:
     /// dictionary get eSpeak NG pronunciations first; phrases that still cannot
     /// be pronounced are left out and returned. While live audio is decoded the
     /// searches cannot change, so the phrases are kept and take effect at the
-    /// next pause in speech; nothing is returned then (see droppedPhrases()).
+    /// next pause in speech; nothing is returned then.
     QStringList setCommandPhrases(const QStringList &phrases);
     /// Keeps the phrases for setCommandPhrases() to apply at the next start of
     /// live decoding or the next pause in it, off the caller's thread.
     void queueCommandPhrases(const QStringList &phrases);
     /// Whether phrases are waiting to be applied.
     bool commandPhrasesPending() const;
-    /// The phrases the grammar in force left out as unpronounceable.
-    QStringList droppedPhrases() const;
     bool hasCommandSearch() const;
     /// Whether these words are a sentence of the current command grammar.
     bool isCommand(const QStringList &words,
@@ -135,7 +133,6 @@ private:
     bool m_liveRunning = false;
     QByteArray m_liveSearch;
     std::optional<QStringList> m_pendingPhrases;
-    QStringList m_droppedPhrases;
     double m_commandModelWeight = kCommandModelWeight;
     ngram_model_s *m_dictationModel = nullptr; ///< owned by the dictation search
     ngram_model_s *m_commandModel = nullptr;

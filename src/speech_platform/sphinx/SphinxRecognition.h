@@ -30,8 +30,6 @@ public:
     /// Loads the models on first use; throws kestrel::Failure when they cannot be loaded.
     std::shared_ptr<SphinxDecoder> decoder();
     void checkModels() const { m_paths.check(); }
-    /// The phrases left out of the grammar because no pronunciation was found.
-    QStringList unpronounceable() const { return m_decoder ? m_decoder->droppedPhrases() : QStringList(); }
 
 private:
     void applyVocabulary();
