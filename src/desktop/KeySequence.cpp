@@ -171,9 +171,15 @@ private:
     void parseGroup(Modifiers mods, std::size_t itemStart, bool hasOwnModifier)
     {
         const std::size_t open = m_pos;
+        // Each level costs stack; a pasted run of thousands of "(" must end in a
+        // message, not a crash. No real key text comes near this depth.
+        if (m_depth == kMaxGroupDepth)
+            fail(QStringLiteral("Parentheses nested too deeply"), open, open + 1);
         ++m_pos;
         const std::size_t before = m_strokes.size();
+        ++m_depth;
         parseSequence(mods, true);
+        --m_depth;
         if (m_pos == m_text.size())
             fail(QStringLiteral("Unbalanced parenthesis"), open, open + 1);
         ++m_pos; // the ")"
@@ -266,7 +272,10 @@ private:
     }
 
     std::u32string m_text;
+    static constexpr int kMaxGroupDepth = 100;
+
     std::size_t m_pos = 0;
+    int m_depth = 0;
     std::vector<KeyStroke> m_strokes;
 };
 

@@ -76,6 +76,19 @@ TEST(ParseKeySequence, FailureNamesTheBadTokenAndWhatIsWrong)
             << c.notation;
 }
 
+TEST(ParseKeySequence, DeepNestingEndsInAMessageNotACrash)
+{
+    const auto nested = [](int depth) {
+        return QString(depth, QLatin1Char('(')) + QLatin1Char('a') + QString(depth, QLatin1Char(')'));
+    };
+    EXPECT_EQ(describe(parseKeySequence(nested(100))), "a");
+    for (const int depth : {101, 200000})
+        EXPECT_THAT(
+            [&] { parseKeySequence(nested(depth)); },
+            testing::ThrowsMessage<Failure>(testing::HasSubstr("Parentheses nested too deeply \"(\"")))
+            << depth;
+}
+
 TEST(NamedKeyName, EveryKeyHasANameThatParsesBackToIt)
 {
     for (int k = static_cast<int>(NamedKey::Enter); k <= static_cast<int>(NamedKey::Divide); ++k) {
