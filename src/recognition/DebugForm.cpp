@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QTimer>
 
 namespace kestrel {
 
@@ -52,6 +53,10 @@ DebugForm::DebugForm(SpeechRecognitionService &service, MainWindowLink &mainWind
     m_ui->setupUi(this);
     m_treeNodes = std::make_unique<TreeWidgetNodes>(*m_ui->TreeView1);
     m_ui->EventTextField->setMaximumBlockCount(EventListLineLimit);
+    m_inputWatchTimer = new QTimer(this);
+    m_inputWatchTimer->setObjectName(QStringLiteral("InputWatchTimer"));
+    m_inputWatchTimer->setInterval(InputWatchIntervalMs);
+    connect(m_inputWatchTimer, &QTimer::timeout, this, [this] { resumeIfInputReturned(); });
     // Hiding or closing the setup window must never end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
     wireControls();
@@ -203,6 +208,7 @@ void DebugForm::unload()
 {
     if (!m_loaded)
         return;
+    stopInputWatch();
     m_unloading = true;
     close();
     m_setup.releaseContext();
@@ -276,30 +282,35 @@ void DebugForm::reportEngineFailure(const Failure &failure)
 
 void DebugForm::ClickIt()
 {
-    m_ui->ActivateMic->setChecked(true);
     try {
-        if (m_setup.RecoActive()) {
-            m_setup.setDictationState(false);
-            m_setup.setRecoActive(false);
-            m_ui->Recognition->setText(QStringLiteral("Start Recognition"));
-            m_main.recognitionSwitchedOff();
-            m_ui->ActivateMic->setEnabled(false);
-            if (m_ui->Inproc->isChecked())
-                m_ui->SREngines->setEnabled(true);
-            m_ui->SharedRC->setEnabled(true);
-            m_ui->Inproc->setEnabled(true);
-        } else {
-            m_setup.setDictationState(true);
-            m_setup.setRecoActive(true);
-            m_ui->Recognition->setText(QStringLiteral("Stop Recognition"));
-            m_main.recognitionSwitchedOn();
-            m_ui->ActivateMic->setEnabled(true);
-            m_ui->SREngines->setEnabled(false);
-            m_ui->SharedRC->setEnabled(false);
-            m_ui->Inproc->setEnabled(false);
-        }
+        switchRecognition();
     } catch (const Failure &) {
         m_messageBoxes.inform(QString(), activationFailureText());
+    }
+}
+
+void DebugForm::switchRecognition()
+{
+    m_ui->ActivateMic->setChecked(true);
+    if (m_setup.RecoActive()) {
+        m_setup.setDictationState(false);
+        m_setup.setRecoActive(false);
+        m_ui->Recognition->setText(QStringLiteral("Start Recognition"));
+        m_main.recognitionSwitchedOff();
+        m_ui->ActivateMic->setEnabled(false);
+        if (m_ui->Inproc->isChecked())
+            m_ui->SREngines->setEnabled(true);
+        m_ui->SharedRC->setEnabled(true);
+        m_ui->Inproc->setEnabled(true);
+    } else {
+        m_setup.setDictationState(true);
+        m_setup.setRecoActive(true);
+        m_ui->Recognition->setText(QStringLiteral("Stop Recognition"));
+        m_main.recognitionSwitchedOn();
+        m_ui->ActivateMic->setEnabled(true);
+        m_ui->SREngines->setEnabled(false);
+        m_ui->SharedRC->setEnabled(false);
+        m_ui->Inproc->setEnabled(false);
     }
 }
 

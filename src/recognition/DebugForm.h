@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/WindowLinks.h"
+#include "recognition/InputReturnWatch.h"
 #include "recognition/RecognitionEventLog.h"
 #include "recognition/RecognitionSetup.h"
 #include "recognition/ResultTree.h"
@@ -12,6 +13,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QTimer;
 
 namespace Ui {
 class DebugForm;
@@ -44,6 +46,9 @@ class DebugForm : public QMainWindow,
 public:
     /// Lines kept in the event list; older lines are dropped from the top.
     static constexpr int EventListLineLimit = 5000;
+    /// How often the audio inputs are looked at after the microphone went away
+    /// (the timer's object name is "InputWatchTimer").
+    static constexpr int InputWatchIntervalMs = 1000;
 
     DebugForm(SpeechRecognitionService &service, MainWindowLink &mainWindow, TtsWindowLink &tts,
               MessageBoxes &messageBoxes, Desktop &desktop, SharedState &shared, QWidget *parent = nullptr);
@@ -107,6 +112,10 @@ private:
     void SREngines_Click();
     void reportEngineFailure(const Failure &failure);
     void listeningLost(const QString &description);
+    void switchRecognition(); // throws kestrel::Failure; ClickIt reports
+    void watchForReturningInput();
+    void resumeIfInputReturned();
+    void stopInputWatch();
     void ActivateMic_Click();
     void ShowEventInterests();
     void SetEventInterest(qint32 flag, QCheckBox *box);
@@ -136,6 +145,8 @@ private:
     RecognitionEventLog m_eventLog;
     ResultTreeBuilder m_treeBuilder;
     std::unique_ptr<TreeWidgetNodes> m_treeNodes;
+    InputReturnWatch m_inputWatch;
+    QTimer *m_inputWatchTimer = nullptr;
 
     bool m_loaded = false;
     bool m_unloading = false;

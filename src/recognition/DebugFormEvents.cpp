@@ -9,6 +9,7 @@
 #include "common/SharedState.h"
 
 #include <QScrollBar>
+#include <QTimer>
 #include <QtDebug>
 
 namespace kestrel {
@@ -79,15 +80,59 @@ void DebugForm::listeningLost(const QString &description)
 {
     // Nothing hears the user any more: both windows must stop saying so, and
     // the user must be told why, or a person who cannot reach the keyboard
-    // talks to a deaf program.
-    if (m_setup.RecoActive())
+    // talks to a deaf program. Nor can that person press Start again once the
+    // microphone is back, so recognition comes back on by itself.
+    if (m_setup.RecoActive()) {
         ClickIt();
+        if (!m_setup.RecoActive())
+            watchForReturningInput();
+    }
     m_messageBoxes.inform(
         QString(),
-        QStringLiteral("Recognition has stopped: %1\nCheck that the microphone is connected, "
-                       "then press Start Recognition.")
+        QStringLiteral("Recognition has stopped: %1\nCheck that the microphone is connected; recognition "
+                       "starts again by itself when it is.")
             .arg(description),
         MessageBoxes::Icon::Critical);
+}
+
+void DebugForm::watchForReturningInput()
+{
+    SpeechTokenList inputs;
+    try {
+        if (RecoContext *context = m_setup.context())
+            inputs = context->recognizer().audioInputs();
+    } catch (const Failure &) {
+        // Then every input listed later counts as new.
+    }
+    m_inputWatch.start(inputs);
+    m_inputWatchTimer->start();
+}
+
+void DebugForm::resumeIfInputReturned()
+{
+    RecoContext *context = m_setup.context();
+    // Switched on meanwhile (the Start button, say), or the window let go of
+    // its recogniser: nothing left to wait for.
+    if (!context || m_setup.RecoActive()) {
+        stopInputWatch();
+        return;
+    }
+    try {
+        if (!m_inputWatch.inputReturned(context->recognizer().audioInputs()))
+            return;
+        switchRecognition();
+    } catch (const Failure &) {
+        // The input is listed but not ready yet: the next look tries again,
+        // without a box each second.
+        return;
+    }
+    stopInputWatch();
+}
+
+void DebugForm::stopInputWatch()
+{
+    m_inputWatch.stop();
+    m_inputWatchTimer->stop();
 }
 
 void DebugForm::RC_Recognition(qint32 streamNumber, qint64 streamPosition, qint32 recognitionType,

@@ -8,7 +8,9 @@
 #include <QPointer>
 #include <QSet>
 #include <QShortcut>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QtTest/qtestspontaneevent.h>
 
 namespace kestrel::debugform_test {
@@ -245,6 +247,83 @@ TEST_F(DebugFormTest, LostInputSwitchesRecognitionOffAndSaysWhy)
         EXPECT_TRUE(fresh.boxes.shown[0].text.startsWith(QStringLiteral("Recognition has stopped: ") + why))
             << qPrintable(fresh.boxes.shown[0].text);
         EXPECT_EQ(fresh.boxes.shown[0].icon, MessageBoxes::Icon::Critical);
+    }
+}
+
+/// Lets the input watch look at the inputs `times` more times.
+void letInputWatchLook(QTimer *watch, int times)
+{
+    watch->setInterval(0);
+    QSignalSpy looks(watch, &QTimer::timeout);
+    while (looks.count() < times && watch->isActive() && looks.wait(5000)) {
+    }
+}
+
+TEST_F(DebugFormTest, RecognitionComesBackByItselfOnceTheMicrophoneIsListedAgain)
+{
+    const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
+    const SpeechToken mic{QStringLiteral("usb-mic"), QStringLiteral("USB Mic")};
+    script.audioInputs = {monitor, mic};
+    load(true);
+    auto *watch = control<QTimer>("InputWatchTimer");
+    ASSERT_NE(watch, nullptr);
+    EXPECT_FALSE(watch->isActive());
+
+    script.audioInputs = {monitor};
+    Q_EMIT script.context()->listeningLost(QStringLiteral("The audio input \"USB Mic\" went away."));
+    EXPECT_EQ(form->recognitionCaption(), "Start Recognition");
+    EXPECT_TRUE(watch->isActive());
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("starts again by itself")));
+
+    // The speaker monitor was there all along: no reason to listen again.
+    script.clearCalls();
+    letInputWatchLook(watch, 3);
+    EXPECT_EQ(script.callCount(QStringLiteral("dictationSetState(true)")), 0);
+    EXPECT_EQ(form->recognitionCaption(), "Start Recognition");
+
+    // Listed again, but not ready at the first try: tried again, quietly.
+    script.audioInputs = {monitor, mic};
+    script.failOn(QStringLiteral("dictationSetState"), 1);
+    letInputWatchLook(watch, 1);
+    EXPECT_EQ(form->recognitionCaption(), "Start Recognition");
+    EXPECT_EQ(boxes.shown.size(), 1) << "no box for a try the user did not make";
+    letInputWatchLook(watch, 1);
+    EXPECT_EQ(form->recognitionCaption(), "Stop Recognition");
+    EXPECT_TRUE(form->setup().RecoActive());
+    EXPECT_TRUE(script.grammar()->dictationActive());
+    EXPECT_EQ(mainWindow.calls.last(), "recognitionSwitchedOn");
+    EXPECT_FALSE(watch->isActive());
+    EXPECT_EQ(boxes.shown.size(), 1);
+}
+
+TEST_F(DebugFormTest, TheInputWatchEndsWhenThereIsNothingLeftToWaitFor)
+{
+    const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
+    const SpeechToken mic{QStringLiteral("usb-mic"), QStringLiteral("USB Mic")};
+    enum class Then { UserStarts, Unload, LostWhileOff };
+    for (const Then then : {Then::UserStarts, Then::Unload, Then::LostWhileOff}) {
+        SCOPED_TRACE(int(then));
+        FormRig fresh;
+        fresh.script.audioInputs = {monitor};
+        fresh.load(then != Then::LostWhileOff);
+        auto *watch = fresh.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        ASSERT_NE(watch, nullptr);
+        ASSERT_NE(fresh.script.context(), nullptr);
+        Q_EMIT fresh.script.context()->listeningLost(QStringLiteral("gone"));
+        EXPECT_EQ(watch->isActive(), then != Then::LostWhileOff);
+        if (then == Then::UserStarts)
+            fresh.form->clickIt();
+        if (then == Then::Unload)
+            fresh.form->unload();
+        letInputWatchLook(watch, 1);
+        EXPECT_FALSE(watch->isActive());
+        // A microphone plugged in now must not switch anything on.
+        fresh.script.audioInputs = {monitor, mic};
+        fresh.script.clearCalls();
+        letInputWatchLook(watch, 1);
+        EXPECT_EQ(fresh.script.callCount(QStringLiteral("dictationSetState(true)")), 0);
+        EXPECT_EQ(fresh.form->setup().RecoActive(), then == Then::UserStarts);
     }
 }
 

@@ -173,7 +173,7 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     EXPECT_EQ(states.at(1).at(2).toInt(), 0);
 }
 
-TEST(SphinxServiceLive, anInputThatGoesAwayWhileListeningIsReportedAndEndsTheStream)
+TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgainWhenBack)
 {
     const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");
     if (qgetenv("PULSE_SERVER").isEmpty() || pulseDir.isEmpty())
@@ -185,12 +185,15 @@ TEST(SphinxServiceLive, anInputThatGoesAwayWhileListeningIsReportedAndEndsTheStr
         p.waitForFinished(10000);
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     };
-    const QString module =
-        pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-source"),
-               QStringLiteral("source_name=kestrel_unplugged"),
-               QStringLiteral("file=") + QString::fromLocal8Bit(pulseDir) + QStringLiteral("/gone.fifo"),
-               QStringLiteral("format=s16le"), QStringLiteral("rate=16000"), QStringLiteral("channels=1"),
-               QStringLiteral("source_properties=device.description=KESTREL-Unplugged")});
+    const QString fifo = QString::fromLocal8Bit(pulseDir) + QStringLiteral("/gone.fifo");
+    const auto plugIn = [&] {
+        return pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-source"),
+                      QStringLiteral("source_name=kestrel_unplugged"), QStringLiteral("file=") + fifo,
+                      QStringLiteral("format=s16le"), QStringLiteral("rate=16000"),
+                      QStringLiteral("channels=1"),
+                      QStringLiteral("source_properties=device.description=KESTREL-Unplugged")});
+    };
+    QString module = plugIn();
     ASSERT_FALSE(module.isEmpty()) << "pactl could not add a second source";
     CommandPhraseList vocabulary;
     vocabulary.setPhrases({"OPEN NOTEPAD"});
@@ -220,6 +223,34 @@ TEST(SphinxServiceLive, anInputThatGoesAwayWhileListeningIsReportedAndEndsTheStr
         << qPrintable(lost.first().at(0).toString());
     EXPECT_TRUE(ends.count() == 1 || ends.wait(5000)) << "the open stream was not ended";
     grammar.dictationSetState(false); // switching off after the loss is harmless
+    EXPECT_THROW(grammar.dictationSetState(true), Failure) << "listening to an input that is not there";
+    EXPECT_FALSE(grammar.dictationActive());
+
+    // Plugged in again under the same name: the same context listens to it.
+    module = plugIn();
+    ASSERT_FALSE(module.isEmpty());
+    bool back = false;
+    for (int i = 0; i < 50 && !back; ++i) {
+        back = inputNamed(*recognizer, "KESTREL-Unplugged").has_value();
+        if (!back)
+            inputsSeen.wait(200);
+    }
+    ASSERT_TRUE(back) << "the source did not come back";
+    QSignalSpy recognitions(context.get(), &RecoContext::recognition);
+    ASSERT_NO_THROW(grammar.dictationSetState(true));
+    ASSERT_TRUE(starts.count() == 2 || starts.wait(5000));
+    const testing::Samples audio = testing::padded(
+        testing::synthesise(QStringLiteral("open notepad"), QStringLiteral("en-us"), 160), 1.5, 1.5, 40);
+    std::thread speaker(feedMicrophone, fifo, audio);
+    for (int i = 0; i < 100 && recognitions.isEmpty(); ++i)
+        recognitions.wait(200);
+    speaker.join();
+    grammar.dictationSetState(false);
+    pactl({QStringLiteral("unload-module"), module});
+    ASSERT_EQ(recognitions.count(), 1);
+    EXPECT_EQ(recognitions.first().at(3).value<RecognitionResult>().phrase.getText(true),
+              QStringLiteral("open notepad"));
+    EXPECT_TRUE(lost.count() == 1) << "switching off is not a loss";
 }
 
 } // namespace
