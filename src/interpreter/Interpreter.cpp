@@ -226,16 +226,15 @@ void Interpreter::startDictation()
     const QString parent = m_currentRow.Parent;
     if (parent.isEmpty())
         return;
-    const QString wanted = upperCased(parent.trimmed());
     for (int s = OpenProgramSlots::FirstSearched; s <= OpenProgramSlots::LastSearched; ++s) {
-        const QString phrase = m_slots.phrase(s).trimmed();
-        if (phrase != kFreeSlot && upperCased(phrase) == wanted) {
+        const QString phrase = m_slots.phrase(s);
+        if (phrase.trimmed() != kFreeSlot && parentNamesRecordedPhrase(parent, phrase)) {
             m_rowIndex = 0;
             return;
         }
     }
     if (upperCased(m_pendingPhrase) != QLatin1String("CONFIRMATION"))
-        SayFeedback(QStringLiteral("You must open ") + wanted +
+        SayFeedback(QStringLiteral("You must open ") + upperCased(parent.trimmed()) +
                     QStringLiteral(" before you can operate on it"));
 }
 

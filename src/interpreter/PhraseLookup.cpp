@@ -53,4 +53,12 @@ LookupScan scanRows(const QList<CommandRow> &rows, const QString &searchKey)
     return scan;
 }
 
+bool parentNamesRecordedPhrase(const QString &parent, const QString &recordedPhrase)
+{
+    if (upperCased(parent.trimmed()) == upperCased(recordedPhrase.trimmed()))
+        return true;
+    const QString heard = heardForm(parent);
+    return !heard.isEmpty() && heard == heardForm(recordedPhrase);
+}
+
 } // namespace kestrel

@@ -32,4 +32,12 @@ struct LookupScan
 /// after MaxExaminedRows rows. The first row must have been checked for being blank.
 LookupScan scanRows(const QList<CommandRow> &rows, const QString &searchKey);
 
+/// True when a row's Parent names the OPEN command recorded in a slot under
+/// `recordedPhrase` (the phrase as it was looked up): both upper-cased and trimmed
+/// are equal, or both are heard as the same words. A slot records the phrase as
+/// the recogniser returned it ("OPEN EDITOR"), while the Parent is typed like the
+/// stored phrase ("OPEN-EDITOR"); the lookup finds that row by either form, so
+/// the parent must be found by either too.
+bool parentNamesRecordedPhrase(const QString &parent, const QString &recordedPhrase);
+
 } // namespace kestrel

@@ -5,6 +5,7 @@
 #include "interpreter/InterpreterHost.h"
 #include "interpreter/OpenAction.h"
 #include "interpreter/OpenProgramSlots.h"
+#include "interpreter/PhraseLookup.h"
 #include "interpreter/TextRules.h"
 
 #include <QProcess>
@@ -123,10 +124,9 @@ ProgramLauncher::WaitResult ProgramLauncher::waitForNewWindow(WindowId previous,
 std::optional<int> ProgramLauncher::bringParentForward(const QString &parent)
 {
     const bool noParent = parent.isEmpty();
-    const QString wanted = upperCased(parent.trimmed());
     for (int s = OpenProgramSlots::FirstSearched; s <= OpenProgramSlots::LastSearched; ++s) {
-        const QString phrase = m_slots.phrase(s).trimmed();
-        if ((phrase != kFreeSlot || noParent) && (upperCased(phrase) == wanted || noParent)) {
+        const QString phrase = m_slots.phrase(s);
+        if (noParent || (phrase.trimmed() != kFreeSlot && parentNamesRecordedPhrase(parent, phrase))) {
             // A window that has gone throws here and the run ends: the keys meant
             // for it must not land in whatever window happens to be in front.
             if (!noParent && m_slots.window(s) != 0)

@@ -481,6 +481,51 @@ TEST_F(Launch, ParentMustBeOpenAndIsBroughtForwardAndClosingFreesItsSlot)
     expectSlot(1, "NULL", 0);
 }
 
+TEST(ParentNames, AParentIsFoundByTheWordsItsOpenPhraseIsHeardAs)
+{
+    // The OPEN row's phrase as stored, what the recogniser returns for it, and the
+    // Parent a command names it by: as stored, as heard, or in other letter case.
+    struct Case
+    {
+        const char *openPhrase, *heard, *parent;
+    };
+    const Case cases[] = {{"OPEN-EDITOR", "open editor", "OPEN-EDITOR"},
+                          {"OPEN  EDITOR", "open editor", "open  editor"},
+                          {"Open Editor!", "open editor", "OPEN EDITOR!"},
+                          {"OPEN-EDITOR", "OPEN-EDITOR", "open editor"},
+                          {"OPEN EDITOR", "open editor", " Open Editor "}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.openPhrase << " / " << c.heard << " / " << c.parent);
+        InterpreterParts f;
+        f.commands.rows = {row(c.openPhrase, "OPEN", "/usr/bin/gedit"),
+                           row("SAVE IT", "FUNCTION", "^s", c.parent), row("WRITE", "TEXT", "", c.parent)};
+        f.desktop.addFile("/usr/bin/gedit");
+        f.desktop.addExecutable("/usr/bin/gedit");
+        f.desktop.planLaunch({.window = kEditor, .appearsAfterPolls = 2});
+        f.say(c.heard);
+        ASSERT_EQ(f.slots.window(1), kEditor);
+        f.took();
+        f.say("save it");
+        EXPECT_EQ(f.took(), lines("activate 0x50|keys ^s wait"));
+        f.say("write");
+        EXPECT_TRUE(f.interpreter.dictating());
+        EXPECT_EQ(f.speech.spoken, QStringList{"Say the text"});
+    }
+
+    // Phrases that are heard alike but differ in their words stay apart.
+    InterpreterParts f;
+    f.commands.rows = {row("OPEN EDITOR", "OPEN", "/usr/bin/gedit"),
+                       row("SAVE IT", "FUNCTION", "^s", "OPEN EDIT")};
+    f.desktop.addFile("/usr/bin/gedit");
+    f.desktop.addExecutable("/usr/bin/gedit");
+    f.desktop.planLaunch({.window = kEditor});
+    f.say("open editor");
+    f.took();
+    f.say("save it");
+    EXPECT_TRUE(f.took().isEmpty());
+    EXPECT_EQ(f.speech.spoken, QStringList{"You must execute OPEN EDIT before you can operate on it."});
+}
+
 TEST_F(Launch, OpenRowBeyond410IsRecordedAndItsQuitPhraseEndsTheProgramAfterTheLaunch)
 {
     commands.rows.clear();
