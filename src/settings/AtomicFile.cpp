@@ -63,7 +63,13 @@ void replaceFileAtomically(const QString &target, const QString &temp, const QBy
     struct stat old = {};
     const bool hadTarget = ::stat(targetName.constData(), &old) == 0;
 
-    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // The temporary must be a new file of our own. Opening an existing name would
+    // write through a link left under it and overwrite the file it points to (the
+    // rename then moves the link, not our content, into place), and a read-only
+    // leftover of an interrupted save would refuse every later save.
+    if (::unlink(tempName.constData()) != 0 && errno != ENOENT)
+        failStep(QStringLiteral("create"), temp, errno);
+    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         failStep(QStringLiteral("create"), temp, errno);
     if (hadTarget)

@@ -6,8 +6,9 @@
 namespace kestrel {
 
 /// Replaces `target` with `content` so that a crash at any moment leaves either
-/// the old or the new file in full: the content goes to `temp` (created or
-/// emptied), is flushed to disk, and `temp` is then renamed over `target`.
+/// the old or the new file in full: the content goes to `temp` (made anew:
+/// whatever file or link stood under that name is removed first), is flushed to
+/// disk, and `temp` is then renamed over `target`.
 /// `temp` takes the permissions of an existing `target`.
 ///
 /// Throws kestrel::Failure with the reason when a step fails; `target` is then

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kestrel;
 using namespace kestrel::test;
@@ -201,6 +202,30 @@ TEST_F(SettingsFileTest, AFailedWriteLeavesTheOldFile)
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("ALLTMP"))); // ALLTMP cannot be created
     expectSaveFails(QStringLiteral("ALLTMP"));
     EXPECT_EQ(readBytes(iniPath()), "VOICECB=1\r\n");
+}
+
+TEST_F(SettingsFileTest, ALeftOverAlltmpLinkedToAnotherFileNeverChangesThatFile)
+{
+    // Whatever stands under the name ALLTMP, the save writes a file of its own:
+    // another file that ALLTMP is a link to keeps its content, and the settings
+    // file becomes a plain file.
+    const QString other = m_dir.filePath(QStringLiteral("other.txt"));
+    const std::pair<const char *, int (*)(const char *, const char *)> links[] = {
+        {"symbolic link", ::symlink}, {"hard link", ::link}};
+    for (const auto &[kind, makeLink] : links) {
+        SCOPED_TRACE(kind);
+        writeBytes(other, "precious");
+        writeBytes(iniPath(), "VOICECB=1\r\n");
+        QFile::remove(tempPath());
+        ASSERT_EQ(makeLink(QFile::encodeName(other).constData(), QFile::encodeName(tempPath()).constData()),
+                  0);
+
+        SaveDat(iniPath(), FakeSettingsBinding());
+        EXPECT_EQ(readBytes(other), "precious");
+        EXPECT_TRUE(readBytes(iniPath()).startsWith("VOICECB= 0\r\n"));
+        EXPECT_FALSE(QFileInfo(iniPath()).isSymLink());
+        EXPECT_FALSE(QFileInfo::exists(tempPath()));
+    }
 }
 
 TEST_F(SettingsFileTest, AKilledSaveLeavesTheOldOrTheNewFileInFull)
