@@ -236,7 +236,7 @@ void TTSSetup::speakMainText()
     try {
         if (!m_voice)
             throw Failure(QStringLiteral("No voice"));
-        m_voice->speak(text, m_speakFlags);
+        m_lastStream = m_voice->speak(text, m_speakFlags);
     } catch (const std::exception &) {
         // Swallowed, but the window must not stay "speaking": callers wait on it.
         SetSpeakState(false);
@@ -251,7 +251,7 @@ void TTSSetup::StopVoice()
     // brings the window back to idle.
     try {
         if (m_voice)
-            m_voice->speak(QStringLiteral(" "), m_speakFlags);
+            m_lastStream = m_voice->speak(QStringLiteral(" "), m_speakFlags);
     } catch (const std::exception &) {
         SetSpeakState(false);
     }

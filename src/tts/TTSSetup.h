@@ -106,7 +106,9 @@ public:
 
     // Handlers of the voice's events.
     void Voice_StartStream();
-    void Voice_EndStream();
+    /// The end of `stream`. Only the end of the last stream asked for ends the
+    /// speaking: the streams before it were replaced and end first.
+    void Voice_EndStream(int stream);
     void Voice_Word(int position, int length);
     void Voice_Viseme(int visemeId);
     void Voice_VoiceChange(const SpeechToken &token);
@@ -157,6 +159,10 @@ private:
     QTimer *m_timer1 = nullptr;
     MouthImageList m_mouthImages;
     int m_speakFlags = 0;
+    /// The number of the last stream the voice accepted; 0 before the first.
+    int m_lastStream = 0;
+    /// Listening was paused by a stream start and not yet given back.
+    bool m_listeningPaused = false;
     bool m_unloading = false;
 };
 

@@ -34,7 +34,7 @@ void TTSSetup::connectVoice()
     connect(m_voice.get(), &VoiceEngine::startStream, this,
             guarded([this](int, qint64) { Voice_StartStream(); }));
     connect(m_voice.get(), &VoiceEngine::endStream, this,
-            guarded([this](int, qint64) { Voice_EndStream(); }));
+            guarded([this](int stream, qint64) { Voice_EndStream(stream); }));
     connect(m_voice.get(), &VoiceEngine::word, this,
             guarded([this](int, qint64, int position, int length) { Voice_Word(position, length); }));
     connect(m_voice.get(), &VoiceEngine::viseme, this,
@@ -46,15 +46,25 @@ void TTSSetup::connectVoice()
 void TTSSetup::Voice_StartStream()
 {
     SetSpeakState(true);
-    m_shared.ListeningBeforeSpeech = m_mainWindow.isListening();
+    // A stream that follows a replaced one finds listening paused by that one;
+    // what counts is whether it was on before the speaking began.
+    if (!m_listeningPaused) {
+        m_shared.ListeningBeforeSpeech = m_mainWindow.isListening();
+        m_listeningPaused = true;
+    }
     m_mainWindow.stopListening();
 }
 
-void TTSSetup::Voice_EndStream()
+void TTSSetup::Voice_EndStream(int stream)
 {
-    HighlightSpan(0, m_ui->MainTxtBox->document()->characterCount() - 1);
     showFace(kFaceAloneIndex);
+    // A replaced stream ends before the one that replaced it starts: the window
+    // is still speaking, and clearing the text or listening now would be early.
+    if (stream < m_lastStream)
+        return;
+    HighlightSpan(0, m_ui->MainTxtBox->document()->characterCount() - 1);
     SetSpeakState(false);
+    m_listeningPaused = false;
     // Not reset here: the next stream start records it again.
     if (m_shared.ListeningBeforeSpeech)
         m_mainWindow.startListening();

@@ -12,6 +12,8 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace kestrel::tts_test {
@@ -239,6 +241,43 @@ TEST(TTSSetupEvents, ListeningPausesForSpeechAndResumesOnlyIfItWasOn)
         EXPECT_EQ(rig.mainWindow.calls, listening ? QStringList({"stopListening", "startListening"})
                                                   : QStringList({"stopListening"}));
         EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
+    }
+}
+
+// A request made while the voice still speaks replaces the old stream, whose end
+// arrives first. Until the new text has been spoken the window is speaking: a
+// caller waiting for the feedback to finish, "Clear after speak" and the paused
+// listening all go by the last stream's end, not by the replaced one's.
+TEST(TTSSetupEvents, ASpeechThatReplacesAnotherKeepsTheWindowSpeakingUntilItsOwnEnd)
+{
+    const std::pair<const char *, std::function<void(TtsRig &)>> replacements[] = {
+        {"speak again",
+         [](TtsRig &rig) {
+             rig.setBoxText(QStringLiteral("Second text"));
+             rig.window->speakItX();
+         }},
+        {"stop", [](TtsRig &rig) { rig.window->StopVoice(); }},
+    };
+    for (const auto &[label, replace] : replacements) {
+        SCOPED_TRACE(label);
+        TtsRig rig;
+        rig.find<QCheckBox>("ClearIt")->setCheckState(Qt::Checked);
+        rig.mainWindow.listening = true;
+        rig.setBoxText(QStringLiteral("First text"));
+        rig.window->speakItX();
+        rig.voice->emitStartStream(1);
+        replace(rig);
+        const QString boxDuringSecond = rig.boxText();
+        rig.voice->emitEndStream(1);
+        EXPECT_EQ(rig.state(), QStringLiteral("SPEAKING"));
+        EXPECT_TRUE(rig.window->isSpeaking());
+        EXPECT_EQ(rig.boxText(), boxDuringSecond) << "cleared before the new text was spoken";
+        EXPECT_FALSE(rig.mainWindow.listening) << "listening while the voice still speaks";
+
+        rig.voice->emitWholeStream(boxDuringSecond, 2);
+        EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
+        EXPECT_TRUE(rig.boxText().isEmpty());
+        EXPECT_TRUE(rig.mainWindow.listening) << "listening was on before the first stream";
     }
 }
 
