@@ -112,7 +112,21 @@ QString settingLine(SettingKey key, const SettingsBinding &binding)
     return settingKeyName(key) + QLatin1Char('=') + value;
 }
 
-// The file's bytes, or nothing when it does not exist.
+// A file that announces another Unicode encoding by its byte order mark (an
+// editor's "Unicode" save: UTF-16 or UTF-32) is read as the text it holds, in
+// the system encoding every line is read and written in. Taken byte by byte,
+// its key lines would not match and a save would cut its characters apart.
+QByteArray inSystemEncoding(const QByteArray &bytes)
+{
+    const std::optional<QStringConverter::Encoding> announced = QStringConverter::encodingForData(bytes);
+    if (!announced || *announced == QStringConverter::Utf8 || *announced == QStringConverter::System)
+        return bytes;
+    QStringDecoder decoder(*announced);
+    const QString text = decoder(bytes);
+    return encodeLine(text);
+}
+
+// The file's bytes in the system encoding, or nothing when it does not exist.
 std::optional<QByteArray> readSettingsFile(const QString &path, const QString &action)
 {
     const QFileInfo info(path);
@@ -129,7 +143,7 @@ std::optional<QByteArray> readSettingsFile(const QString &path, const QString &a
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw failure(file.errorString());
-    return bytes;
+    return inSystemEncoding(bytes);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -159,6 +160,42 @@ TEST_F(SettingsFileTest, SaveKeepsLinesInPlaceAndAppendsMissingKeysInTableOrder)
         "SAYAGAIN=Please say again\r\nDIDYOUSAY=Did You Say\r\nCLEARIT= 0\r\n"
         "EXECANOUNCE= 0\r\n";
     EXPECT_EQ(saveOver(old, binding), expected);
+}
+
+TEST_F(SettingsFileTest, AFileInUnicodeWithAByteOrderMarkIsReadAndSavedWhole)
+{
+    // A file saved as "Unicode" by a Windows editor: its settings load, and a
+    // save keeps every line, in the system encoding, rather than cutting the
+    // two-byte characters apart.
+    const QString text = QString::fromUtf8("VOICECB= 2\r\nSAYTEXT=Dict\xc3\xa9"
+                                           "e \xc3\xa7"
+                                           "a\r\n; r\xc3\xa9glages\r\n");
+    const std::pair<const char *, QStringConverter::Encoding> encodings[] = {
+        {"UTF-8", QStringConverter::Utf8},
+        {"UTF-16LE", QStringConverter::Utf16LE},
+        {"UTF-16BE", QStringConverter::Utf16BE},
+        {"UTF-32LE", QStringConverter::Utf32LE}};
+    for (const auto &[name, encoding] : encodings) {
+        SCOPED_TRACE(name);
+        QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
+        const QByteArray file = encoder(text);
+        const FakeSettingsBinding loaded = load(file);
+        EXPECT_EQ(loaded.number(SettingKey::VOICECB), 2);
+        EXPECT_EQ(loaded.text(SettingKey::SAYTEXT), QString::fromUtf8("Dict\xc3\xa9"
+                                                                      "e \xc3\xa7"
+                                                                      "a"));
+        EXPECT_EQ(loaded.attempts.size(), 2);
+
+        const QByteArray saved = saveOver(file, loaded);
+        EXPECT_TRUE(saved.startsWith("VOICECB= 2\r\nSAYTEXT=Dict\xc3\xa9"
+                                     "e \xc3\xa7"
+                                     "a\r\n; R\xc3\x89GLAGES\r\n"))
+            << saved.toHex(' ').constData();
+        EXPECT_EQ(saved.count("\r\n"), 15);
+        const FakeSettingsBinding reloaded = load(saved);
+        EXPECT_EQ(reloaded.numbers, loaded.numbers);
+        EXPECT_EQ(reloaded.texts, loaded.texts);
+    }
 }
 
 TEST_F(SettingsFileTest, ALineBreakInATextCannotAddALine)
