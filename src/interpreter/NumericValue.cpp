@@ -90,6 +90,10 @@ double numericValue(const QString &text)
     // QString::toDouble reads the C locale, whatever the user's locale says.
     bool ok = false;
     const double value = compact.left(length).toDouble(&ok);
+    // The prefix is a well-formed number, so a refusal is either an overflow
+    // (reported as infinite) or a number too small for a double, which is 0.
+    if (!ok && value == 0.0)
+        return 0.0;
     if (!ok || !std::isfinite(value))
         throw Failure(QStringLiteral("Overflow"));
     return value;

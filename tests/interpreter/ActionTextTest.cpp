@@ -55,11 +55,31 @@ TEST(TextRules, AnswerWordsAreWholeUpperCaseTexts)
 
 TEST(NumericValue, ReadsTheLeadingNumber)
 {
-    const std::pair<const char *, double> cases[] = {
-        {"100", 100},  {" 1 0 0", 100}, {"\t7\n", 7}, {"12abc", 12}, {"abc", 0},  {"", 0},
-        {"-5", -5},    {"+5", 5},       {"- 5", -5},  {"1.5", 1.5},  {".5", 0.5}, {"5.", 5},
-        {"1e3", 1000}, {"1E+2", 100},   {"1e", 1},    {"2e-1", 0.2}, {"2,3", 2},  {"1.2.3", 1.2},
-        {"--5", 0},    {"\r5", 0},      {"200}", 200}};
+    const std::pair<const char *, double> cases[] = {{"100", 100},
+                                                     {" 1 0 0", 100},
+                                                     {"\t7\n", 7},
+                                                     {"12abc", 12},
+                                                     {"abc", 0},
+                                                     {"", 0},
+                                                     {"-5", -5},
+                                                     {"+5", 5},
+                                                     {"- 5", -5},
+                                                     {"1.5", 1.5},
+                                                     {".5", 0.5},
+                                                     {"5.", 5},
+                                                     {"1e3", 1000},
+                                                     {"1E+2", 100},
+                                                     {"1e", 1},
+                                                     {"2e-1", 0.2},
+                                                     {"2,3", 2},
+                                                     {"1.2.3", 1.2},
+                                                     {"--5", 0},
+                                                     {"\r5", 0},
+                                                     {"200}", 200},
+                                                     // Too small for a double is 0, not an overflow.
+                                                     {"1e-400", 0},
+                                                     {"-25e-999x", 0},
+                                                     {"1e-320", 1e-320}};
     for (const auto &[text, value] : cases)
         EXPECT_DOUBLE_EQ(numericValue(QString::fromLatin1(text)), value) << text;
     EXPECT_THROW(numericValue(QStringLiteral("1e400")), Failure);
@@ -140,6 +160,7 @@ TEST(ActionScanner, CarriesOutTheAction)
         P{"+{RIGHT 3}", "keys +{RIGHT 3} wait"},
         // A "}" just before a token must not make the token run again and again.
         P{"{ENTER}{PAUSE 1}y", "keys {ENTER} wait|keys y wait"},
+        P{"a{PAUSE 1e-400}b{CURSOR 1e-400,2}", "keys a wait|keys b wait|cursor 0,2"},
         P{"{TAB}{CURSOR DOWN}z", "keys {TAB} wait|cursor 100,120|keys z wait"},
         // Quitting ends the program without the keys not sent yet.
         P{"text{QUIT}", "quit"}, P{"a{LEFT CLICK}b{quit}c", "keys a wait|click L down|click L up|quit"}};
