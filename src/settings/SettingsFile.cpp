@@ -48,7 +48,10 @@ struct DecodedLine
 
 DecodedLine decodeLine(const QByteArray &raw)
 {
-    QStringDecoder decoder(QStringConverter::System);
+    // Stateless: a line is a whole text. A stateful decoder keeps a byte that
+    // begins a longer character at the end of the line back for input that never
+    // comes, reports no error, and the byte is lost.
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
     DecodedLine line;
     line.text = decoder(raw);
     line.exact = !decoder.hasError();

@@ -198,6 +198,17 @@ TEST_F(SettingsFileTest, AFileInUnicodeWithAByteOrderMarkIsReadAndSavedWhole)
     }
 }
 
+TEST_F(SettingsFileTest, ALineEndingInABytePastTheSystemEncodingKeepsIt)
+{
+    // A byte that would begin a longer UTF-8 character, last on its line, is not
+    // half of a character that goes on in the next line: the line keeps it.
+    for (const QByteArray &line : {QByteArray("; CAF\xe9"), QByteArray("; \xc3"), QByteArray("; \xe2\x82")}) {
+        SCOPED_TRACE(line.toHex(' ').constData());
+        EXPECT_TRUE(saveOver(line + "\r\nVOICECB=1\r\n").startsWith(line + "\r\nVOICECB= 0\r\n"));
+        EXPECT_TRUE(saveOver("VOICECB=1\r\n" + line).startsWith("VOICECB= 0\r\n" + line + "\r\n"));
+    }
+}
+
 TEST_F(SettingsFileTest, ALineBreakInATextCannotAddALine)
 {
     FakeSettingsBinding binding;
