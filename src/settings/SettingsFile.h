@@ -18,12 +18,13 @@ inline QString settingsTempName()
 
 /// Reads the settings file at `path` into the controls behind `binding`.
 ///
-/// Lines are KEY=VALUE in the system's 8-bit encoding (UTF-8 on Linux); a file
-/// that starts with a UTF-16 or UTF-32 byte order mark is read in that encoding
-/// (and saved in the system's). Each key line gives its key's control a value; a
-/// value the control refuses, or a number that does not convert, is skipped
-/// without a word and the control keeps its state. Returns false, touching nothing, when the file does not exist.
-/// Throws kestrel::Failure when it exists but cannot be read.
+/// Lines are KEY=VALUE in the system's 8-bit encoding (UTF-8 on Linux); a line
+/// that is not text in it is read as Windows-1252, and a file that starts with a
+/// UTF-16 or UTF-32 byte order mark is read in that encoding (values are saved
+/// in the system's). Each key line gives its key's control a value; a value the
+/// control refuses, or a number that does not convert, is skipped without a word
+/// and the control keeps its state. Returns false, touching nothing, when the
+/// file does not exist. Throws kestrel::Failure when it exists but cannot be read.
 bool LoadDat(const QString &path, SettingsBinding &binding);
 bool LoadDat(SettingsBinding &binding);
 

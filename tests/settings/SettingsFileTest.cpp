@@ -209,6 +209,27 @@ TEST_F(SettingsFileTest, ALineEndingInABytePastTheSystemEncodingKeepsIt)
     }
 }
 
+TEST_F(SettingsFileTest, ATextWrittenInTheWindowsEncodingKeepsItsCharacters)
+{
+    // A file written or edited on Windows holds its texts in Windows-1252. Read
+    // as UTF-8 their accented letters would turn into substitution characters,
+    // and the next save would write those in place of the letters.
+    const QByteArray file = "EXECUTING=Ex\xe9"
+                            "cution\r\nSAYAGAIN=Pardon\x92s \x80\r\n; caf\xe9\r\n";
+    const FakeSettingsBinding loaded = load(file);
+    EXPECT_EQ(loaded.text(SettingKey::EXECUTING), QString::fromUtf8("Ex\xc3\xa9"
+                                                                    "cution"));
+    EXPECT_EQ(loaded.text(SettingKey::SAYAGAIN), QString::fromUtf8("Pardon\xe2\x80\x99s \xe2\x82\xac"));
+
+    const QByteArray saved = saveOver(file, loaded);
+    EXPECT_TRUE(saved.startsWith("EXECUTING=Ex\xc3\xa9"
+                                 "cution\r\nSAYAGAIN=Pardon\xe2\x80\x99s \xe2\x82\xac\r\n"
+                                 "; CAF\xe9\r\n"))
+        << saved.constData();
+    const FakeSettingsBinding reloaded = load(saved);
+    EXPECT_EQ(reloaded.texts, loaded.texts);
+}
+
 TEST_F(SettingsFileTest, ALineBreakInATextCannotAddALine)
 {
     FakeSettingsBinding binding;
