@@ -147,6 +147,28 @@ TEST_P(EspeakVoiceTest, BlankAndEmptyTextsAreStreamsWithoutWords)
     }
 }
 
+// Text pasted from anywhere: every word of it is spoken and selects itself,
+// whatever characters stand between the words.
+TEST_P(EspeakVoiceTest, OddCharactersBetweenWordsNeitherCutTheTextShortNorShiftTheWords)
+{
+    const struct
+    {
+        const char *label;
+        QString text;
+    } rows[] = {
+        {"NUL", QStringLiteral("Hello") + QChar(0) + QStringLiteral("world there")},
+        {"NULs at the start", QString(2, QChar(0)) + QStringLiteral("Hello world there")},
+        {"lone surrogate", QStringLiteral("Hello ") + QChar(0xD800) + QStringLiteral(" world there")},
+        {"right to left mark", QStringLiteral("Hello \u200F world there")},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        const int stream = voice->speak(row.text, kQueueFlags);
+        ASSERT_TRUE(recorder->waitForEnd(stream));
+        EXPECT_EQ(recorder->wordsOf(stream, row.text), QStringList({"Hello", "world", "there"}));
+    }
+}
+
 TEST_P(EspeakVoiceTest, RateAndFormatAreTakenWhenSpeaking)
 {
     const QString text = QStringLiteral("one two three four five");

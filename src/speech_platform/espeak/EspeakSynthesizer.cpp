@@ -217,7 +217,12 @@ void EspeakSynthesizer::synthesize(const SynthesisRequest &request)
         // Without a converter there is nothing to play; the stream still ends.
     }
     if (run) {
-        const QByteArray text = request.text.toUtf8();
+        // eSpeak reads its text up to the first NUL; pasted text can hold some, and
+        // the rest of it would go unsaid. A space in its place keeps every
+        // character where the text positions expect it.
+        QString spoken = request.text;
+        spoken.replace(QChar(0), QLatin1Char(' '));
+        const QByteArray text = spoken.toUtf8();
         unsigned int flags = espeakCHARS_UTF8;
         if (request.isXml)
             flags |= espeakSSML;
