@@ -412,6 +412,22 @@ TEST(EspeakSpeakerTest, EveryFormatPlaysOnTheSpeakerInThatFormat)
     }
 }
 
+// A finished utterance gives its playback stream back to the sound server: an
+// idle stream left open keeps the device from suspending between utterances.
+TEST(EspeakSpeakerTest, NoPlaybackStreamStaysOpenAfterTheVoiceHasFinished)
+{
+    if (!haveSpeaker())
+        GTEST_SKIP() << "no PulseAudio speaker";
+    EspeakVoice voice;
+    VoiceRecorder recorder(voice);
+    for (int utterance = 0; utterance < 3; ++utterance) {
+        const int stream = voice.speak(QStringLiteral("Hi."), kSpeakFlags);
+        ASSERT_TRUE(recorder.waitForEnd(stream));
+        EXPECT_TRUE(recorder.waitFor([] { return ourSinkInputFormat().isEmpty(); }))
+            << "after utterance " << utterance;
+    }
+}
+
 TEST(EspeakSpeakerTest, SinkThatFailsToOpenFallsBackToTheClock)
 {
     if (!haveSpeaker())

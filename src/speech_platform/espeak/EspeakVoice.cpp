@@ -227,6 +227,9 @@ void EspeakVoice::pump()
     // wait in a nested event loop that pumps again.
     while (step()) {
     }
+    // A finished stream's sink goes now, not at the next speak: an idle sink
+    // left open holds a playback stream on the sound server between utterances.
+    releaseRetired();
     if (m_streams.empty())
         m_timer.stop();
     else if (!m_timer.isActive())

@@ -107,7 +107,7 @@ private:
     int m_volume = 100;
     int m_nextStream = 1;
     std::deque<std::unique_ptr<Stream>> m_streams;
-    /// Outputs of finished streams, destroyed at the start of the next pump:
+    /// Outputs of finished streams, destroyed by the pump outside its steps:
     /// destroying a QAudioSink runs the event loop, which may pump again.
     std::vector<std::unique_ptr<StreamOutput>> m_retired;
     bool m_closing = false;
