@@ -138,6 +138,11 @@ void SpeechForm::StopListening()
         m_ui->BtnStart->setEnabled(true);
         m_ui->BtnStop->setEnabled(false);
         m_services.recognitionWindow.clickIt();
+        // A failed switch leaves recognition running, and its caption says so:
+        // Stop must stay available and the table locked, as for any running
+        // recognition, or the user can neither stop it nor trust the table.
+        if (m_services.recognitionWindow.recognitionCaption() == kStopCaption)
+            recognitionSwitchedOn();
     }
 }
 

@@ -160,6 +160,43 @@ TEST_F(SpeechFormTest, StartUpGoesOnWhenTheRecogniserFails)
     }
 }
 
+TEST_F(SpeechFormTest, ButtonsFollowTheRecognitionWindowWhenASwitchFails)
+{
+    // Whichever way the switch fails, the recognition window keeps its state and
+    // says so in its caption; the buttons must say the same, or Stop is dead
+    // while the program goes on hearing (or Start while it is deaf).
+    const std::tuple<const char *, bool, const char *> cases[] = {
+        {"stopping fails", true, "BtnStop"},
+        {"unlocking the table cannot stop listening", true, "LockTbl"},
+        {"starting fails", false, "BtnStart"},
+    };
+    for (const auto &[name, listeningBefore, pressed] : cases) {
+        SCOPED_TRACE(name);
+        QStringList caseLog;
+        FakeRecognitionWindow rec(caseLog);
+        SpeechForm other({model, desktop, boxes, slots, rec, tts});
+        rec.mainWindow = &other;
+        other.startUp([] {});
+        if (!listeningBefore)
+            other.findChild<QPushButton *>(QStringLiteral("BtnStop"))->click();
+        ASSERT_EQ(other.isListening(), listeningBefore);
+        rec.failActivation = true;
+
+        other.findChild<QPushButton *>(QLatin1String(pressed))->click();
+        EXPECT_EQ(caseLog.count(QStringLiteral("clickIt")), listeningBefore ? 2 : 3);
+        EXPECT_EQ(rec.caption, listeningBefore ? "Stop Recognition" : "Start Recognition");
+        EXPECT_EQ(other.isListening(), listeningBefore);
+        EXPECT_EQ(other.findChild<QPushButton *>(QStringLiteral("BtnStop"))->isEnabled(), listeningBefore);
+        EXPECT_EQ(other.findChild<QPushButton *>(QStringLiteral("BtnStart"))->isEnabled(), !listeningBefore);
+        // The table is never open for editing while recognition runs.
+        if (listeningBefore) {
+            EXPECT_EQ(other.findChild<QPushButton *>(QStringLiteral("LockTbl"))->text(), "Unlock Table");
+            EXPECT_FALSE(other.findChild<QTableView *>(QStringLiteral("DBGrid1"))->isEnabled());
+        }
+        other.hide();
+    }
+}
+
 TEST_F(SpeechFormTest, ListeningSwitchesAndTheTableLock)
 {
     startUp();
