@@ -68,7 +68,7 @@ Program::Program(Parts parts) : m_parts(std::move(parts))
                      [this](int row) { m_form->showCurrentRow(row); });
     m_form->setDispatcher([this] { m_interpreter->RecoIt(); });
 
-    m_printout = std::make_unique<SystemTablePrintout>(*m_model, *m_form, m_form.get());
+    m_printout = std::make_unique<SystemTablePrintout>(*m_model, *m_form, m_parts.boxes, m_form.get());
     m_form->setPrinter([this] { m_printout->print(); });
 }
 

@@ -2,8 +2,11 @@
 // positions back, and they must sit on the layout's columns.
 #include "PrintoutFakes.h"
 
+#include "support/FakeHosts.h"
+
 #include "main_window/printout/PrinterPageSink.h"
 #include "main_window/printout/QtPrintDialogStep.h"
+#include "main_window/printout/SystemTablePrintout.h"
 #include "main_window/printout/TablePrintout.h"
 
 #include <QApplication>
@@ -191,6 +194,46 @@ TEST(QtPrintDialogStep, PresetsOneCopyAndLeavesTheCopiesToTheProgram)
         EXPECT_EQ(shownCopies, 1);
         // The program makes the copies itself; the printer must not repeat them.
         EXPECT_EQ(printer.copyCount(), 1);
+    }
+}
+
+TEST(SystemTablePrintout, AFailedPrintoutIsReportedWithItsReasonAndNothingElseIs)
+{
+    // Whether the dialog is accepted, the table read that fails, the outcome.
+    const std::tuple<const char *, bool, int, TablePrintout::Outcome> cases[] = {
+        {"cancelled", false, 0, TablePrintout::Outcome::Cancelled},
+        {"printed", true, 0, TablePrintout::Outcome::Printed},
+        {"table unreadable", true, 1, TablePrintout::Outcome::Failed},
+    };
+    QTemporaryDir dir;
+    for (const auto &[name, accept, tableFailsOn, outcome] : cases) {
+        SCOPED_TRACE(name);
+        FakeCommandSource table(Table);
+        table.failOnRefresh = tableFailsOn;
+        FakeListening listening(true);
+        FakeMessageBoxes boxes;
+        SystemTablePrintout printout(table, listening, boxes, nullptr);
+        toPdf(printout.printer(), dir.filePath(QStringLiteral("%1.pdf").arg(name)));
+        QTimer poll; // answers the print dialog once it is up
+        QObject::connect(&poll, &QTimer::timeout, [&, answer = accept] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                poll.stop();
+                answer ? dialog->accept() : dialog->reject();
+            }
+        });
+        poll.start(10);
+
+        EXPECT_EQ(printout.print(), outcome);
+        EXPECT_EQ(listening.calls, QStringList({"stop", "start"}));
+        if (outcome == TablePrintout::Outcome::Failed) {
+            ASSERT_EQ(boxes.shown.size(), 1);
+            EXPECT_EQ(boxes.shown[0].title, "KESTREL");
+            EXPECT_TRUE(boxes.shown[0].text.contains("database unreadable"))
+                << boxes.shown[0].text.toStdString();
+            EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Critical);
+        } else {
+            EXPECT_TRUE(boxes.shown.isEmpty()) << boxes.texts().join(" | ").toStdString();
+        }
     }
 }
 

@@ -247,13 +247,19 @@ TEST(TablePrintout, ListeningComesBackAndAFailedJobIsAborted)
         FakePrintDialog dialog(copies, &listening, &events);
         RecordingPrinter printer(events, printerFailsOn);
 
-        EXPECT_EQ(TablePrintout(table, listening, dialog, printer).print(), outcome);
+        TablePrintout printout(table, listening, dialog, printer);
+        EXPECT_EQ(printout.print(), outcome);
         EXPECT_EQ(listening.calls, wasListening ? QStringList({"stop", "start"}) : QStringList{"stop"});
         EXPECT_EQ(events.mid(0, 2), QStringList({"prepare", "dialog"}));
         // Only a job the printer started is aborted, and only once.
         const bool aborted = *printerFailsOn;
         EXPECT_EQ(events.last(), QString(outcome == Outcome::Printed ? "end" : aborted ? "abort" : "dialog"));
         EXPECT_EQ(events.count("abort"), aborted ? 1 : 0);
+        // The caller shows the reason of a failure, and only of a failure.
+        const QString reason = outcome != Outcome::Failed   ? ""
+                               : aborted || *printerFailsOn ? "printer jammed"
+                                                            : "database unreadable";
+        EXPECT_EQ(printout.failureDescription(), reason);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "main_window/printout/TablePrintout.h"
 
+#include "common/Failure.h"
 #include "main_window/printout/TableLayout.h"
 
 #include <exception>
@@ -17,6 +18,7 @@ TablePrintout::Outcome TablePrintout::print()
     const bool wasListening = m_listening.isListening();
     Outcome outcome = Outcome::Failed;
     bool jobStarted = false;
+    m_failure.clear();
     try {
         m_listening.stopListening();
         m_printer.prepare();
@@ -30,10 +32,16 @@ TablePrintout::Outcome TablePrintout::print()
             jobStarted = false;
             outcome = Outcome::Printed;
         }
-    } catch (const std::exception &) {
+    } catch (const Failure &failure) {
         if (jobStarted)
             m_printer.abortDocument();
         outcome = Outcome::Failed;
+        m_failure = failure.description();
+    } catch (const std::exception &error) {
+        if (jobStarted)
+            m_printer.abortDocument();
+        outcome = Outcome::Failed;
+        m_failure = QString::fromLocal8Bit(error.what());
     }
     if (wasListening)
         m_listening.startListening();

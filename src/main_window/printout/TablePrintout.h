@@ -14,8 +14,9 @@ namespace kestrel {
 ///
 /// Every table read happens before the job starts, so a failing data source never
 /// leaves half a document at the printer. A printer failure aborts the job rather
-/// than leaving it open. Failures are silent: the outcome is for the caller to
-/// inspect, and listening is restored whatever happened.
+/// than leaving it open. Failures are silent: the outcome and the failure's
+/// description are for the caller to show, and listening is restored whatever
+/// happened.
 ///
 /// UI thread only. The dependencies must outlive this object.
 class TablePrintout
@@ -27,6 +28,9 @@ public:
                   PageSink &printer);
 
     Outcome print();
+    /// Why the last print() failed, as the user may be told; empty after any
+    /// other outcome.
+    const QString &failureDescription() const { return m_failure; }
 
 private:
     QList<QList<CommandRow>> refreshCopies(int copies);
@@ -36,6 +40,7 @@ private:
     ListeningControl &m_listening;
     PrintDialogStep &m_dialog;
     PageSink &m_printer;
+    QString m_failure;
 };
 
 } // namespace kestrel
