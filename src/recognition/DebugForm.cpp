@@ -331,8 +331,16 @@ void DebugForm::ShowEventInterests()
     if (!context)
         return;
     for (const EventInterestBox &entry : eventInterestBoxes()) {
-        if (context->eventInterests() & entry.flag)
-            findChild<QCheckBox *>(QLatin1String(entry.objectName))->setChecked(true);
+        auto *box = findChild<QCheckBox *>(QLatin1String(entry.objectName));
+        if (context->eventInterests() & entry.flag) {
+            box->setChecked(true);
+        } else {
+            // A box ticked for the context this one replaces would claim events
+            // the new context never sends. Only the box changes; the mask is
+            // already right.
+            const QSignalBlocker blocker(box);
+            box->setChecked(false);
+        }
     }
 }
 

@@ -133,6 +133,34 @@ TEST_F(DebugFormTest, InterestBoxesStartFromTheContextMaskAndChangeIt)
     EXPECT_TRUE(boxes.shown[0].text.contains("Context busy."));
 }
 
+TEST_F(DebugFormTest, InterestBoxesShowTheNewContextsMaskAfterAnEngineChange)
+{
+    form->recognitionCaption();
+    const qint32 initial = script.defaultEventInterests;
+    ASSERT_EQ(initial & EventAudioLevel, 0);
+    ASSERT_NE(initial & EventHypothesis, 0);
+    // The user's changes belong to the context they were made on.
+    checkBox("AudioLevel")->click();
+    checkBox("Hypothesis")->click();
+    ASSERT_EQ(script.context()->eventInterests(), (initial | EventAudioLevel) & ~EventHypothesis);
+
+    const std::pair<const char *, std::function<void()>> changes[] = {
+        {"another in-process engine", [&] { control<QComboBox>("SREngines")->setCurrentIndex(1); }},
+        {"the shared recogniser", [&] { button("SharedRC")->click(); }},
+    };
+    for (const auto &[name, change] : changes) {
+        SCOPED_TRACE(name);
+        const int contextsBefore = script.contextsCreated();
+        change();
+        ASSERT_GT(script.contextsCreated(), contextsBefore);
+        const qint32 mask = script.context()->eventInterests();
+        for (const EventInterestBox &entry : eventInterestBoxes())
+            EXPECT_EQ(checkBox(entry.objectName)->isChecked(), (mask & entry.flag) != 0) << entry.objectName;
+        checkBox("AudioLevel")->click();
+        checkBox("Hypothesis")->click();
+    }
+}
+
 TEST_F(DebugFormTest, ResultTreeShowsEachNodeUnderItsParentAndClearKeepsCountingRoots)
 {
     form->showWindow();
