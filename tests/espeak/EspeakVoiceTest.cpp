@@ -428,6 +428,44 @@ TEST(EspeakSpeakerTest, NoPlaybackStreamStaysOpenAfterTheVoiceHasFinished)
     }
 }
 
+// The sound server may come up after the program, and a chosen headset may be
+// unplugged: a stream then plays on the default output rather than on none at
+// all, and the chosen output is used again once it is back.
+TEST(EspeakSpeakerTest, AMissingOutputIsReplacedByTheDefaultOne)
+{
+    if (!haveSpeaker() || QMediaDevices::audioInputs().isEmpty())
+        GTEST_SKIP() << "no PulseAudio speaker";
+    const QAudioDevice speaker = QMediaDevices::defaultAudioOutput();
+    // Any second device will do as the chosen one: nothing is played on it.
+    const QAudioDevice headset = QMediaDevices::audioInputs().constFirst();
+    QList<QAudioDevice> listed;
+    QList<QAudioDevice> opened;
+    auto open = [&](const QAudioDevice &device, const AudioFormatInfo &format) {
+        opened.append(device);
+        return std::unique_ptr<StreamOutput>(std::make_unique<ClockOutput>(format));
+    };
+    EspeakVoice voice(AudioOutputs{[&] { return listed; }, open});
+    VoiceRecorder recorder(voice);
+    auto speakOnce = [&] {
+        opened.clear();
+        const int stream = voice.speak(QStringLiteral("Hi."), kSpeakFlags);
+        EXPECT_TRUE(recorder.waitForEnd(stream));
+        return opened.value(0);
+    };
+
+    listed = {speaker}; // none when the voice was made
+    EXPECT_EQ(speakOnce(), speaker);
+    listed = {headset, speaker};
+    voice.setAudioOutput({QString::fromUtf8(headset.id()), headset.description()});
+    EXPECT_EQ(speakOnce(), headset);
+    listed = {speaker};
+    EXPECT_EQ(speakOnce(), speaker) << "the chosen output is gone";
+    listed = {};
+    EXPECT_TRUE(speakOnce().isNull()) << "no output at all: the clock";
+    listed = {speaker, headset};
+    EXPECT_EQ(speakOnce(), headset) << "the chosen output is back";
+}
+
 TEST(EspeakSpeakerTest, SinkThatFailsToOpenFallsBackToTheClock)
 {
     if (!haveSpeaker())

@@ -94,7 +94,7 @@ int EspeakVoice::speak(const QString &text, int flags)
     stream->number = number;
     stream->voice = m_voice;
     stream->format = *AudioFormats::byCode(m_formatCode);
-    stream->device = m_device;
+    stream->device = currentDevice();
     m_streams.push_back(std::move(stream));
 
     SynthesisRequest request;
@@ -174,7 +174,19 @@ SpeechTokenList EspeakVoice::audioOutputs() const
 
 SpeechToken EspeakVoice::audioOutput() const
 {
-    return m_device.isNull() ? SpeechToken{} : tokenOf(m_device);
+    const QAudioDevice device = currentDevice();
+    return device.isNull() ? SpeechToken{} : tokenOf(device);
+}
+
+QAudioDevice EspeakVoice::currentDevice() const
+{
+    // The chosen device is kept while it is away (an unplugged headset, a sound
+    // server that was not up yet when the voice was made), so that it is used
+    // again when it is back; meanwhile the default one speaks.
+    const QList<QAudioDevice> devices = defaultFirst(m_outputs.devices());
+    if (!m_device.isNull() && devices.contains(m_device))
+        return m_device;
+    return devices.isEmpty() ? QAudioDevice() : devices.constFirst();
 }
 
 void EspeakVoice::setAudioOutput(const SpeechToken &output)

@@ -76,7 +76,8 @@ public:
     int volume() const override { return m_volume; }
     void setVolume(int volume) override;
 
-    /// The device the next stream plays on; empty when there is none.
+    /// The device the next stream plays on: the chosen one while it is listed,
+    /// otherwise the default one; empty when there is none.
     SpeechToken audioOutput() const;
     /// Streams accepted and not yet ended.
     int pendingStreams() const { return static_cast<int>(m_streams.size()); }
@@ -84,6 +85,7 @@ public:
 private:
     struct Stream;
 
+    QAudioDevice currentDevice() const;
     void schedulePump();
     void pump();
     bool step();
