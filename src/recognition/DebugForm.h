@@ -46,6 +46,8 @@ class DebugForm : public QMainWindow,
 public:
     /// Lines kept in the event list; older lines are dropped from the top.
     static constexpr int EventListLineLimit = 5000;
+    /// Recognitions kept in the result tree; the oldest go first.
+    static constexpr int ResultTreeRecognitionLimit = 200;
     /// How often the audio inputs are looked at after the microphone went away
     /// (the timer's object name is "InputWatchTimer").
     static constexpr int InputWatchIntervalMs = 1000;

@@ -147,6 +147,9 @@ void DebugForm::RC_Recognition(qint32 streamNumber, qint64 streamPosition, qint3
         // phone, say) must not cost the user the command.
         qWarning().noquote() << "Result tree incomplete:" << failure.description();
     }
+    // Like the event list, the tree keeps only the newest results, so a window
+    // left open all day stays responsive and its memory bounded.
+    m_treeNodes->keepNewestRoots(ResultTreeRecognitionLimit);
     m_shared.RecoText = text;
     try {
         m_main.recoIt();

@@ -2,6 +2,8 @@
 
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace kestrel {
 
 void TreeWidgetNodes::addNode(const QString &parentKey, const QString &key, const QString &text)
@@ -26,6 +28,22 @@ void TreeWidgetNodes::clear()
 {
     m_items.clear();
     m_tree.clear();
+}
+
+void TreeWidgetNodes::keepNewestRoots(int roots)
+{
+    while (m_tree.topLevelItemCount() > std::max(roots, 0)) {
+        QTreeWidgetItem *oldest = m_tree.takeTopLevelItem(0);
+        forgetKeys(oldest);
+        delete oldest;
+    }
+}
+
+void TreeWidgetNodes::forgetKeys(QTreeWidgetItem *item)
+{
+    m_items.remove(item->data(0, KeyRole).toString());
+    for (int i = 0; i < item->childCount(); ++i)
+        forgetKeys(item->child(i));
 }
 
 } // namespace kestrel

@@ -24,7 +24,13 @@ public:
     void setNodeText(const QString &key, const QString &text) override;
     void clear() override;
 
+    /// Drops the oldest roots with everything under them until at most `roots`
+    /// are left; their keys become free again.
+    void keepNewestRoots(int roots);
+
 private:
+    void forgetKeys(QTreeWidgetItem *item);
+
     QTreeWidget &m_tree;
     QHash<QString, QTreeWidgetItem *> m_items;
 };

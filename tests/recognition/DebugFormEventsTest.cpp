@@ -4,6 +4,7 @@
 
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 #include <bit>
@@ -89,6 +90,35 @@ TEST_F(DebugFormTest, EventListKeepsTheNewestLinesWithinItsLimit)
               QStringLiteral("AudioLevel [Level=%1]").arg(DebugForm::EventListLineLimit + extra));
     auto *list = control<QPlainTextEdit>("EventTextField");
     EXPECT_EQ(list->textCursor().position(), list->document()->characterCount() - 1) << "caret at the end";
+}
+
+TEST_F(DebugFormTest, ResultTreeKeepsTheNewestRecognitionsWithinItsLimit)
+{
+    // The window left open all day: the tree must not grow with every phrase.
+    form->showWindow();
+    RecognitionResult result = openNotepad();
+    result.alternates = QList<PhraseInfo>{openNotepad().phrase, openNotepad().phrase};
+    const int extra = 3;
+    for (int i = 1; i <= DebugForm::ResultTreeRecognitionLimit + extra; ++i)
+        script.context()->emitRecognition(result);
+    auto *tree = control<QTreeWidget>("TreeView1");
+    ASSERT_EQ(tree->topLevelItemCount(), DebugForm::ResultTreeRecognitionLimit);
+    EXPECT_EQ(tree->topLevelItem(0)->data(0, TreeWidgetNodes::KeyRole).toString(),
+              QStringLiteral("Reco%1").arg(extra + 1));
+
+    // Every node still reachable is whole, and each key names one node only.
+    const QStringList nodes = treeNodes();
+    QStringList keys;
+    for (const QString &node : nodes)
+        keys.append(node.section(" > ", 1).section(" = ", 0, 0));
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
+    const QStringList newest = nodes.mid(nodes.lastIndexOf(QRegularExpression("^ > Reco")));
+    script.context()->emitRecognition(result);
+    const QStringList after = treeNodes();
+    ASSERT_EQ(tree->topLevelItemCount(), DebugForm::ResultTreeRecognitionLimit);
+    const QStringList added = after.mid(after.lastIndexOf(QRegularExpression("^ > Reco")));
+    EXPECT_EQ(added.size(), newest.size()) << "a new recognition is built in full under its own root";
+    EXPECT_EQ(mainWindow.calls.size(), DebugForm::ResultTreeRecognitionLimit + extra + 1);
 }
 
 TEST_F(DebugFormTest, InterestBoxesStartFromTheContextMaskAndChangeIt)
