@@ -177,7 +177,12 @@ void SpeechForm::setStatusText(const QString &text)
 
 void SpeechForm::enableStopButton()
 {
-    m_ui->BtnStop->setEnabled(true);
+    // An enabled Stop means "listening" to everyone who asks (the voice before
+    // it speaks, the printout): offered while recognition is off, as after a
+    // command emulated then, it would make the end of the next speech switch
+    // recognition on behind the user's back.
+    if (m_services.recognitionWindow.recognitionCaption() == kStopCaption)
+        m_ui->BtnStop->setEnabled(true);
 }
 
 void SpeechForm::quitProgram()

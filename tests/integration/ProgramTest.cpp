@@ -63,6 +63,35 @@ TEST_F(ProgramTest, AnEmulatedCommandIsAnnouncedCarriedOutAndListeningResumes)
     EXPECT_EQ(fixture.program().shared().RecoText, QStringLiteral("copy"));
 }
 
+TEST_F(ProgramTest, ACommandEmulatedWhileSwitchedOffLeavesRecognitionOff)
+{
+    // With and without a spoken announcement: neither the command nor the voice
+    // may switch listening back on, nor make the buttons say it is on.
+    for (const bool announced : {false, true}) {
+        SCOPED_TRACE(announced ? "announced" : "silent");
+        fixture.debugControl<QCheckBox>("ExecutingCB")->setChecked(announced);
+        form().findChild<QPushButton *>(QStringLiteral("BtnStop"))->click();
+        ASSERT_FALSE(form().isListening());
+        m_voice->speakCalls.clear();
+        fixture.desktop.clearLog();
+
+        fixture.emulate(QStringLiteral("copy"));
+        ASSERT_TRUE(fixture.runUntilDesktopDid(QStringLiteral("keys ^c wait"))) << fixture.desktopLog();
+        if (announced) {
+            ASSERT_TRUE(fixture.runUntil([&] { return !m_voice->speakCalls.isEmpty(); }));
+            ASSERT_TRUE(fixture.runUntil([&] { return !fixture.program().tts()->isSpeaking(); }));
+        }
+        fixture.runUntil([] { return false; }, 200); // whatever is still queued
+        EXPECT_EQ(fixture.debugControl<QPushButton>("Recognition")->text(),
+                  QStringLiteral("Start Recognition"));
+        EXPECT_FALSE(form().isListening());
+        EXPECT_FALSE(form().findChild<QPushButton *>(QStringLiteral("BtnStop"))->isEnabled());
+        EXPECT_TRUE(form().findChild<QPushButton *>(QStringLiteral("BtnStart"))->isEnabled());
+        form().findChild<QPushButton *>(QStringLiteral("BtnStart"))->click();
+        ASSERT_TRUE(form().isListening());
+    }
+}
+
 TEST_F(ProgramTest, ATextCommandTypesTheNextPhraseLiterally)
 {
     fixture.desktop.clearLog();
