@@ -316,9 +316,16 @@ void DebugForm::switchRecognition()
 
 void DebugForm::ActivateMic_Click()
 {
+    const bool ticked = m_ui->ActivateMic->checkState() == Qt::Checked;
     try {
-        m_setup.setDictationState(m_ui->ActivateMic->checkState() == Qt::Checked);
+        m_setup.setDictationState(ticked);
     } catch (const Failure &) {
+        // The microphone is as it was: so must the box be, or it claims a
+        // microphone that hears nothing (or one that still hears).
+        {
+            const QSignalBlocker blocker(m_ui->ActivateMic);
+            m_ui->ActivateMic->setChecked(!ticked);
+        }
         m_messageBoxes.inform(QString(), activationFailureText());
     }
 }

@@ -212,6 +212,27 @@ TEST_F(DebugFormTest, ClickItSwitchesBothWaysAndActivateMicOnlyDictation)
     EXPECT_EQ(engineControlsEnabled(), QList<bool>({false, true, true}));
 }
 
+TEST_F(DebugFormTest, ActivateMicThatCannotSwitchKeepsTellingTheTruth)
+{
+    load(true);
+    auto *mic = checkBox("ActivateMic");
+    for (const bool tickedBefore : {true, false}) {
+        SCOPED_TRACE(tickedBefore ? "switching the microphone off" : "switching it on");
+        ASSERT_EQ(mic->isChecked(), tickedBefore);
+        ASSERT_EQ(script.grammar()->dictationActive(), tickedBefore);
+        const qsizetype shownBefore = boxes.shown.size();
+        script.failOn(QStringLiteral("dictationSetState"), 1);
+        mic->click();
+        EXPECT_EQ(boxes.shown.size(), shownBefore + 1);
+        EXPECT_EQ(boxes.shown.last().text, ActivationFailure);
+        EXPECT_EQ(mic->isChecked(), tickedBefore) << "the box shows what the microphone does";
+        EXPECT_EQ(script.grammar()->dictationActive(), tickedBefore);
+        mic->click(); // works the second time
+        EXPECT_EQ(mic->isChecked(), !tickedBefore);
+        EXPECT_EQ(script.grammar()->dictationActive(), !tickedBefore);
+    }
+}
+
 TEST_F(DebugFormTest, ClickItFailureLeavesCaptionAndMainWindowAlone)
 {
     for (const bool running : {false, true}) {
