@@ -31,6 +31,7 @@ public:
     void setTarget(RecognitionWindowLink *target) { m_target = target; }
     QString recognitionCaption() override { return target().recognitionCaption(); }
     void clickIt() override { target().clickIt(); }
+    void stayOff() override { target().stayOff(); }
     FeedbackSettings &feedback() override { return target().feedback(); }
     void showWindow() override { target().showWindow(); }
     void unload() override { target().unload(); }

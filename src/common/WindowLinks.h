@@ -51,6 +51,9 @@ public:
     virtual QString recognitionCaption() = 0;
     /// Switches recognition on when off, off when on.
     virtual void clickIt() = 0;
+    /// The user wants recognition off, to edit the table say: it must not come
+    /// back on by itself when a lost microphone returns.
+    virtual void stayOff() = 0;
     virtual FeedbackSettings &feedback() = 0;
     virtual void showWindow() = 0;
     /// Program end: release the context and grammar.

@@ -28,15 +28,25 @@ const QString kStopCaption = QStringLiteral("Stop Recognition");
 class LockControls final : public TableControls
 {
 public:
-    LockControls(Ui::SpeechForm &ui, SpeechForm &form) : m_ui(ui), m_form(form) {}
+    LockControls(Ui::SpeechForm &ui, SpeechForm &form, RecognitionWindowLink &recognition)
+        : m_ui(ui), m_form(form), m_recognition(recognition)
+    {
+    }
     QString lockCaption() const override { return m_ui.LockTbl->text(); }
     void setLockCaption(const QString &caption) override { m_ui.LockTbl->setText(caption); }
     void setGridEnabled(bool enabled) override { m_ui.DBGrid1->setEnabled(enabled); }
-    void stopListening() override { m_form.StopListening(); }
+    void stopListening() override
+    {
+        // Unlocked to edit: a microphone coming back must not lock the table
+        // again in the middle of an edit.
+        m_recognition.stayOff();
+        m_form.StopListening();
+    }
 
 private:
     Ui::SpeechForm &m_ui;
     SpeechForm &m_form;
+    RecognitionWindowLink &m_recognition;
 };
 } // namespace
 
@@ -50,7 +60,7 @@ SpeechForm::SpeechForm(Services services, QWidget *parent)
     m_ui->centralwidget->setFixedSize(674, 371);
     setFixedSize(sizeHint());
 
-    m_tableControls = std::make_unique<LockControls>(*m_ui, *this);
+    m_tableControls = std::make_unique<LockControls>(*m_ui, *this, m_services.recognitionWindow);
     m_tableCommands = std::make_unique<TableCommands>(*m_tableControls, m_services.messageBoxes);
 
     wireGrid();

@@ -282,9 +282,15 @@ void DebugForm::reportEngineFailure(const Failure &failure)
 
 void DebugForm::ClickIt()
 {
+    const bool switchingOn = !m_setup.RecoActive();
     try {
         switchRecognition();
     } catch (const Failure &) {
+        // A start that failed for want of a microphone (none plugged in yet, or
+        // it went while the voice was speaking and nothing listened) still says
+        // what the user wants once one is there.
+        if (switchingOn)
+            watchForReturningInput();
         m_messageBoxes.inform(QString(), activationFailureText());
     }
 }

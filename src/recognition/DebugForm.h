@@ -63,6 +63,7 @@ public:
         ensureLoaded();
         ClickIt();
     }
+    void stayOff() override { stopInputWatch(); }
     FeedbackSettings &feedback() override;
     void showWindow() override;
     void unload() override;

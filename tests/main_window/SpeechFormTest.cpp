@@ -50,6 +50,7 @@ public:
         caption = on ? QStringLiteral("Stop Recognition") : QStringLiteral("Start Recognition");
         on ? mainWindow->recognitionSwitchedOn() : mainWindow->recognitionSwitchedOff();
     }
+    void stayOff() override { m_log.append(QStringLiteral("stayOff")); }
     FeedbackSettings &feedback() override { std::abort(); } // the main window never reads them
     void showWindow() override { m_log.append(QStringLiteral("show recognition window")); }
     void unload() override { m_log.append(QStringLiteral("unload recognition window")); }
@@ -217,7 +218,9 @@ TEST_F(SpeechFormTest, ListeningSwitchesAndTheTableLock)
     EXPECT_TRUE(form.isListening());
     EXPECT_EQ(log.count(QStringLiteral("clickIt")), 2);
 
+    log.clear();
     lock->click(); // locked and listening -> unlocked, listening off
+    EXPECT_EQ(log, (QStringList{"stayOff", "clickIt"})) << "no microphone may switch it back on mid-edit";
     EXPECT_EQ(lock->text(), QStringLiteral("Lock Table"));
     EXPECT_TRUE(grid->isEnabled());
     EXPECT_FALSE(form.isListening());

@@ -318,12 +318,38 @@ TEST_F(DebugFormTest, RecognitionComesBackByItselfOnceTheMicrophoneIsListedAgain
     EXPECT_EQ(boxes.shown.size(), 1);
 }
 
+TEST_F(DebugFormTest, AStartThatFailsForWantOfAMicrophoneStartsWhenOneIsPluggedIn)
+{
+    const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
+    const SpeechToken mic{QStringLiteral("usb-mic"), QStringLiteral("USB Mic")};
+    script.audioInputs = {monitor};
+    load(false);
+    auto *watch = control<QTimer>("InputWatchTimer");
+    script.failOn(QStringLiteral("dictationSetState"), 1);
+    form->clickIt();
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].text, ActivationFailure);
+    EXPECT_EQ(form->recognitionCaption(), "Start Recognition");
+    EXPECT_TRUE(watch->isActive());
+
+    script.audioInputs = {monitor, mic};
+    letInputWatchLook(watch, 1);
+    EXPECT_EQ(form->recognitionCaption(), "Stop Recognition");
+    EXPECT_FALSE(watch->isActive());
+
+    // A Stop that fails is no reason to wait for anything.
+    script.failOn(QStringLiteral("dictationSetState"), 1);
+    form->clickIt();
+    EXPECT_EQ(form->recognitionCaption(), "Stop Recognition");
+    EXPECT_FALSE(watch->isActive());
+}
+
 TEST_F(DebugFormTest, TheInputWatchEndsWhenThereIsNothingLeftToWaitFor)
 {
     const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
     const SpeechToken mic{QStringLiteral("usb-mic"), QStringLiteral("USB Mic")};
-    enum class Then { UserStarts, Unload, LostWhileOff };
-    for (const Then then : {Then::UserStarts, Then::Unload, Then::LostWhileOff}) {
+    enum class Then { UserStarts, Unload, LostWhileOff, TableUnlocked };
+    for (const Then then : {Then::UserStarts, Then::Unload, Then::LostWhileOff, Then::TableUnlocked}) {
         SCOPED_TRACE(int(then));
         FormRig fresh;
         fresh.script.audioInputs = {monitor};
@@ -337,6 +363,8 @@ TEST_F(DebugFormTest, TheInputWatchEndsWhenThereIsNothingLeftToWaitFor)
             fresh.form->clickIt();
         if (then == Then::Unload)
             fresh.form->unload();
+        if (then == Then::TableUnlocked)
+            fresh.form->stayOff();
         letInputWatchLook(watch, 1);
         EXPECT_FALSE(watch->isActive());
         // A microphone plugged in now must not switch anything on.
