@@ -103,6 +103,28 @@ TEST(CmuPhones, idsAndNamesRoundTripAndEspeakMnemonicsBecomeThem)
         EXPECT_EQ(espeakToCmu(QString::fromLatin1(espeak)), QString::fromLatin1(cmu)) << espeak;
 }
 
+TEST(EspeakPronouncer, aWordThatGetsNoPhonemesHasNoPronunciation)
+{
+    // eSpeak prints an empty line for punctuation typed into the emulation box,
+    // and a program that prints nothing at all gives no line for any word.
+    const struct
+    {
+        const char *program;
+        QStringList words;
+        QHash<QString, QString> pronounced;
+    } cases[] = {
+        {"espeak-ng", {","}, {}},
+        {"espeak-ng", {"notepad", ","}, {{"notepad", "N OW T P AE D"}}},
+        {"espeak-ng", {"?", "notepad", "-"}, {{"notepad", "N OW T P AE D"}}},
+        {"true", {"notepad"}, {}},
+        {"true", {"notepad", "kestrel"}, {}},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(EspeakPronouncer(QString::fromLatin1(c.program)).pronounce(c.words), c.pronounced)
+            << c.program << " " << qPrintable(c.words.join(QLatin1Char(' ')));
+    }
+}
+
 TEST(CommandGrammar, phrasesBecomeLowerCaseWordsOfOneRule)
 {
     const CommandGrammar g = CommandGrammar::build(

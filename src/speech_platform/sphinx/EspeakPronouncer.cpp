@@ -84,7 +84,12 @@ QHash<QString, QString> EspeakPronouncer::pronounce(const QStringList &words) co
         if (!line.trimmed().isEmpty())
             phonemeLines << line.trimmed();
     }
-    if (words.size() == 1 && !phonemeLines.isEmpty()) {
+    if (words.size() == 1) {
+        // eSpeak may break one word into several clauses ("a...b"), and says
+        // nothing at all for punctuation: then the word has no pronunciation.
+        // Asking again would get the same answer, for ever.
+        if (phonemeLines.isEmpty())
+            return result;
         phonemeLines = QStringList{phonemeLines.join(QLatin1Char(' '))};
     } else if (phonemeLines.size() != words.size()) {
         // Lines no longer pair up with words: ask word by word instead.
