@@ -10,6 +10,10 @@ namespace kestrel {
 namespace {
 
 const QString kSrgsNamespace = QStringLiteral("http://www.w3.org/2001/06/grammar");
+/// Elements may nest this deep inside a rule. Every level is a call of the
+/// reader below, so a file nested without end ran the program out of stack at
+/// start-up; real grammars nest a handful of levels.
+constexpr int kMaxNesting = 256;
 
 [[noreturn]] void fail(const QXmlStreamReader &xml, const QString &what)
 {
@@ -44,19 +48,21 @@ void addTokens(SrgsExpansion &parent, const QString &text)
     parent.children << token;
 }
 
-SrgsExpansion parseBody(QXmlStreamReader &xml, SrgsExpansion::Kind kind);
+SrgsExpansion parseBody(QXmlStreamReader &xml, SrgsExpansion::Kind kind, int depth);
 
-SrgsExpansion parseElement(QXmlStreamReader &xml)
+SrgsExpansion parseElement(QXmlStreamReader &xml, int depth)
 {
+    if (depth > kMaxNesting)
+        fail(xml, QStringLiteral("elements nested more than %1 deep").arg(kMaxNesting));
     const auto name = xml.name();
     if (name == QLatin1String("item")) {
         const QString repeat = xml.attributes().value(QLatin1String("repeat")).toString();
-        SrgsExpansion item = parseBody(xml, SrgsExpansion::Kind::Sequence);
+        SrgsExpansion item = parseBody(xml, SrgsExpansion::Kind::Sequence, depth);
         parseRepeat(xml, repeat, item);
         return item;
     }
     if (name == QLatin1String("one-of")) {
-        SrgsExpansion alternatives = parseBody(xml, SrgsExpansion::Kind::Alternatives);
+        SrgsExpansion alternatives = parseBody(xml, SrgsExpansion::Kind::Alternatives, depth);
         if (alternatives.children.isEmpty())
             fail(xml, QStringLiteral("empty one-of"));
         return alternatives;
@@ -89,7 +95,7 @@ SrgsExpansion parseElement(QXmlStreamReader &xml)
 }
 
 /// Reads the children of the current element up to its end tag.
-SrgsExpansion parseBody(QXmlStreamReader &xml, SrgsExpansion::Kind kind)
+SrgsExpansion parseBody(QXmlStreamReader &xml, SrgsExpansion::Kind kind, int depth)
 {
     SrgsExpansion node;
     node.kind = kind;
@@ -106,7 +112,7 @@ SrgsExpansion parseBody(QXmlStreamReader &xml, SrgsExpansion::Kind kind)
                                xml.name() == QLatin1String("meta");
             if (kind == SrgsExpansion::Kind::Alternatives && xml.name() != QLatin1String("item") && !isTag)
                 fail(xml, QStringLiteral("one-of may hold only items"));
-            SrgsExpansion child = parseElement(xml);
+            SrgsExpansion child = parseElement(xml, depth + 1);
             if (!isTag)
                 node.children << child;
         }
@@ -171,7 +177,7 @@ SrgsGrammar SrgsGrammar::parse(const QByteArray &xmlText)
                 fail(xml, QStringLiteral("a rule without id"));
             if (grammar.rule(rule.id))
                 fail(xml, QStringLiteral("duplicate rule \"%1\"").arg(rule.id));
-            rule.body = parseBody(xml, SrgsExpansion::Kind::Sequence);
+            rule.body = parseBody(xml, SrgsExpansion::Kind::Sequence, 0);
             grammar.m_rules << rule;
         } else if (xml.name() == QLatin1String("lexicon") || xml.name() == QLatin1String("meta") ||
                    xml.name() == QLatin1String("metadata") || xml.name() == QLatin1String("tag")) {

@@ -499,6 +499,44 @@ TEST(SrgsGrammar, refusesBadDocumentsWithAFailureNamingTheProblem)
     }
 }
 
+QByteArray nested(const char *open, const char *close, int depth)
+{
+    return grammar(QByteArray("<rule id=\"main\">" + QByteArray(open).repeated(depth) + "word" +
+                              QByteArray(close).repeated(depth) + "</rule>")
+                       .constData());
+}
+
+TEST(SrgsGrammar, deepNestingIsRefusedInsteadOfExhaustingTheStack)
+{
+    const struct
+    {
+        const char *open;
+        const char *close;
+        int depth;
+        bool loads;
+    } cases[] = {
+        {"<item>", "</item>", 100, true},
+        {"<one-of><item>", "</item></one-of>", 100, true},
+        {"<item>", "</item>", 200000, false},
+        {"<one-of><item>", "</item></one-of>", 100000, false},
+    };
+    for (const auto &c : cases) {
+        const QByteArray xml = nested(c.open, c.close, c.depth);
+        if (c.loads) {
+            EXPECT_EQ(SrgsGrammar::parse(xml).sentences(QStringLiteral("main")), QStringList{"word"})
+                << c.open << " " << c.depth;
+            continue;
+        }
+        try {
+            SrgsGrammar::parse(xml);
+            ADD_FAILURE() << "accepted " << c.open << " nested " << c.depth << " deep";
+        } catch (const Failure &failure) {
+            EXPECT_TRUE(failure.description().contains(QStringLiteral("nested")))
+                << qPrintable(failure.description());
+        }
+    }
+}
+
 TEST(SrgsGrammar, shippedSampleLoadsWithPublicRules)
 {
     const SrgsGrammar g = SrgsGrammar::loadFile(QStringLiteral(KESTREL_RESOURCES_DIR "/sol.xml"));
