@@ -2,6 +2,7 @@
 
 #include "common/PhraseWords.h"
 #include "speech_platform/SpokenNumbers.h"
+#include "speech_platform/sphinx/CommandLanguageModel.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -23,12 +24,13 @@ const char *const kYesWords[] = {"yes", "us", "this"};
 const char *const kNoWords[] = {"no", "now", "know"};
 const char *const kDirections[] = {"up", "down", "left", "right"};
 
+// The number rules spell each number one way only, the way numberWords does:
+// "ten hundred" has a value, but no rule says it, so the command model hearing
+// it has not heard a command.
 bool isNumber(const QStringList &words)
 {
-    if (words.isEmpty() || words.contains(QLatin1String("million")))
-        return false;
     const qint64 value = spokenNumberValue(words);
-    return value >= 0 && value <= 9999;
+    return value >= 0 && value <= 9999 && words == CommandLanguageModel::numberWords(int(value));
 }
 
 QStringList wordsOfRules(const QString &rules)
