@@ -3,6 +3,8 @@
 #include "common/Failure.h"
 
 #include <QFile>
+#include <QHash>
+#include <QPair>
 #include <QSet>
 #include <QXmlStreamReader>
 
@@ -217,25 +219,50 @@ const SrgsRule *SrgsGrammar::rule(const QString &id) const
 
 namespace {
 
-QStringList expand(const SrgsGrammar &grammar, const SrgsExpansion &node, int limit, int depth);
+/// More repetitions than this are not listed: a sentence list cannot reach
+/// them, and counting up to a repeat of two thousand million never ended.
+constexpr int kMaxListedRepeats = 1000;
 
-QStringList expandOnce(const SrgsGrammar &grammar, const SrgsExpansion &node, int limit, int depth)
+/// One listing of sentences. A rule's sentences at a given recursion depth are
+/// worked out once: a rule made of itself twice otherwise doubled the work at
+/// every level. They are worked out to the full limit, since a shorter list is
+/// always the start of a longer one.
+struct Expansion
+{
+    const SrgsGrammar &grammar;
+    int fullLimit;
+    QHash<QPair<QString, int>, QStringList> ruleSentences;
+
+    QStringList expand(const SrgsExpansion &node, int limit, int depth);
+    QStringList expandOnce(const SrgsExpansion &node, int limit, int depth);
+    QStringList rule(const QString &id, int limit, int depth);
+};
+
+QStringList Expansion::rule(const QString &id, int limit, int depth)
+{
+    const SrgsRule *target = grammar.rule(id);
+    if (id == QLatin1String("NULL") || id == QLatin1String("GARBAGE"))
+        return {QString()};
+    if (!target || depth > 32) // VOID, or a recursion too deep to list
+        return {};
+    const QPair<QString, int> key(id, depth);
+    auto known = ruleSentences.constFind(key);
+    if (known == ruleSentences.constEnd())
+        known = ruleSentences.insert(key, expand(target->body, fullLimit, depth + 1));
+    return known->mid(0, limit);
+}
+
+QStringList Expansion::expandOnce(const SrgsExpansion &node, int limit, int depth)
 {
     switch (node.kind) {
     case SrgsExpansion::Kind::Token:
         return {node.text};
-    case SrgsExpansion::Kind::RuleRef: {
-        const SrgsRule *target = grammar.rule(node.text);
-        if (node.text == QLatin1String("NULL") || node.text == QLatin1String("GARBAGE"))
-            return {QString()};
-        if (!target || depth > 32) // VOID, or a recursion too deep to list
-            return {};
-        return expand(grammar, target->body, limit, depth + 1);
-    }
+    case SrgsExpansion::Kind::RuleRef:
+        return rule(node.text, limit, depth);
     case SrgsExpansion::Kind::Alternatives: {
         QStringList out;
         for (const SrgsExpansion &child : node.children) {
-            out << expand(grammar, child, limit - int(out.size()), depth);
+            out << expand(child, limit - int(out.size()), depth);
             if (out.size() >= limit)
                 break;
         }
@@ -244,19 +271,20 @@ QStringList expandOnce(const SrgsGrammar &grammar, const SrgsExpansion &node, in
     case SrgsExpansion::Kind::Sequence: {
         QStringList out{QString()};
         for (const SrgsExpansion &child : node.children)
-            out = combine(out, expand(grammar, child, limit, depth), limit);
+            out = combine(out, expand(child, limit, depth), limit);
         return out;
     }
     }
     return {};
 }
 
-QStringList expand(const SrgsGrammar &grammar, const SrgsExpansion &node, int limit, int depth)
+QStringList Expansion::expand(const SrgsExpansion &node, int limit, int depth)
 {
-    if (limit <= 0)
+    if (limit <= 0 || node.minRepeat > kMaxListedRepeats)
         return {};
-    const QStringList once = expandOnce(grammar, node, limit, depth);
-    const int maximum = node.maxRepeat == -1 ? std::max(2, node.minRepeat) : node.maxRepeat;
+    const QStringList once = expandOnce(node, limit, depth);
+    const int maximum =
+        node.maxRepeat == -1 ? std::max(2, node.minRepeat) : std::min(node.maxRepeat, kMaxListedRepeats);
     QStringList out;
     QStringList repeated{QString()};
     for (int count = 0; count <= maximum && out.size() < limit; ++count) {
@@ -274,7 +302,8 @@ QStringList SrgsGrammar::sentences(const QString &ruleId, int limit) const
     const SrgsRule *start = rule(ruleId);
     if (!start)
         return {};
-    return expand(*this, start->body, limit, 0);
+    Expansion expansion{*this, limit, {}};
+    return expansion.expand(start->body, limit, 0);
 }
 
 } // namespace kestrel

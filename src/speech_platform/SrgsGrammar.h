@@ -43,7 +43,8 @@ public:
     const SrgsRule *rule(const QString &id) const;
 
     /// The sentences the rule accepts, in grammar order, at most `limit` of them;
-    /// unbounded repeats are expanded up to two times.
+    /// unbounded repeats are expanded up to two times, and no item is repeated
+    /// more than a thousand times.
     QStringList sentences(const QString &ruleId, int limit = 1000) const;
 
 private:

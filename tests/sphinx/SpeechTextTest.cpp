@@ -507,6 +507,34 @@ TEST(SrgsGrammar, refusesBadDocumentsWithAFailureNamingTheProblem)
     }
 }
 
+TEST(SrgsGrammar, sentencesOfRecursiveRulesAndHugeRepeatsAreListedUpToTheLimit)
+{
+    const struct
+    {
+        const char *body;
+        int limit;
+        QStringList sentences;
+    } cases[] = {
+        // A rule made of itself twice: every level of recursion doubles the work.
+        {"<rule id=\"main\"><one-of><item>x</item><item><ruleref uri=\"#main\"/> <ruleref uri=\"#main\"/>"
+         "</item></one-of></rule>",
+         3,
+         {"x", "x x", "x x x"}},
+        {"<rule id=\"main\"><one-of><item>x</item><item><ruleref uri=\"#main\"/><ruleref uri=\"#main\"/>"
+         "<ruleref uri=\"#main\"/></item></one-of></rule>",
+         2,
+         {"x", "x x x"}},
+        // A count no sentence list can reach.
+        {"<rule id=\"main\"><item repeat=\"2000000000\">a</item></rule>", 10, {}},
+        {"<rule id=\"main\">go <item repeat=\"100000000-\">a</item></rule>", 10, {}},
+        {"<rule id=\"main\"><item repeat=\"0-2000000000\">a</item></rule>", 3, {"", "a", "a a"}},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(SrgsGrammar::parse(grammar(c.body)).sentences(QStringLiteral("main"), c.limit), c.sentences)
+            << c.body;
+    }
+}
+
 QByteArray nested(const char *open, const char *close, int depth)
 {
     return grammar(QByteArray("<rule id=\"main\">" + QByteArray(open).repeated(depth) + "word" +
