@@ -97,7 +97,16 @@ private:
     {
         if (!m_source || state != QAudio::StoppedState || m_source->error() == QAudio::NoError)
             return;
-        fail(QStringLiteral("The audio input \"%1\" stopped delivering audio.").arg(m_device.description()));
+        // Not from inside the source's own signal: stopping deletes the source.
+        const QString description =
+            QStringLiteral("The audio input \"%1\" stopped delivering audio.").arg(m_device.description());
+        QMetaObject::invokeMethod(
+            this,
+            [this, description] {
+                if (m_source)
+                    fail(description);
+            },
+            Qt::QueuedConnection);
     }
 
     void inputsChanged()
