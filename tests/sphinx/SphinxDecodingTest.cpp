@@ -284,6 +284,40 @@ TEST_F(SphinxDecoding, eventsFollowTheStreamInOrderAndSilenceHasNoSpeechEvents)
               (QList<Kind>{Kind::StartStream, Kind::EndStream}));
 }
 
+TEST_F(SphinxDecoding, speechThatNeverPausesIsCutIntoUtterancesOfBoundedLength)
+{
+    // A radio or a conversation in the room can keep the detector "in speech" for
+    // minutes; the whole stretch would be held and then decoded three times over
+    // while nothing listened.
+    const char *text = "the people who live in the house next to ours keep a small garden with roses and "
+                       "tomatoes and every morning they water it before they go to work in the city while "
+                       "the children walk to school along the river where the ducks swim and the old men "
+                       "sit on the benches talking about the weather and the football results of the week "
+                       "and the price of bread and milk in the shop at the corner of the market square";
+    Samples audio;
+    for (int i = 0; i < 2; ++i) {
+        const Samples clip = testing::synthesise(QString::fromLatin1(text), QStringLiteral("en-us"), 200);
+        ASSERT_FALSE(clip.empty());
+        audio.insert(audio.end(), clip.begin(), clip.end());
+    }
+    audio = testing::padded(audio, 1.0, 1.0, 40);
+    const QList<StreamEvent> events = run(audio);
+    qint64 start = -1;
+    qint64 longest = 0;
+    int ends = 0;
+    for (const StreamEvent &e : events) {
+        if (e.kind == Kind::SoundStart)
+            start = e.position;
+        if (e.kind == Kind::SoundEnd && start >= 0) {
+            longest = std::max(longest, e.position - start);
+            ++ends;
+        }
+    }
+    const qint64 bytesPerSecond = UtteranceStream::kSampleRate * 2;
+    EXPECT_GE(ends, 2) << "the speech itself is heard, in pieces";
+    EXPECT_LE(longest, (UtteranceStream::kMaxUtteranceSeconds + 1) * bytesPerSecond);
+}
+
 TEST_F(SphinxDecoding, aPhraseAddedWhileListeningIsHeardAfterThePause)
 {
     // The recogniser listens all day while the user edits the table: the searches

@@ -20,6 +20,8 @@ constexpr qint64 kSettleSamples = UtteranceStream::kSampleRate * 3 / 10;
 /// A segment that began while settling and is longer than this is speech.
 constexpr qint64 kBurstSamples = UtteranceStream::kSampleRate * 3 / 2;
 constexpr int kAlternates = 5;
+constexpr qint64 kMaxUtteranceSamples =
+    qint64(UtteranceStream::kSampleRate) * UtteranceStream::kMaxUtteranceSeconds;
 
 int audioLevel(std::span<const int16_t> samples)
 {
@@ -142,6 +144,11 @@ QList<StreamEvent> UtteranceStream::feed(std::span<const int16_t> samples)
             m_announced = true;
             events << StreamEvent{StreamEvent::Kind::SoundStart, bytePosition(), 0, {}};
             events << StreamEvent{StreamEvent::Kind::PhraseStart, bytePosition(), 0, {}};
+        } else if (m_inSpeech && m_announced && qint64(m_utterance.size()) >= kMaxUtteranceSamples) {
+            // Held any longer, the utterance costs memory all the while, and
+            // judging it at the end blocks this thread for seconds while the
+            // audio that follows is lost.
+            endUtterance(events);
         } else if (m_inSpeech && m_samplesSeen >= m_nextPartialAt) {
             m_nextPartialAt = m_samplesSeen + kPartialInterval;
             const QStringList partial = m_decoder.livePartial();

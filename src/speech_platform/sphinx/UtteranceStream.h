@@ -57,6 +57,9 @@ class UtteranceStream
 public:
     enum class Mode { CommandsAndDictation, DictationOnly };
     static constexpr int kSampleRate = 16000;
+    /// Speech that goes on longer than this without a pause (a radio in the room)
+    /// is ended here and judged as one utterance; the rest begins the next one.
+    static constexpr int kMaxUtteranceSeconds = 20;
 
     UtteranceStream(SphinxDecoder &decoder, Mode mode,
                     CommandRejection rejection = CommandRejection::calibrated());
