@@ -8,6 +8,12 @@ command whose effect is read back from the X server. Every minute it prints the
 program's resident memory, CPU time, threads and open files.
 
     soak.py PID FIFO MINUTES
+    soak.py --write FILE MINUTES [SEED]
+
+The second form writes the same feed (raw 16 kHz mono 16-bit) to a file instead,
+at once, for kestrel_sphinx_hear to show what the recogniser makes of each
+utterance: the noise floor differs from run to run, so a live run's surprise is
+best looked for in several such files.
 """
 import os
 import random
@@ -66,11 +72,37 @@ def pointer():
     return int(values.get("X", -1)), int(values.get("Y", -1))
 
 
+def clip_set():
+    clips = {(s, v): synthesise(s, v) for s in SENTENCES for v in VOICES}
+    return clips, synthesise(CHECK_PHRASE, "en-us")
+
+
+def write_feed(path, minutes, seed):
+    """The live feed's order, laid end to end: a check every five minutes from the first."""
+    random.seed(seed)
+    clips, check = clip_set()
+    fed, next_check = 0.0, 60.0
+    with open(path, "wb") as out, open(path + ".labels", "w") as labels:
+        while fed < minutes * 60:
+            if fed >= next_check:
+                label, audio = f"en-us {CHECK_PHRASE}", check + quiet(3.0)
+                next_check += 300
+            else:
+                key = random.choice(list(clips))
+                label, audio = f"{key[1]} {key[0]}", clips[key]
+            labels.write(f"{fed:8.2f} {fed + len(audio) / (2 * RATE):8.2f} {label}\n")
+            out.write(audio)
+            fed += len(audio) / (2 * RATE)
+    print(f"{fed / 60:.1f} minutes written to {path}; {path}.labels says which clip is where")
+    return 0
+
+
 def main():
+    if sys.argv[1] == "--write":
+        return write_feed(sys.argv[2], float(sys.argv[3]), int(sys.argv[4]) if len(sys.argv) > 4 else 1)
     pid, fifo, minutes = int(sys.argv[1]), sys.argv[2], float(sys.argv[3])
     random.seed(1)
-    clips = {(s, v): synthesise(s, v) for s in SENTENCES for v in VOICES}
-    check = synthesise(CHECK_PHRASE, "en-us")
+    clips, check = clip_set()
     print(f"{len(clips)} clips; feeding for {minutes:g} minutes", flush=True)
 
     mic = open(fifo, "wb", buffering=0)
