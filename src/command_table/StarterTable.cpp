@@ -70,7 +70,11 @@ QList<CommandRow> starterRows(const ProgramFinder &finder)
         {QStringLiteral("SELECT"), function, {}, {}},
         {QStringLiteral("CONFIRMATION"), function, {}, {}},
         {QStringLiteral("STOP RECOGNITION"), function, QStringLiteral("{STOP RECOGNITION}"), {}},
-        {QStringLiteral("QUIT"), function, QStringLiteral("{QUIT}"), {}},
+        // Two words, not "QUIT": someone who cannot reach the keyboard cannot start
+        // the program again, and a lone "quit" was heard in everyday speech
+        // ("what time is it" in a continuous stream). The phrase still contains
+        // QUIT, which is what ends the program.
+        {QStringLiteral("QUIT KESTREL"), function, QStringLiteral("{QUIT}"), {}},
     };
 }
 

@@ -126,12 +126,13 @@ TEST_F(ProgramTest, QuittingSavesTheSettingsChangedByVoice)
     auto *confirmation = fixture.debugControl<QCheckBox>("ConfirmationCB");
     ASSERT_TRUE(fixture.runUntil([&] { return confirmation->isChecked(); }));
 
-    // With confirmation on, "quit" is only asked about; "yes" carries it out.
-    fixture.emulate(QStringLiteral("quit"));
-    ASSERT_TRUE(fixture.runUntil([&] { return fixture.program().interpreter().pendingPhrase() == "quit"; }));
+    // With confirmation on, "quit kestrel" is only asked about; "yes" carries it out.
+    fixture.emulate(QStringLiteral("quit kestrel"));
+    ASSERT_TRUE(
+        fixture.runUntil([&] { return fixture.program().interpreter().pendingPhrase() == "quit kestrel"; }));
     EXPECT_FALSE(fixture.ended);
     ASSERT_FALSE(m_voice->speakCalls.isEmpty());
-    EXPECT_EQ(m_voice->speakCalls.last().text, QStringLiteral("Did You Say quit"));
+    EXPECT_EQ(m_voice->speakCalls.last().text, QStringLiteral("Did You Say quit kestrel"));
     fixture.emulate(QStringLiteral("yes"));
     ASSERT_TRUE(fixture.runUntil([&] { return fixture.ended; }));
 
