@@ -137,7 +137,10 @@ def main():
             if last_cpu is not None:
                 share = f"{100 * (f['cpu_s'] - last_cpu) / (now - last_time):6.1f}"
             last_cpu, last_time = f["cpu_s"], now
-            first = first or f
+            # Growth is counted from the first minute: before it the program is
+            # still loading its models and making its first grammar.
+            if first is None and now - start >= 55:
+                first = f
             print(f"{(now - start) / 60:5.1f} {f['rss_mb']:8.1f} {f['cpu_s']:8.1f} {share:>6} "
                   f"{f['threads']:7d} {f['fds']:5d} {spoken:7d}", flush=True)
             next_sample += 60
@@ -152,7 +155,8 @@ def main():
         spoken += 1
 
     last = figures(pid)
-    print(f"phrases fed: {spoken}; resident memory {first['rss_mb']:.1f} -> {last['rss_mb']:.1f} MB; "
+    first = first or last
+    print(f"phrases fed: {spoken}; resident memory from minute 1 {first['rss_mb']:.1f} -> {last['rss_mb']:.1f} MB; "
           f"threads {first['threads']} -> {last['threads']}; open files {first['fds']} -> {last['fds']}")
     print(f"CURSOR checks carried out: {sum(checks)}/{len(checks)}")
     return 0

@@ -17,4 +17,9 @@ cd "$work"
 "${KESTREL_BUILD_DIR:-$here/build}/src/app/kestrel" >"$work/kestrel.log" 2>&1 &
 pid=$!
 sleep 15 # models, grammar and the first window
-python3 "$here/bench/program/soak.py" "$pid" "$KESTREL_PULSE_DIR/mic.fifo" "$minutes"
+if ! python3 "$here/bench/program/soak.py" "$pid" "$KESTREL_PULSE_DIR/mic.fifo" "$minutes"; then
+    # What the program said on its way out is the only trace of why it went.
+    echo "--- the program's output (last 40 lines):"
+    tail -n 40 "$work/kestrel.log"
+    exit 1
+fi
