@@ -15,26 +15,13 @@
 #include "sphinx/SpeechClips.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cstdio>
-#include <cstring>
 
 using namespace kestrel;
 using namespace kestrel::testing;
 
 namespace {
-
-Samples readRaw(const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    Samples samples(size_t(bytes.size()) / sizeof(int16_t));
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(int16_t));
-    return samples;
-}
 
 QStringList starterPhrases()
 {
@@ -61,7 +48,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: kestrel_sphinx_hear FILE.wav|FILE.raw [--phrases \"A,B,...\"]\n");
         return 2;
     }
-    const Samples audio = args[1].endsWith(QLatin1String(".raw")) ? readRaw(args[1]) : loadWav(args[1]);
+    const Samples audio = args[1].endsWith(QLatin1String(".raw")) ? loadRaw(args[1]) : loadWav(args[1]);
     if (audio.empty()) {
         std::fprintf(stderr, "cannot read %s\n", qPrintable(args[1]));
         return 1;

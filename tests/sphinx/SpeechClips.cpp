@@ -53,9 +53,8 @@ Samples synthesise(const QString &text, const QString &voice, int wordsPerMinute
             QCryptographicHash::Sha1);
         QDir().mkpath(cacheDir);
         cacheFile = cacheDir + QLatin1Char('/') + QString::fromLatin1(key.toHex()) + QStringLiteral(".raw");
-        QFile cached(cacheFile);
-        if (cached.open(QIODevice::ReadOnly))
-            return fromBytes(cached.readAll());
+        if (Samples cached = loadRaw(cacheFile); !cached.empty())
+            return cached;
     }
     const QString command =
         QStringLiteral("espeak-ng -v %1 -s %2 --stdout %3 | sox -q -t wav - -r 16000 -c 1 -b 16 "
@@ -70,6 +69,14 @@ Samples synthesise(const QString &text, const QString &voice, int wordsPerMinute
             out.write(raw);
     }
     return fromBytes(raw);
+}
+
+Samples loadRaw(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return fromBytes(file.readAll());
 }
 
 Samples loadWav(const QString &fileName)

@@ -19,6 +19,9 @@ Samples synthesise(const QString &text, const QString &voice, int wordsPerMinute
 /// A WAV file of any rate converted to 16 kHz mono (sox); empty when it cannot be read.
 Samples loadWav(const QString &fileName);
 
+/// A file of raw 16 kHz mono 16-bit samples; empty when it cannot be read.
+Samples loadRaw(const QString &fileName);
+
 /// Adds Gaussian noise of the given standard deviation (in sample units) with a
 /// fixed seed: exact digital silence is nothing a microphone ever gives.
 void addNoise(Samples &samples, double sigma, unsigned seed = 1);
