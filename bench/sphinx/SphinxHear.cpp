@@ -57,7 +57,9 @@ int main(int argc, char **argv)
         phrasesAt > 0 ? args[phrasesAt + 1].split(QLatin1Char(','), Qt::SkipEmptyParts) : starterPhrases();
 
     SphinxDecoder decoder(SphinxModelPaths::usEnglish());
-    decoder.setCommandPhrases(phrases);
+    const QStringList dropped = decoder.setCommandPhrases(phrases);
+    for (const QString &phrase : dropped)
+        std::printf("cannot be heard (no pronunciation): \"%s\"\n", qPrintable(phrase));
     UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation);
     qint64 fed = 0;
     int commands = 0;
