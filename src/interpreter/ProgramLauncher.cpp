@@ -26,7 +26,7 @@ ProgramLauncher::ProgramLauncher(Desktop &desktop, EventWait &wait, MainWindowCo
 }
 
 std::optional<QString> ProgramLauncher::launch(const QString &action, int slot,
-                                               const QString &upperWordPhrase, const QString &lookupPhrase,
+                                               const QString &upperWordPhrase, QString lookupPhrase,
                                                bool stopRequested, bool &activatingWindow)
 {
     OpenAction parts = splitOpenKeys(action);
@@ -61,17 +61,22 @@ std::optional<QString> ProgramLauncher::launch(const QString &action, int slot,
     if (!started.ok())
         return std::nullopt;
 
-    // Not listening while waiting keeps recognitions from nesting in the wait.
+    // Not listening while waiting keeps most recognitions from nesting in the wait;
+    // one already queued, or an emulated phrase, may still run inside it and launch
+    // a program of its own. The window found is kept here, not in m_launchHandle,
+    // so that such a launch cannot put its window in this slot.
     m_mainWindow.stopListening();
-    const WaitResult result = waitForNewWindow(previous, started.processId);
+    WindowId window = 0;
+    const WaitResult result = waitForNewWindow(previous, started.processId, window);
     if (!stopRequested)
         m_mainWindow.startListening();
     if (result == WaitResult::ForegroundChanged && direct)
-        m_launchHandle = m_desktop.foregroundWindow();
-    if (result == WaitResult::ProcessWindow && m_desktop.foregroundWindow() != m_launchHandle)
-        m_desktop.activateWindow(m_launchHandle); // so that the keys that follow reach it
+        window = m_desktop.foregroundWindow();
+    if (result == WaitResult::ProcessWindow && m_desktop.foregroundWindow() != window)
+        m_desktop.activateWindow(window); // so that the keys that follow reach it
 
-    m_slots.setWindow(slot, m_launchHandle);
+    m_launchHandle = window;
+    m_slots.setWindow(slot, window);
     m_slots.setPhrase(slot, lookupPhrase);
     return parts.keys;
 }
@@ -96,7 +101,8 @@ Desktop::StartResult ProgramLauncher::start(const QString &program, const QStrin
 // Polls about once a second, the first time at once, at most LaunchTickLimit - 1
 // times. The started process's own window is the surest answer; failing that, any
 // change of the foreground window counts as the new window.
-ProgramLauncher::WaitResult ProgramLauncher::waitForNewWindow(WindowId previous, qint64 processId)
+ProgramLauncher::WaitResult ProgramLauncher::waitForNewWindow(WindowId previous, qint64 processId,
+                                                              WindowId &window)
 {
     double due = m_wait.now();
     int ticks = 0;
@@ -111,12 +117,12 @@ ProgramLauncher::WaitResult ProgramLauncher::waitForNewWindow(WindowId previous,
             return WaitResult::TimedOut;
         if (processId != 0) {
             if (const WindowId own = m_desktop.windowOfProcess(processId); own != 0) {
-                m_launchHandle = own;
+                window = own;
                 return WaitResult::ProcessWindow;
             }
         }
-        m_launchHandle = m_desktop.foregroundWindow();
-        if (m_launchHandle != previous)
+        window = m_desktop.foregroundWindow();
+        if (window != previous)
             return WaitResult::ForegroundChanged;
     }
 }

@@ -30,9 +30,11 @@ public:
     /// `activatingWindow` is true exactly while an already recorded window is being
     /// brought forward, so that the caller's error path can forget a window that
     /// has gone. Returns the keys to run after the start, or nothing when the run
-    /// ends here (messages, if any, have been shown).
+    /// ends here (messages, if any, have been shown). The phrase is taken by value:
+    /// a phrase handled during the wait changes the caller's lookup phrase, and the
+    /// slot must still be recorded under this one.
     std::optional<QString> launch(const QString &action, int slot, const QString &upperWordPhrase,
-                                  const QString &lookupPhrase, bool stopRequested, bool &activatingWindow);
+                                  QString lookupPhrase, bool stopRequested, bool &activatingWindow);
 
     /// Parent step: the slot of the OPEN command named `parent` (slot 1 for an
     /// empty parent), its window brought forward; nothing when that command has
@@ -49,7 +51,8 @@ private:
     enum class WaitResult { ProcessWindow, ForegroundChanged, TimedOut };
 
     Desktop::StartResult start(const QString &program, const QString &directory, bool direct);
-    WaitResult waitForNewWindow(WindowId previous, qint64 processId);
+    /// `window` is the window found, or the foreground window of the last poll.
+    WaitResult waitForNewWindow(WindowId previous, qint64 processId, WindowId &window);
 
     Desktop &m_desktop;
     EventWait &m_wait;

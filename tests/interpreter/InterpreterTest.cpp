@@ -406,6 +406,19 @@ TEST_F(Launch, TimeoutRecordsThePreviousForegroundWindowAfter44Polls)
     EXPECT_TRUE(desktop.actions().contains("keys hello wait"));
 }
 
+TEST_F(Launch, APhraseHandledDuringTheWaitLeavesTheSlotToTheLaunchedProgram)
+{
+    // Said right after "open editor", before listening went off: it runs inside
+    // the wait, and must not give the editor's slot its own phrase.
+    wait.onCall(1, [&] { say("save it"); });
+    planEditor();
+    say("open editor");
+    expectSlot(1, "OPEN EDITOR", kEditor);
+    took();
+    say("save it");
+    EXPECT_EQ(took(), lines("activate 0x50|keys ^s wait"));
+}
+
 TEST(Starting, ChoosesHowToStart)
 {
     struct Case
