@@ -11,6 +11,7 @@
 #include "interpreter/OpenProgramSlots.h"
 #include "main_window/GridDelegate.h"
 
+#include <QAbstractItemDelegate>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -240,6 +241,7 @@ void SpeechForm::shutDown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    commitOpenEdit();
     try {
         m_services.ttsWindow.unload();
     } catch (const std::exception &) {
@@ -258,11 +260,30 @@ void SpeechForm::endProgram()
         m_endProgram();
 }
 
+// An edit still open in the grid is the user's latest change. The QUIT button
+// takes the focus and so writes it, but the Exit menu and a spoken QUIT do not.
+void SpeechForm::commitOpenEdit()
+{
+    QTableView *grid = m_ui->DBGrid1;
+    const QModelIndex current = grid->currentIndex();
+    QWidget *editor = grid->indexWidget(current);
+    if (!editor)
+        return;
+    // The same signals the editor sends on Enter: the grid writes the cell and
+    // closes the editor, so that nothing writes it a second time on the way out.
+    QAbstractItemDelegate *delegate = grid->itemDelegateForIndex(current);
+    Q_EMIT delegate->commitData(editor);
+    Q_EMIT delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void SpeechForm::closeEvent(QCloseEvent *event)
 {
-    // The close box saves like QUIT; the program then ends because no window is left.
-    shutDown();
+    // The close box ends the program like QUIT. Left to the closing of the last
+    // window, the end would come only once the event loop is back at the top:
+    // a command waiting in a nested loop (a launch, a pause) would spin there,
+    // since every nested loop returns at once after a quit, and then go on typing.
     event->accept();
+    endProgram();
 }
 
 } // namespace kestrel

@@ -61,8 +61,9 @@ public:
     /// window shown. A failing step does not stop the next one.
     void startUp(const std::function<void()> &loadTextToSpeech);
 
-    /// Shutdown: the text-to-speech window saves the settings and releases the
-    /// voice, then the recognition window is unloaded. Runs once.
+    /// Shutdown: a cell edit still open in the grid is written, the text-to-speech
+    /// window saves the settings and releases the voice, then the recognition
+    /// window is unloaded. Runs once.
     void shutDown();
 
     void StartListening();
@@ -95,6 +96,7 @@ private:
     void showAbout();
     void openHelp(const QString &fileName);
     void endProgram();
+    void commitOpenEdit();
 
     std::unique_ptr<Ui::SpeechForm> m_ui;
     Services m_services;

@@ -304,15 +304,16 @@ TEST_F(SpeechFormTest, ClearStartupsFreesSlotsOneToFourHundredEveryTime)
 
 TEST_F(SpeechFormTest, EveryWayOutSavesFirstThenUnloadsTheRecognitionWindow)
 {
-    // How the window is left, and whether that ends the program itself (the
-    // close box ends it by leaving no window).
-    const std::tuple<const char *, std::function<void(SpeechForm &)>, bool> cases[] = {
-        {"QUIT button", [](SpeechForm &f) { f.findChild<QPushButton *>("BtnExit")->click(); }, true},
-        {"Exit menu", [](SpeechForm &f) { f.findChild<QAction *>("exi")->trigger(); }, true},
-        {"close box", [](SpeechForm &f) { f.close(); }, false},
-        {"spoken quit", [](SpeechForm &f) { f.quitProgram(); }, true},
+    // Every way out ends the program itself. The close box too: were the end left
+    // to the last window closing, a command waiting inside a nested loop would
+    // spin in it and then go on typing.
+    const std::pair<const char *, std::function<void(SpeechForm &)>> cases[] = {
+        {"QUIT button", [](SpeechForm &f) { f.findChild<QPushButton *>("BtnExit")->click(); }},
+        {"Exit menu", [](SpeechForm &f) { f.findChild<QAction *>("exi")->trigger(); }},
+        {"close box", [](SpeechForm &f) { f.close(); }},
+        {"spoken quit", [](SpeechForm &f) { f.quitProgram(); }},
     };
-    for (const auto &[name, leave, endsProgram] : cases) {
+    for (const auto &[name, leave] : cases) {
         SCOPED_TRACE(name);
         QStringList wayLog;
         FakeRecognitionWindow rec(wayLog);
@@ -323,13 +324,45 @@ TEST_F(SpeechFormTest, EveryWayOutSavesFirstThenUnloadsTheRecognitionWindow)
         other.startUp([] {});
         wayLog.clear();
         leave(other);
-        QStringList want{"unload tts window", "unload recognition window"};
-        if (endsProgram)
-            want.append(QStringLiteral("end program"));
+        const QStringList want{"unload tts window", "unload recognition window", "end program"};
         EXPECT_EQ(wayLog, want);
         other.shutDown(); // shutdown runs once
         EXPECT_EQ(wayLog, want);
         EXPECT_FALSE(other.isVisible());
+    }
+}
+
+TEST_F(SpeechFormTest, EveryWayOutKeepsACellEditStillOpenInTheGrid)
+{
+    // The editor is still open when the user leaves: a menu or a spoken QUIT does
+    // not take the focus from it, so nothing else would write it.
+    const std::pair<const char *, std::function<void(SpeechForm &)>> cases[] = {
+        {"QUIT button", [](SpeechForm &f) { f.findChild<QPushButton *>("BtnExit")->click(); }},
+        {"Exit menu", [](SpeechForm &f) { f.findChild<QAction *>("exi")->trigger(); }},
+        {"close box", [](SpeechForm &f) { f.close(); }},
+        {"spoken quit", [](SpeechForm &f) { f.quitProgram(); }},
+    };
+    int way = 0;
+    for (const auto &[name, leave] : cases) {
+        SCOPED_TRACE(name);
+        QStringList wayLog;
+        FakeRecognitionWindow rec(wayLog);
+        FakeTtsWindow voice(wayLog);
+        SpeechForm other({model, desktop, boxes, slots, rec, voice});
+        rec.mainWindow = &other;
+        other.setProgramEnd([] {});
+        other.startUp([] {});
+        other.findChild<QPushButton *>("LockTbl")->click();
+        auto *grid = other.findChild<QTableView *>("DBGrid1");
+        const QModelIndex phraseCell = model.index(1, 0);
+        grid->setCurrentIndex(phraseCell);
+        grid->edit(phraseCell);
+        const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
+        ASSERT_EQ(editors.size(), 1);
+        const QString typed = QStringLiteral("OPEN EDITOR %1").arg(++way);
+        editors.first()->setText(typed);
+        leave(other);
+        EXPECT_EQ(CommandStore(dir.filePath(QStringLiteral("SELEC.db"))).rows().at(1).row.WordPhrase, typed);
     }
 }
 
