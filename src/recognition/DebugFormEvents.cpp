@@ -117,6 +117,11 @@ void DebugForm::resumeIfInputReturned()
         stopInputWatch();
         return;
     }
+    // Not in the middle of a sentence: the recogniser would hear the voice itself
+    // and carry out what it reads. Listening was off when the sentence began, so
+    // its end leaves it off, and the next look after it switches on.
+    if (m_tts.isSpeaking())
+        return;
     try {
         if (!m_inputWatch.inputReturned(context->recognizer().audioInputs()))
             return;

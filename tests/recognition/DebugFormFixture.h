@@ -28,6 +28,7 @@ class RecordingTts : public TtsWindowLink
 public:
     QStringList calls;
     std::function<void()> onLoadDat;
+    bool speaking = false;
 
     int clipboardMonitorState() const override { return 0; }
     void setMainText(const QString &text) override
@@ -35,7 +36,7 @@ public:
         calls.append(QStringLiteral("setMainText(%1)").arg(text));
     }
     void speakIt() override { calls.append(QStringLiteral("speakIt")); }
-    bool isSpeaking() const override { return false; }
+    bool isSpeaking() const override { return speaking; }
     void speakItX() override { calls.append(QStringLiteral("speakItX")); }
     void loadDat() override
     {

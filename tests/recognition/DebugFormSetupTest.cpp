@@ -318,6 +318,33 @@ TEST_F(DebugFormTest, RecognitionComesBackByItselfOnceTheMicrophoneIsListedAgain
     EXPECT_EQ(boxes.shown.size(), 1);
 }
 
+TEST_F(DebugFormTest, AMicrophoneBackWhileTheVoiceSpeaksWaitsForTheEndOfTheSentence)
+{
+    // Listening was off when the sentence began, so its end does not switch it
+    // on; switched on in the middle, the recogniser would hear the voice itself
+    // (a clipboard read aloud) and carry out what it says.
+    const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
+    const SpeechToken mic{QStringLiteral("usb-mic"), QStringLiteral("USB Mic")};
+    script.audioInputs = {monitor, mic};
+    load(true);
+    auto *watch = control<QTimer>("InputWatchTimer");
+    script.audioInputs = {monitor};
+    Q_EMIT script.context()->listeningLost(QStringLiteral("gone"));
+
+    tts.speaking = true;
+    script.audioInputs = {monitor, mic};
+    script.clearCalls();
+    letInputWatchLook(watch, 3);
+    EXPECT_EQ(script.callCount(QStringLiteral("dictationSetState(true)")), 0);
+    EXPECT_EQ(form->recognitionCaption(), "Start Recognition");
+    EXPECT_TRUE(watch->isActive());
+
+    tts.speaking = false;
+    letInputWatchLook(watch, 1);
+    EXPECT_EQ(form->recognitionCaption(), "Stop Recognition");
+    EXPECT_FALSE(watch->isActive());
+}
+
 TEST_F(DebugFormTest, AStartThatFailsForWantOfAMicrophoneStartsWhenOneIsPluggedIn)
 {
     const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
