@@ -11,6 +11,7 @@
 #include "tts/VisemeFace.h"
 
 #include <QCloseEvent>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace kestrel {
@@ -236,7 +237,7 @@ void TTSSetup::speakMainText()
     try {
         if (!m_voice)
             throw Failure(QStringLiteral("No voice"));
-        m_lastStream = m_voice->speak(text, m_speakFlags);
+        m_lastStream = speakReplacing(text);
     } catch (const std::exception &) {
         // Swallowed, but the window must not stay "speaking": callers wait on it.
         SetSpeakState(false);
@@ -245,13 +246,23 @@ void TTSSetup::speakMainText()
     SetSpeakState(true);
 }
 
+// A new stream purges the one playing, which then ends. A voice that runs the
+// event loop while it stops the sound delivers that end inside this call, before
+// the new stream's number is known: it must not pass for the new stream's end.
+int TTSSetup::speakReplacing(const QString &text)
+{
+    m_replacing = true;
+    const auto done = qScopeGuard([this] { m_replacing = false; });
+    return m_voice->speak(text, m_speakFlags);
+}
+
 void TTSSetup::StopVoice()
 {
     // The blank purges whatever is being spoken or queued; its own short stream
     // brings the window back to idle.
     try {
         if (m_voice)
-            m_lastStream = m_voice->speak(QStringLiteral(" "), m_speakFlags);
+            m_lastStream = speakReplacing(QStringLiteral(" "));
     } catch (const std::exception &) {
         SetSpeakState(false);
     }

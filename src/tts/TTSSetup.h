@@ -129,6 +129,7 @@ private:
     void LoadMouthImages();
 
     void speakMainText();
+    int speakReplacing(const QString &text);
     void showFace(int imageIndex);
 
     void chooseVoice(int index);
@@ -161,6 +162,7 @@ private:
     int m_speakFlags = 0;
     /// The number of the last stream the voice accepted; 0 before the first.
     int m_lastStream = 0;
+    bool m_replacing = false; ///< inside speakReplacing()
     /// Listening was paused by a stream start and not yet given back.
     bool m_listeningPaused = false;
     bool m_unloading = false;

@@ -60,7 +60,7 @@ void TTSSetup::Voice_EndStream(int stream)
     showFace(kFaceAloneIndex);
     // A replaced stream ends before the one that replaced it starts: the window
     // is still speaking, and clearing the text or listening now would be early.
-    if (stream < m_lastStream)
+    if (m_replacing || stream < m_lastStream)
         return;
     HighlightSpan(0, m_ui->MainTxtBox->document()->characterCount() - 1);
     SetSpeakState(false);

@@ -46,6 +46,8 @@ int ScriptedVoice::speak(const QString &text, int flags)
         }
         queueStream(m_lastStream, text);
     }
+    if (duringSpeak)
+        duringSpeak();
     return m_lastStream;
 }
 

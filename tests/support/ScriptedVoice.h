@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace kestrel {
 
 /// A VoiceEngine whose every call is recorded and whose events a test emits.
@@ -62,6 +64,9 @@ public:
     bool throwOnSetAudioOutput = false;
     bool throwOnSetOutputFormat = false;
     bool autoPlay = false;
+    /// Runs inside speak(), before it returns: a real voice stopping its sound
+    /// may run the event loop there and deliver a purged stream's end.
+    std::function<void()> duringSpeak;
 
     // --- Records -------------------------------------------------------------
     QList<SpeakCall> speakCalls;

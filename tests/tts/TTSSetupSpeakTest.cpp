@@ -250,15 +250,19 @@ TEST(TTSSetupEvents, ListeningPausesForSpeechAndResumesOnlyIfItWasOn)
 // listening all go by the last stream's end, not by the replaced one's.
 TEST(TTSSetupEvents, ASpeechThatReplacesAnotherKeepsTheWindowSpeakingUntilItsOwnEnd)
 {
-    const std::pair<const char *, std::function<void(TtsRig &)>> replacements[] = {
-        {"speak again",
-         [](TtsRig &rig) {
-             rig.setBoxText(QStringLiteral("Second text"));
-             rig.window->speakItX();
-         }},
-        {"stop", [](TtsRig &rig) { rig.window->StopVoice(); }},
+    const auto speakAgain = [](TtsRig &rig) {
+        rig.setBoxText(QStringLiteral("Second text"));
+        rig.window->speakItX();
     };
-    for (const auto &[label, replace] : replacements) {
+    // The first stream's end comes after the call that replaced it, or inside it
+    // (the voice ran the event loop while it stopped the sound).
+    const std::tuple<const char *, std::function<void(TtsRig &)>, bool> replacements[] = {
+        {"speak again", speakAgain, false},
+        {"speak again, the end inside the call", speakAgain, true},
+        {"stop", [](TtsRig &rig) { rig.window->StopVoice(); }, false},
+        {"stop, the end inside the call", [](TtsRig &rig) { rig.window->StopVoice(); }, true},
+    };
+    for (const auto &[label, replace, endInside] : replacements) {
         SCOPED_TRACE(label);
         TtsRig rig;
         rig.find<QCheckBox>("ClearIt")->setCheckState(Qt::Checked);
@@ -266,9 +270,13 @@ TEST(TTSSetupEvents, ASpeechThatReplacesAnotherKeepsTheWindowSpeakingUntilItsOwn
         rig.setBoxText(QStringLiteral("First text"));
         rig.window->speakItX();
         rig.voice->emitStartStream(1);
+        if (endInside)
+            rig.voice->duringSpeak = [&rig] { rig.voice->emitEndStream(1); };
         replace(rig);
+        rig.voice->duringSpeak = nullptr;
         const QString boxDuringSecond = rig.boxText();
-        rig.voice->emitEndStream(1);
+        if (!endInside)
+            rig.voice->emitEndStream(1);
         EXPECT_EQ(rig.state(), QStringLiteral("SPEAKING"));
         EXPECT_TRUE(rig.window->isSpeaking());
         EXPECT_EQ(rig.boxText(), boxDuringSecond) << "cleared before the new text was spoken";
