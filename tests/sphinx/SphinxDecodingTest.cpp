@@ -393,6 +393,22 @@ TEST_F(SphinxDecoding, manyWordsOutsideTheDictionaryLeaveTheLanguageModelsSound)
     }
 }
 
+TEST_F(SphinxDecoding, aRebuildThatFailsHalfWayKeepsTheGrammarAndItsPhrasesTogether)
+{
+    // The command model goes through a temporary file; with nowhere to write it
+    // the grammar search already holds the new phrases, and the decoder must
+    // count them as commands too.
+    SphinxDecoder decoder(SphinxModelPaths::usEnglish());
+    decoder.setCommandPhrases({"OPEN NOTEPAD"});
+    const QByteArray temp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", "/dev/null"); // a folder no one can write in, root included
+    EXPECT_THROW(decoder.setCommandPhrases({"OPEN NOTEPAD", "OPEN CALCULATOR"}), Failure);
+    temp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", temp);
+    EXPECT_TRUE(decoder.hasCommandSearch());
+    EXPECT_TRUE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("calculator")}));
+    EXPECT_TRUE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("notepad")}));
+}
+
 TEST(SphinxModels, missingFilesAndBadEngineOptionsAreAFailureNamingTheCulprit)
 {
     const struct

@@ -308,13 +308,15 @@ QStringList SphinxDecoder::applyCommandPhrases(const QStringList &phrases)
         }
         grammar = CommandGrammar::build(kept, pronunciation);
     }
-    if (ps_set_jsgf_string(m_decoder, kCommandSearch, grammar.jsgf.toUtf8().constData()) < 0) {
-        m_hasCommands = false;
+    // A grammar that fails leaves the search built before it in place, and with it
+    // the phrases the decoder still knows: commands go on being heard.
+    if (ps_set_jsgf_string(m_decoder, kCommandSearch, grammar.jsgf.toUtf8().constData()) < 0)
         throw Failure(QStringLiteral("The command grammar could not be built."));
-    }
-    setCommandModel(grammar);
+    // Known before the command model is, so that the phrases the grammar search
+    // names are commands even when the model cannot follow (a full disk).
     m_grammar = grammar;
     m_hasCommands = true;
+    setCommandModel(grammar);
     returnFreedMemory();
     return dropped;
 }
