@@ -361,6 +361,34 @@ TEST_F(SphinxDecoding, aPhraseAddedWhileListeningIsHeardAfterThePause)
     }
 }
 
+TEST_F(SphinxDecoding, listeningBeforeTheFirstGrammarIsBuiltIsDictationThenCommands)
+{
+    // The first grammar is built in the background; listening may start first.
+    SphinxDecoder decoder(SphinxModelPaths::usEnglish());
+    ASSERT_FALSE(decoder.hasCommandSearch());
+    UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation);
+    QList<StreamEvent> events;
+    ASSERT_NO_THROW(events = stream.start());
+    const Samples said = spoken("open notepad");
+    const auto feed = [&](const Samples &audio) {
+        for (size_t i = 0; i < audio.size(); i += 1600)
+            events << stream.feed(std::span(audio).subspan(i, std::min<size_t>(1600, audio.size() - i)));
+    };
+    feed(said);
+    EXPECT_TRUE(results(events, Kind::Recognition, "Command").isEmpty());
+    ASSERT_EQ(results(events, Kind::Recognition, "Dictation").size(), 1);
+
+    // Built while listening: in force from the next pause.
+    decoder.queueCommandPhrases({"OPEN NOTEPAD"});
+    events.clear();
+    feed(said);
+    events << stream.finish(false);
+    EXPECT_TRUE(decoder.hasCommandSearch());
+    const QList<RecognitionResult> commands = results(events, Kind::Recognition, "Command");
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands.first().phrase.text, QStringLiteral("open notepad"));
+}
+
 TEST_F(SphinxDecoding, manyWordsOutsideTheDictionaryLeaveTheLanguageModelsSound)
 {
     // Each table word the dictionary lacks once went into the dictation model

@@ -52,8 +52,27 @@ public:
         m_presence->setInterval(kPresenceCheckMs);
         connect(m_presence.get(), &QTimer::timeout, this, &Worker::inputsChanged);
         m_presence->start();
-        Q_EMIT events(m_stream.start());
         return {};
+    }
+
+    /// Runs after start(), on its own: starting the stream may first build the
+    /// command grammar, which takes seconds the window must not wait for. The
+    /// audio that comes meanwhile waits in the sound server and is decoded after.
+    void beginStream()
+    {
+        if (!m_source)
+            return;
+        try {
+            Q_EMIT events(m_stream.start());
+        } catch (const Failure &failure) {
+            m_source->disconnect(this);
+            m_source->stop();
+            m_source.reset();
+            m_io = nullptr;
+            m_presence->stop();
+            m_devices.reset();
+            Q_EMIT lost(failure.description());
+        }
     }
 
     void stop(bool released)
@@ -173,6 +192,7 @@ void AudioCapture::start(const QAudioDevice &device)
     if (!error.isEmpty())
         throw Failure(error);
     m_running = true;
+    QMetaObject::invokeMethod(m_worker, &Worker::beginStream, Qt::QueuedConnection);
 }
 
 void AudioCapture::stop()

@@ -258,30 +258,46 @@ QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)
     if (m_liveRunning) {
         // Listening goes on all day: a phrase added meanwhile must still be heard,
         // the next time the speaker pauses.
-        m_pendingPhrases = phrases;
+        queueCommandPhrases(phrases);
         return {};
     }
-    m_pendingPhrases.reset();
+    takePendingPhrases();
     return applyCommandPhrases(phrases);
 }
 
+// Only the small lock: the caller is the window, and a build in progress holds
+// the decoder's lock for seconds.
 void SphinxDecoder::queueCommandPhrases(const QStringList &phrases)
 {
-    std::lock_guard guard(m_lock);
+    std::lock_guard guard(m_pendingLock);
     m_pendingPhrases = phrases;
 }
 
 bool SphinxDecoder::commandPhrasesPending() const
 {
-    std::lock_guard guard(m_lock);
+    std::lock_guard guard(m_pendingLock);
     return m_pendingPhrases.has_value();
+}
+
+std::optional<QStringList> SphinxDecoder::takePendingPhrases()
+{
+    std::lock_guard guard(m_pendingLock);
+    return std::exchange(m_pendingPhrases, std::nullopt);
+}
+
+void SphinxDecoder::applyQueuedPhrasesUnlessListening()
+{
+    std::lock_guard guard(m_lock);
+    if (!m_liveRunning)
+        applyPendingPhrases();
 }
 
 void SphinxDecoder::applyPendingPhrases()
 {
-    if (!m_pendingPhrases)
+    const std::optional<QStringList> pending = takePendingPhrases();
+    if (!pending)
         return;
-    const QStringList phrases = *std::exchange(m_pendingPhrases, std::nullopt);
+    const QStringList &phrases = *pending;
     try {
         applyCommandPhrases(phrases);
     } catch (const Failure &) {
@@ -473,11 +489,20 @@ void SphinxDecoder::startLive(const char *search)
     if (m_liveRunning)
         return;
     applyPendingPhrases();
-    selectSearch(search);
+    m_liveSearch = search;
+    selectSearch(liveSearch());
     if (ps_start_utt(m_decoder) < 0)
         throw Failure(QStringLiteral("The speech recogniser could not start an utterance."));
-    m_liveSearch = search;
     m_liveRunning = true;
+}
+
+// The command model exists only once a grammar was built; until then, and if
+// none ever builds, live audio is dictation.
+const char *SphinxDecoder::liveSearch() const
+{
+    if (m_liveSearch == kCommandModelSearch && !m_hasCommands)
+        return kDictationSearch;
+    return m_liveSearch.constData();
 }
 
 bool SphinxDecoder::processLive(std::span<const int16_t> samples)
@@ -485,13 +510,13 @@ bool SphinxDecoder::processLive(std::span<const int16_t> samples)
     std::lock_guard guard(m_lock);
     if (!m_liveRunning)
         return false;
-    if (m_pendingPhrases && !ps_get_in_speech(m_decoder)) {
+    if (commandPhrasesPending() && !ps_get_in_speech(m_decoder)) {
         // Nobody is speaking, so the open utterance holds only silence: closing it
         // for the new searches loses nothing, and the next words are heard with them.
         ps_end_utt(m_decoder);
         m_liveRunning = false;
         applyPendingPhrases();
-        selectSearch(m_liveSearch.constData());
+        selectSearch(liveSearch());
         if (ps_start_utt(m_decoder) < 0)
             throw Failure(QStringLiteral("The speech recogniser could not start an utterance."));
         m_liveRunning = true;

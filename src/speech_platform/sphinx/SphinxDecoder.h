@@ -81,8 +81,14 @@ public:
     /// next pause in speech; nothing is returned then.
     QStringList setCommandPhrases(const QStringList &phrases);
     /// Keeps the phrases for setCommandPhrases() to apply at the next start of
-    /// live decoding or the next pause in it, off the caller's thread.
+    /// live decoding or the next pause in it, or at the next
+    /// applyQueuedPhrasesUnlessListening(), off the caller's thread. Never waits
+    /// for a build in progress.
     void queueCommandPhrases(const QStringList &phrases);
+    /// Applies queued phrases now, unless live decoding is running (it applies
+    /// them at the next pause itself). For a background thread: it holds the
+    /// decoder for the seconds a build takes.
+    void applyQueuedPhrasesUnlessListening();
     /// Whether phrases are waiting to be applied.
     bool commandPhrasesPending() const;
     bool hasCommandSearch() const;
@@ -100,6 +106,7 @@ public:
     SphinxHypothesis align(const QStringList &words, std::span<const int16_t> samples);
 
     /// Live decoding with voice activity detection, one utterance at a time.
+    /// The command model search falls back to dictation while no grammar is built.
     void startLive(const char *search);
     /// Returns whether the decoder now hears speech.
     bool processLive(std::span<const int16_t> samples);
@@ -125,13 +132,17 @@ private:
     /// Applies waiting phrases, keeping the grammar in force when they fail.
     /// The caller holds m_lock and no utterance is open.
     void applyPendingPhrases();
+    std::optional<QStringList> takePendingPhrases();
+    /// The search live decoding uses now. The caller holds m_lock.
+    const char *liveSearch() const;
 
     mutable std::mutex m_lock;
     cmd_ln_s *m_config = nullptr;
     ps_decoder_s *m_decoder = nullptr;
     bool m_hasCommands = false;
     bool m_liveRunning = false;
-    QByteArray m_liveSearch;
+    QByteArray m_liveSearch;          ///< the search live decoding was asked for
+    mutable std::mutex m_pendingLock; ///< guards m_pendingPhrases only; taken after m_lock
     std::optional<QStringList> m_pendingPhrases;
     double m_commandModelWeight = kCommandModelWeight;
     ngram_model_s *m_dictationModel = nullptr; ///< owned by the dictation search

@@ -40,31 +40,45 @@ SpeechToken tokenOf(const QAudioDevice &device)
 SphinxEngineShared::SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths)
     : m_vocabulary(vocabulary), m_paths(std::move(paths))
 {
-    // A rebuild takes seconds; done here it would freeze the table the user is
-    // editing. The decoder applies the phrases itself when it next starts
-    // listening or, while listening, at the next pause in speech.
+    // One build at a time; a build finds the latest phrases queued, so edits made
+    // while one runs are built together by the next.
+    m_builder.setMaxThreadCount(1);
+    m_builder.setObjectName(QStringLiteral("kestrel-grammar-build"));
     connect(&m_vocabulary, &CommandVocabulary::changed, this, [this] {
         if (m_decoder)
-            m_decoder->queueCommandPhrases(m_vocabulary.phrases());
+            buildInBackground();
     });
+}
+
+SphinxEngineShared::~SphinxEngineShared()
+{
+    m_builder.waitForDone();
 }
 
 std::shared_ptr<SphinxDecoder> SphinxEngineShared::decoder()
 {
     if (!m_decoder) {
         m_decoder = std::make_shared<SphinxDecoder>(m_paths);
-        applyVocabulary();
+        buildInBackground();
     }
     return m_decoder;
 }
 
-void SphinxEngineShared::applyVocabulary()
+// A build takes seconds (mixing the command model into dictation, pronouncing new
+// words); on the window's thread it froze the window at start-up and at every
+// Start after an edit. The phrases are queued first, so whoever needs them
+// before the build here runs (listening starting) applies them itself, and
+// listening applies them at the next pause when the build here finds it on.
+void SphinxEngineShared::buildInBackground()
 {
-    try {
-        m_decoder->setCommandPhrases(m_vocabulary.phrases());
-    } catch (const Failure &) {
-        // The previous grammar stays in force; dictation still works without one.
-    }
+    m_decoder->queueCommandPhrases(m_vocabulary.phrases());
+    m_builder.start([decoder = m_decoder] {
+        try {
+            decoder->applyQueuedPhrasesUnlessListening();
+        } catch (const std::exception &) {
+            // The grammar in force stays; dictation goes on either way.
+        }
+    });
 }
 
 AudioInputs AudioInputs::system()

@@ -8,6 +8,7 @@
 
 #include <QAudioDevice>
 #include <QPointer>
+#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -26,17 +27,21 @@ class SphinxEngineShared : public QObject
     Q_OBJECT
 public:
     SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths);
+    /// Waits for a command grammar build in progress.
+    ~SphinxEngineShared() override;
 
-    /// Loads the models on first use; throws kestrel::Failure when they cannot be loaded.
+    /// Loads the models on first use; throws kestrel::Failure when they cannot be
+    /// loaded. The command grammar is built in the background.
     std::shared_ptr<SphinxDecoder> decoder();
     void checkModels() const { m_paths.check(); }
 
 private:
-    void applyVocabulary();
+    void buildInBackground();
 
     CommandVocabulary &m_vocabulary;
     SphinxModelPaths m_paths;
     std::shared_ptr<SphinxDecoder> m_decoder;
+    QThreadPool m_builder;
 };
 
 /// Lists the audio inputs; tests substitute their own.

@@ -76,6 +76,14 @@ RecognitionResult UtteranceStream::makeResult(SphinxDecoder &decoder, const QStr
     return result;
 }
 
+// The decoder itself falls back to dictation while it has no command grammar:
+// the grammar may still be building when listening starts.
+const char *UtteranceStream::liveSearch() const
+{
+    return m_mode == Mode::CommandsAndDictation ? SphinxDecoder::kCommandModelSearch
+                                                : SphinxDecoder::kDictationSearch;
+}
+
 QList<StreamEvent> UtteranceStream::start()
 {
     m_running = true;
@@ -85,8 +93,7 @@ QList<StreamEvent> UtteranceStream::start()
     m_nextLevelAt = 0;
     m_preRoll.clear();
     m_utterance.clear();
-    const bool commands = m_mode == Mode::CommandsAndDictation && m_decoder.hasCommandSearch();
-    m_decoder.startLive(commands ? SphinxDecoder::kCommandModelSearch : SphinxDecoder::kDictationSearch);
+    m_decoder.startLive(liveSearch());
     return {StreamEvent{StreamEvent::Kind::StartStream, 0, 0, {}}};
 }
 
@@ -99,11 +106,8 @@ QList<StreamEvent> UtteranceStream::feed(std::span<const int16_t> samples)
     constexpr size_t kPiece = 512;
     for (size_t offset = 0; offset < samples.size(); offset += kPiece) {
         const auto piece = samples.subspan(offset, std::min(kPiece, samples.size() - offset));
-        if (!m_decoder.liveRunning()) {
-            const bool commands = m_mode == Mode::CommandsAndDictation && m_decoder.hasCommandSearch();
-            m_decoder.startLive(commands ? SphinxDecoder::kCommandModelSearch
-                                         : SphinxDecoder::kDictationSearch);
-        }
+        if (!m_decoder.liveRunning())
+            m_decoder.startLive(liveSearch());
         const bool inSpeech = m_decoder.processLive(piece);
         m_samplesSeen += qint64(piece.size());
         if (m_inSpeech)

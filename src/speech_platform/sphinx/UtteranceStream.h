@@ -85,6 +85,7 @@ public:
                                         const QString &ruleName, const QList<QStringList> &alternates);
 
 private:
+    const char *liveSearch() const;
     void endUtterance(QList<StreamEvent> &events);
     qint64 bytePosition() const { return m_samplesSeen * 2; }
 

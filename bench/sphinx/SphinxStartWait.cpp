@@ -1,0 +1,69 @@
+// How long the window's thread waits when listening is switched on, and how
+// long after that the stream really starts, with the starter table.
+//
+//   kestrel_sphinx_start_wait [ROUNDS]
+//
+// Needs an audio input (inside the test session: source
+// scripts/desktop-session.sh, then kestrel_start_pulse). Round one is the first
+// Start of the day (models loaded, command grammar built); every later round
+// first adds a phrase with a word the dictionary lacks, so the grammar is
+// rebuilt, as after an edit of the table.
+
+#include "command_table/StarterTable.h"
+#include "speech_platform/CommandVocabulary.h"
+#include "speech_platform/sphinx/SphinxRecognition.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+#include <cstdio>
+
+using namespace kestrel;
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 4;
+
+    QStringList phrases;
+    for (const CommandRow &row : starterRows(installedProgramFinder()))
+        phrases << row.WordPhrase;
+    CommandPhraseList vocabulary;
+    vocabulary.setPhrases(phrases);
+    SphinxRecognitionService service(vocabulary);
+    std::unique_ptr<Recognizer> recognizer = service.createInprocRecognizer();
+    const SpeechTokenList inputs = recognizer->audioInputs();
+    if (inputs.isEmpty()) {
+        std::fprintf(stderr, "no audio input; run inside the test session (scripts/desktop-session.sh)\n");
+        return 1;
+    }
+    recognizer->setAudioInput(inputs.first());
+    std::unique_ptr<RecoContext> context = recognizer->createRecoContext();
+    context->setEventInterests(context->eventInterests() | EventStartStream);
+    RecoGrammar &grammar = context->createGrammar(1);
+    grammar.dictationLoad();
+
+    for (int round = 1; round <= rounds; ++round) {
+        if (round > 1) {
+            // A made-up word: eSpeak pronounces it and the dictionary is reloaded.
+            phrases << QStringLiteral("OPEN ZORBLAX%1").arg(round);
+            vocabulary.setPhrases(phrases);
+        }
+        QSignalSpy starts(context.get(), &RecoContext::startStream);
+        QElapsedTimer timer;
+        timer.start();
+        grammar.dictationSetState(true);
+        const qint64 waited = timer.elapsed();
+        if (starts.isEmpty() && !starts.wait(30000)) {
+            std::fprintf(stderr, "round %d: the stream did not start\n", round);
+            return 1;
+        }
+        std::printf("%s: window waited %lld ms, stream started after %lld ms\n",
+                    round == 1 ? "first Start (models and grammar)" : "Start after a table edit",
+                    static_cast<long long>(waited), static_cast<long long>(timer.elapsed()));
+        std::fflush(stdout);
+        grammar.dictationSetState(false);
+    }
+    return 0;
+}
