@@ -302,18 +302,23 @@ TEST_F(SpeechFormTest, ClearStartupsFreesSlotsOneToFourHundredEveryTime)
     }
 }
 
-TEST_F(SpeechFormTest, EveryWayOutSavesFirstThenUnloadsTheRecognitionWindow)
+/// The ways a user leaves the program.
+const std::pair<const char *, std::function<void(SpeechForm &)>> kWaysOut[] = {
+    {"QUIT button", [](SpeechForm &f) { f.findChild<QPushButton *>("BtnExit")->click(); }},
+    {"Exit menu", [](SpeechForm &f) { f.findChild<QAction *>("exi")->trigger(); }},
+    {"close box", [](SpeechForm &f) { f.close(); }},
+    {"spoken quit", [](SpeechForm &f) { f.quitProgram(); }},
+};
+
+TEST_F(SpeechFormTest, EveryWayOutWritesAnOpenEditSavesThenUnloadsAndEnds)
 {
     // Every way out ends the program itself. The close box too: were the end left
     // to the last window closing, a command waiting inside a nested loop would
-    // spin in it and then go on typing.
-    const std::pair<const char *, std::function<void(SpeechForm &)>> cases[] = {
-        {"QUIT button", [](SpeechForm &f) { f.findChild<QPushButton *>("BtnExit")->click(); }},
-        {"Exit menu", [](SpeechForm &f) { f.findChild<QAction *>("exi")->trigger(); }},
-        {"close box", [](SpeechForm &f) { f.close(); }},
-        {"spoken quit", [](SpeechForm &f) { f.quitProgram(); }},
-    };
-    for (const auto &[name, leave] : cases) {
+    // spin in it and then go on typing. A cell editor is still open as the user
+    // leaves: a menu or a spoken QUIT does not take the focus from it, so nothing
+    // else would write it.
+    int way = 0;
+    for (const auto &[name, leave] : kWaysOut) {
         SCOPED_TRACE(name);
         QStringList wayLog;
         FakeRecognitionWindow rec(wayLog);
@@ -321,36 +326,6 @@ TEST_F(SpeechFormTest, EveryWayOutSavesFirstThenUnloadsTheRecognitionWindow)
         SpeechForm other({model, desktop, boxes, slots, rec, voice});
         rec.mainWindow = &other;
         other.setProgramEnd([&wayLog] { wayLog.append(QStringLiteral("end program")); });
-        other.startUp([] {});
-        wayLog.clear();
-        leave(other);
-        const QStringList want{"unload tts window", "unload recognition window", "end program"};
-        EXPECT_EQ(wayLog, want);
-        other.shutDown(); // shutdown runs once
-        EXPECT_EQ(wayLog, want);
-        EXPECT_FALSE(other.isVisible());
-    }
-}
-
-TEST_F(SpeechFormTest, EveryWayOutKeepsACellEditStillOpenInTheGrid)
-{
-    // The editor is still open when the user leaves: a menu or a spoken QUIT does
-    // not take the focus from it, so nothing else would write it.
-    const std::pair<const char *, std::function<void(SpeechForm &)>> cases[] = {
-        {"QUIT button", [](SpeechForm &f) { f.findChild<QPushButton *>("BtnExit")->click(); }},
-        {"Exit menu", [](SpeechForm &f) { f.findChild<QAction *>("exi")->trigger(); }},
-        {"close box", [](SpeechForm &f) { f.close(); }},
-        {"spoken quit", [](SpeechForm &f) { f.quitProgram(); }},
-    };
-    int way = 0;
-    for (const auto &[name, leave] : cases) {
-        SCOPED_TRACE(name);
-        QStringList wayLog;
-        FakeRecognitionWindow rec(wayLog);
-        FakeTtsWindow voice(wayLog);
-        SpeechForm other({model, desktop, boxes, slots, rec, voice});
-        rec.mainWindow = &other;
-        other.setProgramEnd([] {});
         other.startUp([] {});
         other.findChild<QPushButton *>("LockTbl")->click();
         auto *grid = other.findChild<QTableView *>("DBGrid1");
@@ -361,8 +336,15 @@ TEST_F(SpeechFormTest, EveryWayOutKeepsACellEditStillOpenInTheGrid)
         ASSERT_EQ(editors.size(), 1);
         const QString typed = QStringLiteral("OPEN EDITOR %1").arg(++way);
         editors.first()->setText(typed);
+        wayLog.clear();
+
         leave(other);
+        const QStringList want{"unload tts window", "unload recognition window", "end program"};
+        EXPECT_EQ(wayLog, want);
         EXPECT_EQ(CommandStore(dir.filePath(QStringLiteral("SELEC.db"))).rows().at(1).row.WordPhrase, typed);
+        other.shutDown(); // shutdown runs once
+        EXPECT_EQ(wayLog, want);
+        EXPECT_FALSE(other.isVisible());
     }
 }
 

@@ -271,6 +271,10 @@ TEST_F(DebugFormTest, LostInputSwitchesRecognitionOffAndSaysWhy)
     }
 }
 
+// Listed all along, whatever happens to the microphone.
+const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
+const SpeechToken mic{QStringLiteral("usb-mic"), QStringLiteral("USB Mic")};
+
 /// Lets the input watch look at the inputs `times` more times.
 void letInputWatchLook(QTimer *watch, int times)
 {
@@ -282,8 +286,6 @@ void letInputWatchLook(QTimer *watch, int times)
 
 TEST_F(DebugFormTest, RecognitionComesBackByItselfOnceTheMicrophoneIsListedAgain)
 {
-    const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
-    const SpeechToken mic{QStringLiteral("usb-mic"), QStringLiteral("USB Mic")};
     script.audioInputs = {monitor, mic};
     load(true);
     auto *watch = control<QTimer>("InputWatchTimer");
@@ -323,8 +325,6 @@ TEST_F(DebugFormTest, AMicrophoneBackWhileTheVoiceSpeaksWaitsForTheEndOfTheSente
     // Listening was off when the sentence began, so its end does not switch it
     // on; switched on in the middle, the recogniser would hear the voice itself
     // (a clipboard read aloud) and carry out what it says.
-    const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
-    const SpeechToken mic{QStringLiteral("usb-mic"), QStringLiteral("USB Mic")};
     script.audioInputs = {monitor, mic};
     load(true);
     auto *watch = control<QTimer>("InputWatchTimer");
@@ -347,8 +347,6 @@ TEST_F(DebugFormTest, AMicrophoneBackWhileTheVoiceSpeaksWaitsForTheEndOfTheSente
 
 TEST_F(DebugFormTest, AStartThatFailsForWantOfAMicrophoneStartsWhenOneIsPluggedIn)
 {
-    const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
-    const SpeechToken mic{QStringLiteral("usb-mic"), QStringLiteral("USB Mic")};
     script.audioInputs = {monitor};
     load(false);
     auto *watch = control<QTimer>("InputWatchTimer");
@@ -373,8 +371,6 @@ TEST_F(DebugFormTest, AStartThatFailsForWantOfAMicrophoneStartsWhenOneIsPluggedI
 
 TEST_F(DebugFormTest, TheInputWatchEndsWhenThereIsNothingLeftToWaitFor)
 {
-    const SpeechToken monitor{QStringLiteral("monitor"), QStringLiteral("Monitor of speakers")};
-    const SpeechToken mic{QStringLiteral("usb-mic"), QStringLiteral("USB Mic")};
     enum class Then { UserStarts, Unload, LostWhileOff, TableUnlocked };
     for (const Then then : {Then::UserStarts, Then::Unload, Then::LostWhileOff, Then::TableUnlocked}) {
         SCOPED_TRACE(int(then));
