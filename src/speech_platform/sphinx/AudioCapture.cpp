@@ -65,12 +65,7 @@ public:
         try {
             Q_EMIT events(m_stream.start());
         } catch (const Failure &failure) {
-            m_source->disconnect(this);
-            m_source->stop();
-            m_source.reset();
-            m_io = nullptr;
-            m_presence->stop();
-            m_devices.reset();
+            closeSource();
             Q_EMIT lost(failure.description());
         }
     }
@@ -80,14 +75,7 @@ public:
         if (!m_source)
             return;
         read();
-        m_source->disconnect(this);
-        m_source->stop();
-        m_source.reset();
-        m_io = nullptr;
-        // The check itself may be what found the device gone.
-        m_presence->stop();
-        m_presence.release()->deleteLater();
-        m_devices.reset();
+        closeSource();
         Q_EMIT events(m_stream.finish(released));
     }
 
@@ -135,6 +123,18 @@ private:
                                          [&](const QAudioDevice &d) { return d.id() == m_device.id(); });
         if (!present)
             fail(QStringLiteral("The audio input \"%1\" went away.").arg(m_device.description()));
+    }
+
+    void closeSource()
+    {
+        m_source->disconnect(this);
+        m_source->stop();
+        m_source.reset();
+        m_io = nullptr;
+        // The check itself may be what found the device gone.
+        m_presence->stop();
+        m_presence.release()->deleteLater();
+        m_devices.reset();
     }
 
     void fail(const QString &description)
