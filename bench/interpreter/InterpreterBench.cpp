@@ -74,6 +74,7 @@ public:
     bool isSpeaking() const override { return false; }
     void startListening() override {}
     void stopListening() override {}
+    void switchListeningOff() override {}
     void setStatusText(const QString &) override {}
     void enableStopButton() override {}
     void quitProgram() override {}

@@ -111,7 +111,7 @@ Interpreter::Next Interpreter::execute(Run &run)
     // Case-sensitive on purpose: only the upper-case token stops listening.
     if (const qsizetype at = action.indexOf(kStopToken); at >= 0) {
         action.remove(at, kStopToken.size());
-        m_mainWindow.stopListening();
+        m_mainWindow.switchListeningOff();
         run.stopRequested = true;
     }
     if (upperCased(m_currentRow.Type) == QLatin1String("OPEN")) {
@@ -137,7 +137,7 @@ Interpreter::Next Interpreter::execute(Run &run)
         return Next::EndRun;
     }
     if (stop) {
-        m_mainWindow.stopListening();
+        m_mainWindow.switchListeningOff();
         return Next::EndRun;
     }
 

@@ -43,6 +43,9 @@ public:
     virtual ~MainWindowControl() = default;
     virtual void startListening() = 0;
     virtual void stopListening() = 0;
+    /// The user's own stop, given as a command: unlike stopListening(), the pause
+    /// around a launch, no resume switches listening back on after it.
+    virtual void switchListeningOff() = 0;
     virtual void setStatusText(const QString &text) = 0;
     virtual void enableStopButton() = 0;
     /// Unloads the main window (settings saved) and ends the program. Returns when

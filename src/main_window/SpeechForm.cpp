@@ -18,6 +18,7 @@
 #include <QHeaderView>
 
 #include <cstdlib>
+#include <utility>
 
 namespace kestrel {
 
@@ -130,6 +131,36 @@ void SpeechForm::startUp(const std::function<void()> &loadTextToSpeech)
 
 void SpeechForm::StartListening()
 {
+    m_resumeOwed = false;
+    switchOn();
+}
+
+void SpeechForm::StopListening()
+{
+    m_resumeOwed = false;
+    switchOff();
+}
+
+void SpeechForm::stopListening()
+{
+    const bool wasOn = m_services.recognitionWindow.recognitionCaption() == kStopCaption;
+    switchOff();
+    // A pause inside another pause owes nothing of its own, but leaves the
+    // outer one's resume owed.
+    if (wasOn && m_services.recognitionWindow.recognitionCaption() == kStartCaption)
+        m_resumeOwed = true;
+}
+
+// Resuming what the user switched off or unlocked during the pause would lock
+// the table under the mouse of someone editing it and hear them again.
+void SpeechForm::startListening()
+{
+    if (std::exchange(m_resumeOwed, false))
+        switchOn();
+}
+
+void SpeechForm::switchOn()
+{
     // Reading the caption loads the recognition window on first use.
     if (m_services.recognitionWindow.recognitionCaption() == kStartCaption) {
         m_ui->BtnStart->setEnabled(false);
@@ -143,7 +174,7 @@ void SpeechForm::StartListening()
     }
 }
 
-void SpeechForm::StopListening()
+void SpeechForm::switchOff()
 {
     if (m_services.recognitionWindow.recognitionCaption() == kStopCaption) {
         m_ui->BtnStart->setEnabled(true);

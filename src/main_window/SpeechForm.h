@@ -66,12 +66,17 @@ public:
     /// window is unloaded. Runs once.
     void shutDown();
 
+    /// The user's switches (Start and Stop, start-up, unlocking the table).
     void StartListening();
     void StopListening();
 
-    // MainWindowLink
-    void startListening() override { StartListening(); }
-    void stopListening() override { StopListening(); }
+    // MainWindowLink: the pause the voice, a launch or a printout makes around
+    // what it does, and the resume after it. A resume switches on only what its
+    // pause switched off, and not once the user stopped, started or unlocked the
+    // table meanwhile.
+    void startListening() override;
+    void stopListening() override;
+    void switchListeningOff() override { StopListening(); }
     bool isListening() const override;
     void recognitionSwitchedOn() override;
     void recognitionSwitchedOff() override;
@@ -97,6 +102,8 @@ private:
     void openHelp(const QString &fileName);
     void endProgram();
     void commitOpenEdit();
+    void switchOn();
+    void switchOff();
 
     std::unique_ptr<Ui::SpeechForm> m_ui;
     Services m_services;
@@ -107,6 +114,7 @@ private:
     std::function<void()> m_endProgram;
     QString m_helpFolder;
     bool m_shutDown = false;
+    bool m_resumeOwed = false; ///< a pause switched recognition off and nobody switched since
 };
 
 } // namespace kestrel

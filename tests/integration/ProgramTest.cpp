@@ -65,30 +65,42 @@ TEST_F(ProgramTest, AnEmulatedCommandIsAnnouncedCarriedOutAndListeningResumes)
 
 TEST_F(ProgramTest, ACommandEmulatedWhileSwitchedOffLeavesRecognitionOff)
 {
-    // With and without a spoken announcement: neither the command nor the voice
-    // may switch listening back on, nor make the buttons say it is on.
-    for (const bool announced : {false, true}) {
-        SCOPED_TRACE(announced ? "announced" : "silent");
-        fixture.debugControl<QCheckBox>("ExecutingCB")->setChecked(announced);
-        form().findChild<QPushButton *>(QStringLiteral("BtnStop"))->click();
-        ASSERT_FALSE(form().isListening());
-        m_voice->speakCalls.clear();
-        fixture.desktop.clearLog();
+    // With and without a spoken announcement, and for a launch that pauses
+    // listening while it waits for the new window: neither the command nor the
+    // voice may switch listening back on, nor make the buttons say it is on.
+    CommandTableModel &model = fixture.program().model();
+    ASSERT_EQ(model.commandRow(1).WordPhrase, QStringLiteral("OPEN EDITOR"));
+    ASSERT_TRUE(model.setData(model.index(1, 2), QStringLiteral("/usr/bin/kestrel-editor")));
+    fixture.desktop.addFile(QStringLiteral("/usr/bin/kestrel-editor"));
+    fixture.desktop.addExecutable(QStringLiteral("/usr/bin/kestrel-editor"));
+    const std::tuple<const char *, const char *> commands[] = {
+        {"copy", "keys ^c wait"}, {"open editor", "start /usr/bin/kestrel-editor []"}};
+    for (const auto &[said, done] : commands) {
+        for (const bool announced : {false, true}) {
+            SCOPED_TRACE(std::string(said) + (announced ? ", announced" : ", silent"));
+            fixture.debugControl<QCheckBox>("ExecutingCB")->setChecked(announced);
+            form().findChild<QPushButton *>(QStringLiteral("BtnStop"))->click();
+            ASSERT_FALSE(form().isListening());
+            m_voice->speakCalls.clear();
+            fixture.desktop.clearLog();
+            fixture.program().slots().clearStartups();
+            fixture.desktop.planLaunch({.window = 0x40, .appearsAfterPolls = 2});
 
-        fixture.emulate(QStringLiteral("copy"));
-        ASSERT_TRUE(fixture.runUntilDesktopDid(QStringLiteral("keys ^c wait"))) << fixture.desktopLog();
-        if (announced) {
-            ASSERT_TRUE(fixture.runUntil([&] { return !m_voice->speakCalls.isEmpty(); }));
-            ASSERT_TRUE(fixture.runUntil([&] { return !fixture.program().tts()->isSpeaking(); }));
+            fixture.emulate(QLatin1String(said));
+            ASSERT_TRUE(fixture.runUntilDesktopDid(QLatin1String(done))) << fixture.desktopLog();
+            if (announced) {
+                ASSERT_TRUE(fixture.runUntil([&] { return !m_voice->speakCalls.isEmpty(); }));
+                ASSERT_TRUE(fixture.runUntil([&] { return !fixture.program().tts()->isSpeaking(); }));
+            }
+            fixture.runUntil([] { return false; }, 200); // whatever is still queued
+            EXPECT_EQ(fixture.debugControl<QPushButton>("Recognition")->text(),
+                      QStringLiteral("Start Recognition"));
+            EXPECT_FALSE(form().isListening());
+            EXPECT_FALSE(form().findChild<QPushButton *>(QStringLiteral("BtnStop"))->isEnabled());
+            EXPECT_TRUE(form().findChild<QPushButton *>(QStringLiteral("BtnStart"))->isEnabled());
+            form().findChild<QPushButton *>(QStringLiteral("BtnStart"))->click();
+            ASSERT_TRUE(form().isListening());
         }
-        fixture.runUntil([] { return false; }, 200); // whatever is still queued
-        EXPECT_EQ(fixture.debugControl<QPushButton>("Recognition")->text(),
-                  QStringLiteral("Start Recognition"));
-        EXPECT_FALSE(form().isListening());
-        EXPECT_FALSE(form().findChild<QPushButton *>(QStringLiteral("BtnStop"))->isEnabled());
-        EXPECT_TRUE(form().findChild<QPushButton *>(QStringLiteral("BtnStart"))->isEnabled());
-        form().findChild<QPushButton *>(QStringLiteral("BtnStart"))->click();
-        ASSERT_TRUE(form().isListening());
     }
 }
 

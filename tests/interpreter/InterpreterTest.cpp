@@ -79,11 +79,11 @@ TEST(Gate, RowsDoWhatTheirPhraseAndActionSay)
         Case{row("NOTHING", "FUNCTION", "", "NEVER OPENED"), "nothing", "", ""},
         Case{row("QUIT PROGRAM", "FUNCTION", "", "NEVER OPENED"), "quit program", "", "quit"},
         Case{row("PLEASE STOP RECOGNITION", "", "", "NEVER OPENED"), "please stop recognition", "",
-             "stop listening"},
-        Case{row("HUSH", "FUNCTION", "a{STOP RECOGNITION}b"), "hush", "keys ab wait", "stop listening"},
+             "switch listening off"},
+        Case{row("HUSH", "FUNCTION", "a{STOP RECOGNITION}b"), "hush", "keys ab wait", "switch listening off"},
         // Only the first, upper-case stop token counts; the rest is key text.
         Case{row("HUSH", "FUNCTION", "{STOP RECOGNITION}x{STOP RECOGNITION}"), "hush",
-             "keys-rejected x{STOP RECOGNITION}", "stop listening"},
+             "keys-rejected x{STOP RECOGNITION}", "switch listening off"},
         Case{row("HUSH", "FUNCTION", "a{stop recognition}b"), "hush", "keys-rejected a{stop recognition}b",
              ""},
         Case{row("LEFT CLICK", "FUNCTION", "x"), "left click", "click L down|click L up", ""},
@@ -379,7 +379,7 @@ TEST_F(Launch, FailedStartEndsTheRunQuietlyAndAStopTokenKeepsListeningOffAfterTh
     planEditor();
     say("open editor");
     EXPECT_EQ(took(), QStringList{"start /usr/bin/gedit []"});
-    EXPECT_EQ(mainWindow.calls.mid(4), lines("stop listening|stop listening"));
+    EXPECT_EQ(mainWindow.calls.mid(4), lines("switch listening off|stop listening"));
     EXPECT_EQ(slots.window(1), kEditor);
 }
 

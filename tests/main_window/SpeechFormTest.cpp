@@ -198,6 +198,47 @@ TEST_F(SpeechFormTest, ButtonsFollowTheRecognitionWindowWhenASwitchFails)
     }
 }
 
+TEST_F(SpeechFormTest, AResumeAfterAPauseNeverUndoesWhatTheUserDidMeanwhile)
+{
+    // The voice, a launch and a printout pause listening around what they do and
+    // resume it after. A resume may switch on only what its pause switched off,
+    // and never after the user unlocked the table to edit it.
+    enum class Before { Listening, StoppedLocked, StoppedUnlocked };
+    const std::tuple<const char *, Before, bool, bool> cases[] = {
+        {"nothing pressed", Before::Listening, false, true},
+        {"Unlock Table pressed during the pause", Before::Listening, true, false},
+        {"stopped, table still locked (an emulated OPEN)", Before::StoppedLocked, false, false},
+        {"stopped and unlocked (an emulated OPEN)", Before::StoppedUnlocked, false, false},
+    };
+    for (const auto &[name, before, unlockDuring, listeningAfter] : cases) {
+        SCOPED_TRACE(name);
+        QStringList caseLog;
+        FakeRecognitionWindow rec(caseLog);
+        SpeechForm other({model, desktop, boxes, slots, rec, tts});
+        rec.mainWindow = &other;
+        other.startUp([] {});
+        auto *lock = other.findChild<QPushButton *>(QStringLiteral("LockTbl"));
+        if (before == Before::StoppedLocked)
+            other.findChild<QPushButton *>(QStringLiteral("BtnStop"))->click();
+        if (before == Before::StoppedUnlocked)
+            lock->click();
+        const QString lockBefore = lock->text();
+
+        other.stopListening();
+        if (unlockDuring)
+            lock->click();
+        other.startListening();
+
+        EXPECT_EQ(other.isListening(), listeningAfter);
+        EXPECT_EQ(rec.caption, listeningAfter ? "Stop Recognition" : "Start Recognition");
+        const QString lockAfter = unlockDuring ? QStringLiteral("Lock Table") : lockBefore;
+        EXPECT_EQ(lock->text(), lockAfter);
+        EXPECT_EQ(other.findChild<QTableView *>(QStringLiteral("DBGrid1"))->isEnabled(),
+                  lockAfter == QLatin1String("Lock Table"));
+        other.hide();
+    }
+}
+
 TEST_F(SpeechFormTest, ListeningSwitchesAndTheTableLock)
 {
     startUp();

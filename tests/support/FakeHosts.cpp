@@ -53,6 +53,12 @@ void FakeMainWindowControl::stopListening()
     listening = false;
 }
 
+void FakeMainWindowControl::switchListeningOff()
+{
+    calls.append(QStringLiteral("switch listening off"));
+    listening = false;
+}
+
 void FakeMainWindowControl::setStatusText(const QString &text)
 {
     calls.append(QStringLiteral("status ") + text);

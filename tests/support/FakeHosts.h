@@ -58,8 +58,8 @@ private:
 };
 
 /// The main window's switches. Calls are logged ("start listening",
-/// "stop listening", "status <text>", "stop button", "quit"); `listening` follows
-/// the two listening calls.
+/// "stop listening", "switch listening off", "status <text>", "stop button",
+/// "quit"); `listening` follows the listening calls.
 class FakeMainWindowControl : public MainWindowControl
 {
 public:
@@ -70,6 +70,7 @@ public:
 
     void startListening() override;
     void stopListening() override;
+    void switchListeningOff() override;
     void setStatusText(const QString &text) override;
     void enableStopButton() override { calls.append(QStringLiteral("stop button")); }
     void quitProgram() override;
