@@ -109,6 +109,21 @@ protected:
         form.startUp([this] { log.append(QStringLiteral("load tts window")); });
     }
 
+    /// A main window of its own on the same table, started up, whose recognition
+    /// window logs into `log`.
+    struct OwnForm
+    {
+        explicit OwnForm(SpeechFormTest &t) : form({t.model, t.desktop, t.boxes, t.slots, rec, t.tts})
+        {
+            rec.mainWindow = &form;
+            form.startUp([] {});
+        }
+        QStringList log;
+        FakeRecognitionWindow rec{log};
+        SpeechForm form;
+    };
+    std::unique_ptr<OwnForm> startOwnForm() { return std::make_unique<OwnForm>(*this); }
+
     QTemporaryDir dir;
     FakeMessageBoxes boxes;
     RecordingDesktop desktop;
@@ -173,11 +188,10 @@ TEST_F(SpeechFormTest, ButtonsFollowTheRecognitionWindowWhenASwitchFails)
     };
     for (const auto &[name, listeningBefore, pressed] : cases) {
         SCOPED_TRACE(name);
-        QStringList caseLog;
-        FakeRecognitionWindow rec(caseLog);
-        SpeechForm other({model, desktop, boxes, slots, rec, tts});
-        rec.mainWindow = &other;
-        other.startUp([] {});
+        const std::unique_ptr<OwnForm> own = startOwnForm();
+        SpeechForm &other = own->form;
+        FakeRecognitionWindow &rec = own->rec;
+        const QStringList &caseLog = own->log;
         if (!listeningBefore)
             other.findChild<QPushButton *>(QStringLiteral("BtnStop"))->click();
         ASSERT_EQ(other.isListening(), listeningBefore);
@@ -212,11 +226,9 @@ TEST_F(SpeechFormTest, AResumeAfterAPauseNeverUndoesWhatTheUserDidMeanwhile)
     };
     for (const auto &[name, before, unlockDuring, listeningAfter] : cases) {
         SCOPED_TRACE(name);
-        QStringList caseLog;
-        FakeRecognitionWindow rec(caseLog);
-        SpeechForm other({model, desktop, boxes, slots, rec, tts});
-        rec.mainWindow = &other;
-        other.startUp([] {});
+        const std::unique_ptr<OwnForm> own = startOwnForm();
+        SpeechForm &other = own->form;
+        FakeRecognitionWindow &rec = own->rec;
         auto *lock = other.findChild<QPushButton *>(QStringLiteral("LockTbl"));
         if (before == Before::StoppedLocked)
             other.findChild<QPushButton *>(QStringLiteral("BtnStop"))->click();
