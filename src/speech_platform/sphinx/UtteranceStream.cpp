@@ -78,7 +78,7 @@ RecognitionResult UtteranceStream::makeResult(SphinxDecoder &decoder, const QStr
 
 // The decoder itself falls back to dictation while it has no command grammar:
 // the grammar may still be building when listening starts.
-const char *UtteranceStream::liveSearch() const
+const char *UtteranceStream::searchWanted() const
 {
     return m_mode == Mode::CommandsAndDictation ? SphinxDecoder::kCommandModelSearch
                                                 : SphinxDecoder::kDictationSearch;
@@ -93,7 +93,7 @@ QList<StreamEvent> UtteranceStream::start()
     m_nextLevelAt = 0;
     m_preRoll.clear();
     m_utterance.clear();
-    m_decoder.startLive(liveSearch());
+    m_decoder.startLive(searchWanted());
     return {StreamEvent{StreamEvent::Kind::StartStream, 0, 0, {}}};
 }
 
@@ -107,7 +107,7 @@ QList<StreamEvent> UtteranceStream::feed(std::span<const int16_t> samples)
     for (size_t offset = 0; offset < samples.size(); offset += kPiece) {
         const auto piece = samples.subspan(offset, std::min(kPiece, samples.size() - offset));
         if (!m_decoder.liveRunning())
-            m_decoder.startLive(liveSearch());
+            m_decoder.startLive(searchWanted());
         const bool inSpeech = m_decoder.processLive(piece);
         m_samplesSeen += qint64(piece.size());
         if (m_inSpeech)

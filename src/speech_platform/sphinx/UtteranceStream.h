@@ -85,7 +85,8 @@ public:
                                         const QString &ruleName, const QList<QStringList> &alternates);
 
 private:
-    const char *liveSearch() const;
+    /// The search this stream asks the decoder for; see SphinxDecoder::startLive.
+    const char *searchWanted() const;
     void endUtterance(QList<StreamEvent> &events);
     qint64 bytePosition() const { return m_samplesSeen * 2; }
 
