@@ -437,6 +437,32 @@ TEST_F(SphinxDecoding, aRebuildThatFailsHalfWayKeepsTheGrammarAndItsPhrasesToget
     EXPECT_TRUE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("notepad")}));
 }
 
+QStringList g_warnings;
+
+TEST_F(SphinxDecoding, aBackgroundRebuildThatFailsSaysWhy)
+{
+    // Built off the window's thread, a failure reaches no one's failure path; the
+    // new phrases are simply not heard, so at least the log must say why.
+    SphinxDecoder decoder(SphinxModelPaths::usEnglish());
+    decoder.setCommandPhrases({"OPEN NOTEPAD"});
+    g_warnings.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtWarningMsg)
+                g_warnings << text;
+        });
+    const QByteArray temp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", "/dev/null");
+    decoder.queueCommandPhrases({"OPEN NOTEPAD", "OPEN CALCULATOR"});
+    EXPECT_NO_THROW(decoder.applyQueuedPhrasesUnlessListening());
+    temp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", temp);
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(g_warnings.size(), 1);
+    EXPECT_TRUE(g_warnings.first().contains(QStringLiteral("could not be written")))
+        << g_warnings.first().toStdString();
+    EXPECT_TRUE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("calculator")}));
+}
+
 TEST(SphinxModels, missingFilesAndBadEngineOptionsAreAFailureNamingTheCulprit)
 {
     const struct

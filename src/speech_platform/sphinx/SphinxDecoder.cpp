@@ -10,6 +10,7 @@
 #include <sphinxbase/cmn.h>
 #include <sphinxbase/feat.h>
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -300,8 +301,10 @@ void SphinxDecoder::applyPendingPhrases()
     const QStringList &phrases = *pending;
     try {
         applyCommandPhrases(phrases);
-    } catch (const Failure &) {
-        // The grammar in force stays; dictation goes on either way.
+    } catch (const Failure &failure) {
+        // The grammar in force stays and dictation goes on, but the new phrases
+        // will not be heard as commands: no caller waits here to be told.
+        qWarning().noquote() << "The command phrases were not updated:" << failure.description();
     }
 }
 
