@@ -73,9 +73,12 @@ int Application::run()
     }
 
     // A second instance brings the first one's window forward and ends.
-    if (bringExistingInstanceForward(*p.desktop))
+    switch (claimStart(p.guard, *p.desktop)) {
+    case StartClaim::First:
+        break;
+    case StartClaim::OtherBroughtForward:
         return 0;
-    if (!p.guard.acquire()) {
+    case StartClaim::OtherRunning:
         complain(QStringLiteral("another KESTREL is already running for this user."));
         return 0;
     }

@@ -312,5 +312,40 @@ TEST(BringExistingInstanceForward, ActivatesOnlyTheWindowTitledExactlyKestrel)
     EXPECT_FALSE(bringExistingInstanceForward(desktop));
 }
 
+TEST(ClaimStart, TheGuardDecidesAndOnlyASecondInstanceBringsTheWindowForward)
+{
+    const struct
+    {
+        const char *name;
+        bool guardHeldElsewhere;
+        const char *windowTitle; ///< of a window already on the desktop; empty: none
+        StartClaim claim;
+        QStringList actions;
+    } cases[] = {
+        {"first, nothing else open", false, "", StartClaim::First, {}},
+        // A file manager showing a folder named KESTREL is no instance.
+        {"first, a foreign window titled KESTREL", false, "KESTREL", StartClaim::First, {}},
+        {"second, first's window shown", true, "KESTREL", StartClaim::OtherBroughtForward, {"activate 0x2a"}},
+        {"second, first's window not found", true, "", StartClaim::OtherRunning, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = uniqueName("claim");
+        SingleInstance elsewhere(name);
+        if (c.guardHeldElsewhere) {
+            ASSERT_TRUE(elsewhere.acquire());
+        }
+        test::RecordingDesktop desktop;
+        if (*c.windowTitle) {
+            desktop.addWindow(42);
+            desktop.setWindowTitle(42, c.windowTitle);
+        }
+        SingleInstance guard(name);
+        EXPECT_EQ(claimStart(guard, desktop), c.claim);
+        EXPECT_EQ(guard.isHeld(), c.claim == StartClaim::First);
+        EXPECT_EQ(desktop.actions(), c.actions);
+    }
+}
+
 } // namespace
 } // namespace kestrel::x11

@@ -37,4 +37,12 @@ bool bringExistingInstanceForward(Desktop &desktop, const QString &title)
     }
 }
 
+StartClaim claimStart(SingleInstance &guard, Desktop &desktop, const QString &title)
+{
+    if (guard.acquire())
+        return StartClaim::First;
+    return bringExistingInstanceForward(desktop, title) ? StartClaim::OtherBroughtForward
+                                                        : StartClaim::OtherRunning;
+}
+
 } // namespace kestrel

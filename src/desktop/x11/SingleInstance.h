@@ -41,4 +41,17 @@ private:
 /// activated; failures (the window vanished meanwhile) count as not found.
 bool bringExistingInstanceForward(Desktop &desktop, const QString &title = QStringLiteral("KESTREL"));
 
+enum class StartClaim {
+    First,               ///< the guard is ours: start
+    OtherBroughtForward, ///< another instance runs; its window is in front now
+    OtherRunning,        ///< another instance runs, but its window was not found
+};
+
+/// Decides whether this process may start. The guard decides, not the title: a
+/// file manager showing a folder named KESTREL must not keep the program from
+/// starting. Only when the guard is taken is the other instance's window
+/// brought forward.
+StartClaim claimStart(SingleInstance &guard, Desktop &desktop,
+                      const QString &title = QStringLiteral("KESTREL"));
+
 } // namespace kestrel
