@@ -107,6 +107,27 @@ QString buildStarterDatabase(const QString &file, const QString &connectionName,
     return reason;
 }
 
+// Returns an empty string or the reason the rows could not all be read.
+QString readRows(const QSqlDatabase &db, QList<StoredCommandRow> &result)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(
+            QStringLiteral("SELECT rowid, WordPhrase, Type, Action, Parent FROM Selections ORDER BY rowid")))
+        return errorText(query.lastError());
+    while (query.next()) {
+        StoredCommandRow stored;
+        stored.id = query.value(0).toLongLong();
+        stored.row.WordPhrase = query.value(1).toString();
+        stored.row.Type = query.value(2).toString();
+        stored.row.Action = query.value(3).toString();
+        stored.row.Parent = query.value(4).toString();
+        result.append(stored);
+    }
+    // next() also returns false when reading broke off half-way.
+    return query.lastError().isValid() ? errorText(query.lastError()) : QString();
+}
+
 } // namespace
 
 QString fieldName(CommandField field)
@@ -218,6 +239,13 @@ void CommandStore::checkIsCommandTable()
             fail(QStringLiteral("open"),
                  QStringLiteral("the table \"Selections\" has no column \"%1\"").arg(fieldName(field)));
     }
+    // The rows themselves are read once here: damaged ones (a power cut, a
+    // failing disk) are then reported like any other unusable file, instead of
+    // failing the first read where nothing can report it.
+    QList<StoredCommandRow> everyRow;
+    const QString reason = readRows(db, everyRow);
+    if (!reason.isEmpty())
+        fail(QStringLiteral("open"), reason);
     db.close();
 }
 
@@ -231,25 +259,10 @@ void CommandStore::openForEditing()
 
 QList<StoredCommandRow> CommandStore::rows() const
 {
-    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    query.setForwardOnly(true);
-    if (!query.exec(
-            QStringLiteral("SELECT rowid, WordPhrase, Type, Action, Parent FROM Selections ORDER BY rowid")))
-        fail(QStringLiteral("read"), errorText(query.lastError()));
-
     QList<StoredCommandRow> result;
-    while (query.next()) {
-        StoredCommandRow stored;
-        stored.id = query.value(0).toLongLong();
-        stored.row.WordPhrase = query.value(1).toString();
-        stored.row.Type = query.value(2).toString();
-        stored.row.Action = query.value(3).toString();
-        stored.row.Parent = query.value(4).toString();
-        result.append(stored);
-    }
-    // next() also returns false when reading broke off half-way.
-    if (query.lastError().isValid())
-        fail(QStringLiteral("read"), errorText(query.lastError()));
+    const QString reason = readRows(QSqlDatabase::database(m_connectionName, false), result);
+    if (!reason.isEmpty())
+        fail(QStringLiteral("read"), reason);
     return result;
 }
 

@@ -90,6 +90,23 @@ TEST(CommandStore, AnUnusableFileIsReportedAndLeftAsItWas)
         {"missing column", sqlite("CREATE TABLE Selections (WordPhrase TEXT, Type TEXT, Parent TEXT)"),
          "no column \"Action\""},
         {"folder", [](const QString &path) { QDir().mkdir(path); }, "Cannot open"},
+        {"rows without ids",
+         sqlite("CREATE TABLE Selections (WordPhrase TEXT PRIMARY KEY, Type TEXT, Action TEXT, Parent TEXT) "
+                "WITHOUT ROWID"),
+         "rowid"},
+        // A power cut or a failing disk can damage the rows and leave the
+        // table's description intact.
+        {"damaged rows",
+         [&](const QString &path) {
+             sqlite("CREATE TABLE Selections (WordPhrase TEXT, Type TEXT, Action TEXT, Parent TEXT)")(path);
+             sqlite("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                    "INSERT INTO Selections SELECT 'OPEN PROGRAM ' || i, 'OPEN', 'program', '' FROM n")(path);
+             QFile file(path);
+             file.open(QIODevice::ReadWrite);
+             file.seek(4 * 4096); // the fifth page holds rows, not the schema
+             file.write(QByteArray(4096, '\0'));
+         },
+         "malformed"},
     };
     for (const auto &[name, make, reason] : cases) {
         SCOPED_TRACE(name);
