@@ -177,6 +177,7 @@ void TTSSetup::chooseFormat(int index)
 
 void TTSSetup::applyVoice(int index)
 {
+    m_absentVoice.reset(); // a voice chosen now replaces the one missing today
     // A fresh list each time: the token at the same position is the chosen voice.
     try {
         if (!m_voice || index < 0)
@@ -191,6 +192,7 @@ void TTSSetup::applyVoice(int index)
 
 void TTSSetup::applyAudioOutput(int index)
 {
+    m_absentOutput.reset();
     try {
         if (!m_voice || index < 0)
             return;

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QTimer;
@@ -139,7 +140,7 @@ private:
     void applyAudioOutput(int index);
     void applyFormat();
     bool assignListIndex(QComboBox *list, qint32 value, void (TTSSetup::*choose)(int));
-    void runSettingsStep(const SettingsFileStep &step);
+    bool runSettingsStep(const SettingsFileStep &step);
 
     void testClicked();
     void playClipboard();
@@ -166,6 +167,13 @@ private:
     /// Listening was paused by a stream start and not yet given back.
     bool m_listeningPaused = false;
     bool m_unloading = false;
+    /// The settings file was read (or there was none to read). Until then the
+    /// controls hold defaults, and saving them would replace the user's file.
+    bool m_settingsRead = false;
+    /// A voice or output position the file named that this run's list lacks (a
+    /// headset unplugged today): saved as it was until the user chooses another.
+    std::optional<qint32> m_absentVoice;
+    std::optional<qint32> m_absentOutput;
 };
 
 } // namespace kestrel

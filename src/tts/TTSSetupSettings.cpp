@@ -37,25 +37,31 @@ bool assignSlider(QSlider *slider, qint32 value)
 
 void TTSSetup::loadDat()
 {
-    runSettingsStep(m_options.loadSettings);
+    m_settingsRead = runSettingsStep(m_options.loadSettings);
 }
 
 void TTSSetup::saveDat()
 {
+    // Never read (the recognition window failed to load, or the file could not
+    // be read): the controls hold defaults, not the user's choices.
+    if (!m_settingsRead)
+        return;
     runSettingsStep(m_options.saveSettings);
 }
 
-void TTSSetup::runSettingsStep(const SettingsFileStep &step)
+bool TTSSetup::runSettingsStep(const SettingsFileStep &step)
 {
     // A settings file that exists but cannot be read, or cannot be replaced, is
     // the user's data at stake: say so rather than carry on as if it had worked.
     try {
         step(m_options.settingsPath, *this);
+        return true;
     } catch (const Failure &failure) {
         m_boxes.inform(programTitle(), failure.description(), MessageBoxes::Icon::Critical);
     } catch (const std::exception &failure) {
         m_boxes.inform(programTitle(), QString::fromLocal8Bit(failure.what()), MessageBoxes::Icon::Critical);
     }
+    return false;
 }
 
 bool TTSSetup::assignListIndex(QComboBox *list, qint32 value, void (TTSSetup::*choose)(int))
@@ -67,15 +73,30 @@ bool TTSSetup::assignListIndex(QComboBox *list, qint32 value, void (TTSSetup::*c
     return true;
 }
 
+namespace {
+
+// A position past the end of today's list names an entry that may be back
+// tomorrow; a negative one below "none" is no entry at all.
+bool assignOrKeep(bool assigned, qint32 value, std::optional<qint32> &absent)
+{
+    if (!assigned && value >= 0)
+        absent = value;
+    return assigned;
+}
+
+} // namespace
+
 bool TTSSetup::assignNumber(SettingKey key, qint32 value)
 {
     switch (key) {
     case SettingKey::VOICECB:
-        return assignListIndex(m_ui->VoiceCB, value, &TTSSetup::chooseVoice);
+        return assignOrKeep(assignListIndex(m_ui->VoiceCB, value, &TTSSetup::chooseVoice), value,
+                            m_absentVoice);
     case SettingKey::FORMATCB:
         return assignListIndex(m_ui->FormatCB, value, &TTSSetup::chooseFormat);
     case SettingKey::AUDIOOUTPUTCB:
-        return assignListIndex(m_ui->AudioOutputCB, value, &TTSSetup::chooseAudioOutput);
+        return assignOrKeep(assignListIndex(m_ui->AudioOutputCB, value, &TTSSetup::chooseAudioOutput), value,
+                            m_absentOutput);
     case SettingKey::RATESLDR:
         return assignSlider(m_ui->RateSldr, value);
     case SettingKey::VOLUMESLDR:
@@ -144,11 +165,11 @@ qint32 TTSSetup::number(SettingKey key) const
 {
     switch (key) {
     case SettingKey::VOICECB:
-        return m_ui->VoiceCB->currentIndex();
+        return m_absentVoice.value_or(m_ui->VoiceCB->currentIndex());
     case SettingKey::FORMATCB:
         return m_ui->FormatCB->currentIndex();
     case SettingKey::AUDIOOUTPUTCB:
-        return m_ui->AudioOutputCB->currentIndex();
+        return m_absentOutput.value_or(m_ui->AudioOutputCB->currentIndex());
     case SettingKey::RATESLDR:
         return m_ui->RateSldr->value();
     case SettingKey::VOLUMESLDR:

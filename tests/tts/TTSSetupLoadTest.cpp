@@ -171,16 +171,18 @@ TEST(TTSSetupSettings, NumbersAreTakenOrRefusedAsTheControlsAllow)
         EXPECT_EQ(rig.window->number(key), value) << int(key) << "=" << value;
         EXPECT_EQ(rig.voice->calls(), calls) << int(key) << "=" << value;
     }
-    const std::pair<SettingKey, qint32> refused[] = {{VOICECB, 2},       {VOICECB, -2},  {FORMATCB, 36},
-                                                     {AUDIOOUTPUTCB, 2}, {RATESLDR, 11}, {VOLUMESLDR, -1},
-                                                     {CHKCLIPBOARD, 3},  {CLEARIT, -1},  {CHKCONFIRM, 3},
-                                                     {EXECANOUNCE, 7},   {NOTFOUND, -1}, {EXECUTING, 1}};
-    for (const auto &[key, value] : refused) {
+    // A list position past today's list is refused too, but saved as it was.
+    constexpr bool kKept = true;
+    const std::tuple<SettingKey, qint32, bool> refused[] = {
+        {VOICECB, 2, kKept},    {VOICECB, -2, false},    {FORMATCB, 36, false},    {AUDIOOUTPUTCB, 2, kKept},
+        {RATESLDR, 11, false},  {VOLUMESLDR, -1, false}, {CHKCLIPBOARD, 3, false}, {CLEARIT, -1, false},
+        {CHKCONFIRM, 3, false}, {EXECANOUNCE, 7, false}, {NOTFOUND, -1, false},    {EXECUTING, 1, false}};
+    for (const auto &[key, value, kept] : refused) {
         TtsRig rig;
         rig.voice->clearCalls();
         const qint32 before = rig.window->number(key);
         EXPECT_FALSE(rig.window->assignNumber(key, value)) << int(key) << "=" << value;
-        EXPECT_EQ(rig.window->number(key), before) << int(key) << "=" << value;
+        EXPECT_EQ(rig.window->number(key), kept ? value : before) << int(key) << "=" << value;
         EXPECT_TRUE(rig.voice->calls().isEmpty()) << int(key) << "=" << value;
     }
 }
@@ -207,11 +209,14 @@ TEST(TTSSetupSettings, FeedbackTextsGoToTheRecognitionWindowWithTheirCase)
 
 TEST(TTSSetupSettings, AFailedSaveIsReportedAndTheVoiceIsStillReleased)
 {
+    QTemporaryDir dir;
     TtsOptions options;
+    options.settingsPath = dir.filePath(QStringLiteral("KESTREL.INI"));
     options.saveSettings = [](const QString &, SettingsBinding &) {
         throw Failure(QStringLiteral("KESTREL.INI could not be written: disk full"));
     };
     TtsRig rig({}, options);
+    rig.window->loadDat();
     QPointer<ScriptedVoice> voice = rig.voice;
     rig.window->unload();
     EXPECT_EQ(rig.boxes.titledTexts(), QStringList({"KESTREL|KESTREL.INI could not be written: disk full"}));
@@ -235,6 +240,7 @@ TEST(TTSSetupSettings, SavedChoicesComeBackInTheNextRun)
         for (const auto &[key, value] : chosen)
             ASSERT_TRUE(first.window->assignNumber(key, value));
         first.recognition.sayAgain = QStringLiteral("Pardon Me");
+        first.window->loadDat(); // no file yet: nothing to read, and the save goes ahead
         first.window->unload();
         EXPECT_TRUE(first.boxes.shown.isEmpty());
     }
@@ -244,6 +250,68 @@ TEST(TTSSetupSettings, SavedChoicesComeBackInTheNextRun)
         EXPECT_EQ(second.window->number(key), value) << int(key);
     EXPECT_EQ(second.voice->m_voice, kBruno);
     EXPECT_EQ(second.recognition.sayAgain, QStringLiteral("Pardon Me"));
+}
+
+// What this run could not read or could not use is the user's all the same: a
+// later run, with the file readable or the headset back, must still find it.
+TEST(TTSSetupSettings, WhatThisRunCouldNotUseIsSavedAsItWas)
+{
+    const QByteArray saved = "VOICECB= 1\r\nAUDIOOUTPUTCB= 1\r\nRATESLDR=-7\r\nSAYAGAIN=Pardon Me\r\n";
+    const struct
+    {
+        const char *name;
+        std::function<void(ScriptedVoice &)> prepare;
+        bool read; ///< false: the recognition window failed to load, nothing was read
+        std::function<void(TtsRig &)> user;
+        QList<QByteArray> lines; ///< expected among the saved lines
+    } cases[] = {
+        {"never read", {}, false, {}, {}},
+        {"voice missing today", [](ScriptedVoice &v) { v.m_voices = {kAlice}; }, true, {}, {"VOICECB= 1"}},
+        {"no voice at all", [](ScriptedVoice &v) { v.m_voices = {}; }, true, {}, {"VOICECB= 1"}},
+        {"headset unplugged",
+         [](ScriptedVoice &v) { v.m_outputs = {kSpeaker}; },
+         true,
+         {},
+         {"AUDIOOUTPUTCB= 1"}},
+        {"no output at all", [](ScriptedVoice &v) { v.m_outputs = {}; }, true, {}, {"AUDIOOUTPUTCB= 1"}},
+        {"headset unplugged, speaker chosen",
+         [](ScriptedVoice &v) { v.m_outputs = {kSpeaker}; },
+         true,
+         [](TtsRig &rig) { Q_EMIT rig.find<QComboBox>("AudioOutputCB")->activated(0); },
+         {"AUDIOOUTPUTCB= 0", "VOICECB= 1"}},
+        {"voice missing, other voice chosen",
+         [](ScriptedVoice &v) { v.m_voices = {kAlice}; },
+         true,
+         [](TtsRig &rig) { Q_EMIT rig.find<QComboBox>("VoiceCB")->activated(0); },
+         {"VOICECB= 0"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        TtsOptions options;
+        options.settingsPath = dir.filePath(QStringLiteral("KESTREL.INI"));
+        {
+            QFile file(options.settingsPath);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(saved);
+        }
+        TtsRig rig(c.prepare, options);
+        if (c.read)
+            rig.window->loadDat();
+        if (c.user)
+            c.user(rig);
+        rig.window->unload();
+        EXPECT_TRUE(rig.boxes.shown.isEmpty());
+        QFile file(options.settingsPath);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray after = file.readAll();
+        if (!c.read) {
+            EXPECT_EQ(after, saved);
+        }
+        const QList<QByteArray> lines = after.split('\n');
+        for (const QByteArray &line : c.lines)
+            EXPECT_TRUE(lines.contains(line + "\r")) << line.constData() << " in\n" << after.constData();
+    }
 }
 
 } // namespace

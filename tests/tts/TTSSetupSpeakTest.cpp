@@ -143,7 +143,9 @@ TEST(TTSSetupWindow, CloseBoxIsRefusedUnloadSavesThenReleasesTheVoice)
                      .arg(path, voiceAlive ? "alive" : "gone")
                      .arg(binding.number(SettingKey::FORMATCB));
     };
+    options.loadSettings = [](const QString &, SettingsBinding &) {};
     TtsRig rig({}, options);
+    rig.window->loadDat();
     voiceAlive = rig.voice;
     rig.window->show();
     EXPECT_FALSE(rig.window->close());
