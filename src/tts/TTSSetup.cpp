@@ -108,7 +108,7 @@ void TTSSetup::loadWindow()
     chooseAudioOutput(0);
     LoadMouthImages();
     m_speakFlags = VoiceEngine::Async | VoiceEngine::PurgeBeforeSpeak | VoiceEngine::IsXml;
-    SetSpeakState(false);
+    showSpeaking(false);
 }
 
 void TTSSetup::fillVoiceList()
@@ -242,7 +242,7 @@ void TTSSetup::speakMainText()
         m_lastStream = speakReplacing(text);
     } catch (const std::exception &) {
         // Swallowed, but the window must not stay "speaking": callers wait on it.
-        SetSpeakState(false);
+        showSpeaking(false);
         return;
     }
     SetSpeakState(true);
@@ -266,7 +266,7 @@ void TTSSetup::StopVoice()
         if (m_voice)
             m_lastStream = speakReplacing(QStringLiteral(" "));
     } catch (const std::exception &) {
-        SetSpeakState(false);
+        showSpeaking(false);
     }
     if (isVisible()) {
         m_ui->Command1->setFocus();
@@ -276,12 +276,20 @@ void TTSSetup::StopVoice()
 
 void TTSSetup::SetSpeakState(bool speaking)
 {
-    m_ui->menuFileOpenText->setEnabled(!speaking);
-    m_ui->SpeakBtn->setEnabled(!speaking);
     if (!speaking && m_ui->ClearIt->checkState() == Qt::Checked) {
         writeClipboard(QString());
         m_ui->MainTxtBox->clear();
     }
+    showSpeaking(speaking);
+}
+
+// Without "clear after speak": for the ends that are not the end of something
+// spoken (a voice that failed, the program's end), where clearing would wipe a
+// clipboard the user filled elsewhere, and text no one heard.
+void TTSSetup::showSpeaking(bool speaking)
+{
+    m_ui->menuFileOpenText->setEnabled(!speaking);
+    m_ui->SpeakBtn->setEnabled(!speaking);
     m_ui->StopBtn->setEnabled(speaking);
 }
 
@@ -339,7 +347,7 @@ void TTSSetup::unload()
     }
     // A voice destroyed mid-sentence never reports its end: whoever waits for
     // the speaking to stop (spoken feedback) would wait for ever.
-    SetSpeakState(false);
+    showSpeaking(false);
     m_unloading = true;
     close();
 }

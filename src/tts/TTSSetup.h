@@ -131,6 +131,7 @@ private:
 
     void speakMainText();
     int speakReplacing(const QString &text);
+    void showSpeaking(bool speaking);
     void showFace(int imageIndex);
 
     void chooseVoice(int index);

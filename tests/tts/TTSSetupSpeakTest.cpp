@@ -108,6 +108,41 @@ TEST(TTSSetupSpeak, ClearAfterSpeakEmptiesBoxAndClipboardOnlyWhenTicked)
     }
 }
 
+// Only what was spoken is cleared: a clipboard the user filled in another
+// program must survive KESTREL's end and a voice that cannot speak.
+TEST(TTSSetupSpeak, ClearAfterSpeakLeavesWhatWasNotSpoken)
+{
+    const std::pair<const char *, std::function<void(TtsRig &)>> cases[] = {
+        {"unload while idle", [](TtsRig &rig) { rig.window->unload(); }},
+        {"unload while speaking",
+         [](TtsRig &rig) {
+             rig.window->speakItX();
+             rig.window->unload();
+         }},
+        {"speaking fails",
+         [](TtsRig &rig) {
+             rig.voice->throwOnSpeak = true;
+             rig.window->speakItX();
+         }},
+        {"stop fails",
+         [](TtsRig &rig) {
+             rig.voice->throwOnSpeak = true;
+             rig.window->StopVoice();
+         }},
+    };
+    for (const auto &[name, run] : cases) {
+        SCOPED_TRACE(name);
+        TtsRig rig;
+        rig.find<QCheckBox>("ClearIt")->setCheckState(Qt::Checked);
+        rig.desktop.setClipboard(QStringLiteral("keep me"));
+        rig.setBoxText(QStringLiteral("Say this"));
+        run(rig);
+        EXPECT_EQ(rig.desktop.clipboardText(), QStringLiteral("keep me"));
+        EXPECT_EQ(rig.boxText(), QStringLiteral("Say this"));
+        EXPECT_FALSE(rig.window->isSpeaking());
+    }
+}
+
 TEST(TTSSetupSpeak, UserChoicesReachTheVoiceAndRefusedOnesLeaveItAsItWas)
 {
     TtsRig rig;
