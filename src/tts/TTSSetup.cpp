@@ -139,6 +139,7 @@ void TTSSetup::fillAudioOutputList()
             outputs = m_voice->audioOutputs();
     } catch (const std::exception &) {
     }
+    m_outputs = outputs;
     for (const SpeechToken &output : outputs)
         m_ui->AudioOutputCB->addItem(output.description);
     if (outputs.isEmpty()) {
@@ -194,12 +195,11 @@ void TTSSetup::applyAudioOutput(int index)
 {
     m_absentOutput.reset();
     try {
-        if (!m_voice || index < 0)
-            return;
-        const SpeechTokenList outputs = m_voice->audioOutputs();
-        if (index >= outputs.size())
+        // The entry's own device, not today's device at its position: the voice's
+        // list follows devices plugged in and a new default, the window's does not.
+        if (!m_voice || index < 0 || index >= m_outputs.size())
             return; // the "no audio output" entry chooses nothing
-        m_voice->setAudioOutput(outputs.at(index));
+        m_voice->setAudioOutput(m_outputs.at(index));
     } catch (const std::exception &) {
         return;
     }

@@ -161,6 +161,7 @@ private:
     TtsOptions m_options;
     QTimer *m_timer1 = nullptr;
     MouthImageList m_mouthImages;
+    SpeechTokenList m_outputs; ///< the devices AudioOutputCB lists, in its order
     int m_speakFlags = 0;
     /// The number of the last stream the voice accepted; 0 before the first.
     int m_lastStream = 0;

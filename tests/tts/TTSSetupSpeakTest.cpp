@@ -143,6 +143,30 @@ TEST(TTSSetupSpeak, ClearAfterSpeakLeavesWhatWasNotSpoken)
     }
 }
 
+// The list shows the outputs as they were when the window loaded; a device
+// plugged in later, or a new default, must not shift what an entry means.
+TEST(TTSSetupSpeak, TheOutputChosenIsTheOneTheListShows)
+{
+    const SpeechToken usb{QStringLiteral("out/usb"), QStringLiteral("USB")};
+    const std::pair<const char *, SpeechTokenList> cases[] = {
+        {"a device plugged in", {usb, kSpeaker, kHeadset}},
+        {"the headset became the default", {kHeadset, kSpeaker}},
+    };
+    for (const auto &[name, outputsNow] : cases) {
+        SCOPED_TRACE(name);
+        TtsRig rig;
+        rig.voice->m_outputs = outputsNow;
+        rig.voice->clearCalls();
+        auto *list = rig.find<QComboBox>("AudioOutputCB");
+        const int headset = list->findText(kHeadset.description);
+        ASSERT_EQ(headset, 1);
+        list->setCurrentIndex(headset);
+        Q_EMIT list->activated(headset);
+        ASSERT_FALSE(rig.voice->calls().isEmpty());
+        EXPECT_EQ(rig.voice->calls().first(), QStringLiteral("setAudioOutput:out/headset"));
+    }
+}
+
 TEST(TTSSetupSpeak, UserChoicesReachTheVoiceAndRefusedOnesLeaveItAsItWas)
 {
     TtsRig rig;
