@@ -311,6 +311,50 @@ TEST_F(X11Keys, TextArrivesAsWrittenWhicheverLayoutIsSelected)
     m_connection->sync();
 }
 
+TEST_F(X11Keys, CapsLockLeftOnDoesNotTurnTheCaseOfWhatIsTyped)
+{
+    // Caps Lock on (an on-screen keyboard, an earlier {CAPSLOCK}) would swap the
+    // case of every letter typed: dictation must arrive as it was said. Caps Lock
+    // typed on purpose is the user's own to switch.
+    Display *display = m_connection->display();
+    const auto capsLocked = [display] {
+        XkbStateRec state{};
+        XkbGetState(display, XkbUseCoreKbd, &state);
+        return (state.locked_mods & LockMask) != 0;
+    };
+    struct LockBack
+    {
+        Display *display;
+        ~LockBack()
+        {
+            XkbLockModifiers(display, XkbUseCoreKbd, LockMask, 0);
+            XSync(display, False);
+        }
+    } lockBack{display};
+    const struct
+    {
+        bool notation;
+        const char *sent;
+        const char *arrived;
+        bool lockedAfter;
+    } cases[] = {
+        {false, "Hello World, café ÉTÉ", "Hello World, café ÉTÉ", true},
+        {true, "+a{é}b+(cd)", "AébCD", true},
+        {true, "{CAPSLOCK}ab", "ab", false}, // switched off on purpose, typed as it now is
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.sent);
+        XkbLockModifiers(display, XkbUseCoreKbd, LockMask, LockMask);
+        m_connection->sync();
+        ASSERT_TRUE(capsLocked());
+        m_target->clearText();
+        const QString sent = QString::fromUtf8(c.sent);
+        c.notation ? m_desktop->sendKeys(sent, true) : m_desktop->typeText(sent);
+        EXPECT_EQ(m_target->text(), QString::fromUtf8(c.arrived));
+        EXPECT_EQ(capsLocked(), c.lockedAfter);
+    }
+}
+
 TEST_F(X11Keys, SendKeysWaitsForAnApplicationThatIsBusy)
 {
     ASSERT_TRUE(m_desktop->answersPing(m_target->window())) << "Qt windows answer _NET_WM_PING";

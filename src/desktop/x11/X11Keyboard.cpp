@@ -6,6 +6,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace kestrel::x11 {
 
@@ -160,6 +161,14 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
     // selected, the same keycodes would type that layout's letters ("abc" as
     // Cyrillic "фис"). The user's selection comes back when the keys are done.
     FirstLayout firstLayout(display);
+    // The plan types a capital as Shift and the letter; Caps Lock on would turn
+    // both cases round. Keys that switch Caps Lock themselves leave it to them.
+    const bool switchesCapsLock = std::any_of(strokes.begin(), strokes.end(), [](const KeyStroke &stroke) {
+        return stroke.kind == KeyStroke::Kind::Named && stroke.key == NamedKey::CapsLock;
+    });
+    std::optional<CapsLockOff> capsLockOff;
+    if (!switchesCapsLock)
+        capsLockOff.emplace(display);
     for (std::size_t b = 0; b < batches.size(); ++b) {
         const KeyBatch &batch = batches[b];
         const bool remapped = !batch.remaps.empty();
@@ -197,6 +206,23 @@ X11Keyboard::FirstLayout::~FirstLayout()
     if (!m_switched)
         return;
     XkbLockGroup(m_display, XkbUseCoreKbd, static_cast<unsigned int>(m_lockedGroup));
+    XSync(m_display, False);
+}
+
+X11Keyboard::CapsLockOff::CapsLockOff(Display *display) : m_display(display)
+{
+    XkbStateRec state{};
+    if (XkbGetState(m_display, XkbUseCoreKbd, &state) != Success || (state.locked_mods & LockMask) == 0)
+        return;
+    XkbLockModifiers(m_display, XkbUseCoreKbd, LockMask, 0);
+    m_switched = true;
+}
+
+X11Keyboard::CapsLockOff::~CapsLockOff()
+{
+    if (!m_switched)
+        return;
+    XkbLockModifiers(m_display, XkbUseCoreKbd, LockMask, LockMask);
     XSync(m_display, False);
 }
 

@@ -68,6 +68,21 @@ private:
         bool m_switched = false;
     };
 
+    /// Unlocks Caps Lock for its lifetime when it is on, and locks it again at
+    /// its end.
+    class CapsLockOff
+    {
+    public:
+        explicit CapsLockOff(_XDisplay *display);
+        ~CapsLockOff();
+        CapsLockOff(const CapsLockOff &) = delete;
+        CapsLockOff &operator=(const CapsLockOff &) = delete;
+
+    private:
+        _XDisplay *m_display;
+        bool m_switched = false;
+    };
+
     /// Empties the spare keycodes of one batch again when it goes out of scope.
     class SpareRestore
     {
