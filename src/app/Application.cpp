@@ -75,6 +75,7 @@ int Application::run()
     // A second instance brings the first one's window forward and ends.
     switch (claimStart(p.guard, *p.desktop)) {
     case StartClaim::First:
+        p.desktop->undoLeftoverKeyRemaps();
         break;
     case StartClaim::OtherBroughtForward:
         return 0;

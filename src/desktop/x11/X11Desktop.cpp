@@ -42,6 +42,11 @@ X11Desktop::X11Desktop(EventWait &wait, const QByteArray &displayName)
     m_keyboard = std::make_unique<x11::X11Keyboard>(*m_connection);
 }
 
+void X11Desktop::undoLeftoverKeyRemaps()
+{
+    m_keyboard->restoreLeftovers();
+}
+
 X11Desktop::~X11Desktop() = default;
 
 WindowId X11Desktop::foregroundWindow()

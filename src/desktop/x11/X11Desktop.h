@@ -63,6 +63,11 @@ public:
     QString clipboardText() override;
     void setClipboardText(const QString &text) override;
 
+    /// Empties the keys a crashed earlier run left remapped (its record on the
+    /// root window says which). Only for the instance that holds the guard: a
+    /// second one would take the keys of a first one in the middle of typing.
+    void undoLeftoverKeyRemaps();
+
     // --- Beyond the interface: for diagnostics and tests ----------------------
 
     /// The window's frame rectangle in screen pixels. Throws when it is missing.

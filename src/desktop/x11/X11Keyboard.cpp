@@ -54,7 +54,6 @@ std::vector<KeyCodeNumber> chooseSpares(const std::vector<KeyCodeNumber> &empty,
 
 X11Keyboard::X11Keyboard(X11Connection &connection) : m_connection(connection)
 {
-    restoreLeftovers();
     m_spares = chooseSpares(currentMap().emptyKeycodes(), kMaxSpares);
 }
 
@@ -145,6 +144,7 @@ void X11Keyboard::restoreLeftovers()
     writeRows(stale);
     recordRemaps({});
     m_connection.sync();
+    m_spares = chooseSpares(currentMap().emptyKeycodes(), kMaxSpares);
 }
 
 void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::function<void()> &barrier,

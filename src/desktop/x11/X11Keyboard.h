@@ -45,12 +45,15 @@ public:
     KeyboardMap currentMap();
     const std::vector<KeyCodeNumber> &spares() const { return m_spares; }
 
+    /// Empties the keycodes the record on the root window lists, where they still
+    /// carry what was put there, and takes them as spares again.
+    void restoreLeftovers();
+
 private:
     /// Writes the remaps' keysyms (0: none) onto their keycodes, one request per
     /// run of consecutive keycodes.
     void writeRows(const std::vector<Remap> &rows);
     void recordRemaps(const std::vector<Remap> &remaps);
-    void restoreLeftovers();
 
     /// Selects the keyboard's first layout (XKB group) for its lifetime when
     /// another one is selected, and selects that one again at its end.
