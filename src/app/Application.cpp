@@ -2,6 +2,7 @@
 
 #include "app/Program.h"
 #include "app/RecognitionBackend.h"
+#include "app/TerminationSignals.h"
 #include "command_table/CommandStore.h"
 #include "common/Failure.h"
 #include "common/QtEventWait.h"
@@ -26,6 +27,7 @@ struct Application::Parts
     SingleInstance guard;
     std::unique_ptr<CommandStore> store;
     std::unique_ptr<Program> program;
+    std::unique_ptr<TerminationSignals> terminations;
 };
 
 namespace {
@@ -96,6 +98,14 @@ int Application::run()
         Program::Parts{*p.desktop, p.boxes, p.wait, *p.store, makeVoice, createRecognitionService});
     p.boxes.setParent(&p.program->form());
     p.program->form().setProgramEnd(endAtOnce);
+    // A shutdown or logout asks with a signal: end as QUIT does, saving first.
+    try {
+        p.terminations = std::make_unique<TerminationSignals>();
+        QObject::connect(p.terminations.get(), &TerminationSignals::received, &p.program->form(),
+                         [form = &p.program->form()] { form->quitProgram(); });
+    } catch (const Failure &failure) {
+        complain(failure.description());
+    }
     p.program->start();
     return QApplication::exec();
 }
