@@ -2,6 +2,7 @@
 
 #include "common/Failure.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -53,15 +54,36 @@ void syncDirectoryOf(const QString &file)
     }
 }
 
+// A link is the user's way of keeping the file elsewhere: the file it leads to
+// is the one replaced, and the link stays. The temporary goes beside that file,
+// since a rename cannot cross file systems.
+QString fileBehindLinks(const QString &target)
+{
+    const QFileInfo info(target);
+    if (!info.isSymLink())
+        return target;
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.symLinkTarget() : canonical; // empty: nothing there yet
+}
+
 } // namespace
 
-void replaceFileAtomically(const QString &target, const QString &temp, const QByteArray &content)
+void replaceFileAtomically(const QString &requestedTarget, const QString &requestedTemp,
+                           const QByteArray &content)
 {
+    const QString target = fileBehindLinks(requestedTarget);
+    const QString temp = target == requestedTarget
+                             ? requestedTemp
+                             : QFileInfo(target).dir().filePath(QFileInfo(requestedTemp).fileName());
     const QByteArray targetName = QFile::encodeName(target);
     const QByteArray tempName = QFile::encodeName(temp);
 
     struct stat old = {};
     const bool hadTarget = ::stat(targetName.constData(), &old) == 0;
+    // Renaming over a write-protected file would succeed (the folder is what
+    // counts) and undo the protection someone gave it on purpose.
+    if (hadTarget && (old.st_mode & 0222) == 0)
+        failStep(QStringLiteral("replace"), requestedTarget, EACCES);
 
     // The temporary must be a new file of our own. Opening an existing name would
     // write through a link left under it and overwrite the file it points to (the

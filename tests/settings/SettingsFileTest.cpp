@@ -251,6 +251,37 @@ TEST_F(SettingsFileTest, SaveKeepsTheFilesPermissions)
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
+TEST_F(SettingsFileTest, AWriteProtectedFileIsNotReplacedAndALinkedOneIsWrittenThrough)
+{
+    // Protected: someone wants these settings kept, and the save must say it
+    // could not, not go round the protection by renaming over it.
+    writeBytes(iniPath(), "VOICECB=1\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(iniPath()).constData(), 0444), 0);
+    expectSaveFails(iniPath());
+    EXPECT_EQ(readBytes(iniPath()), "VOICECB=1\r\n");
+    EXPECT_FALSE(QFileInfo::exists(tempPath()));
+    ::chmod(QFile::encodeName(iniPath()).constData(), 0644);
+    QFile::remove(iniPath());
+
+    // Linked (kept with other dotfiles elsewhere): the file linked to is the
+    // settings file, and the link stays.
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("kept")));
+    const QString real = m_dir.filePath(QStringLiteral("kept/KESTREL.INI"));
+    writeBytes(real, "VOICECB=1\r\n");
+    for (const QString &link : {real, QStringLiteral("kept/KESTREL.INI")}) { // absolute, relative
+        SCOPED_TRACE(link.toStdString());
+        QFile::remove(iniPath());
+        ASSERT_EQ(::symlink(QFile::encodeName(link).constData(), QFile::encodeName(iniPath()).constData()),
+                  0);
+        SaveDat(iniPath(), FakeSettingsBinding());
+        EXPECT_TRUE(QFileInfo(iniPath()).isSymLink());
+        EXPECT_TRUE(readBytes(real).startsWith("VOICECB= 0\r\n"));
+        EXPECT_FALSE(QFileInfo::exists(tempPath()));
+        EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(QStringLiteral("kept/ALLTMP"))));
+        writeBytes(real, "VOICECB=1\r\n");
+    }
+}
+
 TEST_F(SettingsFileTest, AMissingFileLoadsNothingAndAnUnreadableOneIsNeverReplaced)
 {
     FakeSettingsBinding binding;
