@@ -35,8 +35,9 @@ public:
     /// The window that has the input focus now, or 0.
     virtual WindowId foregroundWindow() = 0;
 
-    /// Brings a window forward and gives it the input focus. Throws Failure when
-    /// the window does not exist (any more).
+    /// Brings a window forward and gives it the input focus (a minimised window is
+    /// shown again). Throws Failure when the window does not exist (any more), or
+    /// is hidden (a program hidden to the tray) and stays so.
     virtual void activateWindow(WindowId window) = 0;
 
     /// Moves a window so that its top-left corner (frame included) lands at

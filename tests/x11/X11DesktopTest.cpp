@@ -185,6 +185,36 @@ TEST_F(X11Windows, ActivationChoosesWhichWindowGetsTheKeys)
     EXPECT_EQ(target->text(), "focused");
 }
 
+// A program hidden to the tray keeps its window, unmapped: no window manager
+// brings it forward, and keys meant for it would go to the window in front. A
+// minimised window is another matter: activation shows it again.
+TEST_F(X11Windows, AHiddenWindowCannotBeBroughtForwardAMinimisedOneCan)
+{
+    Display *display = m_connection->display();
+    const std::tuple<const char *, std::function<void(WindowId)>, bool> cases[] = {
+        {"unmapped", [display](WindowId w) { XUnmapWindow(display, w); }, false},
+        {"withdrawn", [display](WindowId w) { XWithdrawWindow(display, w, DefaultScreen(display)); }, false},
+        {"minimised", [display](WindowId w) { XIconifyWindow(display, w, DefaultScreen(display)); }, true},
+    };
+    for (const auto &[name, hide, comesBack] : cases) {
+        SCOPED_TRACE(name);
+        auto hidden = startTarget(uniqueTitle("hidden"));
+        auto front = startTarget(uniqueTitle("front"));
+        ASSERT_TRUE(hidden && front);
+        hide(hidden->window());
+        m_connection->sync();
+        ASSERT_TRUE(waitUntil([&] { return !isShown(hidden->window()); }));
+        if (comesBack) {
+            EXPECT_NO_THROW(m_desktop->activateWindow(hidden->window()));
+            EXPECT_EQ(m_desktop->foregroundWindow(), hidden->window());
+        } else {
+            EXPECT_THAT([&] { m_desktop->activateWindow(hidden->window()); },
+                        ThrowsMessage<Failure>(HasSubstr("hidden")));
+            EXPECT_EQ(m_desktop->foregroundWindow(), front->window());
+        }
+    }
+}
+
 /// A key-log target in front, past its first key: a fresh Qt window sets up its
 /// input handling on its first key and may answer pings before that key reaches
 /// the text box, and the checks here are about the steady state.

@@ -42,6 +42,12 @@ QString describeWindow(XWindow window)
     return QStringLiteral("0x%1").arg(window, 0, 16);
 }
 
+Failure hiddenWindow(XWindow window)
+{
+    return Failure(
+        QStringLiteral("The window %1 is hidden and cannot be brought forward.").arg(describeWindow(window)));
+}
+
 /// The parent process id from /proc, or 0.
 long parentPid(long pid)
 {
@@ -156,6 +162,8 @@ void X11Windows::activate(XWindow window)
                 "No EWMH window manager runs: windows are activated by raising and focusing them directly.");
             m_warnedNoWindowManager = true;
         }
+        if (!isViewable(window))
+            throw hiddenWindow(window);
         XRaiseWindow(display, window);
         XSetInputFocus(display, window, RevertToParent, CurrentTime);
         waitUntilProcessed(window);
@@ -178,8 +186,14 @@ void X11Windows::activate(XWindow window)
             return activeWindow() == window && isShown(window);
         });
     }
-    if (activeWindow() != window)
+    if (activeWindow() != window) {
+        // Refused for a window still shown (a modal dialog of the same program
+        // took the focus) is the window manager's call. Not shown even now, it is
+        // hidden (to the tray): keys meant for it would go to the window in front.
+        if (!isViewable(window))
+            throw hiddenWindow(window);
         return;
+    }
     // A window manager can believe a window focused while the server refused or
     // undid its focus request: a window activated before it was viewable or while
     // it was still being framed, or a request stamped before the focus fell back to
