@@ -437,6 +437,32 @@ TEST_F(SphinxDecoding, aRebuildThatFailsHalfWayKeepsTheGrammarAndItsPhrasesToget
     EXPECT_TRUE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("notepad")}));
 }
 
+// Nowhere to write its temporary file (a full or read-only /tmp at start-up):
+// the first command model never exists. Listening must still start, as
+// dictation, with the grammar judging what was said.
+TEST_F(SphinxDecoding, withoutAFirstCommandModelListeningStillStarts)
+{
+    for (const auto mode :
+         {UtteranceStream::Mode::CommandsAndDictation, UtteranceStream::Mode::DictationOnly}) {
+        SCOPED_TRACE(int(mode));
+        SphinxDecoder decoder(SphinxModelPaths::usEnglish());
+        const QByteArray temp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", "/dev/null");
+        EXPECT_THROW(decoder.setCommandPhrases({"OPEN NOTEPAD"}), Failure);
+        temp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", temp);
+        UtteranceStream stream(decoder, mode);
+        QList<StreamEvent> events;
+        ASSERT_NO_THROW(events = stream.start());
+        const Samples said = spoken("open notepad");
+        for (size_t i = 0; i < said.size(); i += 1600)
+            events << stream.feed(std::span(said).subspan(i, std::min<size_t>(1600, said.size() - i)));
+        events << stream.finish(false);
+        EXPECT_EQ(results(events, Kind::Recognition, "Command").size() +
+                      results(events, Kind::Recognition, "Dictation").size(),
+                  1);
+    }
+}
+
 QStringList g_warnings;
 
 TEST_F(SphinxDecoding, aBackgroundRebuildThatFailsSaysWhy)

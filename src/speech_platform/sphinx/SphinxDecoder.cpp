@@ -369,6 +369,7 @@ void SphinxDecoder::setCommandModel(const CommandGrammar &grammar)
     m_commandModel = mixed;
     if (rc < 0)
         throw Failure(QStringLiteral("The command language model could not be set."));
+    m_hasCommandModel = true;
 }
 
 bool SphinxDecoder::isCommand(const QStringList &words, CommandGrammar::SoundAlikes soundAlikes) const
@@ -499,11 +500,12 @@ void SphinxDecoder::startLive(const char *search)
     m_liveRunning = true;
 }
 
-// The command model exists only once a grammar was built; until then, and if
-// none ever builds, live audio is dictation.
+// The command model exists only once a grammar and its model were built; until
+// then, and if none ever builds (no room for its temporary file), live audio is
+// dictation.
 const char *SphinxDecoder::liveSearch() const
 {
-    if (m_liveSearch == kCommandModelSearch && !m_hasCommands)
+    if (m_liveSearch == kCommandModelSearch && !m_hasCommandModel)
         return kDictationSearch;
     return m_liveSearch.constData();
 }

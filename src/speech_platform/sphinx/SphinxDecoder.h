@@ -140,6 +140,7 @@ private:
     cmd_ln_s *m_config = nullptr;
     ps_decoder_s *m_decoder = nullptr;
     bool m_hasCommands = false;
+    bool m_hasCommandModel = false; ///< the command-model search exists
     bool m_liveRunning = false;
     QByteArray m_liveSearch;          ///< the search live decoding was asked for
     mutable std::mutex m_pendingLock; ///< guards m_pendingPhrases only; taken after m_lock
