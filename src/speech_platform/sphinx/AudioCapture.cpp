@@ -65,8 +65,7 @@ public:
         try {
             Q_EMIT events(m_stream.start());
         } catch (const Failure &failure) {
-            closeSource();
-            Q_EMIT lost(failure.description());
+            abandon(failure);
         }
     }
 
@@ -75,6 +74,8 @@ public:
         if (!m_source)
             return;
         read();
+        if (!m_source)
+            return; // the last audio could not be decoded: already abandoned
         closeSource();
         Q_EMIT events(m_stream.finish(released));
     }
@@ -94,10 +95,25 @@ private:
         if (whole == 0)
             return;
         const auto *samples = reinterpret_cast<const int16_t *>(m_pending.constData());
-        const QList<StreamEvent> out = m_stream.feed(std::span(samples, size_t(whole / 2)));
+        QList<StreamEvent> out;
+        try {
+            out = m_stream.feed(std::span(samples, size_t(whole / 2)));
+        } catch (const Failure &failure) {
+            // Thrown out of a slot of this thread's event loop, it would end the
+            // program; the decoder could not go on, so the stream is lost.
+            abandon(failure);
+            return;
+        }
         m_pending.remove(0, whole);
         if (!out.isEmpty())
             Q_EMIT events(out);
+    }
+
+    /// The decoder failed: no stream to finish, only the audio source to close.
+    void abandon(const Failure &failure)
+    {
+        closeSource();
+        Q_EMIT lost(failure.description());
     }
 
     void sourceStateChanged(QAudio::State state)
