@@ -2,17 +2,19 @@
 
 #include "common/PhraseWords.h"
 #include "interpreter/TextRules.h"
+#include "speech_platform/SpokenNumbers.h"
 
 namespace kestrel {
 namespace {
 
 // A row's phrase as a recognition of it reaches the lookup: the recogniser
-// returns the grammar's words for it, and every recognition is then cleaned and
-// upper-cased. A stored "SAVE-FILE" or "OPEN EDITOR " is heard as "save file" or
-// "open editor" and must still be found.
+// returns the grammar's words for it with spoken numbers as digits and "comma"
+// as ",", and every recognition is then cleaned and upper-cased. A stored
+// "SAVE-FILE", "OPEN EDITOR " or "PAGE TWO" is heard as "save file", "open
+// editor" or "page 2" and must still be found.
 QString heardForm(const QString &phrase)
 {
-    return upperCased(normaliseRecoText(phraseWords(phrase).join(QLatin1Char(' '))));
+    return upperCased(normaliseRecoText(applyReplacements(phraseWords(phrase))));
 }
 
 } // namespace

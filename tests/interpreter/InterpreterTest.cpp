@@ -167,17 +167,26 @@ TEST_F(InterpreterFixture, LookupFindsTheFirstRowWithTheKey)
 
 TEST_F(InterpreterFixture, LookupFindsARowByTheWordsItsPhraseIsHeardAs)
 {
-    commands.rows = {row("--", "FUNCTION"),         row("OPEN EDITOR ", "OPEN"),
-                     row("SAVE-FILE", "FUNCTION"),  row("NEW  TAB", "FUNCTION"),
-                     row("U.S. MAP", "FUNCTION"),   row("What's up?", "FUNCTION"),
-                     row("(PAGE) DOWN", "FUNCTION")};
+    commands.rows = {row("--", "FUNCTION"),
+                     row("OPEN EDITOR ", "OPEN"),
+                     row("SAVE-FILE", "FUNCTION"),
+                     row("NEW  TAB", "FUNCTION"),
+                     row("U.S. MAP", "FUNCTION"),
+                     row("What's up?", "FUNCTION"),
+                     row("(PAGE) DOWN", "FUNCTION"),
+                     row("PAGE TWO", "FUNCTION"),
+                     row("INSERT COMMA", "FUNCTION"),
+                     row("OPEN ONE NOTE", "OPEN"),
+                     row("VOLUME ONE HUNDRED AND FIVE", "FUNCTION")};
     // What the recogniser returns for a row's phrase (or the phrase typed as
-    // stored), and that row; 8: not found.
+    // stored), and that row; 12: not found. Spoken numbers and "comma" come
+    // back as digits and ",".
     using P = std::pair<const char *, int>;
     for (const auto &[heard, rowIndex] :
          {P{"open editor", 2}, P{"save file", 3}, P{"new tab", 4}, P{"u.s map", 5}, P{"what's up", 6},
-          P{"page down", 7}, P{"SAVE-FILE", 3}, P{"", 8}, P{"open editor now", 8}}) {
-        EXPECT_EQ(find(normaliseRecoText(QString::fromLatin1(heard))), rowIndex < 8) << heard;
+          P{"page down", 7}, P{"SAVE-FILE", 3}, P{"page 2", 8}, P{"insert,", 9}, P{"open 1 note", 10},
+          P{"volume 105", 11}, P{"page two", 8}, P{"", 12}, P{"open editor now", 12}, P{"page 3", 12}}) {
+        EXPECT_EQ(find(normaliseRecoText(QString::fromLatin1(heard))), rowIndex < 12) << heard;
         EXPECT_EQ(interpreter.rowIndex(), rowIndex) << heard;
     }
 }
