@@ -8,8 +8,6 @@
 #include "interpreter/PhraseLookup.h"
 #include "interpreter/TextRules.h"
 
-#include <QProcess>
-
 namespace kestrel {
 
 namespace {
@@ -86,13 +84,11 @@ std::optional<QString> ProgramLauncher::launch(const QString &action, int slot,
 // running it.
 Desktop::StartResult ProgramLauncher::start(const QString &program, const QString &directory, bool direct)
 {
-    if (direct) {
-        QStringList words = QProcess::splitCommand(program);
-        if (words.isEmpty())
-            return {};
-        const QString executable = words.takeFirst();
-        return m_desktop.startProgram(executable, words, QString());
-    }
+    // Started directly, the program part is the whole command line. It names a
+    // file (the launch checked that for all but web addresses), so a blank in it
+    // is part of the name ("/opt/My Browser/run"), never an argument's start.
+    if (direct)
+        return m_desktop.startProgram(program, {}, QString());
     if (!isWebAddress(program) && m_desktop.isExecutable(program))
         return m_desktop.startProgram(program, {}, directory);
     return m_desktop.openDocument(program, directory);

@@ -443,7 +443,8 @@ TEST(Starting, ChoosesHowToStart)
         Case{"APP", "/a/run,/data/", "/a/run", "", "", "Path /data/ does not exist"},
         Case{"APP", "/a/run,/data", "/a/run", "", "", "Path /data does not exist"},
         Case{"APP", "/a/none|x", "", "", "", "Could not find the program named /a/none"},
-        Case{"Browser", "/b/firefox --new", "/b/firefox --new", "", "start /b/firefox [--new]", ""},
+        // A blank inside the path is part of the name, not an argument.
+        Case{"Browser", "/opt/My Browser/run", "/opt/My Browser/run", "", "start /opt/My Browser/run []", ""},
         Case{"WEB", "/ie/IExplore.exe", "/ie/IExplore.exe", "", "start /ie/IExplore.exe []", ""},
         // A web address needs no file; a wildcard matches one.
         Case{"SEARCH", "https://example.org/?q=a,b|~", "", "", "open https://example.org/?q=a,b|keys ~ wait",
