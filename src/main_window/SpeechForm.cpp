@@ -145,8 +145,10 @@ void SpeechForm::stopListening()
 {
     const bool wasOn = m_services.recognitionWindow.recognitionCaption() == kStopCaption;
     switchOff();
-    // A pause inside another pause owes nothing of its own, but leaves the
-    // outer one's resume owed.
+    // A pause inside another pause (a launch queued during a launch wait) owes
+    // nothing of its own, and its resume ends the outer pause early. Pauses are
+    // not counted: the voice pauses at every stream start and resumes once, so
+    // a count would leave listening off for good.
     if (wasOn && m_services.recognitionWindow.recognitionCaption() == kStartCaption)
         m_resumeOwed = true;
 }
