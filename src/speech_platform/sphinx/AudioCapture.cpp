@@ -8,6 +8,8 @@
 #include <QMetaObject>
 #include <QTimer>
 
+#include <utility>
+
 namespace kestrel {
 
 /// Lives on the capture thread: owns the audio source and the stream decoder.
@@ -65,7 +67,8 @@ public:
         try {
             Q_EMIT events(m_stream.start());
         } catch (const Failure &failure) {
-            abandon(failure);
+            closeSource();
+            Q_EMIT lost(failure.description());
         }
     }
 
@@ -74,9 +77,9 @@ public:
         if (!m_source)
             return;
         read();
-        if (!m_source)
-            return; // the last audio could not be decoded: already abandoned
         closeSource();
+        if (std::exchange(m_decoderFailed, false))
+            return; // nothing more can be decoded; the loss is on its way
         Q_EMIT events(m_stream.finish(released));
     }
 
@@ -87,7 +90,7 @@ Q_SIGNALS:
 private:
     void read()
     {
-        if (!m_io)
+        if (!m_io || m_decoderFailed)
             return;
         const QByteArray bytes = m_io->readAll();
         m_pending.append(bytes);
@@ -100,20 +103,24 @@ private:
             out = m_stream.feed(std::span(samples, size_t(whole / 2)));
         } catch (const Failure &failure) {
             // Thrown out of a slot of this thread's event loop, it would end the
-            // program; the decoder could not go on, so the stream is lost.
-            abandon(failure);
+            // program; the decoder could not go on, so the stream is lost. Not
+            // from inside the source's own signal: closing deletes the source.
+            m_decoderFailed = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this, description = failure.description()] {
+                    m_decoderFailed = false;
+                    if (m_source) { // not stopped meanwhile
+                        closeSource();
+                        Q_EMIT lost(description);
+                    }
+                },
+                Qt::QueuedConnection);
             return;
         }
         m_pending.remove(0, whole);
         if (!out.isEmpty())
             Q_EMIT events(out);
-    }
-
-    /// The decoder failed: no stream to finish, only the audio source to close.
-    void abandon(const Failure &failure)
-    {
-        closeSource();
-        Q_EMIT lost(failure.description());
     }
 
     void sourceStateChanged(QAudio::State state)
@@ -168,6 +175,7 @@ private:
     std::unique_ptr<QTimer> m_presence;
     QIODevice *m_io = nullptr;
     QByteArray m_pending;
+    bool m_decoderFailed = false; ///< feeding threw; the source closes next
 };
 
 AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode,
