@@ -49,6 +49,10 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        // Ignored on purpose (started with nohup, or in the background by a
+        // shell): stays ignored, for this program and those it starts.
+        if (::sigaction(kSignals[i], nullptr, &g_previous[i]) == 0 && g_previous[i].sa_handler == SIG_IGN)
+            continue;
         if (::sigaction(kSignals[i], &action, &g_previous[i]) != 0) {
             const Failure failure = systemFailure("sigaction");
             for (std::size_t j = 0; j < i; ++j)

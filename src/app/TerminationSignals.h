@@ -15,6 +15,8 @@ namespace kestrel {
 /// into a pipe; the pipe's reading end is watched by the event loop, nested
 /// waits included.
 ///
+/// A signal that was ignored when the object was made (nohup) stays ignored.
+///
 /// Threading: create and use on the user-interface thread. Signal dispositions
 /// are per process, so at most one object may exist at a time; its destructor
 /// puts the previous handlers back.

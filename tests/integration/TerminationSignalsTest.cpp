@@ -47,5 +47,24 @@ TEST(TerminationSignals, EachEndingSignalArrivesOnTheWindowThreadInsteadOfKillin
     }
 }
 
+// Started with nohup, the program must survive the terminal closing, and so
+// must what it starts.
+TEST(TerminationSignals, ASignalIgnoredBeforehandStaysIgnored)
+{
+    const Handler before = std::signal(SIGHUP, SIG_IGN);
+    {
+        TerminationSignals signals;
+        QSignalSpy received(&signals, &TerminationSignals::received);
+        EXPECT_EQ(currentHandler(SIGHUP), SIG_IGN);
+        ASSERT_EQ(std::raise(SIGHUP), 0);
+        std::raise(SIGTERM); // told, and after the hang-up had its chance
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }));
+        ASSERT_EQ(received.size(), 1);
+        EXPECT_EQ(received.first().first().toInt(), SIGTERM);
+    }
+    EXPECT_EQ(currentHandler(SIGHUP), SIG_IGN);
+    std::signal(SIGHUP, before);
+}
+
 } // namespace
 } // namespace kestrel
