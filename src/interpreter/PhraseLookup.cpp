@@ -59,8 +59,11 @@ bool parentNamesRecordedPhrase(const QString &parent, const QString &recordedPhr
 {
     if (upperCased(parent.trimmed()) == upperCased(recordedPhrase.trimmed()))
         return true;
-    const QString heard = heardForm(parent);
-    return !heard.isEmpty() && heard == heardForm(recordedPhrase);
+    // The slot holds the phrase as heard ("OPEN, SEPARATED"), whose "," cleaning
+    // drops again, while a Parent written out ("OPEN COMMA SEPARATED") gains one.
+    const auto withoutCommas = [](QString heard) { return heard.remove(QLatin1Char(',')); };
+    const QString heard = withoutCommas(heardForm(parent));
+    return !heard.isEmpty() && heard == withoutCommas(heardForm(recordedPhrase));
 }
 
 } // namespace kestrel

@@ -516,7 +516,10 @@ TEST(ParentNames, AParentIsFoundByTheWordsItsOpenPhraseIsHeardAs)
                           {"OPEN  EDITOR", "open editor", "open  editor"},
                           {"Open Editor!", "open editor", "OPEN EDITOR!"},
                           {"OPEN-EDITOR", "OPEN-EDITOR", "open editor"},
-                          {"OPEN EDITOR", "open editor", " Open Editor "}};
+                          {"OPEN EDITOR", "open editor", " Open Editor "},
+                          // Heard with its number and "comma" as the recogniser writes them.
+                          {"OPEN ONE NOTE", "open 1 note", "OPEN ONE NOTE"},
+                          {"OPEN COMMA SEPARATED", "open, separated", "OPEN COMMA SEPARATED"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.openPhrase << " / " << c.heard << " / " << c.parent);
         InterpreterParts f;
