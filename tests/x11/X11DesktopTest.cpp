@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
@@ -76,6 +77,29 @@ protected:
             return false;
         m_desktop->activateWindow(window);
         return waitUntil([&] { return m_desktop->foregroundWindow() == window; });
+    }
+
+    /// EWMH requests a pager makes: the window manager moves and switches.
+    void sendToWorkspace(WindowId window, long workspace)
+    {
+        clientMessage(window, "_NET_WM_DESKTOP", workspace);
+    }
+    void showWorkspace(long workspace)
+    {
+        clientMessage(m_connection->root(), "_NET_CURRENT_DESKTOP", workspace);
+    }
+    void clientMessage(WindowId window, const char *type, long value)
+    {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = m_connection->atom(type);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = value;
+        event.xclient.data.l[1] = 2;
+        XSendEvent(m_connection->display(), m_connection->root(), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        m_connection->sync();
     }
 
     bool isShown(WindowId window) // WM_STATE NormalState
@@ -187,15 +211,19 @@ TEST_F(X11Windows, ActivationChoosesWhichWindowGetsTheKeys)
 
 // A program hidden to the tray keeps its window, unmapped: no window manager
 // brings it forward, and keys meant for it would go to the window in front. A
-// minimised window is another matter: activation shows it again.
-TEST_F(X11Windows, AHiddenWindowCannotBeBroughtForwardAMinimisedOneCan)
+// minimised window, or one on another workspace, is another matter: activation
+// shows it again.
+TEST_F(X11Windows, AHiddenWindowCannotBeBroughtForwardAMinimisedOrFarAwayOneCan)
 {
     Display *display = m_connection->display();
     const std::tuple<const char *, std::function<void(WindowId)>, bool> cases[] = {
         {"unmapped", [display](WindowId w) { XUnmapWindow(display, w); }, false},
         {"withdrawn", [display](WindowId w) { XWithdrawWindow(display, w, DefaultScreen(display)); }, false},
         {"minimised", [display](WindowId w) { XIconifyWindow(display, w, DefaultScreen(display)); }, true},
+        // On another workspace: brought forward, the workspace with it.
+        {"on another workspace", [this](WindowId w) { sendToWorkspace(w, 1); }, true},
     };
+    const auto workspaceBack = qScopeGuard([this] { showWorkspace(0); });
     for (const auto &[name, hide, comesBack] : cases) {
         SCOPED_TRACE(name);
         auto hidden = startTarget(uniqueTitle("hidden"));

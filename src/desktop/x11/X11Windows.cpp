@@ -17,7 +17,8 @@ namespace kestrel::x11 {
 
 namespace {
 
-constexpr long kSourcePager = 2; // EWMH source indication: a pager acts for the user
+constexpr long kSourcePager = 2;                     // EWMH source indication: a pager acts for the user
+constexpr unsigned long kAllWorkspaces = 0xFFFFFFFF; // _NET_WM_DESKTOP of a window shown on all
 
 /// Selects events on a window for the length of a wait, so that the wait wakes up
 /// when something happens instead of sleeping out its slices.
@@ -173,6 +174,14 @@ void X11Windows::activate(XWindow window)
     const long current = static_cast<long>(activeWindow());
     {
         EventSelection selection(display, m_connection.root(), PropertyChangeMask);
+        // A window on another workspace is not brought over by every window
+        // manager (openbox leaves it there, hidden): the user is taken to it.
+        const auto workspace = m_connection.firstItem(window, "_NET_WM_DESKTOP", XA_CARDINAL);
+        const auto shownWorkspace =
+            m_connection.firstItem(m_connection.root(), "_NET_CURRENT_DESKTOP", XA_CARDINAL);
+        if (workspace && shownWorkspace && *workspace != kAllWorkspaces && *workspace != *shownWorkspace)
+            sendToRoot(m_connection.root(), "_NET_CURRENT_DESKTOP",
+                       {static_cast<long>(*workspace), time, 0, 0, 0});
         sendToRoot(window, "_NET_ACTIVE_WINDOW", {kSourcePager, time, current, 0, 0});
         m_connection.sync();
         // The window manager may refuse (a modal dialog of the same program takes
