@@ -59,11 +59,12 @@ void syncDirectoryOf(const QString &file)
 // since a rename cannot cross file systems.
 QString fileBehindLinks(const QString &target)
 {
-    const QFileInfo info(target);
-    if (!info.isSymLink())
-        return target;
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.symLinkTarget() : canonical; // empty: nothing there yet
+    QString file = target;
+    // Followed one link at a time, so that a chain ending where nothing is yet
+    // still ends at the name the file will have. The bound stops a loop of links.
+    for (int step = 0; step < 40 && QFileInfo(file).isSymLink(); ++step)
+        file = QFileInfo(file).symLinkTarget();
+    return file;
 }
 
 } // namespace

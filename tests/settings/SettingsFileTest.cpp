@@ -280,6 +280,24 @@ TEST_F(SettingsFileTest, AWriteProtectedFileIsNotReplacedAndALinkedOneIsWrittenT
         EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(QStringLiteral("kept/ALLTMP"))));
         writeBytes(real, "VOICECB=1\r\n");
     }
+
+    // A chain of links, and a link to a file not made yet, end at that file.
+    const QString middle = m_dir.filePath(QStringLiteral("kept/middle.ini"));
+    for (const bool fileExists : {true, false}) {
+        SCOPED_TRACE(fileExists ? "chain" : "nothing there yet");
+        QFile::remove(iniPath());
+        QFile::remove(real);
+        if (fileExists)
+            writeBytes(real, "VOICECB=1\r\n");
+        ASSERT_EQ(::symlink(QFile::encodeName(real).constData(), QFile::encodeName(middle).constData()), 0);
+        ASSERT_EQ(::symlink(QFile::encodeName(middle).constData(), QFile::encodeName(iniPath()).constData()),
+                  0);
+        SaveDat(iniPath(), FakeSettingsBinding());
+        EXPECT_TRUE(QFileInfo(iniPath()).isSymLink());
+        EXPECT_TRUE(QFileInfo(middle).isSymLink());
+        EXPECT_TRUE(readBytes(real).startsWith("VOICECB= 0\r\n"));
+        QFile::remove(middle);
+    }
 }
 
 TEST_F(SettingsFileTest, AMissingFileLoadsNothingAndAnUnreadableOneIsNeverReplaced)
