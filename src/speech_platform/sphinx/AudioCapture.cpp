@@ -79,7 +79,7 @@ public:
         read();
         closeSource();
         if (std::exchange(m_decoderFailed, false))
-            return; // nothing more can be decoded; the loss is on its way
+            return; // nothing more can be decoded, and a stream ended on purpose is no loss
         Q_EMIT events(m_stream.finish(released));
     }
 
