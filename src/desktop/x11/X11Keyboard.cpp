@@ -6,7 +6,6 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
-#include <optional>
 
 namespace kestrel::x11 {
 
@@ -159,16 +158,13 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
 
     // The plan reads the first layout's columns of the map; with another layout
     // selected, the same keycodes would type that layout's letters ("abc" as
-    // Cyrillic "фис"). The user's selection comes back when the keys are done.
-    FirstLayout firstLayout(display);
-    // The plan types a capital as Shift and the letter; Caps Lock on would turn
-    // both cases round. Keys that switch Caps Lock themselves leave it to them.
+    // Cyrillic "фис"). It types a capital as Shift and the letter; Caps Lock on
+    // would turn both cases round. Keys that switch Caps Lock themselves leave it
+    // to them. The user's selection and lock come back when the keys are done.
     const bool switchesCapsLock = std::any_of(strokes.begin(), strokes.end(), [](const KeyStroke &stroke) {
         return stroke.kind == KeyStroke::Kind::Named && stroke.key == NamedKey::CapsLock;
     });
-    std::optional<CapsLockOff> capsLockOff;
-    if (!switchesCapsLock)
-        capsLockOff.emplace(display);
+    const PlainKeyboard plain(display, switchesCapsLock);
     for (std::size_t b = 0; b < batches.size(); ++b) {
         const KeyBatch &batch = batches[b];
         const bool remapped = !batch.remaps.empty();
@@ -191,39 +187,30 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
     }
 }
 
-X11Keyboard::FirstLayout::FirstLayout(Display *display) : m_display(display)
+X11Keyboard::PlainKeyboard::PlainKeyboard(Display *display, bool keepCapsLock) : m_display(display)
 {
     XkbStateRec state{};
-    if (XkbGetState(m_display, XkbUseCoreKbd, &state) != Success || state.group == 0)
+    if (XkbGetState(m_display, XkbUseCoreKbd, &state) != Success)
         return;
-    m_lockedGroup = state.locked_group;
-    XkbLockGroup(m_display, XkbUseCoreKbd, 0);
-    m_switched = true;
+    if (state.group != 0) {
+        m_lockedGroup = state.locked_group;
+        XkbLockGroup(m_display, XkbUseCoreKbd, 0);
+        m_groupSwitched = true;
+    }
+    if (!keepCapsLock && (state.locked_mods & LockMask) != 0) {
+        XkbLockModifiers(m_display, XkbUseCoreKbd, LockMask, 0);
+        m_capsUnlocked = true;
+    }
 }
 
-X11Keyboard::FirstLayout::~FirstLayout()
+X11Keyboard::PlainKeyboard::~PlainKeyboard()
 {
-    if (!m_switched)
-        return;
-    XkbLockGroup(m_display, XkbUseCoreKbd, static_cast<unsigned int>(m_lockedGroup));
-    XSync(m_display, False);
-}
-
-X11Keyboard::CapsLockOff::CapsLockOff(Display *display) : m_display(display)
-{
-    XkbStateRec state{};
-    if (XkbGetState(m_display, XkbUseCoreKbd, &state) != Success || (state.locked_mods & LockMask) == 0)
-        return;
-    XkbLockModifiers(m_display, XkbUseCoreKbd, LockMask, 0);
-    m_switched = true;
-}
-
-X11Keyboard::CapsLockOff::~CapsLockOff()
-{
-    if (!m_switched)
-        return;
-    XkbLockModifiers(m_display, XkbUseCoreKbd, LockMask, LockMask);
-    XSync(m_display, False);
+    if (m_capsUnlocked)
+        XkbLockModifiers(m_display, XkbUseCoreKbd, LockMask, LockMask);
+    if (m_groupSwitched)
+        XkbLockGroup(m_display, XkbUseCoreKbd, static_cast<unsigned int>(m_lockedGroup));
+    if (m_capsUnlocked || m_groupSwitched)
+        XSync(m_display, False);
 }
 
 X11Keyboard::SpareRestore::SpareRestore(X11Keyboard &keyboard, const std::vector<Remap> &remaps)

@@ -55,35 +55,22 @@ private:
     void writeRows(const std::vector<Remap> &rows);
     void recordRemaps(const std::vector<Remap> &remaps);
 
-    /// Selects the keyboard's first layout (XKB group) for its lifetime when
-    /// another one is selected, and selects that one again at its end.
-    class FirstLayout
+    /// The keyboard state the key plan assumes, for the guard's lifetime: the
+    /// first layout (XKB group) selected, and Caps Lock off unless `keepCapsLock`.
+    /// What the user had selected and locked comes back at its end.
+    class PlainKeyboard
     {
     public:
-        explicit FirstLayout(_XDisplay *display);
-        ~FirstLayout();
-        FirstLayout(const FirstLayout &) = delete;
-        FirstLayout &operator=(const FirstLayout &) = delete;
+        PlainKeyboard(_XDisplay *display, bool keepCapsLock);
+        ~PlainKeyboard();
+        PlainKeyboard(const PlainKeyboard &) = delete;
+        PlainKeyboard &operator=(const PlainKeyboard &) = delete;
 
     private:
         _XDisplay *m_display;
         int m_lockedGroup = 0;
-        bool m_switched = false;
-    };
-
-    /// Unlocks Caps Lock for its lifetime when it is on, and locks it again at
-    /// its end.
-    class CapsLockOff
-    {
-    public:
-        explicit CapsLockOff(_XDisplay *display);
-        ~CapsLockOff();
-        CapsLockOff(const CapsLockOff &) = delete;
-        CapsLockOff &operator=(const CapsLockOff &) = delete;
-
-    private:
-        _XDisplay *m_display;
-        bool m_switched = false;
+        bool m_groupSwitched = false;
+        bool m_capsUnlocked = false;
     };
 
     /// Empties the spare keycodes of one batch again when it goes out of scope.
