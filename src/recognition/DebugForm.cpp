@@ -301,7 +301,7 @@ void DebugForm::switchRecognition()
     if (m_setup.RecoActive()) {
         m_setup.setDictationState(false);
         m_setup.setRecoActive(false);
-        m_ui->Recognition->setText(QStringLiteral("Start Recognition"));
+        setRecognitionCaption(QStringLiteral("Start Recognition"));
         m_main.recognitionSwitchedOff();
         m_ui->ActivateMic->setEnabled(false);
         if (m_ui->Inproc->isChecked())
@@ -311,13 +311,22 @@ void DebugForm::switchRecognition()
     } else {
         m_setup.setDictationState(true);
         m_setup.setRecoActive(true);
-        m_ui->Recognition->setText(QStringLiteral("Stop Recognition"));
+        setRecognitionCaption(QStringLiteral("Stop Recognition"));
         m_main.recognitionSwitchedOn();
         m_ui->ActivateMic->setEnabled(true);
         m_ui->SREngines->setEnabled(false);
         m_ui->SharedRC->setEnabled(false);
         m_ui->Inproc->setEnabled(false);
     }
+}
+
+void DebugForm::setRecognitionCaption(const QString &caption)
+{
+    // A caption sets the button's mnemonic too, and this one has none: the key
+    // the tool tip promises would be gone after the first switch.
+    const QKeySequence key = m_ui->Recognition->shortcut();
+    m_ui->Recognition->setText(caption);
+    m_ui->Recognition->setShortcut(key);
 }
 
 void DebugForm::ActivateMic_Click()

@@ -116,6 +116,7 @@ private:
     void reportEngineFailure(const Failure &failure);
     void listeningLost(const QString &description);
     void switchRecognition(); // throws kestrel::Failure; ClickIt reports
+    void setRecognitionCaption(const QString &caption);
     void watchForReturningInput();
     void resumeIfInputReturned();
     void stopInputWatch();

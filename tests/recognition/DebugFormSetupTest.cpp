@@ -524,5 +524,24 @@ TEST_F(DebugFormTest, EveryControlIsInsideTheWindowWithCaptionKeyAndToolTip)
     EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size()) << keys.join(' ').toStdString();
 }
 
+// Setting a button's caption also sets its mnemonic, and a caption without one
+// once took the Alt+R of the recognition switch away after its first use.
+TEST_F(DebugFormTest, TheRecognitionSwitchKeepsItsKeyWhateverItsCaption)
+{
+    load(false);
+    form->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto *button = control<QAbstractButton>("Recognition");
+    ASSERT_NE(button, nullptr);
+    for (const char *caption : {"Stop Recognition", "Start Recognition", "Stop Recognition"}) {
+        SCOPED_TRACE(caption);
+        QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Alt+R")));
+        // A button's key animates a click, which lands a moment later.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form->recognitionCaption() == QLatin1String(caption); }));
+        EXPECT_EQ(button->shortcut(), QKeySequence(QStringLiteral("Alt+R")));
+    }
+    EXPECT_TRUE(boxes.shown.isEmpty());
+}
+
 } // namespace
 } // namespace kestrel::debugform_test
