@@ -82,6 +82,10 @@ void SpeechForm::wireGrid()
     grid->setColumnWidth(0, 150);
     grid->setColumnWidth(1, 80);
     grid->setColumnWidth(2, 280);
+    // Tab leaves the grid for the buttons, as everywhere else: moving from cell
+    // to cell it never would, and a user without a mouse could not lock the
+    // table again. Arrows move between cells; in an open cell Tab still moves on.
+    grid->setTabKeyNavigation(false);
     grid->setEnabled(false); // starts locked ("Unlock Table")
 }
 

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -337,6 +338,44 @@ TEST_F(SpeechFormTest, InvalidTypeTypedInTheGridIsRefusedAndRestored)
         EXPECT_EQ(model.commandRow(0).Type, stored);
         EXPECT_EQ(boxes.shown.size() > shownBefore, refused);
     }
+}
+
+// Someone who cannot use a mouse must be able to leave the unlocked grid for
+// the buttons (Lock Table, Start Recognition); arrows move between its cells.
+TEST_F(SpeechFormTest, TabLeavesTheUnlockedGridForTheButtons)
+{
+    startUp();
+    button("LockTbl")->click();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    auto *grid = control<QTableView>("DBGrid1");
+    ASSERT_TRUE(grid->isEnabled());
+    const std::pair<Qt::KeyboardModifiers, const char *> cases[] = {{Qt::NoModifier, "Command1"},
+                                                                    {Qt::ShiftModifier, "BtnStart"}};
+    for (const auto &[modifiers, reached] : cases) {
+        SCOPED_TRACE(reached);
+        grid->setFocus();
+        grid->setCurrentIndex(model.index(1, 1));
+        ASSERT_EQ(QApplication::focusWidget(), grid);
+        QTest::keyClick(grid, Qt::Key_Tab, modifiers);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), QLatin1String(reached));
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Down);
+        EXPECT_EQ(grid->currentIndex(), model.index(2, 1)) << "arrows still move between cells";
+    }
+    // Typing through a row: Tab in an open cell writes it and opens the next.
+    grid->setCurrentIndex(model.index(1, 0));
+    grid->edit(model.index(1, 0));
+    const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
+    ASSERT_EQ(editors.size(), 1);
+    QTest::keyClick(editors.first(), Qt::Key_Tab);
+    EXPECT_EQ(grid->currentIndex(), model.index(1, 1));
+    auto *next = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(next, nullptr) << "the next cell's editor has the keys";
+    EXPECT_NE(next, editors.first());
+    EXPECT_EQ(next->parent(), grid->viewport());
 }
 
 TEST_F(SpeechFormTest, ClearStartupsFreesSlotsOneToFourHundredEveryTime)
