@@ -209,16 +209,24 @@ CommandRow CommandTableModel::commandRow(int row) const
 void CommandTableModel::beginCellEdit(int row)
 {
     m_savedType = cellText(row, TypeColumn);
+    m_editAddsRow = isNewRowLine(row);
 }
 
 bool CommandTableModel::endCellEdit(int row)
 {
     if (isValidType(cellText(row, TypeColumn)))
         return true;
+    // Put right before the message: the program may be ended while it shows.
+    // A row the refused Type alone created would be left empty, and an empty
+    // row ends the lookup, hiding every command added below it.
+    const bool addedByThisEdit = m_editAddsRow && row == storedRowCount() - 1 &&
+                                 commandRow(row) == CommandRow{{}, cellText(row, TypeColumn), {}, {}};
+    if (!addedByThisEdit || !removeRows(row, 1)) {
+        // The remembered text goes back even when it is itself invalid: it is
+        // what the cell held before this edit.
+        setData(index(row, TypeColumn), m_savedType, Qt::EditRole);
+    }
     m_messageBoxes.inform(programTitle(), invalidTypeMessage());
-    // The remembered text goes back even when it is itself invalid: it is what
-    // the cell held before this edit.
-    setData(index(row, TypeColumn), m_savedType, Qt::EditRole);
     return false;
 }
 

@@ -60,7 +60,8 @@ public:
     /// A cell edit of `row` is about to begin: remembers its Type text.
     void beginCellEdit(int row);
     /// A cell edit of `row` has ended. Returns whether its Type is valid; when it
-    /// is not, tells the user and puts back the Type remembered at the start.
+    /// is not, puts back the Type remembered at the start (a row the edit added
+    /// from the new-row line goes again), then tells the user.
     bool endCellEdit(int row);
     const QString &savedType() const { return m_savedType; }
 
@@ -73,6 +74,7 @@ private:
     MessageBoxes &m_messageBoxes;
     QList<StoredCommandRow> m_rows;
     QString m_savedType;
+    bool m_editAddsRow = false; ///< the edit began on the new-row line
 };
 
 } // namespace kestrel

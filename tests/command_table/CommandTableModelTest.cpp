@@ -101,13 +101,58 @@ TEST_F(CommandTableModelTest, ABadTypeStaysAsItWasWhenTheEditBegan)
     EXPECT_TRUE(edit(1, Action, QStringLiteral("^x")));
     EXPECT_FALSE(m_model.endCellEdit(1));
     EXPECT_EQ(m_fixture.stored().at(1), row("COPY", "bogus", "^x"));
+}
 
-    // A bad Type typed into the new-row line adds the row, then loses the Type.
-    m_model.beginCellEdit(2);
-    ASSERT_TRUE(edit(2, Type, QStringLiteral("launch")));
-    EXPECT_FALSE(m_model.endCellEdit(2));
-    EXPECT_EQ(m_fixture.stored().value(2), row(""));
-    EXPECT_EQ(m_boxes.shown.size(), 2);
+/// Message boxes that note what the table held while each box was open: a
+/// program ended then (a shutdown) keeps exactly that.
+class TableWatchingBoxes : public FakeMessageBoxes
+{
+public:
+    explicit TableWatchingBoxes(StoreFixture &fixture) : m_fixture(fixture) {}
+    void inform(const QString &title, const QString &text, Icon icon) override
+    {
+        whileShown.append(m_fixture.stored());
+        FakeMessageBoxes::inform(title, text, icon);
+    }
+    QList<QList<CommandRow>> whileShown;
+
+private:
+    StoreFixture &m_fixture;
+};
+
+TEST(CommandTableTypeRule, ARefusedTypeIsNeverLeftInTheTable)
+{
+    const QList<CommandRow> before{row("OPEN TERMINAL", "OPEN", "xterm"), row("COPY", "FUNCTION", "^c")};
+    const struct
+    {
+        const char *name;
+        int row;
+        const char *typed;
+        QList<CommandRow> after;
+    } cases[] = {
+        {"existing row", 1, "bogus", before},
+        // The row the new-row line became would hold nothing but the refused
+        // Type: an empty row, which hides every command added after it.
+        {"new-row line", 2, "launch", before},
+        {"new-row line, upper case", 2, "OPENX", before},
+        {"new-row line, a good Type", 2, "close", before + QList<CommandRow>{row("", "close")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        StoreFixture fixture{before};
+        TableWatchingBoxes boxes(fixture);
+        CommandTableModel model{fixture.store(), boxes};
+        const bool good = c.after.size() > before.size();
+        model.beginCellEdit(c.row);
+        model.setData(model.index(c.row, Type), QString::fromLatin1(c.typed), Qt::EditRole);
+        EXPECT_EQ(model.endCellEdit(c.row), good);
+        EXPECT_EQ(fixture.stored(), c.after);
+        EXPECT_EQ(model.rowCount(), c.after.size() + 1) << "rows shown, and the new-row line";
+        ASSERT_EQ(boxes.shown.size(), good ? 0 : 1);
+        if (!good) {
+            EXPECT_EQ(boxes.whileShown.value(0), c.after) << "already put right while the message shows";
+        }
+    }
 }
 
 TEST_F(CommandTableModelTest, RefreshShowsWhatAnotherProgramChanged)

@@ -320,10 +320,12 @@ TEST_F(SpeechFormTest, InvalidTypeTypedInTheGridIsRefusedAndRestored)
     grid->setFocus();
     // The type rules are the model's; what counts here is that the grid's
     // editor reaches them and a refused type is put back.
-    const std::tuple<QString, QString, bool> cases[] = {{"open", "open", false}, {"OPENX", "open", true}};
-    for (const auto &[typed, stored, refused] : cases) {
+    const int rows = model.storedRowCount();
+    const std::tuple<int, QString, QString, bool> cases[] = {
+        {0, "open", "open", false}, {0, "OPENX", "open", true}, {rows, "OPENX", "", true}};
+    for (const auto &[row, typed, stored, refused] : cases) {
         SCOPED_TRACE(typed.toStdString());
-        const QModelIndex typeCell = model.index(0, 1);
+        const QModelIndex typeCell = model.index(row, 1);
         grid->setCurrentIndex(typeCell);
         grid->edit(typeCell);
         const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
@@ -335,8 +337,9 @@ TEST_F(SpeechFormTest, InvalidTypeTypedInTheGridIsRefusedAndRestored)
         QMetaObject::invokeMethod(grid, "closeEditor", Q_ARG(QWidget *, editors.first()),
                                   Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(model.commandRow(0).Type, stored);
+        EXPECT_EQ(model.commandRow(row).Type, stored);
         EXPECT_EQ(boxes.shown.size() > shownBefore, refused);
+        EXPECT_EQ(model.storedRowCount(), rows) << "nothing added by a refused Type";
     }
 }
 
