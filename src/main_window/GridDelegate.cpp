@@ -2,6 +2,10 @@
 
 #include "command_table/CommandTableModel.h"
 
+#include <QLineEdit>
+
+#include <limits>
+
 namespace kestrel {
 
 GridDelegate::GridDelegate(CommandTableModel &model, QObject *parent)
@@ -13,7 +17,12 @@ QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem 
                                     const QModelIndex &index) const
 {
     m_model.beginCellEdit(index.row());
-    return QStyledItemDelegate::createEditor(parent, option, index);
+    QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+    // A line editor keeps 32767 characters by default: a longer cell (a long
+    // TEXT action) would be cut and saved cut just by opening it.
+    if (auto *line = qobject_cast<QLineEdit *>(editor))
+        line->setMaxLength(std::numeric_limits<int>::max());
+    return editor;
 }
 
 void GridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const

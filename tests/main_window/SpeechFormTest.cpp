@@ -381,6 +381,34 @@ TEST_F(SpeechFormTest, TabLeavesTheUnlockedGridForTheButtons)
     EXPECT_EQ(next->parent(), grid->viewport());
 }
 
+// A line editor holds 32767 characters unless told otherwise: opening and
+// closing a longer cell, without typing, would have cut it and saved the cut.
+TEST_F(SpeechFormTest, OpeningACellNeverShortensWhatItHolds)
+{
+    startUp();
+    button("LockTbl")->click();
+    auto *grid = control<QTableView>("DBGrid1");
+    for (const int length : {32767, 32768, 40000}) {
+        SCOPED_TRACE(length);
+        const QString text = QString(length - 1, QLatin1Char('x')) + QLatin1Char('~');
+        const QModelIndex actionCell = model.index(1, 2);
+        ASSERT_TRUE(model.setData(actionCell, text, Qt::EditRole));
+        grid->setCurrentIndex(actionCell);
+        grid->edit(actionCell);
+        const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
+        ASSERT_EQ(editors.size(), 1);
+        editors.first()->end(false);
+        QTest::keyClicks(editors.first(), QStringLiteral("!"));
+        QMetaObject::invokeMethod(grid, "commitData", Q_ARG(QWidget *, editors.first()));
+        QMetaObject::invokeMethod(grid, "closeEditor", Q_ARG(QWidget *, editors.first()),
+                                  Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(model.commandRow(1).Action.size(), length + 1);
+        EXPECT_TRUE(model.commandRow(1).Action.endsWith(QStringLiteral("~!")));
+        EXPECT_TRUE(boxes.shown.isEmpty());
+    }
+}
+
 TEST_F(SpeechFormTest, ClearStartupsFreesSlotsOneToFourHundredEveryTime)
 {
     startUp();
