@@ -284,6 +284,34 @@ TEST_F(SphinxDecoding, eventsFollowTheStreamInOrderAndSilenceHasNoSpeechEvents)
               (QList<Kind>{Kind::StartStream, Kind::EndStream}));
 }
 
+// Listening switched off in the middle of a sentence (the Stop button, the pause
+// while the program's own voice speaks, a microphone gone): what was heard of it
+// is no command to carry out after the user asked for quiet.
+TEST_F(SphinxDecoding, speechTheStreamCutsOffIsNeverCarriedOut)
+{
+    const Samples said = spoken("open notepad");
+    const size_t speech = said.size() - 2 * UtteranceStream::kSampleRate; // spoken() pads 1 s each side
+    const Samples cut(said.begin(), said.begin() + UtteranceStream::kSampleRate + speech * 4 / 5);
+    for (const bool released : {false, true}) {
+        SCOPED_TRACE(released ? "released" : "stopped");
+        UtteranceStream stream(*s_decoder, UtteranceStream::Mode::CommandsAndDictation);
+        QList<StreamEvent> events = stream.start();
+        for (size_t i = 0; i < cut.size(); i += 1600)
+            events << stream.feed(std::span(cut).subspan(i, std::min<size_t>(1600, cut.size() - i)));
+        events << stream.finish(released);
+        QList<Kind> kinds;
+        for (const StreamEvent &e : events) {
+            if (e.kind != Kind::AudioLevel && e.kind != Kind::Hypothesis)
+                kinds << e.kind;
+        }
+        EXPECT_EQ(kinds, (QList<Kind>{Kind::StartStream, Kind::SoundStart, Kind::PhraseStart, Kind::SoundEnd,
+                                      Kind::FalseRecognition, Kind::EndStream}));
+        EXPECT_EQ(events.last().value, released ? 1 : 0);
+    }
+    // The same decoder hears the whole sentence as before.
+    EXPECT_EQ(results(run(said), Kind::Recognition).size(), 1);
+}
+
 TEST_F(SphinxDecoding, speechThatNeverPausesIsCutIntoUtterancesOfBoundedLength)
 {
     // A radio or a conversation in the room can keep the detector "in speech" for

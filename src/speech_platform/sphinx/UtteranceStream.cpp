@@ -251,10 +251,16 @@ QList<StreamEvent> UtteranceStream::finish(bool released)
     QList<StreamEvent> events;
     if (!m_running)
         return events;
-    if (m_inSpeech && m_announced)
-        endUtterance(events);
-    else
-        m_decoder.endLive();
+    m_decoder.endLive();
+    if (m_inSpeech && m_announced) {
+        // Cut off by a Stop, by the pause while the program's own voice speaks,
+        // or by a lost input: half a sentence is nothing to carry out once the
+        // user has asked for quiet, so it is heard but not recognised.
+        m_inSpeech = false;
+        m_utterance.clear();
+        events << StreamEvent{StreamEvent::Kind::SoundEnd, bytePosition(), 0, {}};
+        events << StreamEvent{StreamEvent::Kind::FalseRecognition, bytePosition(), 0, {}};
+    }
     m_running = false;
     events << StreamEvent{StreamEvent::Kind::EndStream, bytePosition(), released ? 1 : 0, {}};
     return events;
