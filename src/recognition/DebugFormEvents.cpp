@@ -123,8 +123,11 @@ void DebugForm::resumeIfInputReturned()
     if (m_tts.isSpeaking())
         return;
     try {
-        if (!m_inputWatch.inputReturned(context->recognizer().audioInputs()))
+        const SpeechTokenList arrived = m_inputWatch.newInputs(context->recognizer().audioInputs());
+        if (arrived.isEmpty())
             return;
+        // Another microphone than the lost one is also a microphone back.
+        m_setup.takeArrivedInput(arrived);
         switchRecognition();
     } catch (const Failure &) {
         // The input is listed but not ready yet: the next look tries again,

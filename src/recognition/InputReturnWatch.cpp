@@ -18,13 +18,17 @@ void InputReturnWatch::start(const SpeechTokenList &inputsAtLoss)
     m_known = idsOf(inputsAtLoss);
 }
 
-bool InputReturnWatch::inputReturned(const SpeechTokenList &inputsNow)
+SpeechTokenList InputReturnWatch::newInputs(const SpeechTokenList &inputsNow)
 {
     if (!m_known)
-        return false;
-    const QSet<QString> now = idsOf(inputsNow);
-    m_known->intersect(now);
-    return !(now - *m_known).isEmpty();
+        return {};
+    m_known->intersect(idsOf(inputsNow));
+    SpeechTokenList arrived;
+    for (const SpeechToken &input : inputsNow) {
+        if (!m_known->contains(input.id))
+            arrived << input;
+    }
+    return arrived;
 }
 
 } // namespace kestrel

@@ -23,9 +23,9 @@ public:
     void stop() { m_known.reset(); }
     bool watching() const { return m_known.has_value(); }
 
-    /// Given the inputs listed now: true while one of them is new since the loss.
-    /// Always false when not watching.
-    bool inputReturned(const SpeechTokenList &inputsNow);
+    /// Given the inputs listed now: those new since the loss, in list order.
+    /// Always empty when not watching.
+    SpeechTokenList newInputs(const SpeechTokenList &inputsNow);
 
 private:
     std::optional<QSet<QString>> m_known; ///< ids listed at the loss and ever since

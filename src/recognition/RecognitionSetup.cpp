@@ -49,7 +49,19 @@ void RecognitionSetup::createInprocContext(qsizetype engineIndex)
     if (!context)
         throw Failure(QStringLiteral("The speech recogniser did not create a recognition context."));
     m_inprocRecognizer = std::move(recognizer);
+    m_inprocInput = inputs.first();
     m_context = std::move(context);
+}
+
+void RecognitionSetup::takeArrivedInput(const SpeechTokenList &arrived)
+{
+    if (!m_inprocRecognizer || arrived.isEmpty())
+        return;
+    // Its own input back, or never gone: nothing to change.
+    if (m_inprocRecognizer->audioInputs().contains(m_inprocInput))
+        return;
+    m_inprocRecognizer->setAudioInput(arrived.first());
+    m_inprocInput = arrived.first();
 }
 
 SpeechTokenList RecognitionSetup::engines() const

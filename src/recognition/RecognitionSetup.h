@@ -42,6 +42,11 @@ public:
     /// Releases the old context first, then creates an in-process recogniser on
     /// the first audio input and the engine at `engineIndex` of its list.
     void createInprocContext(qsizetype engineIndex);
+    /// Inputs have appeared after the one listening used went away: the
+    /// in-process recogniser, which was given its input when it was made, takes
+    /// the first of them if its own is no longer listed. The shared one follows
+    /// the default input by itself. Throws kestrel::Failure.
+    void takeArrivedInput(const SpeechTokenList &arrived);
     /// Installed engines as the current context's recogniser lists them.
     SpeechTokenList engines() const;
 
@@ -65,6 +70,7 @@ private:
     // Declared before the context so that the context, which may refer to the
     // recogniser it came from, is destroyed first.
     std::unique_ptr<Recognizer> m_inprocRecognizer;
+    SpeechToken m_inprocInput; ///< the input m_inprocRecognizer was given
     std::unique_ptr<RecoContext> m_context;
     RecoGrammar *m_grammar = nullptr; ///< owned by m_context
     bool m_recoActive = false;

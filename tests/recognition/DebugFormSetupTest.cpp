@@ -320,6 +320,50 @@ TEST_F(DebugFormTest, RecognitionComesBackByItselfOnceTheMicrophoneIsListedAgain
     EXPECT_EQ(boxes.shown.size(), 1);
 }
 
+// The in-process recogniser is given the first input listed when it is made;
+// a headset unplugged and another microphone plugged in must still bring
+// listening back, on the microphone now there.
+TEST_F(DebugFormTest, AnotherMicrophoneThanTheLostOneAlsoBringsRecognitionBack)
+{
+    const SpeechToken usb2{QStringLiteral("usb-mic-2"), QStringLiteral("Second USB Mic")};
+    const struct
+    {
+        const char *name;
+        SpeechTokenList pluggedIn;
+        QStringList inputCalls; ///< setAudioInput calls made on the way back
+    } cases[] = {
+        {"the same microphone", {mic, monitor}, {}},
+        {"another microphone", {usb2, monitor}, {"setAudioInput(usb-mic-2)"}},
+        {"another one listed after the monitor", {monitor, usb2}, {"setAudioInput(usb-mic-2)"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FormRig rig;
+        rig.script.audioInputs = {mic, monitor};
+        rig.load(true);
+        ASSERT_FALSE(rig.script.context()->scriptedRecognizer().isShared());
+        ASSERT_EQ(rig.form->recognitionCaption(), "Stop Recognition");
+        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        ASSERT_NE(watch, nullptr);
+
+        rig.script.audioInputs = {monitor};
+        Q_EMIT rig.script.context()->listeningLost(QStringLiteral("The audio input \"USB Mic\" went away."));
+        ASSERT_EQ(rig.form->recognitionCaption(), "Start Recognition");
+        rig.script.clearCalls();
+        letInputWatchLook(watch, 2);
+        EXPECT_EQ(rig.script.callCount(QStringLiteral("dictationSetState(true)")), 0)
+            << "the monitor is no reason";
+
+        rig.script.audioInputs = c.pluggedIn;
+        letInputWatchLook(watch, 1);
+        EXPECT_EQ(rig.form->recognitionCaption(), "Stop Recognition");
+        EXPECT_TRUE(rig.script.grammar()->dictationActive());
+        EXPECT_EQ(rig.script.calls().filter(QStringLiteral("setAudioInput")), c.inputCalls);
+        EXPECT_FALSE(watch->isActive());
+        EXPECT_EQ(rig.boxes.shown.size(), 1) << "only the box that told of the loss";
+    }
+}
+
 TEST_F(DebugFormTest, AMicrophoneBackWhileTheVoiceSpeaksWaitsForTheEndOfTheSentence)
 {
     // Listening was off when the sentence began, so its end does not switch it

@@ -18,7 +18,7 @@ TEST(InputReturnWatch, RetriesOnlyOnceAnInputIsListedThatWasNotThereAtTheLoss)
     struct Tick
     {
         SpeechTokenList listed;
-        bool retry;
+        SpeechTokenList arrived; ///< empty: no reason to retry
     };
     struct Case
     {
@@ -29,33 +29,39 @@ TEST(InputReturnWatch, RetriesOnlyOnceAnInputIsListedThatWasNotThereAtTheLoss)
     const Case cases[] = {
         {"the microphone comes back",
          inputs({"monitor"}),
-         {{inputs({"monitor"}), false}, {inputs({"monitor", "mic"}), true}}},
+         {{inputs({"monitor"}), {}}, {inputs({"monitor", "mic"}), inputs({"mic"})}}},
         {"the lost microphone was still listed at the loss",
          inputs({"monitor", "mic"}),
-         {{inputs({"monitor", "mic"}), false},
-          {inputs({"monitor"}), false},
-          {inputs({"monitor", "mic"}), true}}},
+         {{inputs({"monitor", "mic"}), {}},
+          {inputs({"monitor"}), {}},
+          {inputs({"monitor", "mic"}), inputs({"mic"})}}},
         {"only the speaker monitor stays listed",
          inputs({"monitor"}),
-         {{inputs({"monitor"}), false}, {inputs({"monitor"}), false}, {inputs({}), false}}},
+         {{inputs({"monitor"}), {}}, {inputs({"monitor"}), {}}, {inputs({}), {}}}},
         {"the monitor leaves and returns with the microphone",
          inputs({"monitor"}),
-         {{inputs({}), false}, {inputs({"monitor", "mic"}), true}}},
+         {{inputs({}), {}}, {inputs({"mic", "monitor"}), inputs({"mic", "monitor"})}}},
+        {"two new inputs, in the order listed",
+         inputs({"monitor"}),
+         {{inputs({"usb", "monitor", "mic"}), inputs({"usb", "mic"})}}},
         {"a start that failed is tried again while the input stays",
          inputs({}),
-         {{inputs({"usb"}), true}, {inputs({"usb"}), true}, {inputs({}), false}, {inputs({"usb"}), true}}},
+         {{inputs({"usb"}), inputs({"usb"})},
+          {inputs({"usb"}), inputs({"usb"})},
+          {inputs({}), {}},
+          {inputs({"usb"}), inputs({"usb"})}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         InputReturnWatch watch;
-        EXPECT_FALSE(watch.inputReturned(inputs({"mic"}))) << "not watching yet";
+        EXPECT_TRUE(watch.newInputs(inputs({"mic"})).isEmpty()) << "not watching yet";
         watch.start(c.atLoss);
         EXPECT_TRUE(watch.watching());
         for (std::size_t i = 0; i < c.ticks.size(); ++i)
-            EXPECT_EQ(watch.inputReturned(c.ticks[i].listed), c.ticks[i].retry) << "tick " << i;
+            EXPECT_EQ(watch.newInputs(c.ticks[i].listed), c.ticks[i].arrived) << "tick " << i;
         watch.stop();
         EXPECT_FALSE(watch.watching());
-        EXPECT_FALSE(watch.inputReturned(inputs({"monitor", "mic", "usb", "new"})));
+        EXPECT_TRUE(watch.newInputs(inputs({"monitor", "mic", "usb", "new"})).isEmpty());
     }
 }
 

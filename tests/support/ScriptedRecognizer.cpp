@@ -26,6 +26,9 @@ void ScriptedRecoGrammar::dictationSetState(bool active)
 {
     m_script.record(QStringLiteral("dictationSetState(%1)").arg(boolText(active)));
     m_script.check(QStringLiteral("dictationSetState"));
+    const std::optional<SpeechToken> &input = m_recognizer.input();
+    if (active && input && !m_script.audioInputs.contains(*input))
+        throw Failure(QStringLiteral("The audio input \"%1\" is no longer present.").arg(input->description));
     m_dictationActive = active;
 }
 
@@ -78,6 +81,7 @@ void ScriptedRecoRecognizer::setAudioInput(const SpeechToken &input)
 {
     m_script.record(QStringLiteral("setAudioInput(%1)").arg(input.id));
     m_script.check(QStringLiteral("setAudioInput"));
+    m_input = input;
 }
 
 std::unique_ptr<RecoContext> ScriptedRecoRecognizer::createRecoContext()
@@ -145,7 +149,7 @@ RecoGrammar &ScriptedRecoContext::createGrammar(int grammarId)
 {
     m_script.record(QStringLiteral("createGrammar(%1)").arg(grammarId));
     m_script.check(QStringLiteral("createGrammar"));
-    m_grammar = std::make_unique<ScriptedRecoGrammar>(m_script);
+    m_grammar = std::make_unique<ScriptedRecoGrammar>(m_script, m_recognizer);
     m_grammarId = grammarId;
     return *m_grammar;
 }

@@ -7,16 +7,23 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace kestrel {
 
 class ScriptedRecognizer;
+class ScriptedRecoRecognizer;
 
-/// Grammar double: keeps the dictation state, records every call.
+/// Grammar double: keeps the dictation state, records every call. Switching
+/// dictation on fails, as it does for real, while the audio input its
+/// recogniser was given is no longer listed.
 class ScriptedRecoGrammar : public RecoGrammar
 {
 public:
-    explicit ScriptedRecoGrammar(ScriptedRecognizer &script) : m_script(script) {}
+    ScriptedRecoGrammar(ScriptedRecognizer &script, const ScriptedRecoRecognizer &recognizer)
+        : m_script(script), m_recognizer(recognizer)
+    {
+    }
     void dictationLoad() override;
     void dictationSetState(bool active) override;
     bool dictationActive() const override { return m_dictationActive; }
@@ -29,6 +36,7 @@ public:
 
 private:
     ScriptedRecognizer &m_script;
+    const ScriptedRecoRecognizer &m_recognizer;
     bool m_dictationLoaded = false;
     bool m_dictationActive = false;
     bool m_rulesActive = true;
@@ -51,12 +59,15 @@ public:
 
     bool isShared() const { return m_shared; }
     SpeechToken engine() const { return m_engine; }
+    /// The input given with setAudioInput; none means the default input.
+    const std::optional<SpeechToken> &input() const { return m_input; }
     void attach(ScriptedRecoContext *context);
 
 private:
     ScriptedRecognizer &m_script;
     bool m_shared;
     SpeechToken m_engine;
+    std::optional<SpeechToken> m_input;
     QPointer<ScriptedRecoContext> m_context;
 };
 
