@@ -178,6 +178,53 @@ TEST_F(X11Windows, AWindowIsFoundByItsExactTitleMovedClickedAndGone)
     }
 }
 
+// With click to focus the window manager holds a click until it has dealt with
+// it; keys sent meanwhile overtook the click, into the window in front, or in
+// the window clicked ahead of the click that was to place the caret
+// ({CURSOR x,y}{LEFT CLICK}text).
+TEST_F(X11Windows, KeysAfterAClickArriveAfterItInTheWindowClicked)
+{
+    auto away = startTarget(uniqueTitle("clicked away from"));
+    auto here = startTarget(uniqueTitle("clicked into"));
+    ASSERT_TRUE(away && here);
+    m_desktop->moveWindow(away->window(), 0, 0);
+    m_desktop->moveWindow(here->window(), 600, 0);
+    const QPoint inside = m_desktop->frameGeometry(here->window()).center();
+    const struct
+    {
+        const char *name;
+        bool clickedWindowInFront;
+        Desktop::Button button;
+    } cases[] = {
+        {"another window in front, left", false, Desktop::Button::Left},
+        {"another window in front, right", false, Desktop::Button::Right},
+        {"the clicked window in front, left", true, Desktop::Button::Left},
+    };
+    for (const auto &c : cases) {
+        for (int round = 0; round < 8; ++round) {
+            SCOPED_TRACE(std::string(c.name) + ", round " + std::to_string(round));
+            ASSERT_TRUE(showAndActivate(c.clickedWindowInFront ? here->window() : away->window()));
+            away->clearText();
+            here->clearText();
+            away->forget();
+            here->forget();
+            m_desktop->setCursorPosition(inside);
+            m_desktop->mouseButton(c.button, true);
+            m_desktop->mouseButton(c.button, false);
+            m_desktop->sendKeys(QStringLiteral("x"), true);
+            EXPECT_EQ(away->text(), QString());
+            EXPECT_EQ(here->text(), QStringLiteral("x"));
+            const QStringList seen = here->lines();
+            const auto first = [&](const char *prefix) {
+                const auto at = std::find_if(seen.begin(), seen.end(),
+                                             [&](const QString &line) { return line.startsWith(prefix); });
+                return at - seen.begin();
+            };
+            EXPECT_LT(first("RELEASE "), first("KEY X")) << seen.join('|').toStdString();
+        }
+    }
+}
+
 TEST_F(X11Windows, ActivationChoosesWhichWindowGetsTheKeys)
 {
     const QString title = uniqueTitle("KESTREL");

@@ -95,6 +95,9 @@ void X11Desktop::mouseButton(Button button, bool press)
     const unsigned int number = button == Button::Left ? 1 : 3;
     XTestFakeButtonEvent(m_connection->display(), number, press ? True : False, CurrentTime);
     m_connection->sync();
+    // Whatever comes next (keys, mostly) must find the click done.
+    if (!press)
+        m_windows->waitUntilButtonsUp();
 }
 
 void X11Desktop::play(const std::vector<KeyStroke> &strokes, bool waitAtEnd)

@@ -63,6 +63,12 @@ public:
     /// before the call (see the class comment).
     void waitUntilProcessed(XWindow window);
 
+    /// Returns once no pointer button is down any more for the server, or after
+    /// the window manager's timeout. A window manager that focuses on click holds
+    /// the click (a frozen pointer grab) until it has dealt with it, and the
+    /// button stays down until then: keys sent before would overtake the click.
+    void waitUntilButtonsUp();
+
     /// True when the window lists _NET_WM_PING in its WM_PROTOCOLS.
     bool answersPing(XWindow window);
 
