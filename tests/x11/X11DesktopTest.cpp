@@ -21,9 +21,12 @@
 
 #include <gmock/gmock.h>
 
+#include <functional>
+
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace kestrel::test {
 namespace {
@@ -39,6 +42,12 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000)
             return false;
     }
     return true;
+}
+
+/// The X window a desktop's window id names.
+unsigned long xid(WindowId window)
+{
+    return X11Desktop::xWindow(window);
 }
 
 /// A window title no other test run uses.
@@ -64,7 +73,9 @@ protected:
     std::unique_ptr<TargetProcess> startTarget(const QString &title)
     {
         auto target = std::make_unique<TargetProcess>(title);
-        const auto listed = [&] { return m_desktop->windowOfProcess(target->pid()) == target->window(); };
+        const auto listed = [&] {
+            return xid(m_desktop->windowOfProcess(target->pid())) == target->window();
+        };
         return target->waitReady() && waitUntil(listed) && showAndActivate(target->window())
                    ? std::move(target)
                    : nullptr;
@@ -73,10 +84,10 @@ protected:
     /// Frames and shows (WM_STATE Normal) come a moment after the window is listed.
     bool showAndActivate(WindowId window)
     {
-        if (!waitUntil([&] { return isShown(window); }, 20000))
+        if (!waitUntil([&] { return isShown(xid(window)); }, 20000))
             return false;
         m_desktop->activateWindow(window);
-        return waitUntil([&] { return m_desktop->foregroundWindow() == window; });
+        return waitUntil([&] { return xid(m_desktop->foregroundWindow()) == xid(window); });
     }
 
     /// EWMH requests a pager makes: the window manager moves and switches.
@@ -141,7 +152,7 @@ TEST_F(X11Windows, AWindowIsFoundByItsExactTitleMovedClickedAndGone)
     auto target = startTarget(title);
     ASSERT_TRUE(target);
     const WindowId window = target->window();
-    EXPECT_EQ(m_desktop->findTopLevelWindow(title), window);
+    EXPECT_EQ(xid(m_desktop->findTopLevelWindow(title)), window);
     for (const QString &other : {title + ' ', title.toUpper(), QStringLiteral("no window has this title")})
         EXPECT_EQ(m_desktop->findTopLevelWindow(other), 0u) << other.toStdString();
 
@@ -225,6 +236,63 @@ TEST_F(X11Windows, KeysAfterAClickArriveAfterItInTheWindowClicked)
     }
 }
 
+// The server gives a freed window number to the next client, and a program of
+// the same toolkit often gets the very number of a window closed by hand. A
+// remembered window must then count as gone (the OPEN phrase starts its program
+// anew), not be the other program's window, which would get its keys. Another
+// program at the same number is played here by changing what the window says
+// of its program.
+TEST_F(X11Windows, AWindowNumberTakenOverByAnotherProgramIsNoLongerTheWindowRemembered)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(Display *, Window)> change;
+        bool sameProgram;
+    } cases[] = {
+        {"nothing changed", [](Display *, Window) {}, true},
+        {"a new title", [](Display *d, Window w) { XStoreName(d, w, "another title"); }, true},
+        {"another program class",
+         [](Display *d, Window w) {
+             XClassHint hint{const_cast<char *>("other"), const_cast<char *>("Other")};
+             XSetClassHint(d, w, &hint);
+         },
+         false},
+        {"another process",
+         [](Display *d, Window w) {
+             const long pid = 999999;
+             XChangeProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                             reinterpret_cast<const unsigned char *>(&pid), 1);
+         },
+         false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto target = startTarget(uniqueTitle("remembered"));
+        ASSERT_TRUE(target);
+        const WindowId remembered = m_desktop->windowOfProcess(target->pid());
+        ASSERT_EQ(xid(remembered), target->window());
+        EXPECT_EQ(m_desktop->foregroundWindow(), remembered) << "one window, one id, however it is found";
+        c.change(m_connection->display(), target->window());
+        m_connection->sync();
+        if (c.sameProgram) {
+            EXPECT_NO_THROW(m_desktop->activateWindow(remembered));
+            EXPECT_NO_THROW(m_desktop->moveWindow(remembered, 20, 30));
+            EXPECT_EQ(m_desktop->frameGeometry(remembered).topLeft(), QPoint(20, 30));
+            continue;
+        }
+        EXPECT_THAT([&] { m_desktop->activateWindow(remembered); },
+                    ThrowsMessage<Failure>(HasSubstr("does not exist any more")));
+        EXPECT_THROW(m_desktop->moveWindow(remembered, 20, 30), Failure);
+        EXPECT_THROW(m_desktop->frameGeometry(remembered), Failure);
+        // The window as it is now has an id of its own, which works.
+        const WindowId now = m_desktop->foregroundWindow();
+        EXPECT_EQ(xid(now), target->window());
+        EXPECT_NE(now, remembered);
+        EXPECT_NO_THROW(m_desktop->activateWindow(now));
+    }
+}
+
 TEST_F(X11Windows, ActivationChoosesWhichWindowGetsTheKeys)
 {
     const QString title = uniqueTitle("KESTREL");
@@ -234,11 +302,11 @@ TEST_F(X11Windows, ActivationChoosesWhichWindowGetsTheKeys)
 
     // A second instance brings the first forward by its title.
     EXPECT_TRUE(bringExistingInstanceForward(*m_desktop, title));
-    EXPECT_EQ(m_desktop->foregroundWindow(), first->window());
+    EXPECT_EQ(xid(m_desktop->foregroundWindow()), first->window());
     EXPECT_FALSE(bringExistingInstanceForward(*m_desktop, uniqueTitle("nobody")));
     m_desktop->typeText("one");
     m_desktop->activateWindow(second->window());
-    EXPECT_EQ(m_desktop->foregroundWindow(), second->window());
+    EXPECT_EQ(xid(m_desktop->foregroundWindow()), second->window());
     m_desktop->typeText("two");
     EXPECT_EQ(first->text(), "one");
     EXPECT_EQ(second->text(), "two");
@@ -281,11 +349,11 @@ TEST_F(X11Windows, AHiddenWindowCannotBeBroughtForwardAMinimisedOrFarAwayOneCan)
         ASSERT_TRUE(waitUntil([&] { return !isShown(hidden->window()); }));
         if (comesBack) {
             EXPECT_NO_THROW(m_desktop->activateWindow(hidden->window()));
-            EXPECT_EQ(m_desktop->foregroundWindow(), hidden->window());
+            EXPECT_EQ(xid(m_desktop->foregroundWindow()), hidden->window());
         } else {
             EXPECT_THAT([&] { m_desktop->activateWindow(hidden->window()); },
                         ThrowsMessage<Failure>(HasSubstr("hidden")));
-            EXPECT_EQ(m_desktop->foregroundWindow(), front->window());
+            EXPECT_EQ(xid(m_desktop->foregroundWindow()), front->window());
         }
     }
 }
@@ -483,7 +551,7 @@ TEST_F(X11Windows, TypesIntoAWindowOfThisVeryProcess)
     const WindowId window = edit.winId();
     ASSERT_TRUE(waitUntil([&] {
         QCoreApplication::processEvents();
-        return m_desktop->findTopLevelWindow(title) == window && isShown(window);
+        return xid(m_desktop->findTopLevelWindow(title)) == window && isShown(window);
     }));
     m_desktop->activateWindow(window);
     m_desktop->typeText("own €ŵ");

@@ -179,6 +179,20 @@ long X11Connection::windowPid(XWindow window)
     return static_cast<long>(firstItem(window, "_NET_WM_PID", XA_CARDINAL).value_or(0));
 }
 
+QByteArray X11Connection::windowClass(XWindow window)
+{
+    XClassHint hint{};
+    if (!XGetClassHint(m_display, window, &hint))
+        return {};
+    QByteArray joined = QByteArray(hint.res_name ? hint.res_name : "") + '\0' +
+                        QByteArray(hint.res_class ? hint.res_class : "");
+    if (hint.res_name)
+        XFree(hint.res_name);
+    if (hint.res_class)
+        XFree(hint.res_class);
+    return joined;
+}
+
 void X11Connection::waitReadable(double seconds)
 {
     XFlush(m_display);

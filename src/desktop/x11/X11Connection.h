@@ -63,6 +63,8 @@ public:
 
     /// The process id a client window advertises (_NET_WM_PID), or 0.
     long windowPid(XWindow window);
+    /// The window's WM_CLASS, instance and class joined by a NUL; empty when unset.
+    QByteArray windowClass(XWindow window);
 
     /// Blocks until the connection has something to read or `seconds` passed.
     void waitReadable(double seconds);

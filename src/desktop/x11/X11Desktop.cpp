@@ -51,22 +51,22 @@ X11Desktop::~X11Desktop() = default;
 
 WindowId X11Desktop::foregroundWindow()
 {
-    return m_windows->activeWindow();
+    return idOf(m_windows->activeWindow());
 }
 
 void X11Desktop::activateWindow(WindowId window)
 {
-    m_windows->activate(window);
+    m_windows->activate(windowOf(window));
 }
 
 void X11Desktop::moveWindow(WindowId window, int x, int y)
 {
-    m_windows->move(window, x, y);
+    m_windows->move(windowOf(window), x, y);
 }
 
 WindowId X11Desktop::findTopLevelWindow(const QString &title)
 {
-    return m_windows->findByTitle(title);
+    return idOf(m_windows->findByTitle(title));
 }
 
 QPoint X11Desktop::cursorPosition()
@@ -134,7 +134,7 @@ Desktop::StartResult X11Desktop::openDocument(const QString &target, const QStri
 
 WindowId X11Desktop::windowOfProcess(qint64 processId)
 {
-    return m_windows->findByPid(static_cast<long>(processId));
+    return idOf(m_windows->findByPid(static_cast<long>(processId)));
 }
 
 bool X11Desktop::fileExists(const QString &pattern)
@@ -159,12 +159,39 @@ void X11Desktop::setClipboardText(const QString &text)
 
 QRect X11Desktop::frameGeometry(WindowId window)
 {
-    return m_windows->frameGeometry(window);
+    return m_windows->frameGeometry(windowOf(window));
 }
 
 bool X11Desktop::answersPing(WindowId window)
 {
-    return m_windows->answersPing(window);
+    return m_windows->answersPing(windowOf(window));
+}
+
+std::uint32_t X11Desktop::programTag(unsigned long window)
+{
+    const long pid = m_connection->windowPid(window);
+    const QByteArray wmClass = m_connection->windowClass(window);
+    if (pid == 0 && wmClass.isEmpty())
+        return 0; // nothing to tell one program from another by
+    const std::uint32_t tag =
+        static_cast<std::uint32_t>(qHash(wmClass + '\0' + QByteArray::number(qint64(pid)), 0));
+    return tag == 0 ? 1 : tag;
+}
+
+WindowId X11Desktop::idOf(unsigned long window)
+{
+    if (window == 0)
+        return 0;
+    return WindowId{programTag(window)} << 32 | window;
+}
+
+unsigned long X11Desktop::windowOf(WindowId window)
+{
+    const unsigned long number = xWindow(window);
+    const auto tag = static_cast<std::uint32_t>(window >> 32);
+    if (tag != 0 && programTag(number) != tag)
+        throw Failure(QStringLiteral("The window 0x%1 does not exist any more.").arg(number, 0, 16));
+    return number;
 }
 
 std::vector<int> X11Desktop::spareKeycodes() const

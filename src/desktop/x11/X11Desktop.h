@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QRect>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -29,6 +30,13 @@ namespace kestrel {
 /// the client supports them, and by a 20 ms settle delay where it does not (see
 /// X11Windows). Keys missing from the keyboard map are typed on spare keycodes
 /// that are remapped for the string and restored after it (see X11Keyboard).
+///
+/// A WindowId is the X window number with a tag of the program it belongs to
+/// (its process id and WM_CLASS) in the upper half. The server hands a freed
+/// number to the next client, and a program of the same toolkit often lands on
+/// the very number of a window closed by hand: a remembered window whose tag no
+/// longer matches "does not exist any more", instead of being the other
+/// program's window. An untagged number (the upper half 0) is taken as it is.
 ///
 /// The backend talks over a connection of its own, so it works beside Qt's
 /// connection and beside any Qt platform plugin. Constructing it without an X
@@ -76,8 +84,17 @@ public:
     bool answersPing(WindowId window);
     /// The keycodes kept for keys missing from the keyboard map.
     std::vector<int> spareKeycodes() const;
+    /// The X window number of a WindowId.
+    static unsigned long xWindow(WindowId window) { return static_cast<unsigned long>(window & 0xffffffffu); }
 
 private:
+    /// The WindowId of an X window: its number and its program's tag.
+    WindowId idOf(unsigned long window);
+    /// The X window a WindowId names; throws Failure when another program's
+    /// window has taken its number.
+    unsigned long windowOf(WindowId window);
+    std::uint32_t programTag(unsigned long window);
+
     void play(const std::vector<KeyStroke> &strokes, bool waitAtEnd);
 
     std::unique_ptr<x11::X11Connection> m_connection;
