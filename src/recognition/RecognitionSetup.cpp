@@ -35,10 +35,13 @@ void RecognitionSetup::createInprocContext(qsizetype engineIndex)
     if (!recognizer)
         throw Failure(QStringLiteral("The speech recognition service did not create a recogniser."));
 
+    // With no input listed yet (a headset not plugged in at login) the
+    // recogniser is made all the same: the window loads with the user's
+    // settings, Start says what is missing, and the first input that appears
+    // is taken (takeArrivedInput).
     const SpeechTokenList inputs = recognizer->audioInputs();
-    if (inputs.isEmpty())
-        throw Failure(QStringLiteral("No audio input device was found for speech recognition."));
-    recognizer->setAudioInput(inputs.first());
+    if (!inputs.isEmpty())
+        recognizer->setAudioInput(inputs.first());
 
     const SpeechTokenList engineList = recognizer->recognizers();
     if (engineIndex < 0 || engineIndex >= engineList.size())
@@ -49,7 +52,7 @@ void RecognitionSetup::createInprocContext(qsizetype engineIndex)
     if (!context)
         throw Failure(QStringLiteral("The speech recogniser did not create a recognition context."));
     m_inprocRecognizer = std::move(recognizer);
-    m_inprocInput = inputs.first();
+    m_inprocInput = inputs.value(0);
     m_context = std::move(context);
 }
 
@@ -58,7 +61,7 @@ void RecognitionSetup::takeArrivedInput(const SpeechTokenList &arrived)
     if (!m_inprocRecognizer || arrived.isEmpty())
         return;
     // Its own input back, or never gone: nothing to change.
-    if (m_inprocRecognizer->audioInputs().contains(m_inprocInput))
+    if (!m_inprocInput.id.isEmpty() && m_inprocRecognizer->audioInputs().contains(m_inprocInput))
         return;
     m_inprocRecognizer->setAudioInput(arrived.first());
     m_inprocInput = arrived.first();

@@ -40,7 +40,8 @@ public:
     /// Releases the old context first, then creates one on the shared recogniser.
     void createSharedContext();
     /// Releases the old context first, then creates an in-process recogniser on
-    /// the first audio input and the engine at `engineIndex` of its list.
+    /// the first audio input (none while none is listed) and the engine at
+    /// `engineIndex` of its list.
     void createInprocContext(qsizetype engineIndex);
     /// Inputs have appeared after the one listening used went away: the
     /// in-process recogniser, which was given its input when it was made, takes
@@ -70,7 +71,7 @@ private:
     // Declared before the context so that the context, which may refer to the
     // recogniser it came from, is destroyed first.
     std::unique_ptr<Recognizer> m_inprocRecognizer;
-    SpeechToken m_inprocInput; ///< the input m_inprocRecognizer was given
+    SpeechToken m_inprocInput; ///< the input m_inprocRecognizer was given; none while none was listed
     std::unique_ptr<RecoContext> m_context;
     RecoGrammar *m_grammar = nullptr; ///< owned by m_context
     bool m_recoActive = false;

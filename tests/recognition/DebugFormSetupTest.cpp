@@ -413,6 +413,30 @@ TEST_F(DebugFormTest, AStartThatFailsForWantOfAMicrophoneStartsWhenOneIsPluggedI
     EXPECT_FALSE(watch->isActive());
 }
 
+// Started before the headset was plugged in: the window still loads, with the
+// user's voice settings, and listening starts once the headset is there.
+TEST_F(DebugFormTest, NoMicrophoneAtLoadStillLoadsTheSettingsAndListensOnceOneIsPluggedIn)
+{
+    FormRig rig;
+    rig.script.audioInputs = {};
+    rig.load(false);
+    EXPECT_TRUE(rig.boxes.shown.isEmpty()) << "no load failure";
+    EXPECT_TRUE(rig.tts.calls.contains(QStringLiteral("loadDat")));
+    rig.form->clickIt();
+    ASSERT_EQ(rig.boxes.shown.size(), 1);
+    EXPECT_EQ(rig.boxes.shown[0].text, ActivationFailure);
+    auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+    ASSERT_NE(watch, nullptr);
+    EXPECT_TRUE(watch->isActive());
+
+    rig.script.audioInputs = {mic};
+    letInputWatchLook(watch, 1);
+    EXPECT_EQ(rig.form->recognitionCaption(), "Stop Recognition");
+    EXPECT_EQ(rig.script.calls().filter(QStringLiteral("setAudioInput")),
+              QStringList{"setAudioInput(usb-mic)"});
+    EXPECT_EQ(rig.boxes.shown.size(), 1);
+}
+
 TEST_F(DebugFormTest, TheInputWatchEndsWhenThereIsNothingLeftToWaitFor)
 {
     enum class Then { UserStarts, Unload, LostWhileOff, TableUnlocked };

@@ -58,9 +58,26 @@ TEST(RecognitionSetup, MissingInputOrEngineIsAFailure)
     RecognitionSetup setup(script);
     EXPECT_THROW(setup.createInprocContext(2), Failure);
     EXPECT_THROW(setup.createInprocContext(-1), Failure);
+}
+
+// No microphone at login: the recogniser is made without one, and switching it
+// on says what is missing, until an input appears and is taken.
+TEST(RecognitionSetup, AnInprocRecogniserWithoutAnyInputWaitsForOne)
+{
+    ScriptedRecognizer script;
     script.audioInputs.clear();
-    EXPECT_THROW(setup.createInprocContext(0), Failure);
-    EXPECT_EQ(setup.context(), nullptr);
+    RecognitionSetup setup(script);
+    ASSERT_NO_THROW(setup.createInprocContext(0));
+    ASSERT_NE(setup.context(), nullptr);
+    EXPECT_EQ(script.calls().filter(QStringLiteral("setAudioInput")), QStringList());
+    setup.LoadDictation();
+    EXPECT_THROW(setup.setDictationState(true), Failure);
+
+    const SpeechToken headset{QStringLiteral("headset"), QStringLiteral("Headset")};
+    script.audioInputs = {headset};
+    setup.takeArrivedInput({headset});
+    EXPECT_EQ(script.calls().filter(QStringLiteral("setAudioInput")), QStringList{"setAudioInput(headset)"});
+    EXPECT_NO_THROW(setup.setDictationState(true));
 }
 
 TEST(RecognitionSetup, CommandGrammarTwoAttemptsAndItsGate)

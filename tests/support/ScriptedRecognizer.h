@@ -16,7 +16,8 @@ class ScriptedRecoRecognizer;
 
 /// Grammar double: keeps the dictation state, records every call. Switching
 /// dictation on fails, as it does for real, while the audio input its
-/// recogniser was given is no longer listed.
+/// recogniser was given is no longer listed, or with none given, while no
+/// input at all is listed.
 class ScriptedRecoGrammar : public RecoGrammar
 {
 public:
