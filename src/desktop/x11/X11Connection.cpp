@@ -157,6 +157,19 @@ QString X11Connection::windowTitle(XWindow window)
     return title;
 }
 
+X11Connection::PointerState X11Connection::pointer()
+{
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned int mask = 0;
+    XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &windowX, &windowY, &mask);
+    return {QPoint(rootX, rootY), mask};
+}
+
 bool X11Connection::windowExists(XWindow window)
 {
     if (window == 0)

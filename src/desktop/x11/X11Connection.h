@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPoint>
 #include <QString>
 
 #include <map>
@@ -57,6 +58,13 @@ public:
 
     /// True when the window exists; checked with a round trip.
     bool windowExists(XWindow window);
+
+    struct PointerState
+    {
+        QPoint position;       ///< on the root window
+        unsigned int mask = 0; ///< buttons and modifiers down, as the server has processed them
+    };
+    PointerState pointer();
 
     /// The X server's current time, for requests that want a real timestamp.
     unsigned long serverTime();

@@ -71,16 +71,7 @@ WindowId X11Desktop::findTopLevelWindow(const QString &title)
 
 QPoint X11Desktop::cursorPosition()
 {
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int windowX = 0;
-    int windowY = 0;
-    unsigned int mask = 0;
-    XQueryPointer(m_connection->display(), m_connection->root(), &root, &child, &rootX, &rootY, &windowX,
-                  &windowY, &mask);
-    return QPoint(rootX, rootY);
+    return m_connection->pointer().position;
 }
 
 void X11Desktop::setCursorPosition(QPoint position)

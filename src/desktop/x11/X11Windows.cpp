@@ -363,16 +363,7 @@ void X11Windows::waitUntilButtonsUp()
     // The pointer's state as the server has processed its events: a release
     // still frozen behind the window manager's grab leaves the button down.
     const auto buttonsUp = [this] {
-        Window root = 0;
-        Window child = 0;
-        int rootX = 0;
-        int rootY = 0;
-        int windowX = 0;
-        int windowY = 0;
-        unsigned int mask = 0;
-        XQueryPointer(m_connection.display(), m_connection.root(), &root, &child, &rootX, &rootY, &windowX,
-                      &windowY, &mask);
-        return (mask & (Button1Mask | Button2Mask | Button3Mask)) == 0;
+        return (m_connection.pointer().mask & (Button1Mask | Button2Mask | Button3Mask)) == 0;
     };
     // A window manager that never lets go (hung) costs this wait once per
     // click; the keys then take their chance, as they would without it.
