@@ -449,6 +449,25 @@ TEST_F(SphinxDecoding, manyWordsOutsideTheDictionaryLeaveTheLanguageModelsSound)
     }
 }
 
+// A phrase holding one endless word (pasted letters or digits) was counted as
+// pronounced, then failed the whole grammar: no command was heard any more.
+TEST_F(SphinxDecoding, aWordNoOneCouldSayDropsOnlyItsOwnPhrase)
+{
+    const QString letters = QStringLiteral("abcdefgh").repeated(300);
+    const QString digits = QString(1000, QLatin1Char('7'));
+    for (const QString &word : {letters, digits}) {
+        SCOPED_TRACE(word.size());
+        SphinxDecoder decoder(SphinxModelPaths::usEnglish());
+        QStringList dropped;
+        ASSERT_NO_THROW(dropped = decoder.setCommandPhrases({"OPEN NOTEPAD", "OPEN " + word.toUpper()}));
+        EXPECT_EQ(dropped, QStringList{"open " + word.toLower()});
+        EXPECT_TRUE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("notepad")}));
+        // And the next edit builds too.
+        EXPECT_NO_THROW(decoder.setCommandPhrases({"OPEN NOTEPAD", "CLOSE NOTEPAD", "OPEN " + word}));
+        EXPECT_TRUE(decoder.isCommand({QStringLiteral("close"), QStringLiteral("notepad")}));
+    }
+}
+
 TEST_F(SphinxDecoding, aRebuildThatFailsHalfWayKeepsTheGrammarAndItsPhrasesTogether)
 {
     // The command model goes through a temporary file; with nowhere to write it
@@ -493,7 +512,7 @@ TEST_F(SphinxDecoding, withoutAFirstCommandModelListeningStillStarts)
 
 QStringList g_warnings;
 
-TEST_F(SphinxDecoding, aBackgroundRebuildThatFailsSaysWhy)
+TEST_F(SphinxDecoding, aBackgroundRebuildThatFailsOrLeavesAPhraseOutSaysWhy)
 {
     // Built off the window's thread, a failure reaches no one's failure path; the
     // new phrases are simply not heard, so at least the log must say why.
@@ -515,6 +534,20 @@ TEST_F(SphinxDecoding, aBackgroundRebuildThatFailsSaysWhy)
     EXPECT_TRUE(g_warnings.first().contains(QStringLiteral("could not be written")))
         << g_warnings.first().toStdString();
     EXPECT_TRUE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("calculator")}));
+
+    // Built, but without a phrase that has no pronunciation: the log names it.
+    g_warnings.clear();
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtWarningMsg)
+            g_warnings << text;
+    });
+    decoder.queueCommandPhrases({"OPEN NOTEPAD", "OPEN " + QString(1000, QLatin1Char('7'))});
+    EXPECT_NO_THROW(decoder.applyQueuedPhrasesUnlessListening());
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(g_warnings.size(), 1);
+    EXPECT_TRUE(g_warnings.first().contains(QStringLiteral("cannot be heard")) &&
+                g_warnings.first().contains(QStringLiteral("open 777")))
+        << g_warnings.first().toStdString();
 }
 
 TEST(SphinxModels, missingFilesAndBadEngineOptionsAreAFailureNamingTheCulprit)

@@ -27,6 +27,10 @@
 namespace kestrel {
 namespace {
 
+/// More phones than a word of a spoken command ever has; PocketSphinx itself
+/// skips dictionary lines of 512 phones or more.
+constexpr qsizetype kMaxWordPhones = 160;
+
 struct CString
 {
     char *text;
@@ -213,17 +217,29 @@ QStringList SphinxDecoder::addMissingWords(const QStringList &words)
     for (const QString &word : std::as_const(missing)) {
         const QString phones = pronounced.value(word);
         const QStringList names = phones.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        // One unknown phone would make the whole dictionary fail to load.
-        const bool known = !names.isEmpty() && std::all_of(names.begin(), names.end(), [](const QString &n) {
-            return CmuPhones::all().contains(n);
-        });
+        // One unknown phone would make the whole dictionary fail to load. A word
+        // no one could say in one breath (a pasted run of letters or digits) is
+        // no command word either.
+        const bool known = !names.isEmpty() && names.size() <= kMaxWordPhones &&
+                           std::all_of(names.begin(), names.end(),
+                                       [](const QString &n) { return CmuPhones::all().contains(n); });
         if (known)
             added.insert(word, names.join(QLatin1Char(' ')));
         else
             unpronounceable << word;
     }
-    if (!added.isEmpty() && !loadDictionaryWith(added))
+    if (!added.isEmpty() && !loadDictionaryWith(added)) {
         unpronounceable << added.keys();
+    } else {
+        // The load reports success even when it skipped a line it would not
+        // take; a word it skipped is missing, and the grammar would fail on it.
+        for (auto it = added.cbegin(); it != added.cend(); ++it) {
+            if (dictionaryPhones(it.key()).isEmpty()) {
+                unpronounceable << it.key();
+                m_addedWords.remove(it.key());
+            }
+        }
+    }
     return unpronounceable;
 }
 
@@ -300,7 +316,11 @@ void SphinxDecoder::applyPendingPhrases()
         return;
     const QStringList &phrases = *pending;
     try {
-        applyCommandPhrases(phrases);
+        const QStringList dropped = applyCommandPhrases(phrases);
+        if (!dropped.isEmpty()) {
+            qWarning().noquote() << "These command phrases cannot be heard, for want of a pronunciation:"
+                                 << dropped.join(QStringLiteral(", "));
+        }
     } catch (const Failure &failure) {
         // The grammar in force stays and dictation goes on, but the new phrases
         // will not be heard as commands: no caller waits here to be told.
