@@ -3,10 +3,13 @@
 #include "common/Failure.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QPair>
 #include <QSet>
 #include <QXmlStreamReader>
+
+#include <algorithm>
 
 namespace kestrel {
 namespace {
@@ -152,7 +155,7 @@ QStringList combine(const QStringList &heads, const QStringList &tails, int limi
 
 SrgsGrammar SrgsGrammar::parse(const QByteArray &xmlText)
 {
-    if (xmlText.trimmed().isEmpty())
+    if (std::all_of(xmlText.begin(), xmlText.end(), [](char c) { return QChar::isSpace(uchar(c)); }))
         throw Failure(QStringLiteral("Grammar error: the document is empty"));
     QXmlStreamReader xml(xmlText);
     SrgsGrammar grammar;
@@ -201,6 +204,17 @@ SrgsGrammar SrgsGrammar::parse(const QByteArray &xmlText)
 
 SrgsGrammar SrgsGrammar::loadFile(const QString &fileName)
 {
+    // Read whole, at start-up, on the window's thread: a FIFO would block the
+    // open for ever, and a link to a device (/dev/zero) would read until the
+    // program ran out of memory.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile())
+        throw Failure(
+            QStringLiteral("Cannot open the grammar file \"%1\": it is not a regular file").arg(fileName));
+    if (info.size() > kMaxFileBytes)
+        throw Failure(QStringLiteral("Cannot open the grammar file \"%1\": it is larger than %2 MB")
+                          .arg(fileName)
+                          .arg(kMaxFileBytes / (1024 * 1024)));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(

@@ -35,6 +35,8 @@ class SrgsGrammar
 {
 public:
     static SrgsGrammar parse(const QByteArray &xml);
+    /// Grammar files larger than this are refused: real ones are a few kilobytes.
+    static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
     static SrgsGrammar loadFile(const QString &fileName);
 
     const QString &root() const { return m_root; }

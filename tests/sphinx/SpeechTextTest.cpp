@@ -11,13 +11,18 @@
 #include "speech_platform/sphinx/CommandRejection.h"
 #include "speech_platform/sphinx/EspeakPronouncer.h"
 
+#include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace kestrel {
 namespace {
@@ -122,6 +127,55 @@ TEST(EspeakPronouncer, aWordThatGetsNoPhonemesHasNoPronunciation)
     for (const auto &c : cases) {
         EXPECT_EQ(EspeakPronouncer(QString::fromLatin1(c.program)).pronounce(c.words), c.pronounced)
             << c.program << " " << qPrintable(c.words.join(QLatin1Char(' ')));
+    }
+}
+
+// A large table can hold thousands of words the dictionary lacks: they are
+// asked for in batches, so that no single run can time out for all of them, and
+// one word eSpeak says as two clauses ("wait...go") costs a few more runs, not
+// a run for every other word.
+TEST(EspeakPronouncer, manyWordsGoInBatchesAndAnOddWordCostsOnlyAFewRuns)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString runs = dir.filePath(QStringLiteral("runs"));
+    const QString stub = dir.filePath(QStringLiteral("espeak-stub"));
+    {
+        QFile file(stub);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        // Notes how many words each run is given, then lets eSpeak answer.
+        file.write("#!/bin/sh\nin=$(mktemp)\ncat > \"$in\"\nwc -l < \"$in\" >> '" + QFile::encodeName(runs) +
+                   "'\nespeak-ng \"$@\" < \"$in\"\nstatus=$?\nrm -f \"$in\"\nexit $status\n");
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QStringList plain;
+    for (int n = 0; n < 1000; ++n) {
+        QString word = QStringLiteral("zub");
+        for (int rest = n; rest > 0; rest /= 26)
+            word += QChar(u'a' + rest % 26);
+        plain << word;
+    }
+    for (const bool oddWord : {false, true}) {
+        SCOPED_TRACE(oddWord ? "with wait...go" : "plain words");
+        QFile::remove(runs);
+        QStringList words = plain;
+        if (oddWord)
+            words.insert(500, QStringLiteral("wait...go"));
+        const QHash<QString, QString> pronounced = EspeakPronouncer(stub).pronounce(words);
+        for (const QString &word : std::as_const(plain))
+            EXPECT_TRUE(pronounced.contains(word)) << qPrintable(word);
+        QFile record(runs);
+        ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+        const QList<QByteArray> counts = record.readAll().split('\n');
+        int runCount = 0;
+        for (const QByteArray &count : counts) {
+            if (count.trimmed().isEmpty())
+                continue;
+            ++runCount;
+            EXPECT_LE(count.trimmed().toInt(), EspeakPronouncer::kBatchWords);
+        }
+        // Four batches, and halving one batch down to the odd word.
+        EXPECT_LE(runCount, 4 + 2 * 9);
     }
 }
 
@@ -578,6 +632,43 @@ TEST(SrgsGrammar, shippedSampleLoadsWithPublicRules)
     const SrgsGrammar g = SrgsGrammar::loadFile(QStringLiteral(KESTREL_RESOURCES_DIR "/sol.xml"));
     EXPECT_NE(g.rule(g.root()), nullptr);
     EXPECT_TRUE(g.sentences(g.root()).contains(QStringLiteral("open notepad")));
+}
+
+// The grammar file is read whole at start-up: what is not a small regular file
+// must be refused before the read, not hang it or run it out of memory.
+TEST(SrgsGrammar, aGrammarFileThatIsNoSmallRegularFileIsRefused)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(QStringLiteral("fifo.xml"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zero = dir.filePath(QStringLiteral("zero.xml"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString huge = dir.filePath(QStringLiteral("huge.xml"));
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(SrgsGrammar::kMaxFileBytes + 1)); // sparse: no disk needed
+    }
+    const QString folder = dir.filePath(QStringLiteral("folder.xml"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const std::pair<QString, const char *> cases[] = {
+        {fifo, "not a regular file"},
+        {zero, "not a regular file"},
+        {folder, "not a regular file"},
+        {huge, "larger than 16 MB"},
+        {dir.filePath(QStringLiteral("missing.xml")), "Cannot open"},
+    };
+    for (const auto &[file, reason] : cases) {
+        SCOPED_TRACE(file.toStdString());
+        try {
+            SrgsGrammar::loadFile(file);
+            ADD_FAILURE() << "loaded";
+        } catch (const Failure &failure) {
+            EXPECT_TRUE(failure.description().contains(QLatin1String(reason)))
+                << qPrintable(failure.description());
+        }
+    }
 }
 
 } // namespace

@@ -66,8 +66,15 @@ EspeakPronouncer::EspeakPronouncer(QString program) : m_program(std::move(progra
 QHash<QString, QString> EspeakPronouncer::pronounce(const QStringList &words) const
 {
     QHash<QString, QString> result;
+    for (qsizetype at = 0; at < words.size(); at += kBatchWords)
+        pronounceBatch(words.mid(at, kBatchWords), result);
+    return result;
+}
+
+void EspeakPronouncer::pronounceBatch(const QStringList &words, QHash<QString, QString> &result) const
+{
     if (words.isEmpty())
-        return result;
+        return;
     QProcess process;
     process.start(m_program, {QStringLiteral("-q"), QStringLiteral("-x"), QStringLiteral("-v"),
                               QStringLiteral("en-us")});
@@ -76,8 +83,10 @@ QHash<QString, QString> EspeakPronouncer::pronounce(const QStringList &words) co
     // One word per line gives one line of phonemes per word.
     process.write(words.join(QLatin1Char('\n')).toUtf8() + '\n');
     process.closeWriteChannel();
-    if (!process.waitForFinished(10000) || process.exitCode() != 0)
-        throw Failure(QStringLiteral("%1 did not give word pronunciations").arg(m_program));
+    // A batch that fails leaves its own words without pronunciations, not
+    // every word of a large table.
+    if (!process.waitForFinished(kBatchTimeoutMs) || process.exitCode() != 0)
+        return;
     const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
     QStringList phonemeLines;
     for (const QString &line : lines) {
@@ -89,20 +98,21 @@ QHash<QString, QString> EspeakPronouncer::pronounce(const QStringList &words) co
         // nothing at all for punctuation: then the word has no pronunciation.
         // Asking again would get the same answer, for ever.
         if (phonemeLines.isEmpty())
-            return result;
+            return;
         phonemeLines = QStringList{phonemeLines.join(QLatin1Char(' '))};
     } else if (phonemeLines.size() != words.size()) {
-        // Lines no longer pair up with words: ask word by word instead.
-        for (const QString &word : words)
-            result.insert(pronounce({word}));
-        return result;
+        // Lines no longer pair up with words: halves find the odd word in a few
+        // runs, where asking word by word took one run per word.
+        const qsizetype half = words.size() / 2;
+        pronounceBatch(words.first(half), result);
+        pronounceBatch(words.sliced(half), result);
+        return;
     }
     for (qsizetype i = 0; i < words.size(); ++i) {
         const QString cmu = espeakToCmu(phonemeLines[i]);
         if (!cmu.isEmpty())
             result.insert(words[i], cmu);
     }
-    return result;
 }
 
 } // namespace kestrel

@@ -19,12 +19,18 @@ QString espeakToCmu(const QString &mnemonics);
 class EspeakPronouncer
 {
 public:
+    /// Words asked for in one run of the program, and how long one run may take.
+    static constexpr qsizetype kBatchWords = 256;
+    static constexpr int kBatchTimeoutMs = 10000;
+
     explicit EspeakPronouncer(QString program = QStringLiteral("espeak-ng"));
     /// word -> CMU phones, for every word eSpeak gave phonemes for. Throws
     /// kestrel::Failure when the program cannot be run.
     QHash<QString, QString> pronounce(const QStringList &words) const;
 
 private:
+    void pronounceBatch(const QStringList &words, QHash<QString, QString> &result) const;
+
     QString m_program;
 };
 
