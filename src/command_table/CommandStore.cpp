@@ -197,6 +197,10 @@ void CommandStore::createWithStarterRows(const ProgramFinder &finder)
 
 void CommandStore::checkIsCommandTable()
 {
+    // SQLite would wait for ever to open a FIFO, and reports a folder as a disk
+    // fault; neither can hold a table.
+    if (!QFileInfo(m_path).isFile())
+        fail(QStringLiteral("open"), QStringLiteral("it is not a regular file"));
     // Read-only, so that nothing is written to a file before it is known to be a
     // command table.
     QSqlDatabase db = QSqlDatabase::addDatabase(Driver, m_connectionName);

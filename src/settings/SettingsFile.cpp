@@ -19,6 +19,8 @@ namespace kestrel {
 namespace {
 
 const QByteArray LineEnd = QByteArrayLiteral("\r\n");
+/// A settings file holds a dozen short lines; one this large is not one.
+constexpr qint64 kMaxSettingsFileBytes = 1024 * 1024;
 
 // Lines end with CR LF as written, but a file edited elsewhere may use LF or CR
 // alone; all three end a line. A last line without an ending still counts.
@@ -163,6 +165,12 @@ std::optional<QByteArray> readSettingsFile(const QString &path, const QString &a
     };
     if (info.isDir())
         throw failure(QStringLiteral("it is a folder"));
+    // Read whole at start-up: opening a FIFO would wait for ever (and logout
+    // could not end the program), a device would be read until memory ran out.
+    if (!info.isFile())
+        throw failure(QStringLiteral("it is not a regular file"));
+    if (info.size() > kMaxSettingsFileBytes)
+        throw failure(QStringLiteral("it is larger than %1 MB").arg(kMaxSettingsFileBytes / (1024 * 1024)));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw failure(file.errorString());

@@ -12,10 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <random>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -312,6 +315,61 @@ TEST_F(SettingsFileTest, AMissingFileLoadsNothingAndAnUnreadableOneIsNeverReplac
     EXPECT_EQ(readBytes(iniPath() + QStringLiteral("/inside")), "keep");
     EXPECT_FALSE(QFileInfo::exists(tempPath()));
     EXPECT_THROW(LoadDat(iniPath(), binding), Failure);
+}
+
+// Read whole at start-up: a FIFO in its place waited for ever (logout could
+// not end the program), a link to a device read until memory ran out.
+TEST_F(SettingsFileTest, ASettingsFileThatIsNoSmallRegularFileIsRefusedAndKept)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(const QString &)> make;
+        const char *reason;
+    } cases[] = {
+        {"FIFO", [](const QString &p) { ASSERT_EQ(::mkfifo(QFile::encodeName(p).constData(), 0600), 0); },
+         "not a regular file"},
+        {"link to a device",
+         [](const QString &p) { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), p)); },
+         "not a regular file"},
+        {"huge",
+         [](const QString &p) {
+             QFile file(p);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             ASSERT_TRUE(file.resize(2 * 1024 * 1024)); // sparse
+         },
+         "larger than 1 MB"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(iniPath());
+        c.make(iniPath());
+        // Should a read open the FIFO after all, a writer comes and goes, so
+        // that the test fails instead of waiting for ever.
+        std::atomic<bool> done{false};
+        std::thread writer([&] {
+            while (!done) {
+                const int fd = ::open(QFile::encodeName(iniPath()).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+        FakeSettingsBinding binding;
+        try {
+            LoadDat(iniPath(), binding);
+            ADD_FAILURE() << "loaded";
+        } catch (const Failure &failure) {
+            EXPECT_TRUE(failure.description().contains(QLatin1String(c.reason))) << failure.what();
+        }
+        EXPECT_TRUE(binding.attempts.isEmpty());
+        expectSaveFails(QStringLiteral("KESTREL.INI"));
+        done = true;
+        writer.join();
+        const QFileInfo after(iniPath());
+        EXPECT_FALSE(after.isFile() && after.size() < 1024) << "replaced by a save";
+        EXPECT_FALSE(QFileInfo::exists(tempPath()));
+    }
 }
 
 TEST_F(SettingsFileTest, AFailedWriteLeavesTheOldFile)
