@@ -275,17 +275,23 @@ void SpeechForm::openHelp(const QString &fileName)
 
 void SpeechForm::shutDown()
 {
-    if (m_shutDown)
-        return;
-    m_shutDown = true;
-    commitOpenEdit();
-    try {
-        m_services.ttsWindow.unload();
-    } catch (const std::exception &) {
+    // Each step runs once. Writing the open edit may show a box, and an end
+    // asked for meanwhile (QUIT said again, a second signal at logout) ends the
+    // program from inside it: that nested call must still do the steps after
+    // it, the settings above all, and not just skip to the end.
+    if (!std::exchange(m_shutDownSteps.editWritten, true))
+        commitOpenEdit();
+    if (!std::exchange(m_shutDownSteps.ttsUnloaded, true)) {
+        try {
+            m_services.ttsWindow.unload();
+        } catch (const std::exception &) {
+        }
     }
-    try {
-        m_services.recognitionWindow.unload();
-    } catch (const std::exception &) {
+    if (!std::exchange(m_shutDownSteps.recognitionUnloaded, true)) {
+        try {
+            m_services.recognitionWindow.unload();
+        } catch (const std::exception &) {
+        }
     }
 }
 

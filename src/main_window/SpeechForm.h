@@ -113,7 +113,12 @@ private:
     std::function<void()> m_printTable;
     std::function<void()> m_endProgram;
     QString m_helpFolder;
-    bool m_shutDown = false;
+    struct
+    {
+        bool editWritten = false;
+        bool ttsUnloaded = false;
+        bool recognitionUnloaded = false;
+    } m_shutDownSteps;
     bool m_resumeOwed = false; ///< a pause switched recognition off and nobody switched since
 };
 

@@ -20,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <utility>
 
 namespace kestrel::test {
 namespace {
@@ -468,6 +470,58 @@ TEST_F(SpeechFormTest, EveryWayOutWritesAnOpenEditSavesThenUnloadsAndEnds)
         other.shutDown(); // shutdown runs once
         EXPECT_EQ(wayLog, want);
         EXPECT_FALSE(other.isVisible());
+    }
+}
+
+/// Message boxes that ask the program to end while the first one is open: the
+/// user saying QUIT again, or a second signal at logout.
+class QuittingBoxes : public FakeMessageBoxes
+{
+public:
+    std::function<void()> onFirstBox;
+    void inform(const QString &title, const QString &text, Icon icon) override
+    {
+        FakeMessageBoxes::inform(title, text, icon);
+        if (auto quit = std::exchange(onFirstBox, nullptr))
+            quit();
+    }
+};
+
+// Writing the open edit may show a box (a refused Type); a second request to
+// end made meanwhile once ended at once, and the day's settings were never
+// saved.
+TEST_F(SpeechFormTest, AnEndAskedForWhileTheOpenEditShowsABoxStillSavesFirst)
+{
+    for (const auto &[name, leave] : kWaysOut) {
+        SCOPED_TRACE(name);
+        QStringList wayLog;
+        FakeRecognitionWindow rec(wayLog);
+        FakeTtsWindow voice(wayLog);
+        QuittingBoxes typeBoxes;
+        CommandTableModel typeModel{store, typeBoxes};
+        SpeechForm other({typeModel, desktop, boxes, slots, rec, voice});
+        rec.mainWindow = &other;
+        other.setProgramEnd([&wayLog] { wayLog.append(QStringLiteral("end program")); });
+        other.startUp([] {});
+        other.findChild<QPushButton *>("LockTbl")->click();
+        auto *grid = other.findChild<QTableView *>("DBGrid1");
+        const QModelIndex typeCell = typeModel.index(1, 1);
+        grid->setCurrentIndex(typeCell);
+        grid->edit(typeCell);
+        const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
+        ASSERT_EQ(editors.size(), 1);
+        editors.first()->setText(QStringLiteral("XYZ"));
+        typeBoxes.onFirstBox = [&other] { other.quitProgram(); };
+        wayLog.clear();
+
+        leave(other);
+        ASSERT_EQ(typeBoxes.shown.size(), 1) << "the refused Type";
+        // The first end that runs (in the program, the last thing that happens)
+        // comes after the settings were written.
+        ASSERT_GE(wayLog.size(), 3);
+        EXPECT_EQ(wayLog.mid(0, 3),
+                  (QStringList{"unload tts window", "unload recognition window", "end program"}));
+        EXPECT_EQ(wayLog.count(QStringLiteral("unload tts window")), 1);
     }
 }
 
