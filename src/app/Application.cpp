@@ -7,6 +7,7 @@
 #include "common/Failure.h"
 #include "common/QtEventWait.h"
 #include "desktop/x11/SingleInstance.h"
+#include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Desktop.h"
 #include "main_window/QtMessageBoxes.h"
 #include "main_window/SpeechForm.h"
@@ -32,11 +33,6 @@ struct Application::Parts
 
 namespace {
 
-void complain(const QString &text)
-{
-    std::fprintf(stderr, "KESTREL: %s\n", qPrintable(text));
-}
-
 [[noreturn]] void endAtOnce()
 {
     // Settings and the table are already on disk (both are written atomically);
@@ -52,12 +48,31 @@ std::unique_ptr<VoiceEngine> makeVoice()
         return std::make_unique<EspeakVoice>();
     } catch (const std::exception &error) {
         // The window works without a voice: feedback is shown, nothing waits on it.
-        complain(QStringLiteral("no voice: %1").arg(QString::fromLocal8Bit(error.what())));
+        Application::complain(QStringLiteral("no voice: %1").arg(QString::fromLocal8Bit(error.what())));
         return nullptr;
     }
 }
 
 } // namespace
+
+void Application::complain(const QString &text)
+{
+    std::fprintf(stderr, "KESTREL: %s\n", qPrintable(text));
+}
+
+QString Application::prepareDisplay()
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    if (qgetenv("QT_QPA_PLATFORM") != "xcb")
+        return {}; // offscreen, for tests: no windows to see
+    try {
+        x11::X11Connection probe;
+    } catch (const Failure &failure) {
+        return failure.description();
+    }
+    return {};
+}
 
 Application::Application() : m_parts(std::make_unique<Parts>()) {}
 
