@@ -127,6 +127,38 @@ protected:
     };
     std::unique_ptr<OwnForm> startOwnForm() { return std::make_unique<OwnForm>(*this); }
 
+    /// A main window of its own on `tableModel`, logging into `log` (the end of
+    /// the program too), with its table unlocked.
+    struct LeavingForm
+    {
+        LeavingForm(SpeechFormTest &t, CommandTableModel &tableModel)
+            : form({tableModel, t.desktop, t.boxes, t.slots, rec, voice})
+        {
+            rec.mainWindow = &form;
+            form.setProgramEnd([this] { log.append(QStringLiteral("end program")); });
+            form.startUp([] {});
+            form.findChild<QPushButton *>("LockTbl")->click();
+        }
+        /// Opens the editor of `cell` and types `text`, leaving it open as a user
+        /// who walks away mid-edit; false when no editor opened.
+        bool leaveEditOpen(const QModelIndex &cell, const QString &text)
+        {
+            auto *grid = form.findChild<QTableView *>("DBGrid1");
+            grid->setCurrentIndex(cell);
+            grid->edit(cell);
+            const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
+            if (editors.size() != 1)
+                return false;
+            editors.first()->setText(text);
+            log.clear();
+            return true;
+        }
+        QStringList log;
+        FakeRecognitionWindow rec{log};
+        FakeTtsWindow voice{log};
+        SpeechForm form;
+    };
+
     QTemporaryDir dir;
     FakeMessageBoxes boxes;
     RecordingDesktop desktop;
@@ -445,23 +477,11 @@ TEST_F(SpeechFormTest, EveryWayOutWritesAnOpenEditSavesThenUnloadsAndEnds)
     int way = 0;
     for (const auto &[name, leave] : kWaysOut) {
         SCOPED_TRACE(name);
-        QStringList wayLog;
-        FakeRecognitionWindow rec(wayLog);
-        FakeTtsWindow voice(wayLog);
-        SpeechForm other({model, desktop, boxes, slots, rec, voice});
-        rec.mainWindow = &other;
-        other.setProgramEnd([&wayLog] { wayLog.append(QStringLiteral("end program")); });
-        other.startUp([] {});
-        other.findChild<QPushButton *>("LockTbl")->click();
-        auto *grid = other.findChild<QTableView *>("DBGrid1");
-        const QModelIndex phraseCell = model.index(1, 0);
-        grid->setCurrentIndex(phraseCell);
-        grid->edit(phraseCell);
-        const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
-        ASSERT_EQ(editors.size(), 1);
+        LeavingForm leaving(*this, model);
+        SpeechForm &other = leaving.form;
+        const QStringList &wayLog = leaving.log;
         const QString typed = QStringLiteral("OPEN EDITOR %1").arg(++way);
-        editors.first()->setText(typed);
-        wayLog.clear();
+        ASSERT_TRUE(leaving.leaveEditOpen(model.index(1, 0), typed));
 
         leave(other);
         const QStringList want{"unload tts window", "unload recognition window", "end program"};
@@ -494,25 +514,13 @@ TEST_F(SpeechFormTest, AnEndAskedForWhileTheOpenEditShowsABoxStillSavesFirst)
 {
     for (const auto &[name, leave] : kWaysOut) {
         SCOPED_TRACE(name);
-        QStringList wayLog;
-        FakeRecognitionWindow rec(wayLog);
-        FakeTtsWindow voice(wayLog);
         QuittingBoxes typeBoxes;
         CommandTableModel typeModel{store, typeBoxes};
-        SpeechForm other({typeModel, desktop, boxes, slots, rec, voice});
-        rec.mainWindow = &other;
-        other.setProgramEnd([&wayLog] { wayLog.append(QStringLiteral("end program")); });
-        other.startUp([] {});
-        other.findChild<QPushButton *>("LockTbl")->click();
-        auto *grid = other.findChild<QTableView *>("DBGrid1");
-        const QModelIndex typeCell = typeModel.index(1, 1);
-        grid->setCurrentIndex(typeCell);
-        grid->edit(typeCell);
-        const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
-        ASSERT_EQ(editors.size(), 1);
-        editors.first()->setText(QStringLiteral("XYZ"));
+        LeavingForm leaving(*this, typeModel);
+        SpeechForm &other = leaving.form;
+        const QStringList &wayLog = leaving.log;
+        ASSERT_TRUE(leaving.leaveEditOpen(typeModel.index(1, 1), QStringLiteral("XYZ")));
         typeBoxes.onFirstBox = [&other] { other.quitProgram(); };
-        wayLog.clear();
 
         leave(other);
         ASSERT_EQ(typeBoxes.shown.size(), 1) << "the refused Type";
