@@ -166,7 +166,10 @@ CommandStore::~CommandStore()
 
 void CommandStore::fail(const QString &action, const QString &reason) const
 {
-    throw Failure(QStringLiteral("Cannot %1 the command table \"%2\": %3").arg(action, m_path, reason));
+    // The whole path: started from a desktop launcher, the user cannot tell
+    // which working folder "SELEC.db" is in.
+    throw Failure(QStringLiteral("Cannot %1 the command table \"%2\": %3")
+                      .arg(action, QFileInfo(m_path).absoluteFilePath(), reason));
 }
 
 void CommandStore::createWithStarterRows(const ProgramFinder &finder)

@@ -1,6 +1,7 @@
 #include "CommandTableTestSupport.h"
 
 #include "common/Failure.h"
+#include "support/ScopedWorkingDirectory.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -134,6 +135,20 @@ TEST(CommandStore, AnUnusableFileIsReportedAndLeftAsItWas)
         }
         EXPECT_EQ(contents(), before);
         EXPECT_EQ(filesIn(dir.path()), filesBefore);
+    }
+}
+
+TEST(CommandStore, AFailureNamesTheTableByItsWholePath)
+{
+    const ScopedWorkingDirectory inside(false);
+    ASSERT_TRUE(QDir().mkdir(CommandStore::defaultPath()));
+    try {
+        CommandStore store(CommandStore::defaultPath(), finderFor({}));
+        ADD_FAILURE() << "a folder was opened";
+    } catch (const Failure &failure) {
+        EXPECT_TRUE(failure.description().contains(
+            QStringLiteral("\"%1\"").arg(QFileInfo(inside.path("SELEC.db")).absoluteFilePath())))
+            << failure.what();
     }
 }
 
