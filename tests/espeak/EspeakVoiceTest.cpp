@@ -10,15 +10,20 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <thread>
+
+#include <sys/stat.h>
 
 using namespace kestrel;
 
@@ -166,6 +171,41 @@ TEST_P(EspeakVoiceTest, OddCharactersBetweenWordsNeitherCutTheTextShortNorShiftT
         const int stream = voice->speak(row.text, kQueueFlags);
         ASSERT_TRUE(recorder->waitForEnd(stream));
         EXPECT_EQ(recorder->wordsOf(stream, row.text), QStringList({"Hello", "world", "there"}));
+    }
+}
+
+// Everything is spoken as markup, and eSpeak acts on an audio element: it
+// opened the file named (a FIFO blocked the voice for good) and ran a shell
+// with the name in it to convert the file. Text from the clipboard or a file
+// must never do either.
+TEST_P(EspeakVoiceTest, AudioFilesNamedInTheTextAreNeverOpenedNorRun)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(QStringLiteral("sound.wav"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString plain = dir.filePath(QStringLiteral("plain.txt"));
+    // A shell started for the file would run in this folder.
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+    const QString marker = dir.filePath(QStringLiteral("marker"));
+    const QString hostile = dir.filePath(QStringLiteral("x$(touch marker).mp3"));
+    for (const QString &file : {plain, hostile}) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a sound");
+    }
+    for (const QString &file : {fifo, plain, hostile}) {
+        SCOPED_TRACE(file.toStdString());
+        const QString text =
+            QStringLiteral("Hello there. <audio src=\"%1\"/> Good bye.").arg(file.toHtmlEscaped());
+        const int stream = voice->speak(text, kQueueFlags);
+        ASSERT_TRUE(recorder->waitForEnd(stream));
+        EXPECT_EQ(recorder->count("start", stream), 1);
+        EXPECT_EQ(recorder->count("end", stream), 1);
+        EXPECT_TRUE(recorder->wordsOf(stream, text).contains(QStringLiteral("bye")));
+        EXPECT_FALSE(QFile::exists(marker)) << "a command in the file's name ran";
     }
 }
 

@@ -94,8 +94,14 @@ EspeakSynthesizer::EspeakSynthesizer(std::function<void()> wake) : m_wake(std::m
     std::call_once(g_initialised, [] {
         g_sampleRate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, kBufferMs, nullptr,
                                          espeakINITIALIZE_PHONEME_EVENTS | espeakINITIALIZE_DONT_EXIT);
-        if (g_sampleRate > 0)
+        if (g_sampleRate > 0) {
             espeak_SetSynthCallback(&synthCallback);
+            // Every text is spoken as markup, and for an audio element eSpeak
+            // would open the file named (a FIFO blocks it for good) and run a
+            // shell with that name to convert it. Text from the clipboard or a
+            // file must do neither: no sound file is ever available.
+            espeak_SetUriCallback([](int, const char *, const char *) { return 1; });
+        }
     });
     m_sampleRate = g_sampleRate;
     if (m_sampleRate > 0)
