@@ -1,6 +1,7 @@
 #include "settings/SettingsFile.h"
 
 #include "common/Failure.h"
+#include "common/RegularFile.h"
 #include "settings/AtomicFile.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsValues.h"
@@ -165,19 +166,14 @@ std::optional<QByteArray> readSettingsFile(const QString &path, const QString &a
     };
     if (info.isDir())
         throw failure(QStringLiteral("it is a folder"));
-    // Read whole at start-up: opening a FIFO would wait for ever (and logout
-    // could not end the program), a device would be read until memory ran out.
-    if (!info.isFile())
-        throw failure(QStringLiteral("it is not a regular file"));
-    if (info.size() > kMaxSettingsFileBytes)
-        throw failure(QStringLiteral("it is larger than %1 MB").arg(kMaxSettingsFileBytes / (1024 * 1024)));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw failure(file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw failure(file.errorString());
-    return inSystemEncoding(bytes);
+    // Read whole at start-up: a FIFO in its place would wait for ever (and
+    // logout could not end the program), a device would be read until memory
+    // ran out.
+    try {
+        return inSystemEncoding(readRegularFile(path, kMaxSettingsFileBytes));
+    } catch (const Failure &refused) {
+        throw failure(refused.description());
+    }
 }
 
 } // namespace

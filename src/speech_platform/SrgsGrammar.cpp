@@ -1,9 +1,8 @@
 #include "speech_platform/SrgsGrammar.h"
 
 #include "common/Failure.h"
+#include "common/RegularFile.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QPair>
 #include <QSet>
@@ -204,22 +203,16 @@ SrgsGrammar SrgsGrammar::parse(const QByteArray &xmlText)
 
 SrgsGrammar SrgsGrammar::loadFile(const QString &fileName)
 {
-    // Read whole, at start-up, on the window's thread: a FIFO would block the
-    // open for ever, and a link to a device (/dev/zero) would read until the
-    // program ran out of memory.
-    const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile())
+    // Read whole, at start-up, on the window's thread: only a regular file of a
+    // sane size (a FIFO would block the start, /dev/zero would eat memory).
+    QByteArray text;
+    try {
+        text = readRegularFile(fileName, kMaxFileBytes);
+    } catch (const Failure &refused) {
         throw Failure(
-            QStringLiteral("Cannot open the grammar file \"%1\": it is not a regular file").arg(fileName));
-    if (info.size() > kMaxFileBytes)
-        throw Failure(QStringLiteral("Cannot open the grammar file \"%1\": it is larger than %2 MB")
-                          .arg(fileName)
-                          .arg(kMaxFileBytes / (1024 * 1024)));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(
-            QStringLiteral("Cannot open the grammar file \"%1\": %2").arg(fileName, file.errorString()));
-    return parse(file.readAll());
+            QStringLiteral("Cannot open the grammar file \"%1\": %2").arg(fileName, refused.description()));
+    }
+    return parse(text);
 }
 
 const SrgsRule *SrgsGrammar::rule(const QString &id) const

@@ -1,5 +1,8 @@
 #include "tts/TextRules.h"
 
+#include "common/Failure.h"
+#include "common/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,16 +80,14 @@ QString GetDirectory(const QProcessEnvironment &environment)
 
 std::optional<QString> readTextFile(const QString &path, qint64 maxBytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Chosen in a file dialog: a FIFO or a terminal there would otherwise block
+    // the whole program until someone wrote to it.
+    QByteArray bytes;
+    try {
+        bytes = readRegularFile(path, maxBytes);
+    } catch (const Failure &) {
         return std::nullopt;
-    if (file.size() > maxBytes)
-        return std::nullopt;
-    // Read one byte more than allowed so a file that grows (or a device that
-    // reports no size) cannot slip past the limit.
-    const QByteArray bytes = file.read(maxBytes + 1);
-    if (bytes.size() > maxBytes || file.error() != QFileDevice::NoError)
-        return std::nullopt;
+    }
     QStringDecoder decode(QStringDecoder::System);
     return QString(decode(bytes));
 }

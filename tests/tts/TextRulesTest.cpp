@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace kestrel {
 namespace {
 
@@ -56,6 +60,29 @@ TEST(ReadTextFile, DecodesTheSystemEncodingAndRefusesWhatItCannotRead)
     EXPECT_EQ(readTextFile(path, bytes.size()), std::optional<QString>(text));
     EXPECT_FALSE(readTextFile(path, bytes.size() - 1).has_value()); // too large
     EXPECT_FALSE(readTextFile(dir.filePath(QStringLiteral("missing.txt"))).has_value());
+}
+
+// Picked in the file dialog: anything but a regular file blocked the whole
+// program in its open (a FIFO until a writer came, a terminal until a line) or
+// read without end (/dev/zero).
+TEST(ReadTextFile, OnlyARegularFileIsRead)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(QStringLiteral("pipe.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // A writer holds the other end with a line in it, so that an open that
+    // waits for one returns and the test fails instead of hanging.
+    const int writer = ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, "line\n", 5), 5);
+    const QString zero = dir.filePath(QStringLiteral("zero.txt"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    for (const QString &path : {fifo, zero, dir.path(), QStringLiteral("/dev/null")}) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_FALSE(readTextFile(path, 1024).has_value());
+    }
+    ::close(writer);
 }
 
 } // namespace
