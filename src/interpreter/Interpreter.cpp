@@ -150,10 +150,12 @@ Interpreter::Next Interpreter::execute(Run &run)
     }
     if (m_builtIns.run(upperCased(m_pendingPhrase), word))
         return Next::EndRun;
+    // The action may pause, and rows may be deleted meanwhile.
+    const OpenProgramSlots::Held closing(m_slots, *parentSlot);
     if (m_scanner.run(action) == ActionScanner::Outcome::Quit)
         return Next::EndRun;
-    if (upperCased(m_currentRow.Type) == QLatin1String("CLOSE"))
-        m_launcher.close(*parentSlot);
+    if (upperCased(m_currentRow.Type) == QLatin1String("CLOSE") && !closing.gone())
+        m_launcher.close(closing.slot());
     return Next::Finish;
 }
 

@@ -63,7 +63,16 @@ void OpenProgramSlots::release(int slot)
 // deletes one row would otherwise find every open program started a second time.
 void OpenProgramSlots::removeRows(int firstRow, int count)
 {
-    if (firstRow < 1 || count < 1 || firstRow >= size())
+    if (firstRow < 1 || count < 1)
+        return;
+    // Held numbers follow their rows even past the slots made so far.
+    for (Held *held : m_held) {
+        if (held->m_slot >= firstRow + count)
+            held->m_slot -= count;
+        else if (held->m_slot >= firstRow)
+            held->m_slot = -1;
+    }
+    if (firstRow >= size())
         return;
     count = std::min(count, size() - firstRow);
     m_phrases.remove(firstRow, count);
@@ -73,6 +82,16 @@ void OpenProgramSlots::removeRows(int firstRow, int count)
         m_phrases.append(s >= FirstSearched && s <= LastSearched ? kFree : QString());
         m_windows.append(0);
     }
+}
+
+OpenProgramSlots::Held::Held(OpenProgramSlots &slots, int slot) : m_slots(slots), m_slot(slot)
+{
+    m_slots.m_held.push_back(this);
+}
+
+OpenProgramSlots::Held::~Held()
+{
+    std::erase(m_slots.m_held, this);
 }
 
 } // namespace kestrel

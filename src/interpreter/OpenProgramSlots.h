@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVector>
 
+#include <vector>
+
 namespace kestrel {
 
 /// The open-program slots: for the OPEN command in table row s, slot s records the
@@ -37,11 +39,32 @@ public:
     void removeRows(int firstRow, int count);
     int size() const { return static_cast<int>(m_phrases.size()); }
 
+    /// A slot number held across a wait (a launch waiting for its window, a
+    /// pause), during which the user may delete table rows: it moves with its
+    /// row, and is gone when its row is.
+    class Held
+    {
+    public:
+        Held(OpenProgramSlots &slots, int slot);
+        ~Held();
+        Held(const Held &) = delete;
+        Held &operator=(const Held &) = delete;
+
+        int slot() const { return m_slot; }
+        bool gone() const { return m_slot < 0; }
+
+    private:
+        friend class OpenProgramSlots;
+        OpenProgramSlots &m_slots;
+        int m_slot;
+    };
+
 private:
     void ensure(int slot);
 
     QVector<QString> m_phrases;
     QVector<WindowId> m_windows;
+    std::vector<Held *> m_held;
 };
 
 } // namespace kestrel

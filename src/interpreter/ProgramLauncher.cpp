@@ -65,6 +65,7 @@ std::optional<QString> ProgramLauncher::launch(const QString &action, int slot,
     // so that such a launch cannot put its window in this slot.
     m_mainWindow.stopListening();
     WindowId window = 0;
+    const OpenProgramSlots::Held held(m_slots, slot);
     const WaitResult result = waitForNewWindow(previous, started.processId, window);
     if (!stopRequested)
         m_mainWindow.startListening();
@@ -74,8 +75,11 @@ std::optional<QString> ProgramLauncher::launch(const QString &action, int slot,
         m_desktop.activateWindow(window); // so that the keys that follow reach it
 
     m_launchHandle = window;
-    m_slots.setWindow(slot, window);
-    m_slots.setPhrase(slot, lookupPhrase);
+    // Its row deleted meanwhile, the window is no command's to remember.
+    if (!held.gone()) {
+        m_slots.setWindow(held.slot(), window);
+        m_slots.setPhrase(held.slot(), lookupPhrase);
+    }
     return parts.keys;
 }
 

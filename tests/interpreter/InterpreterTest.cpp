@@ -428,6 +428,58 @@ TEST_F(Launch, APhraseHandledDuringTheWaitLeavesTheSlotToTheLaunchedProgram)
     EXPECT_EQ(took(), lines("activate 0x50|keys ^s wait"));
 }
 
+// The user may unlock the table and delete a row while a command waits for its
+// program's window or pauses. The window then belongs to the launched row,
+// wherever that row is now, and a CLOSE frees its parent's slot where that
+// went; no other row's remembered window changes.
+TEST(RowsDeletedDuringAWait, SlotsStayWithTheirRows)
+{
+    constexpr WindowId kBrowser = 0x70;
+    constexpr WindowId kMail = 0x60;
+    const struct
+    {
+        const char *name;
+        const char *said;
+        int deletedRow;
+        QStringList slotsAfter; ///< slots 1 to 3, "phrase window"
+    } cases[] = {
+        {"launch, a row above", "open editor", 1, {"OPEN EDITOR 0x50", "OPEN MAIL 0x60", "NULL 0x0"}},
+        {"launch, the row itself", "open editor", 2, {"OPEN BROWSER 0x70", "OPEN MAIL 0x60", "NULL 0x0"}},
+        {"launch, a row below", "open editor", 3, {"OPEN BROWSER 0x70", "OPEN EDITOR 0x50", "NULL 0x0"}},
+        {"close after a pause, a row above", "close mail", 1, {"NULL 0x0", "NULL 0x0", "NULL 0x0"}},
+        {"close after a pause, a row below", "close browser", 3, {"NULL 0x0", "NULL 0x0", "NULL 0x0"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        InterpreterParts f;
+        f.commands.rows = {
+            row("OPEN BROWSER", "OPEN", "/usr/bin/browser"), row("OPEN EDITOR", "OPEN", "/usr/bin/gedit"),
+            row("OPEN MAIL", "OPEN", "/usr/bin/mail"), row("CLOSE MAIL", "CLOSE", "{PAUSE 1}", "open mail"),
+            row("CLOSE BROWSER", "CLOSE", "{PAUSE 1}", "open browser")};
+        for (const char *program : {"/usr/bin/browser", "/usr/bin/gedit", "/usr/bin/mail"}) {
+            f.desktop.addFile(QString::fromLatin1(program));
+            f.desktop.addExecutable(QString::fromLatin1(program));
+        }
+        f.desktop.addWindow(kBrowser);
+        f.desktop.addWindow(kMail);
+        f.slots.setPhrase(1, QStringLiteral("OPEN BROWSER"));
+        f.slots.setWindow(1, kBrowser);
+        f.slots.setPhrase(3, QStringLiteral("OPEN MAIL"));
+        f.slots.setWindow(3, kMail);
+        f.desktop.planLaunch({.window = kEditor, .appearsAfterPolls = 3});
+        f.wait.onCall(1, [&] {
+            f.commands.rows.removeAt(c.deletedRow - 1);
+            f.slots.removeRows(c.deletedRow, 1);
+        });
+        f.say(QString::fromLatin1(c.said));
+        QStringList slotsAfter;
+        for (int slot = 1; slot <= 3; ++slot)
+            slotsAfter
+                << QStringLiteral("%1 0x%2").arg(f.slots.phrase(slot)).arg(f.slots.window(slot), 0, 16);
+        EXPECT_EQ(slotsAfter, c.slotsAfter);
+    }
+}
+
 TEST(Starting, ChoosesHowToStart)
 {
     struct Case
