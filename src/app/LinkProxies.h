@@ -19,6 +19,7 @@ public:
     void recognitionSwitchedOn() override { target().recognitionSwitchedOn(); }
     void recognitionSwitchedOff() override { target().recognitionSwitchedOff(); }
     void recoIt() override { target().recoIt(); }
+    void speechEnded() override { target().speechEnded(); }
 
 private:
     MainWindowLink &target() const;

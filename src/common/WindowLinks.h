@@ -25,6 +25,9 @@ public:
     virtual void recognitionSwitchedOff() = 0;
     /// Hands the shared RecoText to the dispatcher (RecoIt) and returns when it ends.
     virtual void recoIt() = 0;
+    /// The program's own voice has finished speaking: a resume that had to wait
+    /// for it may switch listening on now.
+    virtual void speechEnded() = 0;
 };
 
 /// The feedback controls of the recognition setup window, with the setters the

@@ -135,13 +135,13 @@ void SpeechForm::startUp(const std::function<void()> &loadTextToSpeech)
 
 void SpeechForm::StartListening()
 {
-    m_resumeOwed = false;
+    m_resume = Resume::None;
     switchOn();
 }
 
 void SpeechForm::StopListening()
 {
-    m_resumeOwed = false;
+    m_resume = Resume::None;
     switchOff();
 }
 
@@ -154,15 +154,31 @@ void SpeechForm::stopListening()
     // not counted: the voice pauses at every stream start and resumes once, so
     // a count would leave listening off for good.
     if (wasOn && m_services.recognitionWindow.recognitionCaption() == kStartCaption)
-        m_resumeOwed = true;
+        m_resume = Resume::Owed;
 }
 
 // Resuming what the user switched off or unlocked during the pause would lock
 // the table under the mouse of someone editing it and hear them again.
 void SpeechForm::startListening()
 {
-    if (std::exchange(m_resumeOwed, false))
-        switchOn();
+    // The program's own voice may still be speaking when a launch or a
+    // printout resumes (feedback read from the clipboard, a nested run's
+    // answer); switched on now, the recogniser would hear it. The end of the
+    // speech resumes instead.
+    if (m_resume == Resume::None)
+        return;
+    if (m_services.ttsWindow.isSpeaking()) {
+        m_resume = Resume::WhenSilent;
+        return;
+    }
+    m_resume = Resume::None;
+    switchOn();
+}
+
+void SpeechForm::speechEnded()
+{
+    if (m_resume == Resume::WhenSilent)
+        startListening();
 }
 
 void SpeechForm::switchOn()

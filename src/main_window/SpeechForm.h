@@ -73,9 +73,11 @@ public:
     // MainWindowLink: the pause the voice, a launch or a printout makes around
     // what it does, and the resume after it. A resume switches on only what its
     // pause switched off, and not once the user stopped, started or unlocked the
-    // table meanwhile.
+    // table meanwhile, and not while the program's own voice speaks: then the
+    // end of the speech (speechEnded) resumes.
     void startListening() override;
     void stopListening() override;
+    void speechEnded() override;
     void switchListeningOff() override { StopListening(); }
     bool isListening() const override;
     void recognitionSwitchedOn() override;
@@ -119,7 +121,9 @@ private:
         bool ttsUnloaded = false;
         bool recognitionUnloaded = false;
     } m_shutDownSteps;
-    bool m_resumeOwed = false; ///< a pause switched recognition off and nobody switched since
+    /// What a pause owes: Owed once it switched recognition off and nobody
+    /// switched since; WhenSilent once its resume came while the voice spoke.
+    enum class Resume { None, Owed, WhenSilent } m_resume = Resume::None;
 };
 
 } // namespace kestrel

@@ -68,6 +68,7 @@ void TTSSetup::Voice_EndStream(int stream)
     // Not reset here: the next stream start records it again.
     if (m_shared.ListeningBeforeSpeech)
         m_mainWindow.startListening();
+    m_mainWindow.speechEnded();
 }
 
 void TTSSetup::Voice_Word(int position, int length)

@@ -79,7 +79,8 @@ public:
     int clipboardMonitorState() const override { return 0; }
     void setMainText(const QString &text) override { m_log.append(QStringLiteral("text ") + text); }
     void speakIt() override { m_log.append(QStringLiteral("speakIt")); }
-    bool isSpeaking() const override { return false; }
+    bool speaking = false;
+    bool isSpeaking() const override { return speaking; }
     void speakItX() override { m_log.append(QStringLiteral("speakItX")); }
     void loadDat() override { m_log.append(QStringLiteral("loadDat")); }
     void saveDat() override { m_log.append(QStringLiteral("saveDat")); }
@@ -282,6 +283,45 @@ TEST_F(SpeechFormTest, AResumeAfterAPauseNeverUndoesWhatTheUserDidMeanwhile)
         EXPECT_EQ(lock->text(), lockAfter);
         EXPECT_EQ(other.findChild<QTableView *>(QStringLiteral("DBGrid1"))->isEnabled(),
                   lockAfter == QLatin1String("Lock Table"));
+        other.hide();
+    }
+}
+
+// Feedback read from the clipboard, or a nested run's answer, may still be
+// speaking when a launch ends its pause: switched on then, the recogniser
+// heard the program's own voice. The end of the speech resumes instead, unless
+// the user unlocked the table or started meanwhile.
+TEST_F(SpeechFormTest, AResumeWhileTheVoiceSpeaksWaitsForTheEndOfTheSpeech)
+{
+    enum class During { Nothing, UnlockPressed, StartPressed };
+    const std::tuple<const char *, During, bool> cases[] = {
+        {"nothing pressed", During::Nothing, true},
+        {"Unlock Table pressed while it spoke", During::UnlockPressed, false},
+        {"Start pressed while it spoke", During::StartPressed, true},
+    };
+    for (const auto &[name, during, listeningAfter] : cases) {
+        SCOPED_TRACE(name);
+        const std::unique_ptr<OwnForm> own = startOwnForm();
+        SpeechForm &other = own->form;
+        ASSERT_TRUE(other.isListening());
+        other.stopListening(); // a launch waits for its window
+        tts.speaking = true;
+        other.startListening(); // the window came up mid-sentence
+        EXPECT_FALSE(other.isListening());
+        EXPECT_EQ(own->rec.caption, "Start Recognition") << "not while the voice speaks";
+        if (during == During::UnlockPressed)
+            other.findChild<QPushButton *>(QStringLiteral("LockTbl"))->click();
+        if (during == During::StartPressed)
+            other.findChild<QPushButton *>(QStringLiteral("BtnStart"))->click();
+        tts.speaking = false;
+        other.speechEnded();
+        EXPECT_EQ(other.isListening(), listeningAfter);
+        EXPECT_EQ(own->rec.caption, listeningAfter ? "Stop Recognition" : "Start Recognition");
+        // A later end of speech owes nothing.
+        if (!listeningAfter) {
+            other.speechEnded();
+            EXPECT_FALSE(other.isListening());
+        }
         other.hide();
     }
 }

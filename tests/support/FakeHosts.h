@@ -92,6 +92,7 @@ public:
     void recognitionSwitchedOn() override { calls.append(QStringLiteral("recognitionSwitchedOn")); }
     void recognitionSwitchedOff() override { calls.append(QStringLiteral("recognitionSwitchedOff")); }
     void recoIt() override;
+    void speechEnded() override { calls.append(QStringLiteral("speechEnded")); }
 };
 
 /// Records every message box; questions are answered from `answers` in order,

@@ -52,7 +52,7 @@ QString expectSpokenThrough(AudioOutputs outputs)
     while (output.isSpeaking() && !guard.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
     EXPECT_FALSE(output.isSpeaking());
-    EXPECT_EQ(hosts.mainWindow.calls, QStringList({"stopListening", "startListening"}));
+    EXPECT_EQ(hosts.mainWindow.calls, QStringList({"stopListening", "startListening", "speechEnded"}));
     EXPECT_GE(highlighted.size(), 5);
     EXPECT_TRUE(highlighted.contains(QStringLiteral("notepad"))) << qPrintable(highlighted.join('|'));
     EXPECT_GT(movingFaces, 3);

@@ -299,8 +299,9 @@ TEST(TTSSetupEvents, ListeningPausesForSpeechAndResumesOnlyIfItWasOn)
         EXPECT_EQ(rig.state(), QStringLiteral("SPEAKING"));
         rig.voice->emitEndStream();
         EXPECT_EQ(rig.mainWindow.listening, listening);
-        EXPECT_EQ(rig.mainWindow.calls, listening ? QStringList({"stopListening", "startListening"})
-                                                  : QStringList({"stopListening"}));
+        EXPECT_EQ(rig.mainWindow.calls, listening
+                                            ? QStringList({"stopListening", "startListening", "speechEnded"})
+                                            : QStringList({"stopListening", "speechEnded"}));
         EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
     }
 }
