@@ -10,6 +10,7 @@
 #include "desktop/Desktop.h"
 #include "interpreter/OpenProgramSlots.h"
 #include "main_window/GridDelegate.h"
+#include "window_common/SwitchButtons.h"
 
 #include <QAbstractItemDelegate>
 #include <QCloseEvent>
@@ -185,8 +186,7 @@ void SpeechForm::switchOn()
 {
     // Reading the caption loads the recognition window on first use.
     if (m_services.recognitionWindow.recognitionCaption() == kStartCaption) {
-        m_ui->BtnStart->setEnabled(false);
-        m_ui->BtnStop->setEnabled(true);
+        switchButtons(*m_ui->BtnStop, *m_ui->BtnStart);
         m_services.recognitionWindow.clickIt();
         // The recognition window reports a failed start itself, and its caption
         // still offers to start: the buttons must say so too, or Start stays
@@ -199,8 +199,7 @@ void SpeechForm::switchOn()
 void SpeechForm::switchOff()
 {
     if (m_services.recognitionWindow.recognitionCaption() == kStopCaption) {
-        m_ui->BtnStart->setEnabled(true);
-        m_ui->BtnStop->setEnabled(false);
+        switchButtons(*m_ui->BtnStart, *m_ui->BtnStop);
         m_services.recognitionWindow.clickIt();
         // A failed switch leaves recognition running, and its caption says so:
         // Stop must stay available and the table locked, as for any running
@@ -218,14 +217,12 @@ bool SpeechForm::isListening() const
 void SpeechForm::recognitionSwitchedOn()
 {
     m_tableCommands->lockTable(); // the table is locked while recognition runs
-    m_ui->BtnStop->setEnabled(true);
-    m_ui->BtnStart->setEnabled(false);
+    switchButtons(*m_ui->BtnStop, *m_ui->BtnStart);
 }
 
 void SpeechForm::recognitionSwitchedOff()
 {
-    m_ui->BtnStart->setEnabled(true);
-    m_ui->BtnStop->setEnabled(false);
+    switchButtons(*m_ui->BtnStart, *m_ui->BtnStop);
 }
 
 void SpeechForm::recoIt()

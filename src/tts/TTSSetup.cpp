@@ -9,6 +9,7 @@
 #include "settings/SettingsFile.h"
 #include "speech_platform/AudioFormats.h"
 #include "tts/VisemeFace.h"
+#include "window_common/SwitchButtons.h"
 
 #include <QCloseEvent>
 #include <QScopeGuard>
@@ -289,8 +290,10 @@ void TTSSetup::SetSpeakState(bool speaking)
 void TTSSetup::showSpeaking(bool speaking)
 {
     m_ui->menuFileOpenText->setEnabled(!speaking);
-    m_ui->SpeakBtn->setEnabled(!speaking);
-    m_ui->StopBtn->setEnabled(speaking);
+    if (speaking)
+        switchButtons(*m_ui->StopBtn, *m_ui->SpeakBtn);
+    else
+        switchButtons(*m_ui->SpeakBtn, *m_ui->StopBtn);
 }
 
 bool TTSSetup::isSpeaking() const

@@ -326,6 +326,30 @@ TEST_F(SpeechFormTest, AResumeWhileTheVoiceSpeaksWaitsForTheEndOfTheSpeech)
     }
 }
 
+// Start and Stop Recognition disable themselves: the focus went on to Delete
+// Record, where a keyboard user's next Space asked to delete a command.
+TEST_F(SpeechFormTest, TheKeyboardFocusMovesBetweenStartAndStop)
+{
+    const std::unique_ptr<OwnForm> own = startOwnForm();
+    SpeechForm &other = own->form;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    const std::pair<const char *, const char *> presses[] = {
+        {"BtnStop", "BtnStart"}, {"BtnStart", "BtnStop"}, {"BtnStop", "BtnStart"}};
+    for (const auto &[pressed, focused] : presses) {
+        SCOPED_TRACE(pressed);
+        auto *button = other.findChild<QPushButton *>(QLatin1String(pressed));
+        ASSERT_TRUE(button->isEnabled());
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), QLatin1String(focused));
+    }
+    EXPECT_TRUE(boxes.shown.isEmpty());
+    other.hide();
+}
+
 TEST_F(SpeechFormTest, ListeningSwitchesAndTheTableLock)
 {
     startUp();

@@ -56,6 +56,32 @@ TEST(TTSSetupSpeak, SpeakingStoppingAndFailedOrEmptyRequests)
     EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
 }
 
+// Speak disables itself while it speaks: the focus went on to Test, whose
+// Space then replaced the user's text and clipboard with the test sentence.
+TEST(TTSSetupSpeak, TheKeyboardFocusMovesBetweenSpeakAndStop)
+{
+    TtsRig rig;
+    rig.window->show();
+    rig.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+    rig.setBoxText(QStringLiteral("my letter to read"));
+    rig.desktop.setClipboardText(QStringLiteral("copied elsewhere"));
+    rig.find("SpeakBtn")->setFocus();
+    QTest::keyClick(rig.find("SpeakBtn"), Qt::Key_Space);
+    rig.voice->emitStartStream();
+    ASSERT_EQ(rig.state(), QStringLiteral("SPEAKING"));
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("StopBtn"));
+
+    // The speech ends by itself while Stop has the focus.
+    rig.voice->emitEndStream();
+    ASSERT_EQ(rig.state(), QStringLiteral("IDLE"));
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("SpeakBtn"));
+    EXPECT_EQ(rig.boxText(), QStringLiteral("my letter to read"));
+    EXPECT_EQ(rig.desktop.clipboardText(), QStringLiteral("copied elsewhere"));
+}
+
 TEST(TTSSetupSpeak, StopLeavesTheFocusInTheTextBoxOfAVisibleWindow)
 {
     TtsRig rig;
