@@ -1,5 +1,6 @@
 #include "main_window/QtMessageBoxes.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace kestrel {
@@ -24,16 +25,24 @@ QMessageBox::Icon toQt(MessageBoxes::Icon icon)
 }
 } // namespace
 
+// A box raised while the user works in a setup window belongs to it: closing
+// the box gives the keyboard back there, not to the main window behind it.
+QWidget *QtMessageBoxes::owner() const
+{
+    QWidget *active = QApplication::activeWindow();
+    return active ? active : m_parent;
+}
+
 void QtMessageBoxes::inform(const QString &title, const QString &text, Icon icon)
 {
-    QMessageBox box(toQt(icon), titleOrDefault(title), text, QMessageBox::Ok, m_parent);
+    QMessageBox box(toQt(icon), titleOrDefault(title), text, QMessageBox::Ok, owner());
     box.exec();
 }
 
 MessageBoxes::Answer QtMessageBoxes::ask(const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, titleOrDefault(title), text, QMessageBox::Yes | QMessageBox::No,
-                    m_parent);
+                    owner());
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }

@@ -18,7 +18,9 @@ public:
     Answer ask(const QString &title, const QString &text) override;
 
 private:
-    QWidget *m_parent;
+    QWidget *owner() const;
+
+    QWidget *m_parent; ///< when no window of the program is active
 };
 
 } // namespace kestrel
