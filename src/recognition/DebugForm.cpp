@@ -8,6 +8,7 @@
 #include "common/Version.h"
 #include "desktop/Desktop.h"
 #include "recognition/EventInterests.h"
+#include "window_common/SettingsCheckBox.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -94,14 +95,8 @@ void DebugForm::wireControls()
     }
     connect(m_ui->ClearTree, &QPushButton::clicked, this, [this] { ClearTree_Click(); });
 
-    // Greyed comes only from the settings file; once the box leaves that
-    // state the user's clicks toggle between clear and ticked again.
-    for (QCheckBox *box : {m_ui->ConfirmationCB, m_ui->ExecutingCB, m_ui->NotFoundCB}) {
-        connect(box, &QCheckBox::stateChanged, box, [box](int state) {
-            if (state != Qt::PartiallyChecked)
-                box->setTristate(false);
-        });
-    }
+    for (QCheckBox *box : {m_ui->ConfirmationCB, m_ui->ExecutingCB, m_ui->NotFoundCB})
+        greyedOnlyFromSettings(*box);
     connect(m_ui->Command4, &QPushButton::clicked, this, [this] { testPhrase(m_ui->DidYouSay); });
     connect(m_ui->Command3, &QPushButton::clicked, this, [this] { testPhrase(m_ui->SayAgain); });
     connect(m_ui->Command2, &QPushButton::clicked, this, [this] { testPhrase(m_ui->SayText); });

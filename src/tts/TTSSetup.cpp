@@ -9,6 +9,7 @@
 #include "settings/SettingsFile.h"
 #include "speech_platform/AudioFormats.h"
 #include "tts/VisemeFace.h"
+#include "window_common/SettingsCheckBox.h"
 #include "window_common/SwitchButtons.h"
 
 #include <QCloseEvent>
@@ -91,6 +92,9 @@ void TTSSetup::connectControls()
         } catch (const std::exception &) {
         }
     });
+
+    for (QCheckBox *box : {m_ui->ClearIt, m_ui->ChkClipboard})
+        greyedOnlyFromSettings(*box);
 
     connect(m_timer1, &QTimer::timeout, this, &TTSSetup::timer1Tick);
 }

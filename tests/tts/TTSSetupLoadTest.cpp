@@ -187,6 +187,23 @@ TEST(TTSSetupSettings, NumbersAreTakenOrRefusedAsTheControlsAllow)
     }
 }
 
+// A greyed box comes only from the settings file: once clicked, the user's
+// clicks toggle it between ticked and clear, never back to a half-on look that
+// means off.
+TEST(TTSSetupSettings, AGreyedBoxFromTheFileTogglesLikeAnyOtherOnceClicked)
+{
+    using enum SettingKey;
+    const std::pair<SettingKey, const char *> boxes[] = {{CLEARIT, "ClearIt"}, {CHKCLIPBOARD, "ChkClipboard"}};
+    for (const auto &[key, name] : boxes) {
+        TtsRig rig;
+        ASSERT_TRUE(rig.window->assignNumber(key, 2)) << name;
+        for (int expected : {1, 0, 1}) {
+            rig.find<QCheckBox>(name)->click();
+            EXPECT_EQ(rig.window->number(key), expected) << name;
+        }
+    }
+}
+
 TEST(TTSSetupSettings, FeedbackTextsGoToTheRecognitionWindowWithTheirCase)
 {
     const std::pair<SettingKey, QString FeedbackWindow::*> cases[] = {
