@@ -294,6 +294,10 @@ void TTSSetup::SetSpeakState(bool speaking)
 void TTSSetup::showSpeaking(bool speaking)
 {
     m_ui->menuFileOpenText->setEnabled(!speaking);
+    // Each word is selected as it is spoken: a key typed now would replace
+    // that word, and what is typed now was never spoken, so "clear after
+    // speak" would wipe it with no undo.
+    m_ui->MainTxtBox->setReadOnly(speaking);
     if (speaking)
         switchButtons(*m_ui->StopBtn, *m_ui->SpeakBtn);
     else

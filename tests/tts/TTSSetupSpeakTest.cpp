@@ -312,6 +312,30 @@ TEST(TTSSetupEvents, WordsAreHighlightedAndTheEndSelectsEverything)
     EXPECT_EQ(box->textCursor().selectedText(), QStringLiteral("Hello brave world"));
 }
 
+// The word being spoken is selected, so a key typed while the voice reads
+// would replace it; and text typed then was never spoken, so clearing it at
+// the end would lose it for good.
+TEST(TTSSetupEvents, TheTextCannotBeChangedWhileItIsRead)
+{
+    for (const auto &[clearAfter, afterSpeech] : {std::pair{false, "Hello brave world"}, {true, ""}}) {
+        SCOPED_TRACE(clearAfter ? "clear after speak" : "kept");
+        TtsRig rig;
+        auto *box = rig.find<QPlainTextEdit>("MainTxtBox");
+        rig.find<QCheckBox>("ClearIt")->setChecked(clearAfter);
+        rig.setBoxText(QStringLiteral("Hello brave world"));
+        rig.window->speakItX();
+        rig.voice->emitStartStream();
+        rig.voice->emitWord(6, 5);
+        QTest::keyClicks(box, QStringLiteral("x"));
+        EXPECT_EQ(rig.boxText(), QStringLiteral("Hello brave world"));
+        rig.voice->emitEndStream();
+        EXPECT_EQ(rig.boxText(), QString::fromLatin1(afterSpeech));
+        QTest::keyClick(box, Qt::Key_End);
+        QTest::keyClicks(box, QStringLiteral("!"));
+        EXPECT_TRUE(rig.boxText().endsWith(u'!')) << "the box takes typing again after the speech";
+    }
+}
+
 TEST(TTSSetupEvents, ListeningPausesForSpeechAndResumesOnlyIfItWasOn)
 {
     for (bool listening : {true, false}) {
