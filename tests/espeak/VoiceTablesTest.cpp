@@ -255,6 +255,7 @@ TEST(TextPositionMapTest, WordEventsSelectTheSpokenWord)
     const QString emoji = QStringLiteral("I \U0001F600 like 123 apples");
     const QString plain = QStringLiteral("Hello world. This is a test.");
     const QString money = QStringLiteral("Mr. Smith paid $45.50 on 3/4/2020");
+    const QString comparison = QStringLiteral("3 < 4 and 5 > 2 ok");
     const struct
     {
         const char *label;
@@ -288,6 +289,13 @@ TEST(TextPositionMapTest, WordEventsSelectTheSpokenWord)
         {"combining accent", QStringLiteral("cafe\u0301 ok"), false, 1, 4, QStringLiteral("cafe\u0301")},
         {"beyond the end", QStringLiteral("Hello"), false, 40, 3, QString()},
         {"no entities in plain text", QStringLiteral("a &amp; b"), false, 3, 5, "&amp"},
+        // eSpeak takes "<" for markup only before a letter, "/", "!" or "?";
+        // otherwise it speaks it, and the words up to a later ">" with it.
+        {"less-than spoken", comparison, true, 5, 1, "4"},
+        {"word after a spoken less-than", comparison, true, 7, 3, "and"},
+        {"word before a spoken greater-than", comparison, true, 11, 1, "5"},
+        {"entity after a spoken less-than", QStringLiteral("a < b &amp; c"), true, 11, 1, "&amp;"},
+        {"tag after a spoken less-than", QStringLiteral("1 < 2 <mark name=\"m\"/>three"), true, 23, 5, "three"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);

@@ -12,6 +12,11 @@ bool isApostrophe(QChar c)
     return c == u'\'' || c == QChar(0x2019);
 }
 
+bool opensMarkup(QChar next)
+{
+    return next.isLetter() || next == u'/' || next == u'!' || next == u'?';
+}
+
 // Entity names are short; anything longer between "&" and ";" is plain text.
 constexpr int kLongestEntity = 12;
 
@@ -37,9 +42,13 @@ void TextPositionMap::findMarkup()
     const int size = static_cast<int>(m_text.size());
     for (int i = 0; i < size; ++i) {
         if (m_text[i] == u'<') {
+            // eSpeak reads "<" as the start of markup only before these; "3 < 4"
+            // is spoken, and so is everything up to a later ">".
+            if (i + 1 >= size || !opensMarkup(m_text[i + 1]))
+                continue;
             const int close = static_cast<int>(m_text.indexOf(u'>', i + 1));
             if (close < 0)
-                break;
+                continue;
             m_tags.emplace_back(i, close);
             i = close;
         } else if (m_text[i] == u'&') {
