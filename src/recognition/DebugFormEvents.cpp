@@ -122,18 +122,19 @@ void DebugForm::resumeIfInputReturned()
     // its end leaves it off, and the next look after it switches on.
     if (m_tts.isSpeaking())
         return;
+    SpeechTokenList arrived;
     try {
-        const SpeechTokenList arrived = m_inputWatch.newInputs(context->recognizer().audioInputs());
-        if (arrived.isEmpty())
-            return;
-        // Another microphone than the lost one is also a microphone back.
-        m_setup.takeArrivedInput(arrived);
-        switchRecognition();
+        arrived = m_inputWatch.newInputs(context->recognizer().audioInputs());
     } catch (const Failure &) {
-        // The input is listed but not ready yet: the next look tries again,
-        // without a box each second.
         return;
     }
+    if (arrived.isEmpty())
+        return;
+    // Another microphone than the lost one is also a microphone back. When none
+    // starts (listed but not ready yet), the next look tries again, without a
+    // box each second.
+    if (!m_setup.startOnArrivedInput(arrived, [this] { switchRecognition(); }))
+        return;
     stopInputWatch();
 }
 

@@ -38,7 +38,7 @@ void RecognitionSetup::createInprocContext(qsizetype engineIndex)
     // With no input listed yet (a headset not plugged in at login) the
     // recogniser is made all the same: the window loads with the user's
     // settings, Start says what is missing, and the first input that appears
-    // is taken (takeArrivedInput).
+    // is taken (startOnArrivedInput).
     const SpeechTokenList inputs = recognizer->audioInputs();
     if (!inputs.isEmpty())
         recognizer->setAudioInput(inputs.first());
@@ -53,18 +53,45 @@ void RecognitionSetup::createInprocContext(qsizetype engineIndex)
         throw Failure(QStringLiteral("The speech recogniser did not create a recognition context."));
     m_inprocRecognizer = std::move(recognizer);
     m_inprocInput = inputs.value(0);
+    m_assignedInput = m_inprocInput;
     m_context = std::move(context);
 }
 
-void RecognitionSetup::takeArrivedInput(const SpeechTokenList &arrived)
+bool RecognitionSetup::startOnArrivedInput(const SpeechTokenList &arrived, const std::function<void()> &start)
 {
-    if (!m_inprocRecognizer || arrived.isEmpty())
-        return;
-    // Its own input back, or never gone: nothing to change.
-    if (!m_inprocInput.id.isEmpty() && m_inprocRecognizer->audioInputs().contains(m_inprocInput))
-        return;
-    m_inprocRecognizer->setAudioInput(arrived.first());
-    m_inprocInput = arrived.first();
+    if (!m_inprocRecognizer) {
+        try {
+            start();
+            return true;
+        } catch (const Failure &) {
+            return false;
+        }
+    }
+    SpeechTokenList candidates;
+    try {
+        // The user's own microphone back comes before any other.
+        if (!m_inprocInput.id.isEmpty() && m_inprocRecognizer->audioInputs().contains(m_inprocInput))
+            candidates << m_inprocInput;
+    } catch (const Failure &) {
+    }
+    for (const SpeechToken &input : arrived) {
+        if (!candidates.contains(input))
+            candidates << input;
+    }
+    for (const SpeechToken &input : candidates) {
+        try {
+            if (input != m_assignedInput) {
+                m_inprocRecognizer->setAudioInput(input);
+                m_assignedInput = input;
+            }
+            start();
+            m_inprocInput = input;
+            return true;
+        } catch (const Failure &) {
+            // Listed but not ready, gone again, or held elsewhere: the next one.
+        }
+    }
+    return false;
 }
 
 SpeechTokenList RecognitionSetup::engines() const

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace kestrel {
@@ -43,11 +44,15 @@ public:
     /// the first audio input (none while none is listed) and the engine at
     /// `engineIndex` of its list.
     void createInprocContext(qsizetype engineIndex);
-    /// Inputs have appeared after the one listening used went away: the
-    /// in-process recogniser, which was given its input when it was made, takes
-    /// the first of them if its own is no longer listed. The shared one follows
-    /// the default input by itself. Throws kestrel::Failure.
-    void takeArrivedInput(const SpeechTokenList &arrived);
+    /// Inputs have appeared after the one listening used went away: runs
+    /// `start` (which switches listening on and throws kestrel::Failure when it
+    /// cannot) until it succeeds. The in-process recogniser, which was given its
+    /// input when it was made, tries its own input first if it is listed again,
+    /// then each arrived one in turn, and keeps the first that starts; an input
+    /// that is listed but does not open must not keep out one that does. The
+    /// shared one follows the default input by itself and tries once. False when
+    /// nothing started.
+    bool startOnArrivedInput(const SpeechTokenList &arrived, const std::function<void()> &start);
     /// Installed engines as the current context's recogniser lists them.
     SpeechTokenList engines() const;
 
@@ -71,7 +76,8 @@ private:
     // Declared before the context so that the context, which may refer to the
     // recogniser it came from, is destroyed first.
     std::unique_ptr<Recognizer> m_inprocRecognizer;
-    SpeechToken m_inprocInput; ///< the input m_inprocRecognizer was given; none while none was listed
+    SpeechToken m_inprocInput;   ///< the input listening last used (or was made with); none while none was listed
+    SpeechToken m_assignedInput; ///< the input m_inprocRecognizer was last given
     std::unique_ptr<RecoContext> m_context;
     RecoGrammar *m_grammar = nullptr; ///< owned by m_context
     bool m_recoActive = false;

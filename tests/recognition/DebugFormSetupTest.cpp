@@ -286,7 +286,7 @@ void letInputWatchLook(QTimer *watch, int times)
 
 TEST_F(DebugFormTest, RecognitionComesBackByItselfOnceTheMicrophoneIsListedAgain)
 {
-    script.audioInputs = {monitor, mic};
+    script.audioInputs = {mic, monitor}; // the in-process recogniser listens on the first
     load(true);
     auto *watch = control<QTimer>("InputWatchTimer");
     ASSERT_NE(watch, nullptr);
@@ -359,6 +359,49 @@ TEST_F(DebugFormTest, AnotherMicrophoneThanTheLostOneAlsoBringsRecognitionBack)
         EXPECT_EQ(rig.form->recognitionCaption(), "Stop Recognition");
         EXPECT_TRUE(rig.script.grammar()->dictationActive());
         EXPECT_EQ(rig.script.calls().filter(QStringLiteral("setAudioInput")), c.inputCalls);
+        EXPECT_FALSE(watch->isActive());
+        EXPECT_EQ(rig.boxes.shown.size(), 1) << "only the box that told of the loss";
+    }
+}
+
+// An input that is listed but does not open (held by another program, or
+// unable to record at 16 kHz) must not stand in the way of one that does: the
+// lost microphone back, or a second new one.
+TEST_F(DebugFormTest, AnInputThatDoesNotOpenDoesNotKeepRecognitionOff)
+{
+    const SpeechToken held{QStringLiteral("held"), QStringLiteral("Held by another program")};
+    const SpeechToken usb2{QStringLiteral("usb-mic-2"), QStringLiteral("Second USB Mic")};
+    const struct
+    {
+        const char *name;
+        std::vector<SpeechTokenList> looks; ///< the inputs listed at each look of the watch
+        QString listeningOn;
+    } cases[] = {
+        {"the lost microphone comes back", {{held, monitor}, {held, mic, monitor}}, mic.id},
+        {"a working one listed after it", {{held, usb2, monitor}}, usb2.id},
+        {"a working one plugged in later", {{held, monitor}, {held, monitor, usb2}}, usb2.id},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FormRig rig;
+        rig.script.audioInputs = {mic, monitor};
+        rig.script.unopenableInputs = {held.id};
+        rig.load(true);
+        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        ASSERT_NE(watch, nullptr);
+        rig.script.audioInputs = {monitor};
+        Q_EMIT rig.script.context()->listeningLost(QStringLiteral("The audio input \"USB Mic\" went away."));
+        ASSERT_EQ(rig.form->recognitionCaption(), "Start Recognition");
+
+        for (const SpeechTokenList &listed : c.looks) {
+            rig.script.audioInputs = listed;
+            letInputWatchLook(watch, 1);
+        }
+        EXPECT_EQ(rig.form->recognitionCaption(), "Stop Recognition");
+        EXPECT_TRUE(rig.script.grammar()->dictationActive());
+        const auto &input = rig.script.context()->scriptedRecognizer().input();
+        ASSERT_TRUE(input.has_value());
+        EXPECT_EQ(input->id, c.listeningOn);
         EXPECT_FALSE(watch->isActive());
         EXPECT_EQ(rig.boxes.shown.size(), 1) << "only the box that told of the loss";
     }

@@ -75,9 +75,9 @@ TEST(RecognitionSetup, AnInprocRecogniserWithoutAnyInputWaitsForOne)
 
     const SpeechToken headset{QStringLiteral("headset"), QStringLiteral("Headset")};
     script.audioInputs = {headset};
-    setup.takeArrivedInput({headset});
+    EXPECT_TRUE(setup.startOnArrivedInput({headset}, [&] { setup.setDictationState(true); }));
     EXPECT_EQ(script.calls().filter(QStringLiteral("setAudioInput")), QStringList{"setAudioInput(headset)"});
-    EXPECT_NO_THROW(setup.setDictationState(true));
+    EXPECT_TRUE(script.grammar()->dictationActive());
 }
 
 TEST(RecognitionSetup, CommandGrammarTwoAttemptsAndItsGate)

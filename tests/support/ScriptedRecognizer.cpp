@@ -29,6 +29,8 @@ void ScriptedRecoGrammar::dictationSetState(bool active)
     const std::optional<SpeechToken> &input = m_recognizer.input();
     if (active && input && !m_script.audioInputs.contains(*input))
         throw Failure(QStringLiteral("The audio input \"%1\" is no longer present.").arg(input->description));
+    if (active && input && m_script.unopenableInputs.contains(input->id))
+        throw Failure(QStringLiteral("The audio input \"%1\" cannot be opened.").arg(input->description));
     if (active && !input && m_script.audioInputs.isEmpty())
         throw Failure(QStringLiteral("There is no audio input device to listen to."));
     m_dictationActive = active;

@@ -149,6 +149,9 @@ public:
     // --- Script ---
     SpeechTokenList engines;     ///< default: two engines
     SpeechTokenList audioInputs; ///< default: one input
+    /// Ids of inputs that are listed but do not open (held by another program,
+    /// say): dictation on fails while the recogniser's input is one of them.
+    QStringList unopenableInputs;
     qint32 defaultEventInterests;
     QStringList phones; ///< phone id -> phone name
     /// emulateRecognition queues a Recognition event of the text on the
