@@ -171,6 +171,19 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     EXPECT_EQ(states.at(0), (QVariantList{stream, qint64(0), 1}));
     EXPECT_EQ(states.at(1).at(0).toInt(), stream);
     EXPECT_EQ(states.at(1).at(2).toInt(), 0);
+
+    // Switched on and off in one go, as emulating with recognition off does:
+    // the inactive change still names the stream that opened and where it ended.
+    grammar.dictationSetState(true);
+    grammar.dictationSetState(false);
+    for (int i = 0; i < 25 && (states.count() < 4 || ends.count() < 2); ++i)
+        states.wait(200);
+    ASSERT_EQ(states.count(), 4);
+    ASSERT_EQ(starts.count(), 2);
+    ASSERT_EQ(ends.count(), 2);
+    const qint32 second = starts.at(1).at(0).toInt();
+    EXPECT_EQ(states.at(2), (QVariantList{second, qint64(0), 1}));
+    EXPECT_EQ(states.at(3), (QVariantList{second, ends.at(1).at(1), 0}));
 }
 
 TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgainWhenBack)
@@ -212,6 +225,7 @@ TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgai
     QSignalSpy starts(context.get(), &RecoContext::startStream);
     QSignalSpy ends(context.get(), &RecoContext::endStream);
     QSignalSpy lost(context.get(), &RecoContext::listeningLost);
+    QSignalSpy states(context.get(), &RecoContext::recognizerStateChange);
     RecoGrammar &grammar = context->createGrammar(1);
     grammar.dictationLoad();
     grammar.dictationSetState(true);
@@ -224,6 +238,10 @@ TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgai
         << qPrintable(lost.first().at(0).toString());
     EXPECT_TRUE(ends.count() == 1 || ends.wait(5000)) << "the open stream was not ended";
     grammar.dictationSetState(false); // switching off after the loss is harmless
+    QCoreApplication::processEvents();
+    ASSERT_EQ(states.count(), 2);
+    EXPECT_EQ(states.at(1).at(2).toInt(), 0) << "the loss switched listening off";
+    EXPECT_EQ(states.at(1).at(0), starts.at(0).at(0)) << "for the stream that was open";
     EXPECT_THROW(grammar.dictationSetState(true), Failure) << "listening to an input that is not there";
     EXPECT_FALSE(grammar.dictationActive());
 

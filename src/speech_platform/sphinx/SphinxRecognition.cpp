@@ -278,6 +278,7 @@ void SphinxRecoContext::startListening()
     connect(capture.get(), &AudioCapture::events, this, &SphinxRecoContext::deliver);
     connect(capture.get(), &AudioCapture::lost, this, [this](const QString &description) {
         const QPointer<SphinxRecoContext> alive(this);
+        m_lossReported = true;
         if (wants(EventRecognizerStateChange))
             Q_EMIT recognizerStateChange(m_streamNumber, m_lastPosition, kStateInactive);
         if (alive)
@@ -285,8 +286,9 @@ void SphinxRecoContext::startListening()
     });
     capture->start(device);
     m_capture = std::move(capture);
+    m_lossReported = false;
     // Reported for the stream this listening opens.
-    postStateChange(m_streamNumber + 1, 0, kStateActive);
+    postStateChange(m_streamNumber + 1, kStateActive);
 }
 
 void SphinxRecoContext::stopListening()
@@ -296,18 +298,24 @@ void SphinxRecoContext::stopListening()
     m_capture->stop();
     // The capture object goes once its last queued events were delivered.
     m_capture.release()->deleteLater();
-    postStateChange(m_streamNumber, m_lastPosition, kStateInactive);
+    // A loss already said listening stopped.
+    if (!m_lossReported)
+        postStateChange(std::nullopt, kStateInactive);
 }
 
-void SphinxRecoContext::postStateChange(qint32 streamNumber, qint64 position, qint32 state)
+void SphinxRecoContext::postStateChange(std::optional<qint32> openingStream, qint32 state)
 {
     // Queued like every other event: a handler must never run inside the call
-    // that switched the grammar on or off, which its own caller may be in.
+    // that switched the grammar on or off, which its own caller may be in. A
+    // closing change reads the stream when it is delivered: the stream's own
+    // last events were queued ahead of it, also when it opened and closed in
+    // one go.
     QMetaObject::invokeMethod(
         this,
-        [this, streamNumber, position, state] {
+        [this, openingStream, state] {
             if (wants(EventRecognizerStateChange))
-                Q_EMIT recognizerStateChange(streamNumber, position, state);
+                Q_EMIT recognizerStateChange(openingStream.value_or(m_streamNumber),
+                                             openingStream ? 0 : m_lastPosition, state);
         },
         Qt::QueuedConnection);
 }

@@ -134,7 +134,8 @@ public:
 
 private:
     void deliver(const QList<StreamEvent> &events);
-    void postStateChange(qint32 streamNumber, qint64 position, qint32 state);
+    /// `openingStream`: the stream a switch on opens; none for a switch off.
+    void postStateChange(std::optional<qint32> openingStream, qint32 state);
     bool wants(RecoEventFlag flag) const { return (m_interests & flag) != 0; }
 
     std::unique_ptr<SphinxRecognizer> m_owned;
@@ -144,6 +145,7 @@ private:
     qint32 m_interests = kDefaultInterests;
     qint32 m_streamNumber = 0;
     qint64 m_lastPosition = 0;
+    bool m_lossReported = false; ///< the capture said its input went away
     bool m_retainAudio = false;
     bool m_detached = false;
 };
