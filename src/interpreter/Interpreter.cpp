@@ -249,7 +249,7 @@ void Interpreter::dictationStep()
         m_desktop.sendKeys(prepare, true);
 
     QString &text = m_shared.RecoText;
-    if (const qsizetype at = upperCased(text).indexOf(QLatin1String("SPELL IT")); at >= 0)
+    if (const qsizetype at = spellItAt(text); at >= 0)
         text = text.mid(at + 9, MaxTailLength);
     // Typed literally: a dictated "+" or "%" must never turn into a key combination.
     if (!text.isEmpty())

@@ -25,6 +25,10 @@ QString normaliseRecoText(const QString &text);
 bool isYesWord(const QString &upper);
 bool isNoWord(const QString &upper);
 
+/// Where the words "spell it" begin in dictated text, in any case: as words of
+/// their own, not inside "misspell it" or "spell items"; -1 when not there.
+qsizetype spellItAt(const QString &text);
+
 /// Removes one leading and then one trailing double quote, if present.
 QString stripOneQuotePair(const QString &text);
 

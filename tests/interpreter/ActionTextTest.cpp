@@ -30,7 +30,12 @@ TEST(TextRules, NormaliserCleansRecognisedTextAndUpperCasingKeepsPositions)
         P{"a space b", "a b"}, P{"a Space b", "a b"}, P{"1.5 inches", "15 inches"}, P{"space bar", " bar"},
         P{"U.S.", "US"}, P{"a.. b", "ab"},
         // ". " goes before " SPACE ": the other order would leave "ab".
-        P{"a. SPACE b", "a b"}, P{"SPACESPACE x", " x"}, P{"spaceship", "spaceship"}, P{"", ""}};
+        P{"a. SPACE b", "a b"}, P{"spaceship", "spaceship"}, P{"", ""},
+        // "space" is a spoken word of its own, not the end of a longer one.
+        P{"the aerospace industry", "the aerospace industry"}, P{"my WORKSPACE folder", "my WORKSPACE folder"},
+        P{"(space x", "( x"}, P{"aerospace space x", "aerospace x"}, P{"SPACESPACE x", "SPACESPACE x"},
+        // A removed full stop leaves the next word a word of its own.
+        P{"x.space y", "xy"}, P{"end. space. space z", "end z"}, P{"aero. spacecraft", "aerospacecraft"}};
     for (const auto &[input, expected] : cases)
         EXPECT_EQ(normaliseRecoText(QString::fromUtf8(input)), QString::fromUtf8(expected)) << input;
 

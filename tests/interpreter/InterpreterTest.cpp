@@ -272,7 +272,10 @@ TEST(Dictation, TextIsTypedLiterallyAfterTheRowsAction)
                        P{"open notepad", "type open notepad"},
                        P{"yes", "type yes"},
                        P{"50% + 2 ^ {x} ~", "type 50% + 2 ^ {x} ~"},
-                       P{"spell it", ""}};
+                       P{"spell it", ""},
+                       // Only the words "spell it" count, not letters inside others.
+                       P{"don't misspell it again", "type don't misspell it again"},
+                       P{"spell items", "type spell items"}};
     for (const auto &[heard, typed] : cases) {
         Dictation f;
         f.say("take note");
