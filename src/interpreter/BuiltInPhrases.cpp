@@ -3,6 +3,7 @@
 #include "desktop/Desktop.h"
 #include "interpreter/DesktopPrimitives.h"
 #include "interpreter/NumericValue.h"
+#include "interpreter/PhraseLookup.h"
 #include "interpreter/TextRules.h"
 
 namespace kestrel {
@@ -26,11 +27,13 @@ bool BuiltInPhrases::run(const QString &pendingUpper, const QString &wordUpper)
         m_primitives.leftclick(QStringLiteral("R"));
         return true;
     }
-    if (wordUpper == QLatin1String("CURSOR")) {
+    // The row the lookup found for the key "CURSOR" or "SELECT", as stored or
+    // as heard ("CURSOR " with a trailing blank).
+    if (phraseAnswersKey(wordUpper, QStringLiteral("CURSOR"))) {
         cursorPhrase(pendingUpper);
         return true;
     }
-    if (wordUpper == QLatin1String("SELECT")) {
+    if (phraseAnswersKey(wordUpper, QStringLiteral("SELECT"))) {
         selectPhrase(pendingUpper);
         return true;
     }

@@ -31,7 +31,10 @@ QString searchKeyFor(const QString &upperPhrase)
     return key;
 }
 
-LookupScan scanRows(const QList<CommandRow> &rows, const QString &searchKey)
+namespace {
+
+// Walks the rows as the lookup does, up to the first row `matches` accepts.
+template <typename Match> LookupScan walkRows(const QList<CommandRow> &rows, const Match &matches)
 {
     LookupScan scan;
     scan.currentRowNumber = rows.isEmpty() ? 0 : 1;
@@ -44,15 +47,33 @@ LookupScan scanRows(const QList<CommandRow> &rows, const QString &searchKey)
         const QString &phrase = rows.at(scan.rowIndex - 1).WordPhrase;
         if (phrase.isEmpty())
             break;
-        // The phrase as stored still matches too, so typing it into the emulation
-        // box finds it as before.
-        const QString heard = heardForm(phrase);
-        if (upperCased(phrase) == searchKey || (!heard.isEmpty() && heard == searchKey)) {
+        if (matches(phrase)) {
             scan.found = true;
             break;
         }
     }
     return scan;
+}
+
+} // namespace
+
+bool phraseAnswersKey(const QString &phrase, const QString &searchKey)
+{
+    if (upperCased(phrase) == searchKey)
+        return true;
+    const QString heard = heardForm(phrase);
+    return !heard.isEmpty() && heard == searchKey;
+}
+
+LookupScan scanRows(const QList<CommandRow> &rows, const QString &searchKey)
+{
+    // A row stored as the phrase goes first, so typing a phrase into the
+    // emulation box finds its own row even when an earlier one is heard alike
+    // ("OPEN C++ DOCS" is heard as "open c docs").
+    const LookupScan stored = walkRows(rows, [&](const QString &phrase) { return upperCased(phrase) == searchKey; });
+    if (stored.found)
+        return stored;
+    return walkRows(rows, [&](const QString &phrase) { return phraseAnswersKey(phrase, searchKey); });
 }
 
 bool parentNamesRecordedPhrase(const QString &parent, const QString &recordedPhrase)

@@ -25,11 +25,16 @@ struct LookupScan
     int currentRowNumber = 0;
 };
 
+/// True when a row's phrase answers `searchKey`: upper-cased as stored, or as a
+/// recognition of it reads (its phraseWords, cleaned like any recognition).
+bool phraseAnswersKey(const QString &phrase, const QString &searchKey);
+
 /// Walks `rows` in table order, numbering them from 1, and stops at the first row
-/// whose upper-cased WordPhrase equals `searchKey`, as stored or as a recognition
-/// of it reads (its phraseWords, cleaned like any recognition), at the first row
-/// whose WordPhrase is empty (the table ends there), at the end of the rows, or
-/// after MaxExaminedRows rows. The first row must have been checked for being blank.
+/// whose upper-cased WordPhrase equals `searchKey`; failing that, at the first
+/// row whose phrase answers it (phraseAnswersKey). A walk also stops at the first
+/// row whose WordPhrase is empty (the table ends there), at the end of the rows,
+/// or after MaxExaminedRows rows. The first row must have been checked for being
+/// blank.
 LookupScan scanRows(const QList<CommandRow> &rows, const QString &searchKey);
 
 /// True when a row's Parent names the OPEN command recorded in a slot under

@@ -96,6 +96,10 @@ TEST(Gate, RowsDoWhatTheirPhraseAndActionSay)
         Case{kCursor, "cursor 300,400", "", ""}, Case{kCursor, "cursor 40000, 1", "", ""},
         Case{kSelect, "select 2", "keys +{RIGHT} nowait|keys +{RIGHT} nowait", ""},
         Case{kSelect, "select", "", ""}, Case{kSelect, "select -2", "", ""},
+        // Rows found by the words their phrase is heard as are the same built-ins.
+        Case{row("CURSOR ", "FUNCTION", "{CURSOR}"), "cursor down", "cursor 100,120", ""},
+        Case{row("Cursor.", "FUNCTION", "{CURSOR}"), "cursor 300, 400", "cursor 300,400", ""},
+        Case{row("SELECT ", "FUNCTION"), "select 2", "keys +{RIGHT} nowait|keys +{RIGHT} nowait", ""},
         Case{row("BYE", "FUNCTION", "x{QUIT}"), "bye", "", "quit"}};
     for (const Case &c : cases) {
         InterpreterParts f;
@@ -189,6 +193,22 @@ TEST_F(InterpreterFixture, LookupFindsARowByTheWordsItsPhraseIsHeardAs)
         EXPECT_EQ(find(normaliseRecoText(QString::fromLatin1(heard))), rowIndex < 12) << heard;
         EXPECT_EQ(interpreter.rowIndex(), rowIndex) << heard;
     }
+}
+
+// Two rows heard alike ("C++" is heard as "c"): the phrase typed into the
+// emulation box as stored finds its own row, wherever it is.
+TEST_F(InterpreterFixture, ARowStoredAsThePhraseGoesBeforeOneOnlyHeardAlike)
+{
+    commands.rows = {row("OPEN C++ DOCS", "FUNCTION", "a"), row("OPEN C DOCS", "FUNCTION", "b"),
+                     row("OPEN C++ DOCS", "FUNCTION", "c")};
+    using P = std::pair<const char *, int>;
+    for (const auto &[phrase, rowIndex] : {P{"OPEN C DOCS", 2}, P{"open c docs", 2}, P{"OPEN C++ DOCS", 1}}) {
+        EXPECT_TRUE(find(phrase)) << phrase;
+        EXPECT_EQ(interpreter.rowIndex(), rowIndex) << phrase;
+    }
+    commands.rows.removeAt(1);
+    EXPECT_TRUE(find("open c docs")) << "heard alike is still found";
+    EXPECT_EQ(interpreter.rowIndex(), 1);
 }
 
 TEST_F(InterpreterFixture, LookupStopsAtABlankRowAndABlankFirstRowIsReported)
