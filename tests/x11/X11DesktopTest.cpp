@@ -244,35 +244,45 @@ TEST_F(X11Windows, KeysAfterAClickArriveAfterItInTheWindowClicked)
 // of its program.
 TEST_F(X11Windows, AWindowNumberTakenOverByAnotherProgramIsNoLongerTheWindowRemembered)
 {
+    const auto setClass = [](Display *d, Window w) {
+        XClassHint hint{const_cast<char *>("other"), const_cast<char *>("Other")};
+        XSetClassHint(d, w, &hint);
+    };
+    const auto dropPid = [](Display *d, Window w) { XDeleteProperty(d, w, XInternAtom(d, "_NET_WM_PID", False)); };
+    const auto keep = [](Display *, Window) {};
     const struct
     {
         const char *name;
+        std::function<void(Display *, Window)> before; ///< before the window is remembered
         std::function<void(Display *, Window)> change;
         bool sameProgram;
     } cases[] = {
-        {"nothing changed", [](Display *, Window) {}, true},
-        {"a new title", [](Display *d, Window w) { XStoreName(d, w, "another title"); }, true},
-        {"another program class",
-         [](Display *d, Window w) {
-             XClassHint hint{const_cast<char *>("other"), const_cast<char *>("Other")};
-             XSetClassHint(d, w, &hint);
-         },
-         false},
+        {"nothing changed", keep, keep, true},
+        {"a new title", keep, [](Display *d, Window w) { XStoreName(d, w, "another title"); }, true},
+        // LibreOffice's start centre becomes its writer window, in the same process.
+        {"the program renames its class", keep, setClass, true},
         {"another process",
+         keep,
          [](Display *d, Window w) {
              const long pid = 999999;
              XChangeProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
                              reinterpret_cast<const unsigned char *>(&pid), 1);
          },
          false},
+        // Without a process id, the class is all there is to tell programs apart by.
+        {"no process id, another class", dropPid, setClass, false},
+        {"no process id, a new title", dropPid, [](Display *d, Window w) { XStoreName(d, w, "retitled"); },
+         true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         auto target = startTarget(uniqueTitle("remembered"));
         ASSERT_TRUE(target);
-        const WindowId remembered = m_desktop->windowOfProcess(target->pid());
+        ASSERT_EQ(xid(m_desktop->windowOfProcess(target->pid())), target->window());
+        c.before(m_connection->display(), target->window());
+        m_connection->sync();
+        const WindowId remembered = m_desktop->foregroundWindow();
         ASSERT_EQ(xid(remembered), target->window());
-        EXPECT_EQ(m_desktop->foregroundWindow(), remembered) << "one window, one id, however it is found";
         c.change(m_connection->display(), target->window());
         m_connection->sync();
         if (c.sameProgram) {
@@ -291,6 +301,41 @@ TEST_F(X11Windows, AWindowNumberTakenOverByAnotherProgramIsNoLongerTheWindowReme
         EXPECT_NE(now, remembered);
         EXPECT_NO_THROW(m_desktop->activateWindow(now));
     }
+}
+
+// A splash screen (GIMP's, say) comes up first with the program's process id
+// and closes seconds later: taken for the program's window, every command for
+// the program would then find its window gone.
+TEST_F(X11Windows, AProgramsWindowIsNotItsSplashScreen)
+{
+    Display *d = m_connection->display();
+    const long pid = QCoreApplication::applicationPid();
+    const auto makeWindow = [&](const char *type) {
+        const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 200, 100, 0, 0, 0);
+        XChangeProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(&pid), 1);
+        if (type) {
+            const Atom kind = XInternAtom(d, type, False);
+            XChangeProperty(d, w, XInternAtom(d, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char *>(&kind), 1);
+        }
+        XMapWindow(d, w);
+        m_connection->sync();
+        return w;
+    };
+    const auto shown = [&](Window w) {
+        XWindowAttributes attributes{};
+        return XGetWindowAttributes(d, w, &attributes) && attributes.map_state == IsViewable;
+    };
+    const Window splash = makeWindow("_NET_WM_WINDOW_TYPE_SPLASH");
+    const Window toolbox = makeWindow("_NET_WM_WINDOW_TYPE_UTILITY");
+    ASSERT_TRUE(waitUntil([&] { return shown(splash) && shown(toolbox); }));
+    EXPECT_EQ(m_desktop->windowOfProcess(pid), 0u);
+    const Window main = makeWindow("_NET_WM_WINDOW_TYPE_NORMAL");
+    EXPECT_TRUE(waitUntil([&] { return xid(m_desktop->windowOfProcess(pid)) == main; }));
+    for (Window w : {splash, toolbox, main})
+        XDestroyWindow(d, w);
+    m_connection->sync();
 }
 
 TEST_F(X11Windows, ActivationChoosesWhichWindowGetsTheKeys)

@@ -160,12 +160,15 @@ bool X11Desktop::answersPing(WindowId window)
 
 std::uint32_t X11Desktop::programTag(unsigned long window)
 {
+    // The process is the program: a window keeps it for its whole life, while
+    // its class may change (LibreOffice's start centre becomes its writer
+    // window). Only a window without a process id is told apart by its class.
     const long pid = m_connection->windowPid(window);
-    const QByteArray wmClass = m_connection->windowClass(window);
-    if (pid == 0 && wmClass.isEmpty())
+    const QByteArray identity =
+        pid != 0 ? "pid:" + QByteArray::number(qint64(pid)) : "class:" + m_connection->windowClass(window);
+    if (identity == "class:")
         return 0; // nothing to tell one program from another by
-    const std::uint32_t tag =
-        static_cast<std::uint32_t>(qHash(wmClass + '\0' + QByteArray::number(qint64(pid)), 0));
+    const auto tag = static_cast<std::uint32_t>(qHash(identity, 0));
     return tag == 0 ? 1 : tag;
 }
 

@@ -352,10 +352,23 @@ XWindow X11Windows::findByPid(long pid)
     if (pid <= 0)
         return 0;
     for (XWindow window : clientWindows()) {
-        if (isSameOrDescendant(m_connection.windowPid(window), pid))
+        if (isMainKind(window) && isSameOrDescendant(m_connection.windowPid(window), pid))
             return window;
     }
     return 0;
+}
+
+bool X11Windows::isMainKind(XWindow window)
+{
+    // A splash screen closes seconds after it shows, and a toolbox or a menu
+    // is not where a program's keys go: only a normal window or a dialog (or
+    // one that says nothing of its kind) is the program's window.
+    const std::vector<unsigned long> kinds = m_connection.property32(window, "_NET_WM_WINDOW_TYPE", XA_ATOM);
+    if (kinds.empty())
+        return true;
+    const XAtom kind = kinds.front();
+    return kind == m_connection.atom("_NET_WM_WINDOW_TYPE_NORMAL") ||
+           kind == m_connection.atom("_NET_WM_WINDOW_TYPE_DIALOG");
 }
 
 void X11Windows::waitUntilButtonsUp()

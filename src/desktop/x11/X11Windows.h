@@ -56,7 +56,8 @@ public:
     std::vector<XWindow> clientWindows();
     XWindow findByTitle(const QString &title);
 
-    /// A client window of the process or of one of its descendants, or 0.
+    /// A client window of the process or of one of its descendants, or 0. Only
+    /// a normal window or a dialog counts: never a splash screen or a toolbox.
     XWindow findByPid(long pid);
 
     /// Returns once the client owning `window` has handled everything sent to it
@@ -76,6 +77,7 @@ public:
     bool hasWindowManager();
 
 private:
+    bool isMainKind(XWindow window);
     void requireExisting(XWindow window);
     bool isOwnWindow(XWindow window);
     /// True when the X input focus lies on the window or inside it.
