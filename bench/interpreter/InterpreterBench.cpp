@@ -78,6 +78,7 @@ public:
     void setStatusText(const QString &) override {}
     void enableStopButton() override {}
     void quitProgram() override {}
+    void keysAboutToBeTyped() override {}
     void inform(const QString &, const QString &, Icon) override {}
     Answer ask(const QString &, const QString &) override { return Answer::No; }
 };

@@ -245,15 +245,19 @@ void Interpreter::dictationStep()
     m_dictating = false;
     // The TEXT row's action prepares the target (a new line, say) in key notation.
     const QString prepare = upperCased(m_currentRow.Action);
-    if (!prepare.isEmpty())
+    if (!prepare.isEmpty()) {
+        m_mainWindow.keysAboutToBeTyped();
         m_desktop.sendKeys(prepare, true);
+    }
 
     QString &text = m_shared.RecoText;
     if (const qsizetype at = spellItAt(text); at >= 0)
         text = text.mid(at + 9, MaxTailLength);
     // Typed literally: a dictated "+" or "%" must never turn into a key combination.
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
+        m_mainWindow.keysAboutToBeTyped();
         m_desktop.typeText(text);
+    }
 }
 
 } // namespace kestrel

@@ -51,6 +51,11 @@ public:
     /// Unloads the main window (settings saved) and ends the program. Returns when
     /// the end has been scheduled; the caller stops its run right after.
     virtual void quitProgram() = 0;
+    /// A command is about to type keys or text into whatever window is in front.
+    /// When that is one of the program's own, a key must not press the control
+    /// that has the focus there (Stop Recognition, Exit): the user could not
+    /// switch listening on again by voice.
+    virtual void keysAboutToBeTyped() = 0;
 };
 
 } // namespace kestrel

@@ -11,6 +11,7 @@
 #include "interpreter/OpenProgramSlots.h"
 #include "main_window/GridDelegate.h"
 #include "window_common/SwitchButtons.h"
+#include "window_common/TypedKeys.h"
 
 #include <QAbstractItemDelegate>
 #include <QCloseEvent>
@@ -249,6 +250,12 @@ void SpeechForm::enableStopButton()
 void SpeechForm::quitProgram()
 {
     endProgram();
+}
+
+void SpeechForm::keysAboutToBeTyped()
+{
+    // Any of the program's windows may be the one in front.
+    keepTypedKeysOffControls();
 }
 
 void SpeechForm::showCurrentRow(int row)

@@ -88,6 +88,7 @@ public:
     void setStatusText(const QString &text) override;
     void enableStopButton() override;
     void quitProgram() override;
+    void keysAboutToBeTyped() override;
 
     /// Moves the grid's current row to follow the interpreter (1-based row).
     void showCurrentRow(int row);

@@ -309,6 +309,40 @@ TEST(Dictation, TextIsTypedLiterallyAfterTheRowsAction)
     }
 }
 
+// Every key a command types is announced first, so that the program's own
+// window, when it is the one in front, can keep the keys off its buttons.
+TEST(Typing, KeysAndTextAreAnnouncedBeforeTheyAreTyped)
+{
+    const struct
+    {
+        const char *name;
+        CommandRow row;
+        QStringList said;
+    } cases[] = {
+        {"keys", row("SAVE", "FUNCTION", "^s"), {"save"}},
+        {"keys on both sides of a click", row("GO", "FUNCTION", "a{LEFT CLICK}b"), {"go"}},
+        {"dictation and the keys before it", row("TAKE NOTE", "TEXT", "{enter}"), {"take note", "hello world"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        InterpreterParts f;
+        f.commands.rows = {c.row};
+        QList<qsizetype> announcedAt; // how many desktop actions there were at each announcement
+        f.mainWindow.onKeysAboutToBeTyped = [&] { announcedAt << f.desktop.actions().size(); };
+        for (const QString &phrase : c.said)
+            f.say(phrase);
+        const QStringList actions = f.desktop.actions();
+        int typed = 0;
+        for (qsizetype i = 0; i < actions.size(); ++i) {
+            if (!actions[i].startsWith(QLatin1String("keys")) && !actions[i].startsWith(QLatin1String("type")))
+                continue;
+            ++typed;
+            EXPECT_TRUE(announcedAt.contains(i)) << qPrintable(actions[i]) << " was typed unannounced";
+        }
+        EXPECT_GE(typed, 1);
+    }
+}
+
 TEST(Dictation, ParentIsOnlyCheckedAndNamedWhenItIsNotOpenAndAFailureStillEndsIt)
 {
     Dictation f;

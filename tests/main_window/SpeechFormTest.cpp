@@ -350,6 +350,31 @@ TEST_F(SpeechFormTest, TheKeyboardFocusMovesBetweenStartAndStop)
     other.hide();
 }
 
+// A command that types while this window is in front (the program the keys
+// were meant for has just been closed) must press none of its buttons: Stop
+// Recognition would leave a user who cannot use the keyboard without a voice.
+TEST_F(SpeechFormTest, KeysACommandTypesIntoThisWindowPressNoButton)
+{
+    const std::unique_ptr<OwnForm> own = startOwnForm();
+    SpeechForm &other = own->form;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    for (const char *name : {"BtnStop", "Command1", "Command2"}) {
+        SCOPED_TRACE(name);
+        own->log.clear();
+        other.findChild<QPushButton *>(QLatin1String(name))->setFocus();
+        static_cast<MainWindowControl &>(other).keysAboutToBeTyped();
+        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : &other;
+        QTest::keyClicks(target, QStringLiteral("hello world"));
+        QTest::keyClick(target, Qt::Key_Return);
+        EXPECT_TRUE(other.findChild<QPushButton *>("BtnStop")->isEnabled()) << "still listening";
+        EXPECT_TRUE(own->log.isEmpty()) << own->log.join(u',').toStdString();
+        EXPECT_TRUE(boxes.shown.isEmpty());
+    }
+    other.hide();
+}
+
 TEST_F(SpeechFormTest, ListeningSwitchesAndTheTableLock)
 {
     startUp();

@@ -74,6 +74,13 @@ public:
     void setStatusText(const QString &text) override;
     void enableStopButton() override { calls.append(QStringLiteral("stop button")); }
     void quitProgram() override;
+    /// Not logged in `calls`: runs `onKeysAboutToBeTyped`.
+    void keysAboutToBeTyped() override
+    {
+        if (onKeysAboutToBeTyped)
+            onKeysAboutToBeTyped();
+    }
+    std::function<void()> onKeysAboutToBeTyped;
 };
 
 /// The main window as the setup windows see it. Calls are logged by their names
