@@ -1,5 +1,7 @@
 #pragma once
 
+#include "desktop/ProgramFile.h"
+
 #include <QFileInfo>
 #include <QPoint>
 #include <QStandardPaths>
@@ -103,16 +105,15 @@ public:
     /// True when `path` names an existing directory.
     virtual bool directoryExists(const QString &path) = 0;
 
-    /// True when `program` can be started directly: an executable file, or a bare
-    /// name found on PATH. Lets a caller start such a program itself rather than
-    /// hand it to the opener, which on Linux shows an executable in an editor.
-    /// The default asks the local file system.
+    /// True when `program` can be started directly: a program file
+    /// (isProgramFile), or a bare name found on PATH. Lets a caller start such a
+    /// program itself rather than hand it to the opener, which on Linux shows an
+    /// executable in an editor. The default asks the local file system.
     virtual bool isExecutable(const QString &program)
     {
         if (!program.contains(QLatin1Char('/')))
             return !QStandardPaths::findExecutable(program).isEmpty();
-        const QFileInfo info(program);
-        return info.isFile() && info.isExecutable();
+        return isProgramFile(program);
     }
 
     virtual QString clipboardText() = 0;
