@@ -272,5 +272,73 @@ TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgai
     EXPECT_TRUE(lost.count() == 1) << "switching off is not a loss";
 }
 
+// The sound server takes a stream for an input that has just gone and fails it
+// a moment later; Qt then waits for ever for the stream to be ready. Switching
+// listening on at that moment (the end of every sentence the program says)
+// must fail, not hang the window for good.
+TEST(SphinxServiceLive, anInputGoneAsListeningStartsIsAFailureNotAHang)
+{
+    const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");
+    if (qgetenv("PULSE_SERVER").isEmpty() || pulseDir.isEmpty())
+        GTEST_SKIP()
+            << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
+    const auto pactl = [](const QStringList &args) {
+        QProcess p;
+        p.start(QStringLiteral("pactl"), args);
+        p.waitForFinished(10000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    };
+    const auto listed = [](const QString &description) {
+        const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+        const auto it = std::find_if(inputs.begin(), inputs.end(),
+                                     [&](const QAudioDevice &d) { return d.description() == description; });
+        return it == inputs.end() ? QAudioDevice() : *it;
+    };
+    const QString name = QStringLiteral("KESTREL-Brief");
+    const QString module = pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-source"),
+                                  QStringLiteral("source_name=kestrel_brief"),
+                                  QStringLiteral("file=") + QString::fromLocal8Bit(pulseDir) +
+                                      QStringLiteral("/brief.fifo"),
+                                  QStringLiteral("format=s16le"), QStringLiteral("rate=16000"),
+                                  QStringLiteral("channels=1"),
+                                  QStringLiteral("source_properties=device.description=") + name});
+    ASSERT_FALSE(module.isEmpty()) << "pactl could not add a source";
+    QMediaDevices devices;
+    QSignalSpy changes(&devices, &QMediaDevices::audioInputsChanged);
+    QAudioDevice brief = listed(name);
+    for (int i = 0; i < 25 && brief.isNull(); ++i) {
+        changes.wait(200);
+        brief = listed(name);
+    }
+    ASSERT_FALSE(brief.isNull()) << "the source is not listed";
+    pactl({QStringLiteral("unload-module"), module});
+    for (int i = 0; i < 25 && !listed(name).isNull(); ++i)
+        changes.wait(200);
+    ASSERT_TRUE(listed(name).isNull()) << "the source is still listed";
+
+    // A list that has not caught up yet: it still names the input that went.
+    CommandPhraseList vocabulary;
+    vocabulary.setPhrases({"OPEN NOTEPAD"});
+    SphinxRecognitionService stale(vocabulary, SphinxModelPaths::usEnglish(),
+                                   {[brief] { return QList<QAudioDevice>{brief}; }, [brief] { return brief; }});
+    auto context = stale.createSharedRecoContext();
+    RecoGrammar &grammar = context->createGrammar(1);
+    grammar.dictationLoad();
+    EXPECT_THROW(grammar.dictationSetState(true), Failure);
+    EXPECT_FALSE(grammar.dictationActive());
+
+    // The microphone that is there still listens.
+    SphinxRecognitionService working(vocabulary);
+    auto recognizer = working.createInprocRecognizer();
+    const auto mic = inputNamed(*recognizer, "KESTREL-Microphone");
+    ASSERT_TRUE(mic);
+    recognizer->setAudioInput(*mic);
+    auto listening = recognizer->createRecoContext();
+    RecoGrammar &commands = listening->createGrammar(1);
+    commands.dictationLoad();
+    EXPECT_NO_THROW(commands.dictationSetState(true));
+    commands.dictationSetState(false);
+}
+
 } // namespace
 } // namespace kestrel

@@ -8,6 +8,8 @@
 #include <QMetaObject>
 #include <QTimer>
 
+#include <atomic>
+#include <future>
 #include <utility>
 
 namespace kestrel {
@@ -70,6 +72,14 @@ public:
             closeSource();
             Q_EMIT lost(failure.description());
         }
+    }
+
+    /// The open came back after the caller stopped waiting for it: nobody
+    /// listens any more.
+    void abandon()
+    {
+        if (m_source)
+            closeSource();
     }
 
     void stop(bool released)
@@ -185,8 +195,8 @@ AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStre
     qRegisterMetaType<kestrel::StreamEvent>();
     qRegisterMetaType<QList<kestrel::StreamEvent>>();
     m_worker = new Worker(std::move(decoder), mode);
-    m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_worker->moveToThread(m_thread.get());
+    connect(m_thread.get(), &QThread::finished, m_worker, &QObject::deleteLater);
     connect(m_worker, &Worker::events, this, &AudioCapture::events, Qt::QueuedConnection);
     connect(
         m_worker, &Worker::lost, this,
@@ -195,24 +205,54 @@ AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStre
             Q_EMIT lost(description);
         },
         Qt::QueuedConnection);
-    m_thread.setObjectName(QStringLiteral("kestrel-audio-capture"));
-    m_thread.start();
+    m_thread->setObjectName(QStringLiteral("kestrel-audio-capture"));
+    m_thread->start();
 }
 
 AudioCapture::~AudioCapture()
 {
+    if (m_abandoned) {
+        // Its thread is caught in an open that never returns: waiting for it
+        // would hang the program, and destroying a running thread ends it. The
+        // thread and its worker are left to the end of the process.
+        m_thread->quit();
+        (void)m_thread.release();
+        return;
+    }
     stop();
-    m_thread.quit();
-    m_thread.wait();
+    m_thread->quit();
+    m_thread->wait();
 }
 
 void AudioCapture::start(const QAudioDevice &device)
 {
-    if (m_running)
+    if (m_running || m_abandoned)
         return;
-    QString error;
+    // A stream for an input that went away a moment ago is taken by the sound
+    // server and failed after, and Qt then waits for ever for it to be ready.
+    // The wait here is bounded, so such an input is a failure like any other.
+    struct Opening
+    {
+        std::promise<QString> result;
+        std::atomic_bool abandoned{false};
+    };
+    const auto opening = std::make_shared<Opening>();
+    std::future<QString> opened = opening->result.get_future();
     QMetaObject::invokeMethod(
-        m_worker, [&] { error = m_worker->start(device); }, Qt::BlockingQueuedConnection);
+        m_worker,
+        [worker = m_worker, device, opening] {
+            const QString error = worker->start(device);
+            if (opening->abandoned)
+                worker->abandon();
+            opening->result.set_value(error);
+        },
+        Qt::QueuedConnection);
+    if (opened.wait_for(kOpenTimeout) != std::future_status::ready) {
+        opening->abandoned = true;
+        m_abandoned = true;
+        throw Failure(QStringLiteral("The audio input \"%1\" did not open.").arg(device.description()));
+    }
+    const QString error = opened.get();
     if (!error.isEmpty())
         throw Failure(error);
     m_running = true;

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QThread>
 
+#include <chrono>
 #include <memory>
 
 class QAudioSource;
@@ -23,12 +24,17 @@ class AudioCapture : public QObject
 {
     Q_OBJECT
 public:
+    /// An open takes well under a second, a Bluetooth headset switching its
+    /// profile a few seconds.
+    static constexpr std::chrono::seconds kOpenTimeout{10};
+
     AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode,
                  QObject *parent = nullptr);
     ~AudioCapture() override;
 
     /// Opens the device and starts the stream; returns once it runs. Throws
-    /// kestrel::Failure when the device cannot be opened.
+    /// kestrel::Failure when the device cannot be opened, or has not opened
+    /// within kOpenTimeout; such a capture never starts again.
     void start(const QAudioDevice &device);
     /// Ends the stream (EndStream is the last event) and closes the device.
     void stop();
@@ -41,9 +47,10 @@ Q_SIGNALS:
 
 private:
     class Worker;
-    QThread m_thread;
+    std::unique_ptr<QThread> m_thread = std::make_unique<QThread>();
     Worker *m_worker = nullptr;
     bool m_running = false;
+    bool m_abandoned = false; ///< an open never came back; the thread is stuck in it
 };
 
 } // namespace kestrel
