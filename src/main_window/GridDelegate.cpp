@@ -2,6 +2,7 @@
 
 #include "command_table/CommandTableModel.h"
 
+#include <QAbstractItemView>
 #include <QLineEdit>
 
 #include <limits>
@@ -29,6 +30,18 @@ void GridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, cons
 {
     QStyledItemDelegate::setModelData(editor, model, index);
     m_model.endCellEdit(index.row());
+    // A box that refused the value took the focus, and the window comes back
+    // only after the editor has gone: the table, not the window's first button
+    // (Start Recognition), must have the keys the user types next. Tab still
+    // moves on to the next cell's editor after this.
+    if (!editor->hasFocus()) {
+        for (QWidget *w = editor->parentWidget(); w; w = w->parentWidget()) {
+            if (auto *view = qobject_cast<QAbstractItemView *>(w)) {
+                view->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+        }
+    }
 }
 
 } // namespace kestrel

@@ -468,6 +468,39 @@ TEST_F(SpeechFormTest, InvalidTypeTypedInTheGridIsRefusedAndRestored)
 
 // Someone who cannot use a mouse must be able to leave the unlocked grid for
 // the buttons (Lock Table, Start Recognition); arrows move between its cells.
+// The box that refuses a Type takes the focus, and the window manager gives
+// the window back only after the editor has gone: the keys the user types next
+// (the right Type) must go to the table, not to Start Recognition.
+TEST_F(SpeechFormTest, AfterARefusedTypeTheKeysGoBackToTheTable)
+{
+    startUp();
+    button("LockTbl")->click();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    auto *grid = control<QTableView>("DBGrid1");
+    QWidget box;
+    boxes.whileShown = [&] {
+        box.show();
+        QApplication::setActiveWindow(&box);
+    };
+    const QModelIndex typeCell = model.index(0, 1);
+    grid->setFocus();
+    grid->setCurrentIndex(typeCell);
+    grid->edit(typeCell);
+    const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
+    ASSERT_EQ(editors.size(), 1);
+    editors.first()->setText(QStringLiteral("OPENX"));
+    QTest::keyClick(editors.first(), Qt::Key_Return);
+    QCoreApplication::processEvents(); // the grid commits Enter once events run
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(boxes.shown.size(), 1);
+    box.hide();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    EXPECT_EQ(QApplication::focusWidget(), grid);
+}
+
 TEST_F(SpeechFormTest, TabLeavesTheUnlockedGridForTheButtons)
 {
     startUp();

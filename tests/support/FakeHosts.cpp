@@ -74,11 +74,15 @@ void FakeMainWindowControl::quitProgram()
 void FakeMessageBoxes::inform(const QString &title, const QString &text, Icon icon)
 {
     shown.append({title, text, icon, false});
+    if (whileShown)
+        whileShown();
 }
 
 MessageBoxes::Answer FakeMessageBoxes::ask(const QString &title, const QString &text)
 {
     shown.append({title, text, Icon::None, true});
+    if (whileShown)
+        whileShown();
     if (answers.empty())
         return defaultAnswer;
     const Answer answer = answers.front();

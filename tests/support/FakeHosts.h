@@ -119,6 +119,8 @@ public:
     QList<Shown> shown;
     std::deque<Answer> answers;
     Answer defaultAnswer = Answer::Yes;
+    /// Runs while a box shows, as a real box would take the focus.
+    std::function<void()> whileShown;
 
     void inform(const QString &title, const QString &text, Icon icon = Icon::None) override;
     Answer ask(const QString &title, const QString &text) override;
