@@ -10,6 +10,7 @@
 #include "desktop/Desktop.h"
 #include "interpreter/OpenProgramSlots.h"
 #include "main_window/GridDelegate.h"
+#include "window_common/MenuDialogs.h"
 #include "window_common/SwitchButtons.h"
 #include "window_common/TypedKeys.h"
 
@@ -114,7 +115,7 @@ void SpeechForm::wireMenus()
     connect(m_ui->setup, &QAction::triggered, this, [this] { m_services.recognitionWindow.showWindow(); });
     connect(m_ui->SPH, &QAction::triggered, this, [this] { openHelp(QStringLiteral("SPEECH.html")); });
     connect(m_ui->Help, &QAction::triggered, this, [this] { openHelp(QStringLiteral("SPEECHREC.html")); });
-    connect(m_ui->ABT, &QAction::triggered, this, [this] { showAbout(); });
+    openFromMenu(*m_ui->ABT, *this, [this] { showAbout(); });
 }
 
 void SpeechForm::startUp(const std::function<void()> &loadTextToSpeech)

@@ -8,6 +8,7 @@
 #include "common/Version.h"
 #include "desktop/Desktop.h"
 #include "recognition/EventInterests.h"
+#include "window_common/MenuDialogs.h"
 #include "window_common/SettingsCheckBox.h"
 
 #include <QCloseEvent>
@@ -84,7 +85,7 @@ void DebugForm::wireControls()
     connect(m_ui->ActivateMic, &QCheckBox::toggled, this, [this] { ActivateMic_Click(); });
     connect(m_ui->ExitBtn, &QPushButton::clicked, this, [this] { hideWindow(); });
     connect(m_ui->Exit, &QAction::triggered, this, [this] { hideWindow(); });
-    connect(m_ui->About, &QAction::triggered, this, [this] { About_Click(); });
+    openFromMenu(*m_ui->About, *this, [this] { About_Click(); });
 
     connect(m_ui->ClearEvents, &QPushButton::clicked, m_ui->EventTextField, &QPlainTextEdit::clear);
     for (const EventInterestBox &entry : eventInterestBoxes()) {

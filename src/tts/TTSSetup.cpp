@@ -9,6 +9,7 @@
 #include "settings/SettingsFile.h"
 #include "speech_platform/AudioFormats.h"
 #include "tts/VisemeFace.h"
+#include "window_common/MenuDialogs.h"
 #include "window_common/SettingsCheckBox.h"
 #include "window_common/SwitchButtons.h"
 
@@ -66,8 +67,8 @@ void TTSSetup::connectControls()
     connect(m_ui->Command2, &QPushButton::clicked, this, &TTSSetup::playClipboard);
     connect(m_ui->Command1, &QPushButton::clicked, this, &QWidget::hide);
     connect(m_ui->menuFileExit, &QAction::triggered, this, &QWidget::hide);
-    connect(m_ui->menuFileOpenText, &QAction::triggered, this, &TTSSetup::openTextFile);
-    connect(m_ui->menuAbout, &QAction::triggered, this, &TTSSetup::about);
+    openFromMenu(*m_ui->menuFileOpenText, *this, [this] { openTextFile(); });
+    openFromMenu(*m_ui->menuAbout, *this, [this] { about(); });
 
     // `activated` is the user's choice only; the program's own selections go
     // through chooseVoice() and friends, which apply explicitly.

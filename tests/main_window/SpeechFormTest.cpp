@@ -5,6 +5,7 @@
 #include "command_table/CommandStore.h"
 #include "command_table/CommandTableModel.h"
 #include "interpreter/OpenProgramSlots.h"
+#include "main_window/QtMessageBoxes.h"
 #include "main_window/SpeechForm.h"
 
 #include <QAbstractItemDelegate>
@@ -12,6 +13,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -674,9 +678,52 @@ TEST_F(SpeechFormTest, MenusOpenWindowsHelpAndAbout)
     EXPECT_TRUE(actions[1].contains(QStringLiteral("SPEECH.html"))) << actions[1].toStdString();
 
     menu("ABT")->trigger();
+    QCoreApplication::processEvents(); // the box opens once the menu has let go
     ASSERT_FALSE(boxes.shown.isEmpty());
     EXPECT_TRUE(boxes.shown.last().text.startsWith(QStringLiteral("Version 2.1")));
     EXPECT_EQ(boxes.shown.last().title, QStringLiteral("KESTREL"));
+}
+
+// A keyboard user opens About through the menu bar (Alt+F, arrows, Enter) and
+// closes it: the keyboard must be back where it was, not lost.
+TEST_F(SpeechFormTest, AfterAboutFromTheMenuBarTheFocusIsWhereItWas)
+{
+    QtMessageBoxes realBoxes;
+    QStringList ownLog;
+    FakeRecognitionWindow rec{ownLog};
+    SpeechForm window({model, desktop, realBoxes, slots, rec, tts});
+    rec.mainWindow = &window;
+    realBoxes.setParent(&window);
+    window.startUp([] {});
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QWidget *stop = window.findChild<QPushButton *>("BtnStop");
+    stop->setFocus();
+    bool aboutShown = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            aboutShown = box->text().startsWith(QStringLiteral("Version"));
+            box->accept();
+        }
+    });
+    closer.start(20);
+
+    auto *bar = window.findChild<QMenuBar *>();
+    ASSERT_NE(bar, nullptr);
+    const auto keyTarget = [&]() -> QWidget * {
+        return QApplication::activePopupWidget() ? QApplication::activePopupWidget() : bar;
+    };
+    QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+    ASSERT_NE(QApplication::activePopupWidget(), nullptr) << "Alt+F opens the File menu";
+    for (int i = 0; i < 4; ++i) // File, Text To Speech, Setup, Speech, About
+        QTest::keyClick(keyTarget(), Qt::Key_Right);
+    QTest::keyClick(keyTarget(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return aboutShown; }, 5000));
+    QApplication::setActiveWindow(&window);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.focusWidget() == stop; }, 2000))
+        << "the focus is on " << (window.focusWidget() ? qPrintable(window.focusWidget()->objectName()) : "nothing");
 }
 
 TEST_F(SpeechFormTest, ControlsSitInsideTheWindowWithoutOverlapping)

@@ -540,6 +540,7 @@ TEST_F(DebugFormTest, CloseBoxIsRefusedCloseButtonMenuAndUnloadHide)
     EXPECT_TRUE(context.isNull());
 
     control<QAction>("About")->trigger();
+    QCoreApplication::processEvents(); // the box opens once the menu has let go
     ASSERT_EQ(boxes.shown.size(), 1);
     EXPECT_TRUE(boxes.shown[0].text.contains("Version")) << boxes.shown[0].text.toStdString();
     EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::None);

@@ -237,6 +237,7 @@ TEST(TTSSetupWindow, CloseBoxIsRefusedUnloadSavesThenReleasesTheVoice)
     EXPECT_TRUE(rig.window->isVisible());
 
     rig.find<QAction>("menuAbout")->trigger();
+    QCoreApplication::processEvents(); // the box opens once the menu has let go
     ASSERT_EQ(rig.boxes.shown.size(), 1);
     EXPECT_EQ(rig.boxes.shown[0].title, QStringLiteral("KESTREL")) << qPrintable(rig.boxes.shown[0].text);
     rig.find<QAction>("menuFileExit")->trigger();
@@ -496,6 +497,7 @@ TEST(TTSSetupFiles, OpenTextFile)
         TtsRig rig({}, options);
         rig.setBoxText(QStringLiteral("before"));
         rig.find<QAction>("menuFileOpenText")->trigger();
+        QCoreApplication::processEvents(); // the dialog opens once the menu has let go
         EXPECT_EQ(rig.boxText(), box);
         EXPECT_TRUE(rig.voice->speakCalls.isEmpty()); // loading speaks nothing
         ASSERT_EQ(asked.size(), 1);
@@ -507,6 +509,15 @@ TEST(TTSSetupFiles, OpenTextFile)
         // While speaking the menu item is off and the dialog is not asked.
         rig.window->speakIt();
         rig.find<QAction>("menuFileOpenText")->trigger();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(asked.size(), 1);
+        // Chosen just before the voice began: the dialog is not asked either.
+        rig.voice->emitStartStream();
+        rig.voice->emitEndStream();
+        ASSERT_TRUE(rig.find<QAction>("menuFileOpenText")->isEnabled());
+        rig.find<QAction>("menuFileOpenText")->trigger();
+        rig.window->speakIt();
+        QCoreApplication::processEvents();
         EXPECT_EQ(asked.size(), 1);
     }
 }
