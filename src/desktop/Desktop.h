@@ -91,6 +91,15 @@ public:
     /// waiting for the opened program.
     virtual StartResult openDocument(const QString &target, const QString &workingDirectory) = 0;
 
+    /// True once the start that reported `processId` has failed after all: the
+    /// opener (openDocument) ended without opening anything, having found no
+    /// program for the document. A program started directly is never reported.
+    virtual bool startFailed(qint64 processId)
+    {
+        (void)processId;
+        return false;
+    }
+
     /// The top-level window, if any, that belongs to a process started by us.
     /// 0 when none is known (yet).
     virtual WindowId windowOfProcess(qint64 processId) = 0;

@@ -14,6 +14,8 @@ namespace {
 // A due time this far ahead of the clock means the clock was reset; poll at once.
 constexpr double kClockJumpSeconds = 10.0;
 constexpr double kTickSeconds = 1.0;
+// What the classic start request returns for a document no program is set to open.
+constexpr WindowId kNoProgramForDocument = 31;
 const QString kFreeSlot = QStringLiteral("NULL");
 } // namespace
 
@@ -69,6 +71,12 @@ std::optional<QString> ProgramLauncher::launch(const QString &action, int slot,
     const WaitResult result = waitForNewWindow(previous, started.processId, window);
     if (!stopRequested)
         m_mainWindow.startListening();
+    // The opener found no program for the document: a failed start after all,
+    // which ends the run as one that fails at once does.
+    if (result == WaitResult::StartFailed) {
+        m_launchHandle = kNoProgramForDocument;
+        return std::nullopt;
+    }
     if (result == WaitResult::ForegroundChanged && direct)
         window = m_desktop.foregroundWindow();
     if (result == WaitResult::ProcessWindow && m_desktop.foregroundWindow() != window)
@@ -120,6 +128,8 @@ ProgramLauncher::WaitResult ProgramLauncher::waitForNewWindow(WindowId previous,
                 window = own;
                 return WaitResult::ProcessWindow;
             }
+            if (m_desktop.startFailed(processId))
+                return WaitResult::StartFailed;
         }
         window = m_desktop.foregroundWindow();
         if (window != previous)

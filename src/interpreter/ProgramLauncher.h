@@ -48,7 +48,7 @@ public:
     WindowId launchHandle() const { return m_launchHandle; }
 
 private:
-    enum class WaitResult { ProcessWindow, ForegroundChanged, TimedOut };
+    enum class WaitResult { ProcessWindow, ForegroundChanged, TimedOut, StartFailed };
 
     Desktop::StartResult start(const QString &program, const QString &directory, bool direct);
     /// `window` is the window found, or the foreground window of the last poll.

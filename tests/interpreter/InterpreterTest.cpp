@@ -449,6 +449,30 @@ TEST_F(Launch, FailedStartEndsTheRunQuietlyAndAStopTokenKeepsListeningOffAfterTh
     EXPECT_EQ(slots.window(1), kEditor);
 }
 
+// A document the opener finds no program for: the desktop's start has failed
+// after all, as a start that fails at once does. Nothing is recorded, no keys
+// are typed into whatever window is in front, and listening is back at once.
+TEST_F(Launch, ADocumentTheOpenerCannotOpenEndsTheRunLikeAFailedStart)
+{
+    commands.rows[0].Action = QStringLiteral("/home/u/budget.numbers|^p");
+    desktop.addFile(QStringLiteral("/home/u/budget.numbers"));
+    desktop.setForeground(kBefore);
+    desktop.planLaunch({.processId = 88, .failsAfterPolls = 3});
+    say("open editor");
+    EXPECT_EQ(took(), QStringList{"open /home/u/budget.numbers"});
+    expectSlot(1, "NULL", 0);
+    EXPECT_EQ(mainWindow.calls.mid(2), lines("stop listening|start listening"));
+    EXPECT_LE(desktop.foregroundPolls(), 1 + 3) << "no wait for a window that cannot come";
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_EQ(interpreter.launchHandle(), 31u) << "as the classic start reports \"no program for this document\"";
+
+    // An opener that succeeds is waited for and recorded as before.
+    desktop.planLaunch({.processId = 89, .window = kEditor, .appearsAfterPolls = 2});
+    say("open editor");
+    EXPECT_EQ(took(), lines("open /home/u/budget.numbers|keys ^p wait"));
+    expectSlot(1, "OPEN EDITOR", kEditor);
+}
+
 TEST_F(Launch, PollsAtOnceThenOnceASecond)
 {
     for (const auto &[afterPolls, seconds] : {std::pair{1, 0.0}, {2, 1.0}, {5, 4.0}}) {

@@ -159,12 +159,21 @@ RecordingDesktop::StartResult RecordingDesktop::beginLaunch()
         result.description = QStringLiteral("The start failed");
         return result;
     }
-    if (plan.window != 0) {
+    if (plan.window != 0 || plan.failsAfterPolls > 0) {
         m_pending = plan;
         m_pollsSinceStart = 0;
-        m_waitingForWindow = true;
+        m_waitingForWindow = plan.window != 0;
     }
+    m_failurePolls = 0;
     return result;
+}
+
+bool RecordingDesktop::startFailed(qint64 processId)
+{
+    m_log.append(QStringLiteral("? failed %1").arg(processId));
+    if (processId == 0 || processId != m_pending.processId || m_pending.failsAfterPolls == 0)
+        return false;
+    return ++m_failurePolls >= m_pending.failsAfterPolls;
 }
 
 RecordingDesktop::StartResult RecordingDesktop::startProgram(const QString &program,

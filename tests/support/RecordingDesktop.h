@@ -35,6 +35,9 @@ public:
         WindowId window = 0;       ///< the window that comes up; 0: none
         int appearsAfterPolls = 1; ///< the window exists from this foreground poll on
         bool takesFocus = true;    ///< the window becomes the foreground window
+        /// The opener gives up (nothing to open the document with) once the
+        /// launch has looked this many times; 0: never.
+        int failsAfterPolls = 0;
     };
 
     // --- scripting -------------------------------------------------------------
@@ -83,6 +86,7 @@ public:
     bool fileExists(const QString &pattern) override;
     bool directoryExists(const QString &path) override;
     bool isExecutable(const QString &program) override;
+    bool startFailed(qint64 processId) override;
     QString clipboardText() override;
     void setClipboardText(const QString &text) override;
 
@@ -109,6 +113,7 @@ private:
     LaunchPlan m_pending;
     int m_pollsSinceStart = 0;
     bool m_waitingForWindow = false;
+    int m_failurePolls = 0; ///< startFailed asked since the last start
     int m_foregroundPolls = 0;
 };
 

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <X11/keysym.h>
@@ -233,10 +234,11 @@ TEST_F(ProgramStarts, FailuresAreBelowThirtyThreeWithADescription)
         EXPECT_FALSE(result.ok());
         EXPECT_FALSE(result.description.isEmpty()) << program.toStdString();
     }
-    EXPECT_EQ(openDetached(path("missing.txt"), QString(), path("record.sh")).value, kFileNotFound);
-    EXPECT_EQ(openDetached(QString(), QString(), path("record.sh")).value, kFileNotFound);
-    EXPECT_EQ(openDetached("doc.txt", path("missing"), path("record.sh")).value, kPathNotFound);
-    EXPECT_EQ(openDetached(path("doc.txt"), QString(), "no-such-opener-kestrel").value, kStartFailed);
+    Openers openers(path("record.sh"));
+    EXPECT_EQ(openers.open(path("missing.txt"), QString()).value, kFileNotFound);
+    EXPECT_EQ(openers.open(QString(), QString()).value, kFileNotFound);
+    EXPECT_EQ(openers.open("doc.txt", path("missing")).value, kPathNotFound);
+    EXPECT_EQ(Openers("no-such-opener-kestrel").open(path("doc.txt"), QString()).value, kStartFailed);
 }
 
 TEST_F(ProgramStarts, StartsWithArgumentsAndNoShell)
@@ -259,9 +261,29 @@ TEST_F(ProgramStarts, OpenerReceivesTheResolvedTarget)
                        O{"mailto:someone@example.org", QString(), "mailto:someone@example.org"}};
     for (const auto &[target, workingDirectory, expected] : cases) {
         QFile::remove(path("out.txt"));
-        const auto result = openDetached(target, workingDirectory, path("record.sh"));
+        const auto result = Openers(path("record.sh")).open(target, workingDirectory);
         ASSERT_TRUE(result.ok()) << target.toStdString() << ": " << result.description.toStdString();
         EXPECT_EQ(awaitFile(path("out.txt")), expected.toUtf8() + '\n') << target.toStdString();
+    }
+}
+
+// xdg-open ends with a failure when it finds no program for the document; the
+// launch must learn of it rather than wait for a window that cannot come.
+TEST_F(ProgramStarts, AnOpenerThatFindsNoProgramIsReportedAsFailed)
+{
+    writeFile(path("no-program.sh"), "#!/bin/sh\nexit 4\n", true);
+    writeFile(path("opens.sh"), "#!/bin/sh\nexit 0\n", true);
+    writeFile(path("waits.sh"), "#!/bin/sh\nsleep 30\n", true);
+    for (const auto &[opener, fails] :
+         {std::pair{"no-program.sh", true}, {"opens.sh", false}, {"waits.sh", false}}) {
+        SCOPED_TRACE(opener);
+        Openers openers(path(opener));
+        const auto result = openers.open(path("doc.txt"), QString());
+        ASSERT_TRUE(result.ok()) << result.description.toStdString();
+        ASSERT_GT(result.processId, 0);
+        const bool failed = QTest::qWaitFor([&] { return openers.endedInFailure(result.processId); }, 1500);
+        EXPECT_EQ(failed, fails);
+        EXPECT_FALSE(openers.endedInFailure(result.processId + 1)) << "only the opener it started";
     }
 }
 

@@ -6,9 +6,13 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <utility>
+
 namespace kestrel::x11 {
 
 namespace {
+
+constexpr int kOpenerStartMs = 5000;
 
 Desktop::StartResult failed(std::int64_t code, const QString &description)
 {
@@ -75,16 +79,17 @@ Desktop::StartResult startDetached(const QString &program, const QStringList &ar
     return launch(program, arguments, workingDirectory);
 }
 
-Desktop::StartResult openDetached(const QString &target, const QString &workingDirectory,
-                                  const QString &opener)
+Openers::Openers(QString opener) : m_opener(std::move(opener)) {}
+
+Desktop::StartResult Openers::open(const QString &target, const QString &workingDirectory)
 {
     if (target.isEmpty())
         return failed(kFileNotFound, QStringLiteral("Nothing was named to open."));
     if (!workingDirectory.isEmpty() && !QFileInfo(workingDirectory).isDir())
         return failed(kPathNotFound,
                       QStringLiteral("The folder \"%1\" does not exist.").arg(workingDirectory));
-    if (QStandardPaths::findExecutable(opener).isEmpty() && !QFileInfo(opener).isExecutable())
-        return failed(kStartFailed, QStringLiteral("The opener \"%1\" is not installed.").arg(opener));
+    if (QStandardPaths::findExecutable(m_opener).isEmpty() && !QFileInfo(m_opener).isExecutable())
+        return failed(kStartFailed, QStringLiteral("The opener \"%1\" is not installed.").arg(m_opener));
 
     QString argument = target;
     if (target.startsWith(QLatin1String("www."), Qt::CaseInsensitive)) {
@@ -95,7 +100,36 @@ Desktop::StartResult openDetached(const QString &target, const QString &workingD
             return failed(kFileNotFound, QStringLiteral("\"%1\" does not exist.").arg(target));
         argument = QFileInfo(path).absoluteFilePath();
     }
-    return launch(opener, {argument}, workingDirectory);
+
+    // Never given a parent, and deleted only once it has ended: destroying a
+    // running QProcess would end the opener, and with it, for an opener that
+    // waits, the program the user opened.
+    auto *process = new QProcess;
+    process->setProgram(m_opener);
+    process->setArguments({argument});
+    if (!workingDirectory.isEmpty())
+        process->setWorkingDirectory(workingDirectory);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start();
+    if (!process->waitForStarted(kOpenerStartMs)) {
+        const QString why = process->errorString();
+        // A process that did not start has nothing left to end.
+        delete process;
+        return failed(kStartFailed, QStringLiteral("Could not start \"%1\": %2").arg(m_opener, why));
+    }
+    const qint64 pid = process->processId();
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, pid, failures = m_failed](int exitCode, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || exitCode != 0)
+                             failures->insert(pid);
+                         process->deleteLater();
+                     });
+    Desktop::StartResult result;
+    result.value = kStarted;
+    result.processId = pid;
+    return result;
 }
 
 bool fileMatches(const QString &pattern)

@@ -2,8 +2,11 @@
 
 #include "desktop/Desktop.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace kestrel::x11 {
 
@@ -23,12 +26,29 @@ enum StartCode : std::int64_t {
 Desktop::StartResult startDetached(const QString &program, const QStringList &arguments,
                                    const QString &workingDirectory);
 
-/// Opens a document, folder or web address with `opener` (the desktop's
-/// "xdg-open"), detached: the opener blocks until the opened program ends, so it
-/// is never waited for. A target that is a local path (no URL scheme) must exist;
-/// one that starts with "www." is opened as a web address.
-Desktop::StartResult openDetached(const QString &target, const QString &workingDirectory,
-                                  const QString &opener = QStringLiteral("xdg-open"));
+/// Opens documents, folders and web addresses with the desktop's opener
+/// ("xdg-open"), and tells which of the openers it started ended in failure:
+/// they found no program for the document. An opener may block until the
+/// opened program ends, so it is never waited for and never ended; it is a
+/// child of this process only so that its exit status can be read.
+class Openers
+{
+public:
+    explicit Openers(QString opener = QStringLiteral("xdg-open"));
+
+    /// A target that is a local path (no URL scheme) must exist; one that starts
+    /// with "www." is opened as a web address.
+    Desktop::StartResult open(const QString &target, const QString &workingDirectory);
+
+    /// True once the opener that `open` reported as `processId` has ended with a
+    /// failure.
+    bool endedInFailure(qint64 processId) const { return m_failed->contains(processId); }
+
+private:
+    QString m_opener;
+    // Shared with the openers still running, which may outlive this object.
+    std::shared_ptr<QSet<qint64>> m_failed = std::make_shared<QSet<qint64>>();
+};
 
 /// True when at least one file or folder matches `pattern`, whose last component
 /// may hold the wildcards "*" and "?" (matched with regard to case, as the start

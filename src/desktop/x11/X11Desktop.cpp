@@ -120,7 +120,12 @@ Desktop::StartResult X11Desktop::startProgram(const QString &program, const QStr
 
 Desktop::StartResult X11Desktop::openDocument(const QString &target, const QString &workingDirectory)
 {
-    return x11::openDetached(target, workingDirectory);
+    return m_openers.open(target, workingDirectory);
+}
+
+bool X11Desktop::startFailed(qint64 processId)
+{
+    return m_openers.endedInFailure(processId);
 }
 
 WindowId X11Desktop::windowOfProcess(qint64 processId)

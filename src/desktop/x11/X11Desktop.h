@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktop/Desktop.h"
+#include "desktop/x11/ProgramStarts.h"
 #include "desktop/KeySequence.h"
 
 #include <QByteArray>
@@ -64,6 +65,7 @@ public:
     StartResult startProgram(const QString &program, const QStringList &arguments,
                              const QString &workingDirectory) override;
     StartResult openDocument(const QString &target, const QString &workingDirectory) override;
+    bool startFailed(qint64 processId) override;
     WindowId windowOfProcess(qint64 processId) override;
 
     bool fileExists(const QString &pattern) override;
@@ -100,6 +102,7 @@ private:
     std::unique_ptr<x11::X11Connection> m_connection;
     std::unique_ptr<x11::X11Windows> m_windows;
     std::unique_ptr<x11::X11Keyboard> m_keyboard;
+    x11::Openers m_openers;
 };
 
 } // namespace kestrel
