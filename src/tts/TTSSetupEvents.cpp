@@ -51,6 +51,9 @@ void TTSSetup::Voice_StartStream()
     if (!m_listeningPaused) {
         m_shared.ListeningBeforeSpeech = m_mainWindow.isListening();
         m_listeningPaused = true;
+    } else if (m_mainWindow.isListening()) {
+        // Switched on by the user while the replaced one spoke.
+        m_shared.ListeningBeforeSpeech = true;
     }
     m_mainWindow.stopListening();
 }

@@ -402,6 +402,24 @@ TEST(TTSSetupEvents, ASpeechThatReplacesAnotherKeepsTheWindowSpeakingUntilItsOwn
     }
 }
 
+// Listening switched on by the user while the voice read, then paused by an
+// answer that replaced the reading, comes back when the answer ends.
+TEST(TTSSetupEvents, ListeningSwitchedOnDuringASpeechComesBackAfterTheSpeechThatReplacedIt)
+{
+    TtsRig rig;
+    rig.mainWindow.listening = false;
+    rig.setBoxText(QStringLiteral("A long text"));
+    rig.window->speakItX();
+    rig.voice->emitStartStream(1);
+    rig.mainWindow.listening = true; // Start, clicked while it read
+    rig.setBoxText(QStringLiteral("Executing open editor"));
+    rig.window->speakItX();
+    rig.voice->emitEndStream(1);
+    rig.voice->emitWholeStream(QStringLiteral("Executing open editor"), 2);
+    EXPECT_EQ(rig.state(), QStringLiteral("IDLE"));
+    EXPECT_TRUE(rig.mainWindow.listening);
+}
+
 TEST(TTSSetupEvents, AVoiceChangeSelectsAKnownVoiceOnly)
 {
     const std::tuple<SpeechToken, int, QStringList> cases[] = {
