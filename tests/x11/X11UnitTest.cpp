@@ -287,6 +287,43 @@ TEST_F(ProgramStarts, AnOpenerThatFindsNoProgramIsReportedAsFailed)
     }
 }
 
+// Whatever KESTREL starts lives on when KESTREL ends, also when it was started
+// from a terminal that is then closed (the hang-up goes to the terminal's whole
+// session): a document being edited must not go down with it.
+TEST_F(ProgramStarts, StartedProgramsAndOpenersHaveASessionOfTheirOwn)
+{
+    writeFile(path("session.sh"), "#!/bin/sh\nset -- $(cat /proc/$$/stat)\necho $6 > \"$OUT\"\n", true);
+    const QByteArray ours = QByteArray::number(qint64(::getsid(0)));
+    const std::pair<const char *, std::function<Desktop::StartResult()>> starts[] = {
+        {"program", [&] { return startDetached(path("session.sh"), {}, QString()); }},
+        {"opener", [&] { return Openers(path("session.sh")).open(path("doc.txt"), QString()); }},
+    };
+    for (const auto &[name, start] : starts) {
+        SCOPED_TRACE(name);
+        QFile::remove(path("out.txt"));
+        ASSERT_TRUE(start().ok());
+        const QByteArray session = awaitFile(path("out.txt")).trimmed();
+        ASSERT_FALSE(session.isEmpty());
+        EXPECT_NE(session, ours);
+    }
+}
+
+// Only the opener of the launch that is waiting can have failed: an earlier
+// one's failure (or its pid, used again by a later program) must not end it.
+TEST_F(ProgramStarts, OnlyTheLatestOpenerCanHaveFailed)
+{
+    writeFile(path("no-program.sh"), "#!/bin/sh\nexit 4\n", true);
+    writeFile(path("waits.sh"), "#!/bin/sh\nsleep 30\n", true);
+    Openers failing(path("no-program.sh"));
+    const qint64 first = failing.open(path("doc.txt"), QString()).processId;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failing.endedInFailure(first); }, 3000));
+    const qint64 second = failing.open(path("doc.txt"), QString()).processId;
+    EXPECT_FALSE(failing.endedInFailure(first)) << "not the opener of the latest launch";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return failing.endedInFailure(second); }, 3000));
+    failing.otherStart();
+    EXPECT_FALSE(failing.endedInFailure(second)) << "a program started directly since";
+}
+
 QString uniqueName(const char *suffix)
 {
     return "kestrel-test-" + QString::number(QCoreApplication::applicationPid()) + '-' + suffix;

@@ -8,6 +8,8 @@
 
 #include <utility>
 
+#include <unistd.h>
+
 namespace kestrel::x11 {
 
 namespace {
@@ -112,6 +114,9 @@ Desktop::StartResult Openers::open(const QString &target, const QString &working
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A session of its own, as a detached start has: the hang-up of the
+    // terminal KESTREL was started from must not end the opened program.
+    process->setChildProcessModifier([] { ::setsid(); });
     process->start();
     if (!process->waitForStarted(kOpenerStartMs)) {
         const QString why = process->errorString();
@@ -120,16 +125,27 @@ Desktop::StartResult Openers::open(const QString &target, const QString &working
         return failed(kStartFailed, QStringLiteral("Could not start \"%1\": %2").arg(m_opener, why));
     }
     const qint64 pid = process->processId();
+    *m_latest = Latest{pid, false};
     QObject::connect(process, &QProcess::finished, process,
-                     [process, pid, failures = m_failed](int exitCode, QProcess::ExitStatus status) {
-                         if (status != QProcess::NormalExit || exitCode != 0)
-                             failures->insert(pid);
+                     [process, pid, latest = m_latest](int exitCode, QProcess::ExitStatus status) {
+                         if (latest->processId == pid && (status != QProcess::NormalExit || exitCode != 0))
+                             latest->failed = true;
                          process->deleteLater();
                      });
     Desktop::StartResult result;
     result.value = kStarted;
     result.processId = pid;
     return result;
+}
+
+bool Openers::endedInFailure(qint64 processId) const
+{
+    return processId != 0 && m_latest->processId == processId && m_latest->failed;
+}
+
+void Openers::otherStart()
+{
+    *m_latest = Latest{};
 }
 
 bool fileMatches(const QString &pattern)

@@ -2,7 +2,6 @@
 
 #include "desktop/Desktop.h"
 
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -40,14 +39,22 @@ public:
     /// with "www." is opened as a web address.
     Desktop::StartResult open(const QString &target, const QString &workingDirectory);
 
-    /// True once the opener that `open` reported as `processId` has ended with a
-    /// failure.
-    bool endedInFailure(qint64 processId) const { return m_failed->contains(processId); }
+    /// True once the latest opener `open` started, reported as `processId`, has
+    /// ended with a failure. An earlier opener's failure counts no more: its
+    /// process id may be another program's by now.
+    bool endedInFailure(qint64 processId) const;
+    /// A program was started directly since: no opener is the latest any more.
+    void otherStart();
 
 private:
+    struct Latest
+    {
+        qint64 processId = 0;
+        bool failed = false;
+    };
     QString m_opener;
     // Shared with the openers still running, which may outlive this object.
-    std::shared_ptr<QSet<qint64>> m_failed = std::make_shared<QSet<qint64>>();
+    std::shared_ptr<Latest> m_latest = std::make_shared<Latest>();
 };
 
 /// True when at least one file or folder matches `pattern`, whose last component

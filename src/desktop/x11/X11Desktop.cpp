@@ -115,6 +115,7 @@ void X11Desktop::typeText(const QString &text)
 Desktop::StartResult X11Desktop::startProgram(const QString &program, const QStringList &arguments,
                                               const QString &workingDirectory)
 {
+    m_openers.otherStart();
     return x11::startDetached(program, arguments, workingDirectory);
 }
 
