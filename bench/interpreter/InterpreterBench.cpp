@@ -27,6 +27,7 @@ public:
     long clicks = 0;
 
     WindowId foregroundWindow() override { return 1; }
+    bool foregroundIsOwn() override { return false; }
     void activateWindow(WindowId) override {}
     void moveWindow(WindowId, int, int) override { ++moves; }
     WindowId findTopLevelWindow(const QString &) override { return 0; }

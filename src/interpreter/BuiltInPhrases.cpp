@@ -2,6 +2,7 @@
 
 #include "desktop/Desktop.h"
 #include "interpreter/DesktopPrimitives.h"
+#include "interpreter/InterpreterHost.h"
 #include "interpreter/NumericValue.h"
 #include "interpreter/PhraseLookup.h"
 #include "interpreter/TextRules.h"
@@ -12,8 +13,8 @@ namespace {
 constexpr int kCursorStep = 20;
 }
 
-BuiltInPhrases::BuiltInPhrases(Desktop &desktop, DesktopPrimitives &primitives)
-    : m_desktop(desktop), m_primitives(primitives)
+BuiltInPhrases::BuiltInPhrases(Desktop &desktop, DesktopPrimitives &primitives, MainWindowControl &mainWindow)
+    : m_desktop(desktop), m_primitives(primitives), m_mainWindow(mainWindow)
 {
 }
 
@@ -73,6 +74,8 @@ void BuiltInPhrases::selectPhrase(const QString &pendingUpper)
     if (at < 0)
         return;
     const int count = roundToInt16(numericValue(pendingUpper.mid(at + 7)));
+    if (count > 0)
+        m_mainWindow.keysAboutToBeTyped();
     // One request per character, like the spoken count; not waiting for each keeps
     // a long selection from crawling.
     for (int n = 0; n < count; ++n)

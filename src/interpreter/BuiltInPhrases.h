@@ -6,6 +6,7 @@ namespace kestrel {
 
 class Desktop;
 class DesktopPrimitives;
+class MainWindowControl;
 
 /// The spoken commands whose words carry arguments or whose meaning is built in:
 /// LEFT CLICK and RIGHT CLICK (by the pending phrase), CURSOR followed by
@@ -14,7 +15,7 @@ class DesktopPrimitives;
 class BuiltInPhrases
 {
 public:
-    BuiltInPhrases(Desktop &desktop, DesktopPrimitives &primitives);
+    BuiltInPhrases(Desktop &desktop, DesktopPrimitives &primitives, MainWindowControl &mainWindow);
 
     /// Runs the built-in meaning of the phrase, if it has one, and returns whether
     /// it had one. `pendingUpper` is the spoken phrase and `wordUpper` the found
@@ -27,6 +28,7 @@ private:
 
     Desktop &m_desktop;
     DesktopPrimitives &m_primitives;
+    MainWindowControl &m_mainWindow;
 };
 
 } // namespace kestrel

@@ -39,7 +39,7 @@ Interpreter::Interpreter(CommandSource &commands, Desktop &desktop, EventWait &w
     : QObject(parent), m_commands(commands), m_desktop(desktop), m_wait(wait), m_feedback(feedback),
       m_speech(speech), m_mainWindow(mainWindow), m_messages(messages), m_shared(shared), m_slots(slots),
       m_primitives(desktop), m_scanner(desktop, wait, mainWindow, m_primitives),
-      m_builtIns(desktop, m_primitives), m_launcher(desktop, wait, mainWindow, messages, slots)
+      m_builtIns(desktop, m_primitives, mainWindow), m_launcher(desktop, wait, mainWindow, messages, slots)
 {
 }
 

@@ -255,8 +255,11 @@ void SpeechForm::quitProgram()
 
 void SpeechForm::keysAboutToBeTyped()
 {
-    // Any of the program's windows may be the one in front.
-    keepTypedKeysOffControls();
+    // Asked of the desktop, not of Qt: a command that has just brought another
+    // program forward finds this window still active for Qt, whose news of the
+    // change may not have come yet; the keys go to the other program then.
+    if (m_services.desktop.foregroundIsOwn())
+        keepTypedKeysOffControls(); // any of the program's windows may be the one in front
 }
 
 void SpeechForm::showCurrentRow(int row)

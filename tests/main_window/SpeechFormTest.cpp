@@ -364,6 +364,9 @@ TEST_F(SpeechFormTest, KeysACommandTypesIntoThisWindowPressNoButton)
     other.show();
     QApplication::setActiveWindow(&other);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    constexpr WindowId kOwn = 0x70;
+    desktop.addOwnWindow(kOwn);
+    desktop.setForeground(kOwn);
     for (const char *name : {"BtnStop", "Command1", "Command2"}) {
         SCOPED_TRACE(name);
         own->log.clear();
@@ -376,6 +379,14 @@ TEST_F(SpeechFormTest, KeysACommandTypesIntoThisWindowPressNoButton)
         EXPECT_TRUE(own->log.isEmpty()) << own->log.join(u',').toStdString();
         EXPECT_TRUE(boxes.shown.isEmpty());
     }
+
+    // The command brought another program forward, which Qt has not heard of
+    // yet: the keys go there, and this window keeps its focus.
+    desktop.setForeground(0x71);
+    QWidget *stop = other.findChild<QPushButton *>("BtnStop");
+    stop->setFocus();
+    static_cast<MainWindowControl &>(other).keysAboutToBeTyped();
+    EXPECT_EQ(QApplication::focusWidget(), stop);
     other.hide();
 }
 

@@ -86,6 +86,12 @@ WindowId RecordingDesktop::foregroundWindow()
     return m_foreground;
 }
 
+bool RecordingDesktop::foregroundIsOwn()
+{
+    m_log.append(QStringLiteral("? own foreground"));
+    return m_ownWindows.contains(m_foreground);
+}
+
 void RecordingDesktop::activateWindow(WindowId window)
 {
     record(QStringLiteral("activate ") + windowName(window));

@@ -45,6 +45,9 @@ public:
     /// The window disappears; activating or moving it then throws Failure.
     void removeWindow(WindowId window);
     void setForeground(WindowId window);
+    /// Windows of the program itself: foregroundIsOwn() is true while one of
+    /// them is the foreground window.
+    void addOwnWindow(WindowId window) { m_ownWindows.insert(window); }
     void setCursor(QPoint position) { m_cursor = position; }
     void addFile(const QString &pattern) { m_files.append(pattern); }
     void addDirectory(const QString &path);
@@ -71,6 +74,7 @@ public:
 
     // --- Desktop ---------------------------------------------------------------
     WindowId foregroundWindow() override;
+    bool foregroundIsOwn() override;
     void activateWindow(WindowId window) override;
     void moveWindow(WindowId window, int x, int y) override;
     WindowId findTopLevelWindow(const QString &title) override;
@@ -103,6 +107,7 @@ private:
     QSet<WindowId> m_windows;
     QHash<WindowId, QString> m_titles;
     WindowId m_foreground = 0;
+    QSet<WindowId> m_ownWindows;
     QPoint m_cursor;
     QStringList m_files;
     QSet<QString> m_directories;

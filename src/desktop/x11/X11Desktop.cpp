@@ -54,6 +54,12 @@ WindowId X11Desktop::foregroundWindow()
     return idOf(m_windows->activeWindow());
 }
 
+bool X11Desktop::foregroundIsOwn()
+{
+    const x11::XWindow active = m_windows->activeWindow();
+    return active != 0 && m_windows->isOwnWindow(active);
+}
+
 void X11Desktop::activateWindow(WindowId window)
 {
     m_windows->activate(windowOf(window));

@@ -51,6 +51,7 @@ public:
     ~X11Desktop() override;
 
     WindowId foregroundWindow() override;
+    bool foregroundIsOwn() override;
     void activateWindow(WindowId window) override;
     void moveWindow(WindowId window, int x, int y) override;
     WindowId findTopLevelWindow(const QString &title) override;

@@ -56,6 +56,9 @@ public:
     std::vector<XWindow> clientWindows();
     XWindow findByTitle(const QString &title);
 
+    /// True when the window belongs to this very process.
+    bool isOwnWindow(XWindow window);
+
     /// A client window of the process or of one of its descendants, or 0. Only
     /// a normal window or a dialog counts: never a splash screen or a toolbox.
     XWindow findByPid(long pid);
@@ -79,7 +82,6 @@ public:
 private:
     bool isMainKind(XWindow window);
     void requireExisting(XWindow window);
-    bool isOwnWindow(XWindow window);
     /// True when the X input focus lies on the window or inside it.
     bool hasInputFocus(XWindow window);
     bool isViewable(XWindow window);
