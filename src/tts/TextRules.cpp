@@ -88,7 +88,9 @@ std::optional<QString> readTextFile(const QString &path, qint64 maxBytes)
     } catch (const Failure &) {
         return std::nullopt;
     }
-    QStringDecoder decode(QStringDecoder::System);
+    // A byte order mark names the encoding (Notepad's "Unicode" is UTF-16);
+    // without one the text is the system's own.
+    QStringDecoder decode(QStringConverter::encodingForData(bytes).value_or(QStringConverter::System));
     return QString(decode(bytes));
 }
 

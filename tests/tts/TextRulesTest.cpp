@@ -62,6 +62,28 @@ TEST(ReadTextFile, DecodesTheSystemEncodingAndRefusesWhatItCannotRead)
     EXPECT_FALSE(readTextFile(dir.filePath(QStringLiteral("missing.txt"))).has_value());
 }
 
+// Windows Notepad's "Unicode" files start with a byte order mark that names
+// their encoding; read as 8-bit text they came out as letters and NULs.
+TEST(ReadTextFile, AByteOrderMarkNamesTheEncoding)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString text = QStringLiteral("Caf\u00e9 \u20ac 5\r\nline two");
+    const std::pair<const char *, QStringConverter::Encoding> cases[] = {
+        {"UTF-16LE", QStringConverter::Utf16LE}, {"UTF-16BE", QStringConverter::Utf16BE},
+        {"UTF-32LE", QStringConverter::Utf32LE}, {"UTF-8", QStringConverter::Utf8}};
+    for (const auto &[name, encoding] : cases) {
+        SCOPED_TRACE(name);
+        QStringEncoder encode(encoding, QStringConverter::Flag::WriteBom);
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(encode(text));
+        file.close();
+        EXPECT_EQ(readTextFile(path), std::optional<QString>(text));
+    }
+}
+
 // Picked in the file dialog: anything but a regular file blocked the whole
 // program in its open (a FIFO until a writer came, a terminal until a line) or
 // read without end (/dev/zero).
