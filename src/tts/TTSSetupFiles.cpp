@@ -82,7 +82,9 @@ void TTSSetup::openTextFile()
                                   filter.selected};
     const QString path =
         m_options.openFile ? m_options.openFile(this, request) : askWithFileDialog(this, request);
-    if (path.isEmpty())
+    // The voice may have begun while the dialog showed: the text it reads
+    // stays as it is (and "clear after speak" would wipe a text never spoken).
+    if (path.isEmpty() || isSpeaking())
         return;
     // Cancel, a missing file or a read failure all leave the box as it was.
     if (const std::optional<QString> text = readTextFile(path))

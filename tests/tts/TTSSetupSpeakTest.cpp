@@ -540,5 +540,34 @@ TEST(TTSSetupFiles, OpenTextFile)
     }
 }
 
+// The voice may begin while the file dialog shows (a command's answer): the
+// file picked then must not replace the text being read, which is read-only
+// for that very reason.
+TEST(TTSSetupFiles, AFilePickedWhileTheVoiceBeganIsNotLoaded)
+{
+    QTemporaryDir samples;
+    ASSERT_TRUE(samples.isValid());
+    const QString path = samples.filePath(QStringLiteral("letter.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Dear all");
+    file.close();
+    TtsOptions options;
+    TtsRig *current = nullptr;
+    options.openFile = [&](QWidget *, const OpenFileRequest &) {
+        current->window->speakIt();
+        current->voice->emitStartStream();
+        return path;
+    };
+    TtsRig rig({}, options);
+    current = &rig;
+    rig.setBoxText(QStringLiteral("Executing open editor"));
+    rig.find<QAction>("menuFileOpenText")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.boxText(), QStringLiteral("Executing open editor"));
+    rig.voice->emitEndStream();
+    EXPECT_EQ(rig.boxText(), QStringLiteral("Executing open editor"));
+}
+
 } // namespace
 } // namespace kestrel::tts_test
