@@ -116,6 +116,16 @@ protected:
     {
         form.startUp([this] { log.append(QStringLiteral("load tts window")); });
     }
+    /// Started up, the table unlocked, the window shown and active; false when
+    /// it never became active.
+    bool startUpUnlockedInFront()
+    {
+        startUp();
+        button("LockTbl")->click();
+        form.show();
+        QApplication::setActiveWindow(&form);
+        return QTest::qWaitForWindowActive(&form);
+    }
 
     /// A main window of its own on the same table, started up, whose recognition
     /// window logs into `log`.
@@ -488,11 +498,7 @@ TEST_F(SpeechFormTest, InvalidTypeTypedInTheGridIsRefusedAndRestored)
 // (the right Type) must go to the table, not to Start Recognition.
 TEST_F(SpeechFormTest, AfterARefusedTypeTheKeysGoBackToTheTable)
 {
-    startUp();
-    button("LockTbl")->click();
-    form.show();
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(startUpUnlockedInFront());
     auto *grid = control<QTableView>("DBGrid1");
     QWidget box;
     boxes.whileShown = [&] {
@@ -518,11 +524,7 @@ TEST_F(SpeechFormTest, AfterARefusedTypeTheKeysGoBackToTheTable)
 
 TEST_F(SpeechFormTest, TabLeavesTheUnlockedGridForTheButtons)
 {
-    startUp();
-    button("LockTbl")->click();
-    form.show();
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(startUpUnlockedInFront());
     auto *grid = control<QTableView>("DBGrid1");
     ASSERT_TRUE(grid->isEnabled());
     const std::pair<Qt::KeyboardModifiers, const char *> cases[] = {{Qt::NoModifier, "Command1"},

@@ -97,6 +97,23 @@ std::optional<SpeechToken> inputNamed(Recognizer &recognizer, const char *descri
     return it == inputs.end() ? std::nullopt : std::optional<SpeechToken>(*it);
 }
 
+constexpr const char *kNoPulseSession =
+    "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
+
+bool pulseSessionRuns()
+{
+    return !qgetenv("PULSE_SERVER").isEmpty() && !qgetenv("KESTREL_PULSE_DIR").isEmpty();
+}
+
+/// Runs pactl with `args` and returns what it printed (a module number, say).
+QString pactl(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral("pactl"), args);
+    p.waitForFinished(10000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
 /// Feeds 16 kHz audio into the PulseAudio pipe source at the pace of real time.
 void feedMicrophone(const QString &fifo, const testing::Samples &audio)
 {
@@ -116,9 +133,8 @@ void feedMicrophone(const QString &fifo, const testing::Samples &audio)
 TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTheSamePath)
 {
     const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");
-    if (qgetenv("PULSE_SERVER").isEmpty() || pulseDir.isEmpty())
-        GTEST_SKIP()
-            << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
+    if (!pulseSessionRuns())
+        GTEST_SKIP() << kNoPulseSession;
     CommandPhraseList vocabulary;
     vocabulary.setPhrases({"OPEN NOTEPAD", "CLOSE NOTEPAD", "CURSOR"});
     SphinxRecognitionService service(vocabulary);
@@ -189,15 +205,8 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
 TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgainWhenBack)
 {
     const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");
-    if (qgetenv("PULSE_SERVER").isEmpty() || pulseDir.isEmpty())
-        GTEST_SKIP()
-            << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
-    const auto pactl = [](const QStringList &args) {
-        QProcess p;
-        p.start(QStringLiteral("pactl"), args);
-        p.waitForFinished(10000);
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    };
+    if (!pulseSessionRuns())
+        GTEST_SKIP() << kNoPulseSession;
     const QString fifo = QString::fromLocal8Bit(pulseDir) + QStringLiteral("/gone.fifo");
     const auto plugIn = [&] {
         return pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-source"),
@@ -279,15 +288,8 @@ TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgai
 TEST(SphinxServiceLive, anInputGoneAsListeningStartsIsAFailureNotAHang)
 {
     const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");
-    if (qgetenv("PULSE_SERVER").isEmpty() || pulseDir.isEmpty())
-        GTEST_SKIP()
-            << "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
-    const auto pactl = [](const QStringList &args) {
-        QProcess p;
-        p.start(QStringLiteral("pactl"), args);
-        p.waitForFinished(10000);
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    };
+    if (!pulseSessionRuns())
+        GTEST_SKIP() << kNoPulseSession;
     const auto listed = [](const QString &description) {
         const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
         const auto it = std::find_if(inputs.begin(), inputs.end(),
