@@ -28,6 +28,7 @@ public:
 
     WindowId foregroundWindow() override { return 1; }
     bool foregroundIsOwn() override { return false; }
+    bool windowExists(WindowId) override { return true; }
     void activateWindow(WindowId) override {}
     void moveWindow(WindowId, int, int) override { ++moves; }
     WindowId findTopLevelWindow(const QString &) override { return 0; }

@@ -51,6 +51,10 @@ public:
     /// the window does not exist.
     virtual void moveWindow(WindowId window, int x, int y) = 0;
 
+    /// True when the window still exists (shown, minimised or hidden alike), and
+    /// still belongs to the program it was found for.
+    virtual bool windowExists(WindowId window) = 0;
+
     /// The first top-level window whose title is exactly `title`, or 0.
     virtual WindowId findTopLevelWindow(const QString &title) = 0;
 

@@ -1,6 +1,7 @@
 #include "interpreter/ProgramLauncher.h"
 
 #include "common/EventWait.h"
+#include "common/Failure.h"
 #include "common/MessageBoxes.h"
 #include "interpreter/InterpreterHost.h"
 #include "interpreter/OpenAction.h"
@@ -143,10 +144,22 @@ std::optional<int> ProgramLauncher::bringParentForward(const QString &parent)
     for (int s = OpenProgramSlots::FirstSearched; s <= OpenProgramSlots::LastSearched; ++s) {
         const QString phrase = m_slots.phrase(s);
         if (noParent || (phrase.trimmed() != kFreeSlot && parentNamesRecordedPhrase(parent, phrase))) {
-            // A window that has gone throws here and the run ends: the keys meant
-            // for it must not land in whatever window happens to be in front.
-            if (!noParent && m_slots.window(s) != 0)
-                m_desktop.activateWindow(m_slots.window(s));
+            // The keys meant for the parent must never land in whatever window
+            // happens to be in front instead.
+            if (!noParent && m_slots.window(s) != 0) {
+                try {
+                    m_desktop.activateWindow(m_slots.window(s));
+                } catch (const Failure &) {
+                    // Closed by hand: the program is not open any more, which the
+                    // user is told, and its OPEN phrase starts it again at once.
+                    // A window that is there but refused (hidden to the tray)
+                    // only ends the run.
+                    if (m_desktop.windowExists(m_slots.window(s)))
+                        throw;
+                    m_slots.release(s);
+                    return std::nullopt;
+                }
+            }
             return s;
         }
     }

@@ -626,15 +626,10 @@ TEST_F(Launch, ParentMustBeOpenAndIsBroughtForwardAndClosingFreesItsSlot)
     EXPECT_EQ(speech.spoken.size(), 2);
     EXPECT_TRUE(took().isEmpty());
 
-    // Recorded without a window, the parent's command acts on the front window;
-    // with a window that has gone, on none.
+    // Recorded without a window, the parent's command acts on the front window.
     slots.setPhrase(1, "OPEN EDITOR");
     say("save it");
     EXPECT_EQ(took(), QStringList{"keys ^s wait"});
-    slots.setWindow(1, kEditor);
-    desktop.removeWindow(kEditor);
-    say("save it");
-    EXPECT_EQ(took(), QStringList{"activate 0x50"});
 
     // A CLOSE row without a parent acts on the front window and frees slot 1.
     slots.setPhrase(1, "SOMETHING");
@@ -642,6 +637,43 @@ TEST_F(Launch, ParentMustBeOpenAndIsBroughtForwardAndClosingFreesItsSlot)
     say("close any");
     EXPECT_EQ(took(), QStringList{"keys x wait"});
     expectSlot(1, "NULL", 0);
+}
+
+// The parent program closed by hand: its commands type nothing anywhere, the
+// user is told it is not open, and its OPEN phrase starts it again at once.
+TEST_F(Launch, AParentClosedByHandIsNotOpenAnyMore)
+{
+    for (const char *child : {"save it", "close editor"}) {
+        SCOPED_TRACE(child);
+        slots.clearStartups();
+        planEditor();
+        say("open editor");
+        ASSERT_EQ(slots.window(1), kEditor);
+        took();
+        desktop.removeWindow(kEditor);
+        speech.spoken.clear();
+        say(child);
+        EXPECT_EQ(took(), QStringList{"activate 0x50"}) << "no keys";
+        // The parent as the row writes it, upper-cased (" Open Editor " for CLOSE EDITOR).
+        ASSERT_EQ(speech.spoken.size(), 1);
+        EXPECT_EQ(speech.spoken[0].simplified(),
+                  QStringLiteral("You must execute OPEN EDITOR before you can operate on it."));
+        expectSlot(1, "NULL", 0);
+        planEditor();
+        say("open editor");
+        EXPECT_EQ(took().value(0), "start /usr/bin/gedit []");
+    }
+
+    // A window that is there but refuses to come forward (hidden to the tray)
+    // ends the run and stays recorded.
+    slots.clearStartups();
+    planEditor();
+    say("open editor");
+    took();
+    desktop.failOn(QStringLiteral("activate"), QStringLiteral("The window is hidden"));
+    say("save it");
+    EXPECT_EQ(took(), QStringList{"activate 0x50"});
+    expectSlot(1, "OPEN EDITOR", kEditor);
 }
 
 TEST(ParentNames, AParentIsFoundByTheWordsItsOpenPhraseIsHeardAs)

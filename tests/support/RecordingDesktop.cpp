@@ -86,6 +86,12 @@ WindowId RecordingDesktop::foregroundWindow()
     return m_foreground;
 }
 
+bool RecordingDesktop::windowExists(WindowId window)
+{
+    m_log.append(QStringLiteral("? exists ") + windowName(window));
+    return m_windows.contains(window);
+}
+
 bool RecordingDesktop::foregroundIsOwn()
 {
     m_log.append(QStringLiteral("? own foreground"));

@@ -75,6 +75,7 @@ public:
     // --- Desktop ---------------------------------------------------------------
     WindowId foregroundWindow() override;
     bool foregroundIsOwn() override;
+    bool windowExists(WindowId window) override;
     void activateWindow(WindowId window) override;
     void moveWindow(WindowId window, int x, int y) override;
     WindowId findTopLevelWindow(const QString &title) override;

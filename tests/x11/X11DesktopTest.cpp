@@ -182,6 +182,7 @@ TEST_F(X11Windows, AWindowIsFoundByItsExactTitleMovedClickedAndGone)
     EXPECT_TRUE(waitUntil([&] { return m_desktop->windowOfProcess(pid) == 0; }));
     EXPECT_EQ(m_desktop->windowOfProcess(0), 0u);
     for (const WindowId gone : {window, WindowId{0x3ffffff}}) {
+        EXPECT_FALSE(m_desktop->windowExists(gone));
         EXPECT_THAT([&] { m_desktop->activateWindow(gone); },
                     ThrowsMessage<Failure>(HasSubstr("does not exist")));
         EXPECT_THROW(m_desktop->moveWindow(gone, 10, 10), Failure);
@@ -285,6 +286,7 @@ TEST_F(X11Windows, AWindowNumberTakenOverByAnotherProgramIsNoLongerTheWindowReme
         ASSERT_EQ(xid(remembered), target->window());
         c.change(m_connection->display(), target->window());
         m_connection->sync();
+        EXPECT_EQ(m_desktop->windowExists(remembered), c.sameProgram);
         if (c.sameProgram) {
             EXPECT_NO_THROW(m_desktop->activateWindow(remembered));
             EXPECT_NO_THROW(m_desktop->moveWindow(remembered, 20, 30));
@@ -392,6 +394,7 @@ TEST_F(X11Windows, AHiddenWindowCannotBeBroughtForwardAMinimisedOrFarAwayOneCan)
         hide(hidden->window());
         m_connection->sync();
         ASSERT_TRUE(waitUntil([&] { return !isShown(hidden->window()); }));
+        EXPECT_TRUE(m_desktop->windowExists(hidden->window())) << "hidden is not gone";
         if (comesBack) {
             EXPECT_NO_THROW(m_desktop->activateWindow(hidden->window()));
             EXPECT_EQ(xid(m_desktop->foregroundWindow()), hidden->window());

@@ -60,6 +60,15 @@ bool X11Desktop::foregroundIsOwn()
     return active != 0 && m_windows->isOwnWindow(active);
 }
 
+bool X11Desktop::windowExists(WindowId window)
+{
+    try {
+        return m_connection->windowExists(windowOf(window));
+    } catch (const Failure &) {
+        return false; // its number is another program's now
+    }
+}
+
 void X11Desktop::activateWindow(WindowId window)
 {
     m_windows->activate(windowOf(window));

@@ -52,6 +52,7 @@ public:
 
     WindowId foregroundWindow() override;
     bool foregroundIsOwn() override;
+    bool windowExists(WindowId window) override;
     void activateWindow(WindowId window) override;
     void moveWindow(WindowId window, int x, int y) override;
     WindowId findTopLevelWindow(const QString &title) override;
