@@ -216,14 +216,20 @@ bool SpeechForm::isListening() const
     return m_ui->BtnStop->isEnabled();
 }
 
+// Every switch, wherever it was made (the setup window's own button, the
+// return of a lost microphone), settles a pending resume: the state now is
+// the one chosen last. A pause's own switch-off comes before its resume is
+// owed, so it is not undone here.
 void SpeechForm::recognitionSwitchedOn()
 {
+    m_resume = Resume::None;
     m_tableCommands->lockTable(); // the table is locked while recognition runs
     switchButtons(*m_ui->BtnStop, *m_ui->BtnStart);
 }
 
 void SpeechForm::recognitionSwitchedOff()
 {
+    m_resume = Resume::None;
     switchButtons(*m_ui->BtnStart, *m_ui->BtnStop);
 }
 

@@ -340,6 +340,35 @@ TEST_F(SpeechFormTest, AResumeWhileTheVoiceSpeaksWaitsForTheEndOfTheSpeech)
     }
 }
 
+// The setup window's own button switches recognition too: switched on and off
+// there during a pause, recognition stays off when the pause ends, as it does
+// after the main window's Stop.
+TEST_F(SpeechFormTest, AStopInTheSetupWindowDuringAPauseIsNotUndoneByItsResume)
+{
+    for (const bool speakingAtResume : {false, true}) {
+        SCOPED_TRACE(speakingAtResume ? "the resume waited for the voice" : "a launch's resume");
+        const std::unique_ptr<OwnForm> own = startOwnForm();
+        SpeechForm &other = own->form;
+        ASSERT_TRUE(other.isListening());
+        other.stopListening(); // a launch waits for its window
+        if (speakingAtResume) {
+            tts.speaking = true;
+            other.startListening(); // postponed to the end of the speech
+        }
+        own->rec.clickIt(); // Start, then Stop, in the setup window
+        own->rec.clickIt();
+        ASSERT_EQ(own->rec.caption, "Start Recognition");
+        if (speakingAtResume) {
+            tts.speaking = false;
+            other.speechEnded();
+        } else {
+            other.startListening();
+        }
+        EXPECT_FALSE(other.isListening());
+        EXPECT_EQ(own->rec.caption, "Start Recognition");
+    }
+}
+
 // Start and Stop Recognition disable themselves: the focus went on to Delete
 // Record, where a keyboard user's next Space asked to delete a command.
 TEST_F(SpeechFormTest, TheKeyboardFocusMovesBetweenStartAndStop)
