@@ -128,13 +128,11 @@ void DebugForm::resumeIfInputReturned()
     } catch (const Failure &) {
         return;
     }
-    // The input in use is tried again now and then even when nothing new is
-    // listed: its stream may have failed while it stayed listed.
-    if (arrived.isEmpty() && !m_inputWatch.ownInputRetryDue())
+    if (arrived.isEmpty())
         return;
     // Another microphone than the lost one is also a microphone back. When none
-    // starts (listed but not ready yet), a later look tries again, without a
-    // box each time.
+    // starts (listed but not ready yet), the next look tries again, without a
+    // box each second.
     if (!m_setup.startOnArrivedInput(arrived, [this] { switchRecognition(); }))
         return;
     stopInputWatch();

@@ -16,14 +16,6 @@ QSet<QString> idsOf(const SpeechTokenList &tokens)
 void InputReturnWatch::start(const SpeechTokenList &inputsAtLoss)
 {
     m_known = idsOf(inputsAtLoss);
-    m_looksWithoutNew = 0;
-}
-
-bool InputReturnWatch::ownInputRetryDue()
-{
-    if (!m_known)
-        return false;
-    return ++m_looksWithoutNew % RetryEveryLooks == 0;
 }
 
 SpeechTokenList InputReturnWatch::newInputs(const SpeechTokenList &inputsNow)

@@ -27,18 +27,8 @@ public:
     /// Always empty when not watching.
     SpeechTokenList newInputs(const SpeechTokenList &inputsNow);
 
-    /// Looks without a new input after which the input that was in use is tried
-    /// again: it may still be listed after its stream failed (a sound server
-    /// restart, a resume from suspend), or have been held by another program.
-    /// Not at every look: an open that fails may take its time.
-    static constexpr int RetryEveryLooks = 5;
-    /// Called at a look that found no new input: true at every
-    /// RetryEveryLooks-th such look.
-    bool ownInputRetryDue();
-
 private:
     std::optional<QSet<QString>> m_known; ///< ids listed at the loss and ever since
-    int m_looksWithoutNew = 0;
 };
 
 } // namespace kestrel

@@ -44,14 +44,14 @@ public:
     /// the first audio input (none while none is listed) and the engine at
     /// `engineIndex` of its list.
     void createInprocContext(qsizetype engineIndex);
-    /// Inputs have appeared after the one listening used went away, or it is
-    /// time to try that one again (`arrived` empty): runs `start` (which
-    /// switches listening on and throws kestrel::Failure when it cannot) until
-    /// it succeeds. The in-process recogniser, which was given its input when it
-    /// was made, tries its own input first if it is listed, then each arrived
-    /// one in turn, and keeps the first that starts; an input that is listed but
-    /// does not open must not keep out one that does. The shared one follows the
-    /// default input by itself and tries once. False when nothing started.
+    /// Inputs have appeared after the one listening used went away: runs
+    /// `start` (which switches listening on and throws kestrel::Failure when it
+    /// cannot) until it succeeds. The in-process recogniser, which was given its
+    /// input when it was made, tries its own input first if it is listed again,
+    /// then each arrived one in turn, and keeps the first that starts; an input
+    /// that is listed but does not open must not keep out one that does. The
+    /// shared one follows the default input by itself and tries once. False when
+    /// nothing started.
     bool startOnArrivedInput(const SpeechTokenList &arrived, const std::function<void()> &start);
     /// Installed engines as the current context's recogniser lists them.
     SpeechTokenList engines() const;

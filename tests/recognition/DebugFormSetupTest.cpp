@@ -407,54 +407,6 @@ TEST_F(DebugFormTest, AnInputThatDoesNotOpenDoesNotKeepRecognitionOff)
     }
 }
 
-// A microphone can stop without leaving the list (its stream failed: a sound
-// server restart, a resume from suspend), or be held by another program when
-// listening resumes. It is tried again now and then, or a user who cannot
-// press Start would talk to a deaf program for good; an input that was listed
-// all along and never in use (the speaker monitor) is never tried.
-TEST_F(DebugFormTest, AMicrophoneThatStayedListedIsTriedAgainNowAndThen)
-{
-    enum class Start { Running, FailsHeld };
-    const struct
-    {
-        const char *name;
-        Start start;
-        SpeechTokenList afterLoss;
-        bool back;
-    } cases[] = {
-        {"its stream failed, still listed", Start::Running, {mic, monitor}, true},
-        {"held by another program at a resume", Start::FailsHeld, {mic, monitor}, true},
-        {"gone, only the monitor listed", Start::Running, {monitor}, false},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        FormRig rig;
-        rig.script.audioInputs = {mic, monitor};
-        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
-        ASSERT_NE(watch, nullptr);
-        if (c.start == Start::Running) {
-            rig.load(true);
-            rig.script.audioInputs = c.afterLoss;
-            Q_EMIT rig.script.context()->listeningLost(QStringLiteral("The audio input \"USB Mic\" stopped."));
-        } else {
-            rig.load(false);
-            rig.script.unopenableInputs = {mic.id};
-            rig.form->clickIt();
-            rig.script.unopenableInputs.clear(); // the other program lets go
-        }
-        ASSERT_EQ(rig.form->recognitionCaption(), "Start Recognition");
-        ASSERT_TRUE(watch->isActive());
-        rig.script.clearCalls();
-        letInputWatchLook(watch, InputReturnWatch::RetryEveryLooks);
-        EXPECT_EQ(rig.form->recognitionCaption(), c.back ? "Stop Recognition" : "Start Recognition");
-        EXPECT_LE(rig.script.callCount(QStringLiteral("dictationSetState(true)")), 1) << "not at every look";
-        if (!c.back) {
-            EXPECT_EQ(rig.script.callCount(QStringLiteral("dictationSetState(true)")), 0);
-        }
-        EXPECT_EQ(rig.boxes.shown.size(), 1) << "no box for the tries the user did not make";
-    }
-}
-
 TEST_F(DebugFormTest, AMicrophoneBackWhileTheVoiceSpeaksWaitsForTheEndOfTheSentence)
 {
     // Listening was off when the sentence began, so its end does not switch it
