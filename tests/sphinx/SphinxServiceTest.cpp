@@ -283,9 +283,8 @@ TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgai
 
 // The sound server takes a stream for an input that has just gone and fails it
 // a moment later; Qt then waits for ever for the stream to be ready. Switching
-// listening on at that moment (the end of every sentence the program says),
-// from a device list that has not caught up, must fail, not hang the window
-// for good.
+// listening on at that moment (the end of every sentence the program says)
+// must fail, not hang the window for good.
 TEST(SphinxServiceLive, anInputGoneAsListeningStartsIsAFailureNotAHang)
 {
     const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");

@@ -33,10 +33,6 @@ public:
         if (!device.isFormatSupported(format))
             return QStringLiteral("The audio input \"%1\" cannot record 16 kHz mono audio.")
                 .arg(device.description());
-        // Chosen from a list that may be older than this moment: opening an input
-        // that has gone makes Qt wait for ever (see AudioCapture::start).
-        if (!isListed(device))
-            return QStringLiteral("The audio input \"%1\" went away.").arg(device.description());
         m_device = device;
         m_source = std::make_unique<QAudioSource>(device, format);
         // Small buffers keep the time from end of speech to result short.
@@ -153,16 +149,12 @@ private:
             Qt::QueuedConnection);
     }
 
-    static bool isListed(const QAudioDevice &device)
-    {
-        const auto inputs = QMediaDevices::audioInputs();
-        return std::any_of(inputs.begin(), inputs.end(),
-                           [&](const QAudioDevice &d) { return d.id() == device.id(); });
-    }
-
     void inputsChanged()
     {
-        if (!isListed(m_device))
+        const auto inputs = QMediaDevices::audioInputs();
+        const bool present = std::any_of(inputs.begin(), inputs.end(),
+                                         [&](const QAudioDevice &d) { return d.id() == m_device.id(); });
+        if (!present)
             fail(QStringLiteral("The audio input \"%1\" went away.").arg(m_device.description()));
     }
 
@@ -238,9 +230,7 @@ void AudioCapture::start(const QAudioDevice &device)
         return;
     // A stream for an input that went away a moment ago is taken by the sound
     // server and failed after, and Qt then waits for ever for it to be ready.
-    // The worker looks at the device list just before it opens; an input gone
-    // in between is left to this bounded wait, so it is a failure like any
-    // other and not a program that never answers again.
+    // The wait here is bounded, so such an input is a failure like any other.
     struct Opening
     {
         std::promise<QString> result;
