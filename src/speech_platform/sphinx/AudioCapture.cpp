@@ -209,6 +209,15 @@ AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStre
     m_thread->start();
 }
 
+namespace {
+std::atomic_int g_stuckCaptures{0};
+} // namespace
+
+int AudioCapture::stuckCaptures()
+{
+    return g_stuckCaptures.load();
+}
+
 AudioCapture::~AudioCapture()
 {
     if (m_abandoned) {
@@ -250,6 +259,7 @@ void AudioCapture::start(const QAudioDevice &device)
     if (opened.wait_for(kOpenTimeout) != std::future_status::ready) {
         opening->abandoned = true;
         m_abandoned = true;
+        ++g_stuckCaptures;
         throw Failure(QStringLiteral("The audio input \"%1\" did not open.").arg(device.description()));
     }
     const QString error = opened.get();

@@ -32,6 +32,11 @@ public:
                  QObject *parent = nullptr);
     ~AudioCapture() override;
 
+    /// How many captures this process has left stuck in an open that never came
+    /// back. Their threads wait inside Qt's sound backend, whose teardown at a
+    /// normal exit would then abort; the program always ends with _exit.
+    static int stuckCaptures();
+
     /// Opens the device and starts the stream; returns once it runs. Throws
     /// kestrel::Failure when the device cannot be opened, or has not opened
     /// within kOpenTimeout; such a capture never starts again.
