@@ -339,14 +339,30 @@ TEST(SphinxServiceLive, anInputGoneAsListeningStartsIsAFailureNotAHang)
     // A list that has not caught up yet: it still names the input that went.
     CommandPhraseList vocabulary;
     vocabulary.setPhrases({"OPEN NOTEPAD"});
-    SphinxRecognitionService stale(vocabulary, SphinxModelPaths::usEnglish(),
-                                   {[brief] { return QList<QAudioDevice>{brief}; }, [brief] { return brief; }});
+    auto stillListed = std::make_shared<bool>(true);
+    SphinxRecognitionService stale(
+        vocabulary, SphinxModelPaths::usEnglish(),
+        {[brief, stillListed] { return *stillListed ? QList<QAudioDevice>{brief} : QList<QAudioDevice>{}; },
+         [brief] { return brief; }});
     auto context = stale.createSharedRecoContext();
     RecoGrammar &grammar = context->createGrammar(1);
     grammar.dictationLoad();
     EXPECT_THROW(grammar.dictationSetState(true), Failure);
     EXPECT_FALSE(grammar.dictationActive());
     EXPECT_EQ(AudioCapture::stuckCaptures(), 1) << "the open Qt never finishes was given up";
+
+    // Listening resumes after every sentence the program says: each try must not
+    // wait out the open again and leave one more thread stuck.
+    EXPECT_THROW(grammar.dictationSetState(true), Failure);
+    EXPECT_THROW(grammar.dictationSetState(true), Failure);
+    EXPECT_EQ(AudioCapture::stuckCaptures(), 1) << "an input given up is refused at once";
+
+    // Unplugged and back, it is a new chance.
+    *stillListed = false;
+    EXPECT_TRUE(context->recognizer().audioInputs().isEmpty());
+    *stillListed = true;
+    EXPECT_THROW(grammar.dictationSetState(true), Failure);
+    EXPECT_EQ(AudioCapture::stuckCaptures(), 2) << "an input seen missing is opened again";
 
     // The microphone that is there still listens.
     SphinxRecognitionService working(vocabulary);

@@ -44,6 +44,8 @@ public:
     /// Ends the stream (EndStream is the last event) and closes the device.
     void stop();
     bool running() const { return m_running; }
+    /// Its open never came back (start threw for that reason).
+    bool abandoned() const { return m_abandoned; }
 
 Q_SIGNALS:
     void events(const QList<kestrel::StreamEvent> &events);

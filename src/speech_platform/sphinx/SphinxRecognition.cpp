@@ -81,6 +81,16 @@ void SphinxEngineShared::buildInBackground()
     });
 }
 
+void SphinxEngineShared::inputsListed(const QList<QAudioDevice> &listed)
+{
+    if (m_givenUpInputs.isEmpty())
+        return;
+    QSet<QString> stillListed;
+    for (const QAudioDevice &device : listed)
+        stillListed.insert(tokenOf(device).id);
+    m_givenUpInputs.intersect(stillListed);
+}
+
 AudioInputs AudioInputs::system()
 {
     return {[] { return QMediaDevices::audioInputs(); }, [] { return QMediaDevices::defaultAudioInput(); }};
@@ -113,10 +123,17 @@ void SphinxRecognizer::setRecognizer(const SpeechToken &engine)
     m_engine = engine;
 }
 
+QList<QAudioDevice> SphinxRecognizer::listInputs() const
+{
+    QList<QAudioDevice> devices = m_inputs.list();
+    m_shared.inputsListed(devices);
+    return devices;
+}
+
 SpeechTokenList SphinxRecognizer::audioInputs() const
 {
     SpeechTokenList tokens;
-    for (const QAudioDevice &device : m_inputs.list())
+    for (const QAudioDevice &device : listInputs())
         tokens << tokenOf(device);
     return tokens;
 }
@@ -130,7 +147,7 @@ void SphinxRecognizer::setAudioInput(const SpeechToken &input)
 
 QAudioDevice SphinxRecognizer::inputDevice() const
 {
-    const QList<QAudioDevice> devices = m_inputs.list();
+    const QList<QAudioDevice> devices = listInputs();
     if (m_input) {
         for (const QAudioDevice &device : devices) {
             if (tokenOf(device).id == m_input->id)
@@ -273,7 +290,11 @@ void SphinxRecoContext::startListening()
     if (m_detached)
         throw Failure(QStringLiteral("The recogniser of this context was released."));
     const QAudioDevice device = m_recognizer.inputDevice();
-    auto decoder = m_recognizer.shared().decoder();
+    SphinxEngineShared &shared = m_recognizer.shared();
+    const QString inputId = tokenOf(device).id;
+    if (shared.inputGivenUp(inputId))
+        throw Failure(QStringLiteral("The audio input \"%1\" did not open.").arg(device.description()));
+    auto decoder = shared.decoder();
     auto capture = std::make_unique<AudioCapture>(decoder, m_recognizer.mode());
     connect(capture.get(), &AudioCapture::events, this, &SphinxRecoContext::deliver);
     connect(capture.get(), &AudioCapture::lost, this, [this](const QString &description) {
@@ -284,7 +305,13 @@ void SphinxRecoContext::startListening()
         if (alive)
             Q_EMIT listeningLost(description);
     });
-    capture->start(device);
+    try {
+        capture->start(device);
+    } catch (const Failure &) {
+        if (capture->abandoned())
+            shared.giveUpInput(inputId);
+        throw;
+    }
     m_capture = std::move(capture);
     m_lossReported = false;
     // Reported for the stream this listening opens.

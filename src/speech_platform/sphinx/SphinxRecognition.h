@@ -8,6 +8,7 @@
 
 #include <QAudioDevice>
 #include <QPointer>
+#include <QSet>
 #include <QThreadPool>
 
 #include <functional>
@@ -35,6 +36,15 @@ public:
     std::shared_ptr<SphinxDecoder> decoder();
     void checkModels() const { m_paths.check(); }
 
+    /// Inputs whose open never came back. Opening one again would wait out the
+    /// open once more and leave one more thread stuck in the sound backend, and
+    /// listening resumes after every sentence the program says; so it is refused
+    /// at once until a listing of the inputs has lacked it (unplugged, and
+    /// perhaps back).
+    void giveUpInput(const QString &id) { m_givenUpInputs.insert(id); }
+    bool inputGivenUp(const QString &id) const { return m_givenUpInputs.contains(id); }
+    void inputsListed(const QList<QAudioDevice> &listed);
+
 private:
     void buildInBackground();
 
@@ -42,6 +52,7 @@ private:
     SphinxModelPaths m_paths;
     std::shared_ptr<SphinxDecoder> m_decoder;
     QThreadPool m_builder;
+    QSet<QString> m_givenUpInputs;
 };
 
 /// Lists the audio inputs; tests substitute their own.
@@ -76,6 +87,8 @@ public:
     void forget(SphinxRecoContext *context);
 
 private:
+    QList<QAudioDevice> listInputs() const;
+
     SphinxEngineShared &m_shared;
     AudioInputs m_inputs;
     SpeechToken m_engine;
