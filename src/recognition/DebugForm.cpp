@@ -81,7 +81,10 @@ void DebugForm::wireControls()
             Inproc_Click();
     });
     connect(m_ui->SREngines, &QComboBox::currentIndexChanged, this, [this] { SREngines_Click(); });
-    connect(m_ui->Recognition, &QPushButton::clicked, this, [this] { ClickIt(); });
+    connect(m_ui->Recognition, &QPushButton::clicked, this, [this] {
+        userSwitchedRecognition();
+        ClickIt();
+    });
     connect(m_ui->ActivateMic, &QCheckBox::toggled, this, [this] { ActivateMic_Click(); });
     connect(m_ui->ExitBtn, &QPushButton::clicked, this, [this] { hideWindow(); });
     connect(m_ui->Exit, &QAction::triggered, this, [this] { hideWindow(); });

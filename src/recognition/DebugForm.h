@@ -61,9 +61,14 @@ public:
     void clickIt() override
     {
         ensureLoaded();
+        userSwitchedRecognition();
         ClickIt();
     }
-    void stayOff() override { stopInputWatch(); }
+    void stayOff() override
+    {
+        userSwitchedRecognition();
+        stopInputWatch();
+    }
     FeedbackSettings &feedback() override;
     void showWindow() override;
     void unload() override;
@@ -117,7 +122,8 @@ private:
     void listeningLost(const QString &description);
     void switchRecognition(); // throws kestrel::Failure; ClickIt reports
     void setRecognitionCaption(const QString &caption);
-    void watchForReturningInput();
+    void watchForReturningInput(bool sameLoss = false);
+    void userSwitchedRecognition();
     void resumeIfInputReturned();
     void stopInputWatch();
     void ActivateMic_Click();
@@ -155,6 +161,9 @@ private:
     bool m_loaded = false;
     bool m_unloading = false;
     bool m_emulateIsDefault = false;
+    /// The input watch switched recognition back on, and nothing has been heard
+    /// since: a loss now is the same loss, already told.
+    bool m_restartUnproven = false;
 };
 
 } // namespace kestrel

@@ -41,7 +41,10 @@ void DebugForm::connectContext()
     connect(context, &RecoContext::startStream, this, [&log](qint32 n, qint64 p) { log.startStream(n, p); });
     connect(context, &RecoContext::endStream, this,
             [&log](qint32 n, qint64 p, bool released) { log.endStream(n, p, released); });
-    connect(context, &RecoContext::soundStart, this, [&log](qint32 n, qint64 p) { log.soundStart(n, p); });
+    connect(context, &RecoContext::soundStart, this, [this, &log](qint32 n, qint64 p) {
+        m_restartUnproven = false; // the microphone hears
+        log.soundStart(n, p);
+    });
     connect(context, &RecoContext::soundEnd, this, [&log](qint32 n, qint64 p) { log.soundEnd(n, p); });
     connect(context, &RecoContext::phraseStart, this, [&log](qint32 n, qint64 p) { log.phraseStart(n, p); });
     connect(context, &RecoContext::hypothesis, this,
@@ -82,11 +85,18 @@ void DebugForm::listeningLost(const QString &description)
     // the user must be told why, or a person who cannot reach the keyboard
     // talks to a deaf program. Nor can that person press Start again once the
     // microphone is back, so recognition comes back on by itself.
+    //
+    // A microphone back may fail again at once, and the watch then tries again
+    // and again: the user hears of the loss once, not at every try.
+    const bool sameLoss = m_restartUnproven;
+    m_restartUnproven = false;
     if (m_setup.RecoActive()) {
         ClickIt();
         if (!m_setup.RecoActive())
-            watchForReturningInput();
+            watchForReturningInput(sameLoss);
     }
+    if (sameLoss)
+        return;
     m_messageBoxes.inform(
         QString(),
         QStringLiteral("Recognition has stopped: %1\nCheck that the microphone is connected; recognition "
@@ -95,7 +105,7 @@ void DebugForm::listeningLost(const QString &description)
         MessageBoxes::Icon::Critical);
 }
 
-void DebugForm::watchForReturningInput()
+void DebugForm::watchForReturningInput(bool sameLoss)
 {
     SpeechTokenList inputs;
     try {
@@ -104,7 +114,7 @@ void DebugForm::watchForReturningInput()
     } catch (const Failure &) {
         // Then every input listed later counts as new.
     }
-    m_inputWatch.start(inputs);
+    m_inputWatch.start(inputs, sameLoss);
     m_inputWatchTimer->start();
 }
 
@@ -128,14 +138,24 @@ void DebugForm::resumeIfInputReturned()
     } catch (const Failure &) {
         return;
     }
-    if (arrived.isEmpty())
-        return;
     // Another microphone than the lost one is also a microphone back. When none
     // starts (listed but not ready yet), the next look tries again, without a
-    // box each second.
-    if (!m_setup.startOnArrivedInput(arrived, [this] { switchRecognition(); }))
+    // box each second. The input in use may also have stayed listed while its
+    // stream failed; it is tried again now and then.
+    const bool retryDue = m_inputWatch.retryDue();
+    const auto start = [this] { switchRecognition(); };
+    const bool started = arrived.isEmpty() ? retryDue && m_setup.retryOwnInput(start)
+                                           : m_setup.startOnArrivedInput(arrived, start);
+    if (!started)
         return;
     stopInputWatch();
+    m_restartUnproven = true;
+}
+
+void DebugForm::userSwitchedRecognition()
+{
+    // A loss after the user's own switch is news again.
+    m_restartUnproven = false;
 }
 
 void DebugForm::stopInputWatch()
@@ -147,6 +167,7 @@ void DebugForm::stopInputWatch()
 void DebugForm::RC_Recognition(qint32 streamNumber, qint64 streamPosition, qint32 recognitionType,
                                const RecognitionResult &result)
 {
+    m_restartUnproven = false;
     const QString text = phraseText(result);
     m_eventLog.recognition(streamNumber, streamPosition, recognitionType, text);
     try {

@@ -1,5 +1,7 @@
 #include "recognition/InputReturnWatch.h"
 
+#include <algorithm>
+
 namespace kestrel {
 namespace {
 
@@ -13,9 +15,21 @@ QSet<QString> idsOf(const SpeechTokenList &tokens)
 
 } // namespace
 
-void InputReturnWatch::start(const SpeechTokenList &inputsAtLoss)
+void InputReturnWatch::start(const SpeechTokenList &inputsAtLoss, bool sameLoss)
 {
     m_known = idsOf(inputsAtLoss);
+    if (!sameLoss)
+        m_retryInterval = FirstRetryLooks;
+    m_looksToRetry = m_retryInterval;
+}
+
+bool InputReturnWatch::retryDue()
+{
+    if (!m_known || --m_looksToRetry > 0)
+        return false;
+    m_retryInterval = std::min(m_retryInterval * 2, LastRetryLooks);
+    m_looksToRetry = m_retryInterval;
+    return true;
 }
 
 SpeechTokenList InputReturnWatch::newInputs(const SpeechTokenList &inputsNow)

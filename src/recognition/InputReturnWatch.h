@@ -16,10 +16,22 @@ namespace kestrel {
 /// The loss is sometimes noticed before the device list catches up, so the lost
 /// input may still be listed at the loss; an input that leaves the list later
 /// counts as new when it comes back.
+///
+/// The input that was in use is tried again now and then besides: its stream
+/// can fail while it stays listed (a resume from suspend), or another program
+/// may hold it when listening resumes. The tries grow further apart, from
+/// FirstRetryLooks to LastRetryLooks looks, so an input that fails again each
+/// time costs little over a day.
 class InputReturnWatch
 {
 public:
-    void start(const SpeechTokenList &inputsAtLoss);
+    static constexpr int FirstRetryLooks = 5;
+    static constexpr int LastRetryLooks = 300;
+
+    /// `sameLoss`: recognition stopped again before anything was heard after
+    /// the watch itself switched it on; the tries go on growing apart instead
+    /// of starting over.
+    void start(const SpeechTokenList &inputsAtLoss, bool sameLoss = false);
     void stop() { m_known.reset(); }
     bool watching() const { return m_known.has_value(); }
 
@@ -27,8 +39,14 @@ public:
     /// Always empty when not watching.
     SpeechTokenList newInputs(const SpeechTokenList &inputsNow);
 
+    /// Called at each look: true when the input that was in use is due to be
+    /// tried again at this one.
+    bool retryDue();
+
 private:
     std::optional<QSet<QString>> m_known; ///< ids listed at the loss and ever since
+    int m_retryInterval = FirstRetryLooks;
+    int m_looksToRetry = FirstRetryLooks;
 };
 
 } // namespace kestrel

@@ -94,6 +94,11 @@ bool RecognitionSetup::startOnArrivedInput(const SpeechTokenList &arrived, const
     return false;
 }
 
+bool RecognitionSetup::retryOwnInput(const std::function<void()> &start)
+{
+    return m_inprocRecognizer && startOnArrivedInput({}, start);
+}
+
 SpeechTokenList RecognitionSetup::engines() const
 {
     return requireContext().recognizer().recognizers();

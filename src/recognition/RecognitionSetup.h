@@ -53,6 +53,11 @@ public:
     /// shared one follows the default input by itself and tries once. False when
     /// nothing started.
     bool startOnArrivedInput(const SpeechTokenList &arrived, const std::function<void()> &start);
+    /// Nothing new is listed, but the in-process recogniser's own input still
+    /// is: runs `start` on it once. The shared recogniser is not tried: its
+    /// input is whatever the sound server's default is at that moment, which
+    /// nobody chose for listening. False when nothing started.
+    bool retryOwnInput(const std::function<void()> &start);
     /// Installed engines as the current context's recogniser lists them.
     SpeechTokenList engines() const;
 

@@ -407,6 +407,140 @@ TEST_F(DebugFormTest, AnInputThatDoesNotOpenDoesNotKeepRecognitionOff)
     }
 }
 
+// A microphone can stop without leaving the list (its stream failed at a resume
+// from suspend), or be held by another program when listening resumes. It is
+// tried again now and then, or a user who cannot press Start talks to a deaf
+// program for good. An input listed all along and never in use (the speaker
+// monitor) is never a reason, nor is the shared recogniser's default input.
+TEST_F(DebugFormTest, AMicrophoneThatStayedListedIsTriedAgainNowAndThen)
+{
+    enum class Stop { StreamFailed, HeldAtStart };
+    const struct
+    {
+        const char *name;
+        Stop stop;
+        bool shared;
+        SpeechTokenList afterLoss;
+        bool back;
+    } cases[] = {
+        {"its stream failed, still listed", Stop::StreamFailed, false, {mic, monitor}, true},
+        {"held by another program at a start", Stop::HeldAtStart, false, {mic, monitor}, true},
+        {"gone, only the monitor listed", Stop::StreamFailed, false, {monitor}, false},
+        {"the shared recogniser", Stop::StreamFailed, true, {mic, monitor}, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FormRig rig;
+        rig.script.audioInputs = {mic, monitor};
+        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        ASSERT_NE(watch, nullptr);
+        rig.load(false);
+        if (c.shared)
+            rig.form->findChild<QAbstractButton *>(QStringLiteral("SharedRC"))->click();
+        if (c.stop == Stop::StreamFailed) {
+            rig.form->clickIt();
+            rig.script.audioInputs = c.afterLoss;
+            Q_EMIT rig.script.context()->listeningLost(QStringLiteral("The audio input \"USB Mic\" stopped."));
+        } else {
+            rig.script.unopenableInputs = {mic.id};
+            rig.form->clickIt();
+            rig.script.unopenableInputs.clear(); // the other program lets go
+        }
+        ASSERT_EQ(rig.form->recognitionCaption(), "Start Recognition");
+        ASSERT_TRUE(watch->isActive());
+        ASSERT_EQ(rig.boxes.shown.size(), 1);
+
+        rig.script.clearCalls();
+        letInputWatchLook(watch, InputReturnWatch::FirstRetryLooks - 1);
+        EXPECT_EQ(rig.script.callCount(QStringLiteral("dictationSetState(true)")), 0) << "not at every look";
+        letInputWatchLook(watch, 1);
+        EXPECT_EQ(rig.form->recognitionCaption(), c.back ? "Stop Recognition" : "Start Recognition");
+        EXPECT_EQ(rig.script.callCount(QStringLiteral("dictationSetState(true)")), c.back ? 1 : 0);
+        EXPECT_EQ(rig.boxes.shown.size(), 1) << "no box for the tries the user did not make";
+    }
+}
+
+// A microphone whose stream fails again as soon as it is back would otherwise
+// open a box at every try, stacked on the last, and be tried as often as at
+// first all day. Until the microphone has heard something, or the user has
+// switched recognition, a loss is the same loss.
+TEST_F(DebugFormTest, AMicrophoneThatFailsAgainAtOnceIsToldOnceAndTriedLessOften)
+{
+    const int first = InputReturnWatch::FirstRetryLooks;
+    const struct
+    {
+        const char *name;
+        std::function<void(FormRig &)> between; ///< after the watch switched on, before the next loss
+        int boxes;                              ///< after the second loss
+        int looksToNextTry;
+    } cases[] = {
+        {"nothing heard", [](FormRig &) {}, 1, 2 * first},
+        {"the microphone heard a sound",
+         [](FormRig &rig) { Q_EMIT rig.script.context()->soundStart(1, 0); }, 2, first},
+        {"the user switched off and on",
+         [](FormRig &rig) {
+             rig.form->clickIt();
+             rig.form->clickIt();
+         },
+         2, first},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FormRig rig;
+        rig.script.audioInputs = {mic, monitor};
+        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        ASSERT_NE(watch, nullptr);
+        rig.load(true);
+        const QString stopped = QStringLiteral("The audio input \"USB Mic\" stopped.");
+        Q_EMIT rig.script.context()->listeningLost(stopped);
+        letInputWatchLook(watch, first);
+        ASSERT_EQ(rig.form->recognitionCaption(), "Stop Recognition");
+
+        c.between(rig);
+        Q_EMIT rig.script.context()->listeningLost(stopped);
+        ASSERT_EQ(rig.form->recognitionCaption(), "Start Recognition");
+        EXPECT_EQ(rig.boxes.shown.size(), c.boxes);
+        ASSERT_TRUE(watch->isActive());
+        rig.script.clearCalls();
+        letInputWatchLook(watch, c.looksToNextTry - 1);
+        EXPECT_EQ(rig.script.callCount(QStringLiteral("dictationSetState(true)")), 0);
+        letInputWatchLook(watch, 1);
+        EXPECT_EQ(rig.script.callCount(QStringLiteral("dictationSetState(true)")), 1);
+        EXPECT_EQ(rig.form->recognitionCaption(), "Stop Recognition");
+    }
+}
+
+// Each try after a failed one waits twice as long, up to a limit.
+TEST(InputReturnWatchTest, TriesGrowApartUpToTheLimit)
+{
+    InputReturnWatch watch;
+    EXPECT_FALSE(watch.retryDue()) << "not watching";
+    watch.start({mic});
+    QList<int> triesAt;
+    for (int look = 1; look <= 2000; ++look) {
+        if (watch.retryDue())
+            triesAt << look;
+    }
+    const int first = InputReturnWatch::FirstRetryLooks;
+    const int last = InputReturnWatch::LastRetryLooks;
+    ASSERT_GE(triesAt.size(), 4);
+    EXPECT_EQ(triesAt[0], first);
+    EXPECT_EQ(triesAt[1], first + 2 * first);
+    EXPECT_EQ(triesAt.last() - triesAt[triesAt.size() - 2], last);
+
+    // The same loss goes on where it was; a new one starts over.
+    watch.start({mic}, true);
+    int looks = 1;
+    while (!watch.retryDue())
+        ++looks;
+    EXPECT_EQ(looks, last);
+    watch.start({mic});
+    looks = 1;
+    while (!watch.retryDue())
+        ++looks;
+    EXPECT_EQ(looks, first);
+}
+
 TEST_F(DebugFormTest, AMicrophoneBackWhileTheVoiceSpeaksWaitsForTheEndOfTheSentence)
 {
     // Listening was off when the sentence began, so its end does not switch it
