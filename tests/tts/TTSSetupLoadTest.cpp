@@ -269,6 +269,27 @@ TEST(TTSSetupSettings, SavedChoicesComeBackInTheNextRun)
     EXPECT_EQ(second.recognition.sayAgain, QStringLiteral("Pardon Me"));
 }
 
+// A first run without a voice still saves the sliders. What it saves must be
+// what a voice starts with, or every later run speaks at volume 0, in silence
+// the user cannot see the reason for.
+TEST(TTSSetupSettings, ARunWithoutAVoiceSavesTheVoicesOwnStartingValues)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TtsOptions options;
+    options.settingsPath = dir.filePath(QStringLiteral("KESTREL.INI"));
+    {
+        TtsHosts hosts;
+        TTSSetup first(hosts.services(nullptr), options);
+        first.loadDat();
+        first.unload();
+    }
+    TtsRig second({}, options);
+    second.window->loadDat();
+    EXPECT_EQ(second.voice->m_volume, 100);
+    EXPECT_EQ(second.voice->m_rate, 0);
+}
+
 // What this run could not read or could not use is the user's all the same: a
 // later run, with the file readable or the headset back, must still find it.
 TEST(TTSSetupSettings, WhatThisRunCouldNotUseIsSavedAsItWas)
