@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 
 namespace kestrel {
 
@@ -37,6 +38,29 @@ void feedVocabulary(CommandTableModel &model, CommandPhraseList &vocabulary)
     QObject::connect(&model, &QAbstractItemModel::rowsInserted, &vocabulary, update);
     QObject::connect(&model, &QAbstractItemModel::rowsRemoved, &vocabulary, update);
 }
+
+/// A session manager ends a logout by sending the application a Quit event.
+/// Qt answers it by closing the windows one by one and gives up at the first
+/// that refuses; the voice and setup windows refuse every close but the
+/// program's own, so the program would go on, the day's settings unsaved, until
+/// the session took the display away. The request ends the program as QUIT does.
+class SessionQuitFilter final : public QObject
+{
+public:
+    explicit SessionQuitFilter(std::function<void()> quit) : m_quit(std::move(quit)) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != QCoreApplication::instance() || event->type() != QEvent::Quit)
+            return false;
+        m_quit();
+        return true;
+    }
+
+private:
+    std::function<void()> m_quit;
+};
 
 } // namespace
 
@@ -70,6 +94,11 @@ Program::Program(Parts parts) : m_parts(std::move(parts))
 
     m_printout = std::make_unique<SystemTablePrintout>(*m_model, *m_form, m_parts.boxes, m_form.get());
     m_form->setPrinter([this] { m_printout->print(); });
+
+    if (QCoreApplication *application = QCoreApplication::instance()) {
+        m_sessionQuit = std::make_unique<SessionQuitFilter>([this] { m_form->quitProgram(); });
+        application->installEventFilter(m_sessionQuit.get());
+    }
 }
 
 Program::~Program() = default;

@@ -74,6 +74,7 @@ private:
     std::unique_ptr<TTSSetup> m_tts;
     std::unique_ptr<Interpreter> m_interpreter;
     std::unique_ptr<SystemTablePrintout> m_printout;
+    std::unique_ptr<QObject> m_sessionQuit; ///< turns the session's Quit into the program's end
 };
 
 } // namespace kestrel

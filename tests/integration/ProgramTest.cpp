@@ -9,6 +9,10 @@
 #include "command_table/CommandTableModel.h"
 #include "interpreter/Interpreter.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace kestrel::test {
@@ -153,6 +157,29 @@ TEST_F(ProgramTest, QuittingSavesTheSettingsChangedByVoice)
     const QByteArray content = ini.readAll();
     EXPECT_TRUE(content.contains("CHKCONFIRM= 1\r\n")) << content.constData();
     EXPECT_TRUE(content.contains("EXECUTING=Executing\r\n")) << content.constData();
+}
+
+// A logout under a session manager asks the application to quit. With the
+// voice or setup window open in front of the main one, that request met their
+// refusal to close, and the program went on with the day's settings unsaved.
+TEST_F(ProgramTest, TheSessionsQuitRequestEndsTheProgramAndSavesWhateverWindowsAreOpen)
+{
+    fixture.emulate(QStringLiteral("confirmation")); // toggles "Vocal Confirmation" on
+    auto *confirmation = fixture.debugControl<QCheckBox>("ConfirmationCB");
+    ASSERT_TRUE(fixture.runUntil([&] { return confirmation->isChecked(); }));
+    // Only the voice and setup windows are open, so Qt's own answer cannot
+    // happen to reach the main window first.
+    form().hide();
+    fixture.program().debugForm().show();
+    ASSERT_NE(fixture.program().tts(), nullptr);
+    fixture.program().tts()->show();
+
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+    ASSERT_TRUE(fixture.runUntil([&] { return fixture.ended; }, 5000));
+    QFile ini(fixture.path("KESTREL.INI"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("CHKCONFIRM= 1\r\n"));
 }
 
 } // namespace
