@@ -133,7 +133,9 @@ bool CommandTableModel::setData(const QModelIndex &index, const QVariant &value,
 
 bool CommandTableModel::addFromNewRowLine(int column, const QString &text)
 {
-    if (text.isEmpty())
+    // Blanks alone (a stray Space) would add a row that looks empty, and an
+    // empty phrase ends the lookup, hiding every command added below it.
+    if (text.trimmed().isEmpty())
         return false;
     CommandRow added;
     fieldText(added, column) = text;

@@ -66,6 +66,24 @@ TEST_F(CommandTableModelTest, ShowsFourColumnsAndANewRowLineThroughEveryKindOfCh
     EXPECT_EQ(m_model.rowCount(), 3);
 }
 
+// A stray Space on the new-row line would add a row that looks empty, and its
+// empty phrase ends the lookup: every command added below it would never run.
+TEST_F(CommandTableModelTest, BlanksAloneOnTheNewRowLineAddNothing)
+{
+    const QList<CommandRow> before = m_fixture.stored();
+    for (const int column : {int(Phrase), int(Action), int(Parent)}) {
+        for (const char *blanks : {" ", "   ", "\t", " \n "}) {
+            SCOPED_TRACE(testing::Message() << column << " '" << blanks << "'");
+            EXPECT_FALSE(edit(2, column, QLatin1String(blanks)));
+            EXPECT_EQ(m_fixture.stored(), before);
+            EXPECT_EQ(m_model.rowCount(), 3);
+        }
+    }
+    // Text with blanks around it is still the user's row, kept as typed.
+    EXPECT_TRUE(edit(2, Action, QStringLiteral(" ^v ")));
+    EXPECT_EQ(m_fixture.stored(), before + QList<CommandRow>{row("", "", " ^v ")});
+}
+
 TEST_F(CommandTableModelTest, TheTypeColumnTakesOnlyTheFourTypesOrNothing)
 {
     const std::tuple<const char *, const char *, bool> cases[] = {
