@@ -128,6 +128,10 @@ void TTSSetup::fillVoiceList()
     }
     for (const SpeechToken &voice : voices)
         m_ui->VoiceCB->addItem(voice.description);
+    // An empty list would look like a list still filling; the user must be able
+    // to see why nothing is ever said.
+    if (!m_voice)
+        m_ui->VoiceCB->setPlaceholderText(QStringLiteral("No voice available"));
 }
 
 void TTSSetup::FillFormatList()

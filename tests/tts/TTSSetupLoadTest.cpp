@@ -86,7 +86,9 @@ TEST(TTSSetupLoad, WithoutAVoiceNothingIsSpokenAndNothingWaits)
 {
     TtsHosts hosts;
     TTSSetup window(hosts.services(nullptr));
-    EXPECT_EQ(window.findChild<QComboBox *>(QStringLiteral("VoiceCB"))->count(), 0);
+    const auto *voices = window.findChild<QComboBox *>(QStringLiteral("VoiceCB"));
+    EXPECT_EQ(voices->count(), 0);
+    EXPECT_EQ(voices->placeholderText(), QStringLiteral("No voice available"));
     window.setMainText(QStringLiteral("Hello"));
     window.speakIt();
     EXPECT_FALSE(window.isSpeaking());
