@@ -130,10 +130,30 @@ QString applyReplacements(const QStringList &words)
 {
     QString out;
     NumberBuilder number;
-    auto flushNumber = [&] {
+    qsizetype numberStart = -1; ///< the index of the number's first word
+    const auto wordIs = [&](qsizetype at, QLatin1String text) {
+        return at >= 0 && at < words.size() && words[at].compare(text, Qt::CaseInsensitive) == 0;
+    };
+    const auto isNumberWord = [&](qsizetype at) {
+        return at >= 0 && at < words.size() && numberToken(words[at]).has_value();
+    };
+    // "one" alone is mostly the pronoun ("no one knows", "the one I want"), and
+    // dictation must not type "no 1 knows". It is a number where a command
+    // takes one (after "select" or "cursor", beside "comma") or among other
+    // number words ("one two three").
+    const auto loneOneIsWord = [&](qsizetype end) {
+        return end - numberStart == 1 && wordIs(numberStart, QLatin1String("one")) &&
+               !wordIs(numberStart - 1, QLatin1String("select")) &&
+               !wordIs(numberStart - 1, QLatin1String("cursor")) &&
+               !wordIs(numberStart - 1, QLatin1String("comma")) && !wordIs(end, QLatin1String("comma")) &&
+               !isNumberWord(numberStart - 1) && !isNumberWord(end);
+    };
+    // `end`: the index of the first word after the number.
+    auto flushNumber = [&](qsizetype end) {
         if (!number.empty())
-            appendWord(out, QString::number(number.value()));
+            appendWord(out, loneOneIsWord(end) ? words[numberStart] : QString::number(number.value()));
         number = NumberBuilder();
+        numberStart = -1;
     };
 
     // "one hundred and five" is one number, as English speakers say it: an
@@ -158,22 +178,24 @@ QString applyReplacements(const QStringList &words)
             continue;
         if (const auto token = numberToken(word)) {
             if (!number.accept(*token)) {
-                flushNumber();
+                flushNumber(i);
                 if (!number.accept(*token)) {
                     // A lone "hundred" or "thousand" is a word, not a number.
                     appendWord(out, word);
                     continue;
                 }
             }
+            if (numberStart < 0)
+                numberStart = i;
             continue;
         }
-        flushNumber();
+        flushNumber(i);
         if (word.compare(QLatin1String("comma"), Qt::CaseInsensitive) == 0)
             out += QLatin1Char(',');
         else
             appendWord(out, word);
     }
-    flushNumber();
+    flushNumber(words.size());
     return out;
 }
 

@@ -188,7 +188,7 @@ TEST_F(InterpreterFixture, LookupFindsARowByTheWordsItsPhraseIsHeardAs)
     using P = std::pair<const char *, int>;
     for (const auto &[heard, rowIndex] :
          {P{"open editor", 2}, P{"save file", 3}, P{"new tab", 4}, P{"u.s map", 5}, P{"what's up", 6},
-          P{"page down", 7}, P{"SAVE-FILE", 3}, P{"page 2", 8}, P{"insert,", 9}, P{"open 1 note", 10},
+          P{"page down", 7}, P{"SAVE-FILE", 3}, P{"page 2", 8}, P{"insert,", 9}, P{"open one note", 10},
           P{"volume 105", 11}, P{"page two", 8}, P{"", 12}, P{"open editor now", 12}, P{"page 3", 12}}) {
         EXPECT_EQ(find(normaliseRecoText(QString::fromLatin1(heard))), rowIndex < 12) << heard;
         EXPECT_EQ(interpreter.rowIndex(), rowIndex) << heard;
@@ -690,7 +690,7 @@ TEST(ParentNames, AParentIsFoundByTheWordsItsOpenPhraseIsHeardAs)
                           {"OPEN-EDITOR", "OPEN-EDITOR", "open editor"},
                           {"OPEN EDITOR", "open editor", " Open Editor "},
                           // Heard with its number and "comma" as the recogniser writes them.
-                          {"OPEN ONE NOTE", "open 1 note", "OPEN ONE NOTE"},
+                          {"OPEN TWO NOTES", "open 2 notes", "OPEN TWO NOTES"},
                           {"OPEN COMMA SEPARATED", "open, separated", "OPEN COMMA SEPARATED"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.openPhrase << " / " << c.heard << " / " << c.parent);

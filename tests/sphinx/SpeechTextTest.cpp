@@ -67,7 +67,23 @@ TEST(Replacements, turnNumberWordsIntoDigits)
         {"one hundred and", "100 and"},
         {"rock and roll", "rock and roll"},
         {"two hundred and one thousand", "201000"},
-        {"one hundred and comma", "100 and,"}};
+        {"one hundred and comma", "100 and,"},
+        // "one" alone is mostly the pronoun; a number where a command takes one.
+        {"no one knows", "no one knows"},
+        {"One of them", "One of them"},
+        {"this one", "this one"},
+        {"one", "one"},
+        {"select one", "select 1"},
+        {"Select One", "Select 1"},
+        {"cursor one comma one", "cursor 1, 1"},
+        {"cursor one hundred comma one", "cursor 100, 1"},
+        {"one comma", "1,"},
+        {"one two", "1 2"},
+        {"twenty one", "21"},
+        {"one hundred", "100"},
+        {"one thousand and one", "1001"},
+        {"page one", "page one"},
+        {"page two", "page 2"}};
     for (const auto &[spoken, expected] : cases)
         EXPECT_EQ(applyReplacements(words(spoken)), QString::fromLatin1(expected)) << spoken;
 
