@@ -195,6 +195,21 @@ TEST_F(InterpreterFixture, LookupFindsARowByTheWordsItsPhraseIsHeardAs)
     }
 }
 
+// Phrases pasted from a word processor carry a curly apostrophe; "&" is said
+// "and". The recogniser must listen for what the user says, and the lookup
+// find the row by it.
+TEST_F(InterpreterFixture, CurlyApostrophesAndAmpersandsAreHeardAsSaid)
+{
+    commands.rows = {row("DON\u2019T SAVE", "FUNCTION"), row("IT\u2018S OK", "FUNCTION"),
+                     row("OPEN R&D FOLDER", "FUNCTION"), row("SALT&PEPPER", "FUNCTION")};
+    using P = std::pair<const char *, int>;
+    for (const auto &[heard, rowIndex] : {P{"don't save", 1}, P{"it's ok", 2}, P{"open r and d folder", 3},
+                                          P{"salt and pepper", 4}, P{"don t save", 5}, P{"open r d folder", 5}}) {
+        EXPECT_EQ(find(normaliseRecoText(QString::fromLatin1(heard))), rowIndex < 5) << heard;
+        EXPECT_EQ(interpreter.rowIndex(), rowIndex) << heard;
+    }
+}
+
 // Two rows heard alike ("C++" is heard as "c"): the phrase typed into the
 // emulation box as stored finds its own row, wherever it is.
 TEST_F(InterpreterFixture, ARowStoredAsThePhraseGoesBeforeOneOnlyHeardAlike)

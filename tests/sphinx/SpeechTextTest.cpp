@@ -3,6 +3,7 @@
 // rejection rule, and the SRGS grammar loader.
 
 #include "common/Failure.h"
+#include "common/PhraseWords.h"
 #include "speech_platform/SpokenNumbers.h"
 #include "speech_platform/SrgsGrammar.h"
 #include "speech_platform/sphinx/CmuPhones.h"
@@ -91,6 +92,28 @@ TEST(Replacements, turnNumberWordsIntoDigits)
         {"three hundred forty two", 342}, {"zero", 0}, {"two three", -1}, {"five apples", -1}, {"", -1}};
     for (const auto &[spoken, value] : values)
         EXPECT_EQ(spokenNumberValue(words(spoken)), value) << spoken;
+}
+
+// The words a stored phrase is listened for: what a user would say for it.
+TEST(PhraseWords, AreTheWordsAUserSaysForAStoredPhrase)
+{
+    const std::pair<const char *, QStringList> cases[] = {
+        {"OPEN EDITOR", {"open", "editor"}},
+        {"SAVE-FILE", {"save", "file"}},
+        {"  NEW   TAB ", {"new", "tab"}},
+        {"What's up?", {"what's", "up"}},
+        {"U.S. MAP", {"u.s", "map"}},
+        {"DON\u2019T SAVE", {"don't", "save"}},
+        {"IT\u2018S", {"it's"}},
+        {"CAN\u02BCT", {"can't"}},
+        {"\u2018QUOTED\u2019", {"quoted"}},
+        {"R&D", {"r", "and", "d"}},
+        {"SALT & PEPPER", {"salt", "and", "pepper"}},
+        {"&", {"and"}},
+        {"", {}},
+    };
+    for (const auto &[phrase, expected] : cases)
+        EXPECT_EQ(phraseWords(QString::fromUtf8(phrase)), expected) << phrase;
 }
 
 TEST(CmuPhones, idsAndNamesRoundTripAndEspeakMnemonicsBecomeThem)
