@@ -393,6 +393,43 @@ TEST_F(SpeechFormTest, TheKeyboardFocusMovesBetweenStartAndStop)
     other.hide();
 }
 
+// Listening pauses at every spoken answer, mostly while this window is behind
+// the program being driven. A switch made then must still leave the window's
+// focus on the pair, or the user's Space back here asks to delete a command.
+TEST_F(SpeechFormTest, TheFocusStaysOnStartAndStopWhileTheWindowIsBehind)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(SpeechForm &)> switches;
+        const char *focused;
+    } cases[] = {
+        {"paused and resumed", [](SpeechForm &f) { f.stopListening(); f.startListening(); }, "BtnStop"},
+        {"paused", [](SpeechForm &f) { f.stopListening(); }, "BtnStart"},
+        {"switched off", [](SpeechForm &f) { f.StopListening(); }, "BtnStart"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::unique_ptr<OwnForm> own = startOwnForm();
+        SpeechForm &mine = own->form;
+        mine.show();
+        QApplication::setActiveWindow(&mine);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&mine));
+        mine.findChild<QPushButton *>("BtnStop")->setFocus();
+        QWidget front;
+        front.show();
+        QApplication::setActiveWindow(&front);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&front));
+
+        c.switches(mine);
+        QApplication::setActiveWindow(&mine);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&mine));
+        ASSERT_NE(mine.focusWidget(), nullptr);
+        EXPECT_EQ(mine.focusWidget()->objectName(), QLatin1String(c.focused));
+        mine.hide();
+    }
+}
+
 // A command that types while this window is in front (the program the keys
 // were meant for has just been closed) must press none of its buttons: Stop
 // Recognition would leave a user who cannot use the keyboard without a voice.
