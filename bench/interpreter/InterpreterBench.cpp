@@ -74,8 +74,8 @@ public:
     void setMainText(const QString &) override {}
     void speakIt() override {}
     bool isSpeaking() const override { return false; }
-    void startListening() override {}
-    void stopListening() override {}
+    void holdListening() override {}
+    void releaseListening(bool) override {}
     void switchListeningOff() override {}
     void setStatusText(const QString &) override {}
     void enableStopButton() override {}

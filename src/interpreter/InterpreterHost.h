@@ -41,9 +41,10 @@ class MainWindowControl
 {
 public:
     virtual ~MainWindowControl() = default;
-    virtual void startListening() = 0;
-    virtual void stopListening() = 0;
-    /// The user's own stop, given as a command: unlike stopListening(), the pause
+    /// As ListeningControl's: listening off for the launch wait.
+    virtual void holdListening() = 0;
+    virtual void releaseListening(bool resume) = 0;
+    /// The user's own stop, given as a command: unlike holdListening(), the pause
     /// around a launch, no resume switches listening back on after it.
     virtual void switchListeningOff() = 0;
     virtual void setStatusText(const QString &text) = 0;

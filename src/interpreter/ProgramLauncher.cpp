@@ -66,12 +66,11 @@ std::optional<QString> ProgramLauncher::launch(const QString &action, int slot,
     // one already queued, or an emulated phrase, may still run inside it and launch
     // a program of its own. The window found is kept here, not in m_launchHandle,
     // so that such a launch cannot put its window in this slot.
-    m_mainWindow.stopListening();
+    m_mainWindow.holdListening();
     WindowId window = 0;
     const OpenProgramSlots::Held held(m_slots, slot);
     const WaitResult result = waitForNewWindow(previous, started.processId, window);
-    if (!stopRequested)
-        m_mainWindow.startListening();
+    m_mainWindow.releaseListening(!stopRequested);
     // The opener found no program for the document: a failed start after all,
     // which ends the run as one that fails at once does.
     if (result == WaitResult::StartFailed) {

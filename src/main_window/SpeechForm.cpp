@@ -170,12 +170,30 @@ void SpeechForm::startListening()
     // speech resumes instead.
     if (m_resume == Resume::None)
         return;
+    // A launch wait or a print dialog lets events run, and a phrase heard now
+    // would run inside it; the hold's release resumes.
+    if (m_holds > 0)
+        return;
     if (m_services.ttsWindow.isSpeaking()) {
         m_resume = Resume::WhenSilent;
         return;
     }
     m_resume = Resume::None;
     switchOn();
+}
+
+void SpeechForm::holdListening()
+{
+    ++m_holds;
+    stopListening();
+}
+
+void SpeechForm::releaseListening(bool resume)
+{
+    if (m_holds > 0)
+        --m_holds;
+    if (resume)
+        startListening();
 }
 
 void SpeechForm::speechEnded()

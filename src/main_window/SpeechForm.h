@@ -70,14 +70,18 @@ public:
     void StartListening();
     void StopListening();
 
-    // MainWindowLink: the pause the voice, a launch or a printout makes around
-    // what it does, and the resume after it. A resume switches on only what its
-    // pause switched off, and not once the user stopped, started or unlocked the
-    // table meanwhile, and not while the program's own voice speaks: then the
-    // end of the speech (speechEnded) resumes.
+    // MainWindowLink: the pause the voice makes around what it says, and the
+    // resume after it. A resume switches on only what its pause switched off,
+    // and not once the user stopped, started or unlocked the table meanwhile,
+    // and not while the program's own voice speaks: then the end of the speech
+    // (speechEnded) resumes.
     void startListening() override;
     void stopListening() override;
     void speechEnded() override;
+    // MainWindowControl and ListeningControl: a launch wait or a printout holds
+    // listening off until its release, whatever resume falls due meanwhile.
+    void holdListening() override;
+    void releaseListening(bool resume) override;
     void switchListeningOff() override { StopListening(); }
     bool isListening() const override;
     void recognitionSwitchedOn() override;
@@ -125,6 +129,7 @@ private:
     /// What a pause owes: Owed once it switched recognition off and nobody
     /// switched since; WhenSilent once its resume came while the voice spoke.
     enum class Resume { None, Owed, WhenSilent } m_resume = Resume::None;
+    int m_holds = 0; ///< launch waits and printouts under way, nested ones included
 };
 
 } // namespace kestrel

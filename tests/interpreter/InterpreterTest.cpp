@@ -429,7 +429,7 @@ TEST_F(Launch, StartsWaitsForTheWindowAndRecordsIt)
     expectSlot(1, "OPEN EDITOR", kEditor);
     EXPECT_EQ(interpreter.launchHandle(), kEditor);
     // Listening is off for the wait and back on after it, before the keys.
-    EXPECT_EQ(mainWindow.calls.mid(2), lines("stop listening|start listening"));
+    EXPECT_EQ(mainWindow.calls.mid(2), lines("hold listening|release listening"));
 
     // The recorded window is reused: no second copy, no keys; once it is gone it is
     // forgotten, and the next time the program starts again.
@@ -467,7 +467,7 @@ TEST_F(Launch, FailedStartEndsTheRunQuietlyAndAStopTokenKeepsListeningOffAfterTh
     planEditor();
     say("open editor");
     EXPECT_EQ(took(), QStringList{"start /usr/bin/gedit []"});
-    EXPECT_EQ(mainWindow.calls.mid(4), lines("switch listening off|stop listening"));
+    EXPECT_EQ(mainWindow.calls.mid(4), lines("switch listening off|hold listening|release listening, stay off"));
     EXPECT_EQ(slots.window(1), kEditor);
 }
 
@@ -483,7 +483,7 @@ TEST_F(Launch, ADocumentTheOpenerCannotOpenEndsTheRunLikeAFailedStart)
     say("open editor");
     EXPECT_EQ(took(), QStringList{"open /home/u/budget.numbers"});
     expectSlot(1, "NULL", 0);
-    EXPECT_EQ(mainWindow.calls.mid(2), lines("stop listening|start listening"));
+    EXPECT_EQ(mainWindow.calls.mid(2), lines("hold listening|release listening"));
     EXPECT_LE(desktop.foregroundPolls(), 1 + 3) << "no wait for a window that cannot come";
     EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_EQ(interpreter.launchHandle(), 31u) << "as the classic start reports \"no program for this document\"";

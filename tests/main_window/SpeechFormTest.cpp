@@ -318,9 +318,9 @@ TEST_F(SpeechFormTest, AResumeWhileTheVoiceSpeaksWaitsForTheEndOfTheSpeech)
         const std::unique_ptr<OwnForm> own = startOwnForm();
         SpeechForm &other = own->form;
         ASSERT_TRUE(other.isListening());
-        other.stopListening(); // a launch waits for its window
+        other.holdListening(); // a launch waits for its window
         tts.speaking = true;
-        other.startListening(); // the window came up mid-sentence
+        other.releaseListening(true); // the window came up mid-sentence
         EXPECT_FALSE(other.isListening());
         EXPECT_EQ(own->rec.caption, "Start Recognition") << "not while the voice speaks";
         if (during == During::UnlockPressed)
@@ -337,6 +337,58 @@ TEST_F(SpeechFormTest, AResumeWhileTheVoiceSpeaksWaitsForTheEndOfTheSpeech)
             EXPECT_FALSE(other.isListening());
         }
         other.hide();
+    }
+}
+
+// A print dialog or a launch wait lets events run. A reading that ends inside
+// it owes listening back, but switched on there, the next phrase heard would
+// run inside the wait: "new line" would press the print dialog's Print button.
+TEST_F(SpeechFormTest, AReadingThatEndsInsideAWaitResumesOnlyWhenTheWaitEnds)
+{
+    enum class Ends { InsideTheWait, AfterTheWait };
+    const struct
+    {
+        const char *name;
+        bool listeningBefore;
+        int holds; ///< nested waits
+        Ends readingEnds;
+    } cases[] = {
+        {"reading ends inside the wait", true, 1, Ends::InsideTheWait},
+        {"reading ends inside a nested wait", true, 2, Ends::InsideTheWait},
+        {"reading goes on after the wait", true, 1, Ends::AfterTheWait},
+        {"listening was off", false, 1, Ends::InsideTheWait},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::unique_ptr<OwnForm> own = startOwnForm();
+        SpeechForm &mine = own->form;
+        if (!c.listeningBefore)
+            mine.StopListening();
+        // The voice starts reading: its pause.
+        tts.speaking = true;
+        mine.stopListening();
+        for (int i = 0; i < c.holds; ++i)
+            mine.holdListening();
+        const auto readingEnds = [&] {
+            tts.speaking = false;
+            if (c.listeningBefore)
+                mine.startListening();
+            mine.speechEnded();
+        };
+        if (c.readingEnds == Ends::InsideTheWait) {
+            readingEnds();
+            EXPECT_FALSE(mine.isListening()) << "inside the wait";
+        }
+        for (int i = 0; i < c.holds; ++i) {
+            EXPECT_FALSE(mine.isListening()) << "inside the wait";
+            mine.releaseListening(true);
+        }
+        if (c.readingEnds == Ends::AfterTheWait) {
+            EXPECT_FALSE(mine.isListening()) << "while the voice speaks";
+            readingEnds();
+        }
+        EXPECT_EQ(mine.isListening(), c.listeningBefore);
+        EXPECT_EQ(own->rec.caption, c.listeningBefore ? "Stop Recognition" : "Start Recognition");
     }
 }
 

@@ -146,7 +146,7 @@ TEST(PdfPrintout, AFailedJobLeavesNoHalfDocumentAndThePrinterFree)
 
         PageSink &target = failMidway ? static_cast<PageSink &>(failing) : sink;
         EXPECT_EQ(TablePrintout(table, listening, twoCopies, target).print(), TablePrintout::Outcome::Failed);
-        EXPECT_EQ(listening.calls, QStringList({"stop", "start"}));
+        EXPECT_EQ(listening.calls, QStringList({"hold", "release"}));
         EXPECT_FALSE(QFile::exists(path));
 
         // The same printer takes the next job.
@@ -224,7 +224,7 @@ TEST(SystemTablePrintout, AFailedPrintoutIsReportedWithItsReasonAndNothingElseIs
         poll.start(10);
 
         EXPECT_EQ(printout.print(), outcome);
-        EXPECT_EQ(listening.calls, QStringList({"stop", "start"}));
+        EXPECT_EQ(listening.calls, QStringList({"hold", "release"}));
         if (outcome == TablePrintout::Outcome::Failed) {
             ASSERT_EQ(boxes.shown.size(), 1);
             EXPECT_EQ(boxes.shown[0].title, "KESTREL");

@@ -29,17 +29,19 @@ struct FakeListening : ListeningControl
 {
     explicit FakeListening(bool on) : listening(on) {}
     bool isListening() const override { return listening; }
-    void stopListening() override
+    void holdListening() override
     {
-        calls << "stop";
+        calls << "hold";
+        listeningBeforeHold = listening;
         listening = false;
     }
-    void startListening() override
+    void releaseListening(bool resume) override
     {
-        calls << "start";
-        listening = true;
+        calls << (resume ? "release" : "release, stay off");
+        listening = resume && listeningBeforeHold;
     }
     bool listening;
+    bool listeningBeforeHold = false;
     QStringList calls;
 };
 

@@ -249,7 +249,8 @@ TEST(TablePrintout, ListeningComesBackAndAFailedJobIsAborted)
 
         TablePrintout printout(table, listening, dialog, printer);
         EXPECT_EQ(printout.print(), outcome);
-        EXPECT_EQ(listening.calls, wasListening ? QStringList({"stop", "start"}) : QStringList{"stop"});
+        EXPECT_EQ(listening.calls, (QStringList{"hold", "release"}));
+        EXPECT_EQ(listening.listening, wasListening);
         EXPECT_EQ(events.mid(0, 2), QStringList({"prepare", "dialog"}));
         // Only a job the printer started is aborted, and only once.
         const bool aborted = *printerFailsOn;

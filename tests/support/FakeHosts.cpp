@@ -41,16 +41,16 @@ void RecordingMainWindowLink::recoIt()
         onRecoIt();
 }
 
-void FakeMainWindowControl::startListening()
+void FakeMainWindowControl::holdListening()
 {
-    calls.append(QStringLiteral("start listening"));
-    listening = true;
+    calls.append(QStringLiteral("hold listening"));
+    listening = false;
 }
 
-void FakeMainWindowControl::stopListening()
+void FakeMainWindowControl::releaseListening(bool resume)
 {
-    calls.append(QStringLiteral("stop listening"));
-    listening = false;
+    calls.append(resume ? QStringLiteral("release listening") : QStringLiteral("release listening, stay off"));
+    listening = resume;
 }
 
 void FakeMainWindowControl::switchListeningOff()

@@ -57,9 +57,9 @@ private:
     mutable int m_remaining = 0;
 };
 
-/// The main window's switches. Calls are logged ("start listening",
-/// "stop listening", "switch listening off", "status <text>", "stop button",
-/// "quit"); `listening` follows the listening calls.
+/// The main window's switches. Calls are logged ("hold listening",
+/// "release listening", "release listening, stay off", "switch listening off",
+/// "status <text>", "stop button", "quit"); `listening` follows the listening calls.
 class FakeMainWindowControl : public MainWindowControl
 {
 public:
@@ -68,8 +68,8 @@ public:
     QString status;
     QStringList calls;
 
-    void startListening() override;
-    void stopListening() override;
+    void holdListening() override;
+    void releaseListening(bool resume) override;
     void switchListeningOff() override;
     void setStatusText(const QString &text) override;
     void enableStopButton() override { calls.append(QStringLiteral("stop button")); }

@@ -15,12 +15,11 @@ TablePrintout::TablePrintout(CommandSource &source, ListeningControl &listening,
 
 TablePrintout::Outcome TablePrintout::print()
 {
-    const bool wasListening = m_listening.isListening();
     Outcome outcome = Outcome::Failed;
     bool jobStarted = false;
     m_failure.clear();
     try {
-        m_listening.stopListening();
+        m_listening.holdListening();
         m_printer.prepare();
         const std::optional<int> copies = m_dialog.askCopies();
         if (!copies || *copies < 1) {
@@ -43,8 +42,7 @@ TablePrintout::Outcome TablePrintout::print()
         outcome = Outcome::Failed;
         m_failure = QString::fromLocal8Bit(error.what());
     }
-    if (wasListening)
-        m_listening.startListening();
+    m_listening.releaseListening(true);
     return outcome;
 }
 
