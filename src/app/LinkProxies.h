@@ -16,6 +16,7 @@ public:
     void startListening() override { target().startListening(); }
     void stopListening() override { target().stopListening(); }
     bool isListening() const override { return target().isListening(); }
+    bool listeningHeld() const override { return target().listeningHeld(); }
     void recognitionSwitchedOn() override { target().recognitionSwitchedOn(); }
     void recognitionSwitchedOff() override { target().recognitionSwitchedOff(); }
     void recoIt() override { target().recoIt(); }

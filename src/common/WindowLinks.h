@@ -19,6 +19,9 @@ public:
     virtual void stopListening() = 0;
     /// BtnStop is enabled: the program-wide sign that listening is on.
     virtual bool isListening() const = 0;
+    /// A launch wait or a printout holds listening off: nothing may switch it
+    /// on before the hold ends.
+    virtual bool listeningHeld() const = 0;
     /// Recognition switched on: BtnStop enabled, BtnStart disabled, table locked.
     virtual void recognitionSwitchedOn() = 0;
     /// Recognition switched off: BtnStart enabled, BtnStop disabled; lock unchanged.

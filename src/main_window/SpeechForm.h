@@ -82,6 +82,7 @@ public:
     // listening off until its release, whatever resume falls due meanwhile.
     void holdListening() override;
     void releaseListening(bool resume) override;
+    bool listeningHeld() const override { return m_holds > 0; }
     void switchListeningOff() override { StopListening(); }
     bool isListening() const override;
     void recognitionSwitchedOn() override;

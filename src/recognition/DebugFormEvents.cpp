@@ -129,8 +129,9 @@ void DebugForm::resumeIfInputReturned()
     }
     // Not in the middle of a sentence: the recogniser would hear the voice itself
     // and carry out what it reads. Listening was off when the sentence began, so
-    // its end leaves it off, and the next look after it switches on.
-    if (m_tts.isSpeaking())
+    // its end leaves it off, and the next look after it switches on. Nor inside
+    // a launch wait or a printout, where a phrase heard would run inside the wait.
+    if (m_tts.isSpeaking() || m_main.listeningHeld())
         return;
     SpeechTokenList arrived;
     try {

@@ -541,29 +541,42 @@ TEST(InputReturnWatchTest, TriesGrowApartUpToTheLimit)
     EXPECT_EQ(looks, first);
 }
 
-TEST_F(DebugFormTest, AMicrophoneBackWhileTheVoiceSpeaksWaitsForTheEndOfTheSentence)
+// Listening was off when the sentence began, so its end does not switch it
+// on; switched on in the middle, the recogniser would hear the voice itself (a
+// clipboard read aloud) and carry out what it says. A launch wait or a print
+// dialog holds listening off: a phrase heard there would run inside the wait.
+TEST_F(DebugFormTest, AMicrophoneBackWhileTheVoiceSpeaksOrAWaitHoldsListeningWaitsForItsEnd)
 {
-    // Listening was off when the sentence began, so its end does not switch it
-    // on; switched on in the middle, the recogniser would hear the voice itself
-    // (a clipboard read aloud) and carry out what it says.
-    script.audioInputs = {monitor, mic};
-    load(true);
-    auto *watch = control<QTimer>("InputWatchTimer");
-    script.audioInputs = {monitor};
-    Q_EMIT script.context()->listeningLost(QStringLiteral("gone"));
+    const struct
+    {
+        const char *name;
+        bool speaking, held;
+    } cases[] = {{"the voice speaks", true, false}, {"a launch wait or printout", false, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FormRig rig;
+        rig.script.audioInputs = {monitor, mic};
+        rig.load(true);
+        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        ASSERT_NE(watch, nullptr);
+        rig.script.audioInputs = {monitor};
+        Q_EMIT rig.script.context()->listeningLost(QStringLiteral("gone"));
 
-    tts.speaking = true;
-    script.audioInputs = {monitor, mic};
-    script.clearCalls();
-    letInputWatchLook(watch, 3);
-    EXPECT_EQ(script.callCount(QStringLiteral("dictationSetState(true)")), 0);
-    EXPECT_EQ(form->recognitionCaption(), "Start Recognition");
-    EXPECT_TRUE(watch->isActive());
+        rig.tts.speaking = c.speaking;
+        rig.mainWindow.held = c.held;
+        rig.script.audioInputs = {monitor, mic};
+        rig.script.clearCalls();
+        letInputWatchLook(watch, 3);
+        EXPECT_EQ(rig.script.callCount(QStringLiteral("dictationSetState(true)")), 0);
+        EXPECT_EQ(rig.form->recognitionCaption(), "Start Recognition");
+        EXPECT_TRUE(watch->isActive());
 
-    tts.speaking = false;
-    letInputWatchLook(watch, 1);
-    EXPECT_EQ(form->recognitionCaption(), "Stop Recognition");
-    EXPECT_FALSE(watch->isActive());
+        rig.tts.speaking = false;
+        rig.mainWindow.held = false;
+        letInputWatchLook(watch, 1);
+        EXPECT_EQ(rig.form->recognitionCaption(), "Stop Recognition");
+        EXPECT_FALSE(watch->isActive());
+    }
 }
 
 TEST_F(DebugFormTest, AStartThatFailsForWantOfAMicrophoneStartsWhenOneIsPluggedIn)

@@ -90,12 +90,14 @@ class RecordingMainWindowLink : public MainWindowLink
 {
 public:
     bool listening = false;
+    bool held = false;
     QStringList calls;
     std::function<void()> onRecoIt;
 
     void startListening() override;
     void stopListening() override;
     bool isListening() const override { return listening; }
+    bool listeningHeld() const override { return held; }
     void recognitionSwitchedOn() override { calls.append(QStringLiteral("recognitionSwitchedOn")); }
     void recognitionSwitchedOff() override { calls.append(QStringLiteral("recognitionSwitchedOff")); }
     void recoIt() override;
