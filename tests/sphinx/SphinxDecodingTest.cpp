@@ -118,6 +118,61 @@ TEST_F(SphinxDecoding, yesAndNoSaidClearlyAreTheAnswersThemselves)
     }
 }
 
+// Listening resumes the moment the program's question ends, so a quick "yes"
+// falls inside the burst the detector reports while it settles at the start of
+// a stream. It must still be heard; the burst's noise, or the tail of the
+// program's own question, must still not be a command.
+TEST_F(SphinxDecoding, aQuickAnswerAtTheStartOfListeningIsHeardAndTheSettlingBurstIsNot)
+{
+    const struct
+    {
+        const char *said;
+        double lead; ///< seconds of room noise before it, from the start of the stream
+        const char *command; ///< nullptr: no command, and no Hypothesis without a SoundStart
+        double lastSeconds = 0; ///< only the end of what was said: the tail of the program's question
+    } cases[] = {
+        {"yes", 0.0, "yes"},
+        {"yes", 0.3, "yes"},
+        {"no", 0.4, "no"},
+        {"left click", 0.1, "left click"},
+        {nullptr, 0.0, nullptr}, // room noise alone
+        {"did you say close notepad", 0.0, nullptr, 0.5},
+        {"did you say close notepad", 0.0, nullptr, 0.3},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::Message() << (c.said ? c.said : "noise") << " after " << c.lead << " s");
+        Samples clip;
+        if (c.said) {
+            clip = testing::synthesise(QString::fromLatin1(c.said), QStringLiteral("en-us"), 175);
+            ASSERT_FALSE(clip.empty());
+        }
+        if (c.lastSeconds > 0) {
+            const auto keep = size_t(c.lastSeconds * UtteranceStream::kSampleRate);
+            ASSERT_GT(clip.size(), keep);
+            clip.erase(clip.begin(), clip.end() - qsizetype(keep));
+        }
+        const QList<StreamEvent> events = run(testing::padded(clip, c.lead, 2.0, 40));
+        const QList<RecognitionResult> commands = results(events, Kind::Recognition, "Command");
+        if (c.command) {
+            ASSERT_EQ(commands.size(), 1);
+            EXPECT_EQ(commands[0].phrase.text, QString::fromLatin1(c.command));
+        } else {
+            EXPECT_TRUE(commands.isEmpty());
+        }
+        // The event list reads in order: a sound before anything heard of it.
+        bool soundStarted = false;
+        qint64 lastPosition = 0;
+        for (const StreamEvent &e : events) {
+            EXPECT_GE(e.position, lastPosition);
+            lastPosition = e.position;
+            soundStarted = soundStarted || e.kind == Kind::SoundStart;
+            if (e.kind == Kind::Hypothesis || e.kind == Kind::Recognition) {
+                EXPECT_TRUE(soundStarted) << "an event of a sound never announced";
+            }
+        }
+    }
+}
+
 TEST_F(SphinxDecoding, otherSpeechNoiseAndTheDictationOnlyEngineGiveNoCommand)
 {
     const auto both = UtteranceStream::Mode::CommandsAndDictation;

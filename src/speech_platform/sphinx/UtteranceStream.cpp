@@ -137,13 +137,10 @@ QList<StreamEvent> UtteranceStream::feed(std::span<const int16_t> samples)
                 events << StreamEvent{StreamEvent::Kind::PhraseStart, bytePosition(), 0, {}};
             }
         } else if (!inSpeech && m_inSpeech) {
-            if (m_announced) {
+            if (m_announced)
                 endUtterance(events);
-            } else {
-                m_inSpeech = false;
-                m_utterance.clear();
-                m_decoder.endLive(); // the settling burst: forget it
-            }
+            else
+                endShortSettlingSegment(events);
         } else if (m_inSpeech && !m_announced && qint64(m_utterance.size()) >= kBurstSamples) {
             m_announced = true;
             events << StreamEvent{StreamEvent::Kind::SoundStart, bytePosition(), 0, {}};
@@ -153,7 +150,7 @@ QList<StreamEvent> UtteranceStream::feed(std::span<const int16_t> samples)
             // judging it at the end blocks this thread for seconds while the
             // audio that follows is lost.
             endUtterance(events);
-        } else if (m_inSpeech && m_samplesSeen >= m_nextPartialAt) {
+        } else if (m_inSpeech && m_announced && m_samplesSeen >= m_nextPartialAt) {
             m_nextPartialAt = m_samplesSeen + kPartialInterval;
             const QStringList partial = m_decoder.livePartial();
             if (!partial.isEmpty() && partial != m_lastPartial) {
@@ -187,6 +184,34 @@ void UtteranceStream::endUtterance(QList<StreamEvent> &events)
     m_utterance.clear();
     events << StreamEvent{recognised ? StreamEvent::Kind::Recognition : StreamEvent::Kind::FalseRecognition,
                           bytePosition(), 0, result};
+}
+
+// Listening resumes the moment the program's own question ends, and a quick
+// "yes" then falls inside the detector's settling burst. Forgetting every such
+// segment lost the answer without a trace; noise alone is what the burst is
+// made of, and the grammar's rejection refuses noise. So the segment counts
+// only as a command the grammar accepts, never as dictation.
+void UtteranceStream::endShortSettlingSegment(QList<StreamEvent> &events)
+{
+    m_inSpeech = false;
+    if (m_mode != Mode::CommandsAndDictation || !m_decoder.hasCommandSearch()) {
+        m_decoder.endLive();
+        m_utterance.clear();
+        return;
+    }
+    const SphinxHypothesis live = m_decoder.endLive(0);
+    RecognitionResult result;
+    const UtteranceVerdict verdict = judgeHeard(live.words, m_utterance, &result);
+    m_utterance.clear();
+    if (m_observer)
+        m_observer(verdict);
+    if (!verdict.commandAccepted)
+        return;
+    const qint64 at = bytePosition();
+    events << StreamEvent{StreamEvent::Kind::SoundStart, at, 0, {}};
+    events << StreamEvent{StreamEvent::Kind::PhraseStart, at, 0, {}};
+    events << StreamEvent{StreamEvent::Kind::SoundEnd, at, 0, {}};
+    events << StreamEvent{StreamEvent::Kind::Recognition, at, 0, result};
 }
 
 UtteranceVerdict UtteranceStream::judgeHeard(const QStringList &heard, std::span<const int16_t> utterance,

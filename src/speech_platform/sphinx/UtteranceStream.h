@@ -88,6 +88,7 @@ private:
     /// The search this stream asks the decoder for; see SphinxDecoder::startLive.
     const char *searchWanted() const;
     void endUtterance(QList<StreamEvent> &events);
+    void endShortSettlingSegment(QList<StreamEvent> &events);
     qint64 bytePosition() const { return m_samplesSeen * 2; }
 
     SphinxDecoder &m_decoder;
