@@ -171,7 +171,10 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     recognizer->emulateRecognition(QStringLiteral("cursor one hundred comma two hundred"));
     EXPECT_TRUE(recognitions.isEmpty()) << "emulation must arrive queued, not inside the call";
     ASSERT_TRUE(recognitions.wait(5000));
-    const RecognitionResult result = recognitions.takeFirst().at(3).value<RecognitionResult>();
+    const QList<QVariant> emulated = recognitions.takeFirst();
+    EXPECT_EQ(emulated.at(0).toInt(), starts.first().at(0).toInt()) << "an event of the stream listening";
+    EXPECT_EQ(emulated.at(2).toInt(), 2) << "typed as emulated";
+    const RecognitionResult result = emulated.at(3).value<RecognitionResult>();
     EXPECT_EQ(result.phrase.getText(true), QStringLiteral("cursor 100, 200"));
     EXPECT_EQ(result.phrase.getText(false), QStringLiteral("cursor one hundred comma two hundred"));
     ASSERT_TRUE(result.phrase.elements.has_value());
@@ -202,6 +205,29 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     const qint32 second = starts.at(1).at(0).toInt();
     EXPECT_EQ(states.at(2), (QVariantList{second, qint64(0), 1}));
     EXPECT_EQ(states.at(3), (QVariantList{second, ends.at(1).at(1), 0}));
+
+    // Emulate with recognition off switches on, emulates and switches off in
+    // one go. The emulated result belongs to the stream that opened for it,
+    // between its start and its end, as the event list shows it.
+    QList<std::pair<char, qint32>> order;
+    QObject::connect(context.get(), &RecoContext::startStream, [&](qint32 n, qint64) { order << std::pair{'S', n}; });
+    QObject::connect(context.get(), &RecoContext::recognition,
+                     [&](qint32 n, qint64, qint32, const RecognitionResult &) { order << std::pair{'R', n}; });
+    QObject::connect(context.get(), &RecoContext::endStream, [&](qint32 n, qint64, bool) { order << std::pair{'E', n}; });
+    constexpr int kCycles = 8;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        grammar.dictationSetState(true);
+        recognizer->emulateRecognition(QStringLiteral("open notepad"));
+        grammar.dictationSetState(false);
+    }
+    for (int i = 0; i < 50 && order.size() < 3 * kCycles; ++i)
+        ends.wait(200);
+    ASSERT_EQ(order.size(), 3 * kCycles);
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        SCOPED_TRACE(cycle);
+        const qint32 n = order.at(3 * cycle).second;
+        EXPECT_EQ(order.mid(3 * cycle, 3), (QList<std::pair<char, qint32>>{{'S', n}, {'R', n}, {'E', n}}));
+    }
 }
 
 TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgainWhenBack)

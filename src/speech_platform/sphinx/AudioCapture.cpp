@@ -74,6 +74,8 @@ public:
         }
     }
 
+    void emulate(const RecognitionResult &result) { Q_EMIT events(m_stream.emulated(result)); }
+
     /// The open came back after the caller stopped waiting for it: nobody
     /// listens any more.
     void abandon()
@@ -267,6 +269,12 @@ void AudioCapture::start(const QAudioDevice &device)
         throw Failure(error);
     m_running = true;
     QMetaObject::invokeMethod(m_worker, &Worker::beginStream, Qt::QueuedConnection);
+}
+
+void AudioCapture::emulate(const RecognitionResult &result)
+{
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, result] { worker->emulate(result); }, Qt::QueuedConnection);
 }
 
 void AudioCapture::stop()

@@ -43,6 +43,9 @@ public:
     void start(const QAudioDevice &device);
     /// Ends the stream (EndStream is the last event) and closes the device.
     void stop();
+    /// Delivers `result` as a Recognition event of the running stream, after
+    /// every event already on its way (its StartStream included).
+    void emulate(const RecognitionResult &result);
     bool running() const { return m_running; }
     /// Its open never came back (start threw for that reason).
     bool abandoned() const { return m_abandoned; }

@@ -349,6 +349,13 @@ void SphinxRecoContext::postStateChange(std::optional<qint32> openingStream, qin
 
 void SphinxRecoContext::deliverEmulated(const RecognitionResult &result)
 {
+    // Emulating with recognition off switches on, emulates and switches off in
+    // one go, and the stream's start comes from the capture thread: through the
+    // capture, the result is an event of that stream, after its start.
+    if (m_capture && m_capture->running()) {
+        m_capture->emulate(result);
+        return;
+    }
     QMetaObject::invokeMethod(
         this,
         [this, result] {
@@ -398,7 +405,7 @@ void SphinxRecoContext::deliver(const QList<StreamEvent> &events)
             break;
         case StreamEvent::Kind::Recognition:
             if (wants(EventRecognition))
-                Q_EMIT recognition(n, p, kRecognitionStandard, e.result);
+                Q_EMIT recognition(n, p, e.value != 0 ? kRecognitionEmulated : kRecognitionStandard, e.result);
             break;
         case StreamEvent::Kind::FalseRecognition:
             if (wants(EventFalseRecognition))

@@ -271,6 +271,13 @@ UtteranceVerdict UtteranceStream::judgeHeard(const QStringList &heard, std::span
     return verdict;
 }
 
+QList<StreamEvent> UtteranceStream::emulated(const RecognitionResult &result) const
+{
+    if (!m_running)
+        return {};
+    return {StreamEvent{StreamEvent::Kind::Recognition, bytePosition(), 1, result}};
+}
+
 QList<StreamEvent> UtteranceStream::finish(bool released)
 {
     QList<StreamEvent> events;

@@ -31,7 +31,9 @@ struct StreamEvent
     };
     Kind kind = Kind::StartStream;
     qint64 position = 0; ///< bytes of 16 kHz 16-bit mono audio since the stream started
-    int value = 0;       ///< AudioLevel: 0 to 100; EndStream: 1 when the stream was released
+    /// AudioLevel: 0 to 100; EndStream: 1 when the stream was released;
+    /// Recognition: 1 when emulated.
+    int value = 0;
     RecognitionResult result;
 };
 
@@ -68,6 +70,9 @@ public:
     QList<StreamEvent> feed(std::span<const int16_t> samples);
     /// Judges an utterance still open, then ends the stream.
     QList<StreamEvent> finish(bool released);
+    /// An emulated recognition as an event of this stream, where it now is;
+    /// nothing once the stream has finished.
+    QList<StreamEvent> emulated(const RecognitionResult &result) const;
     bool running() const { return m_running; }
     /// Called with every judged utterance, for evaluation.
     void setVerdictObserver(std::function<void(const UtteranceVerdict &)> observer)
