@@ -1,5 +1,6 @@
 #include "VoiceRecorder.h"
 
+
 #include "common/Failure.h"
 #include "speech_platform/espeak/EspeakSynthesizer.h"
 #include "speech_platform/espeak/EspeakVoice.h"
@@ -11,11 +12,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cmath>
 #include <cstring>
@@ -127,6 +130,37 @@ TEST_P(EspeakVoiceTest, PurgeDuringSpeechStillEndsThePurgedStream)
             streamEdges.append(QStringLiteral("%1%2").arg(e.kind).arg(e.stream));
     }
     EXPECT_EQ(streamEdges, QStringList({"start1", "end1", "start2", "end2"}));
+}
+
+// A handler of the voice's own events may wait in a nested event loop: the
+// end of a sentence switches listening on, and a failure there shows a modal
+// box. A sentence started while that box is up must still be spoken to its
+// end, or the program waits on it for good.
+TEST_P(EspeakVoiceTest, ASentenceStartedInANestedLoopInsideAnEventHandlerEnds)
+{
+    int inner = 0;
+    bool innerEndedInsideTheLoop = false;
+    recorder->onEvent = [&](const VoiceEvent &e) {
+        if (e.kind != "end" || inner != 0)
+            return;
+        QEventLoop box;
+        inner = voice->speak(QStringLiteral("Executing open editor."), kSpeakFlags);
+        QObject::connect(voice.get(), &VoiceEngine::endStream, &box, [&](int stream, qint64) {
+            if (stream == inner) {
+                innerEndedInsideTheLoop = true;
+                box.quit();
+            }
+        });
+        // Only keeps a failing test from hanging.
+        QTimer::singleShot(20000, &box, &QEventLoop::quit);
+        box.exec();
+    };
+    const int outer = voice->speak(QStringLiteral("Did you say open editor."), kSpeakFlags);
+    ASSERT_TRUE(recorder->waitFor([&] { return inner != 0; }));
+    EXPECT_NE(inner, outer);
+    EXPECT_TRUE(innerEndedInsideTheLoop);
+    EXPECT_EQ(recorder->wordsOf(inner, QStringLiteral("Executing open editor.")),
+              QStringList({"Executing", "open", "editor"}));
 }
 
 TEST_P(EspeakVoiceTest, PurgedStreamsThatNeverStartedStillStartAndEnd)

@@ -66,6 +66,12 @@ EspeakVoice::EspeakVoice(AudioOutputs outputs, QObject *parent)
     if (!devices.isEmpty())
         m_device = devices.constFirst();
     m_timer.setInterval(kPollMs);
+    // Single-shot, and armed again as each pump begins: Qt never fires a timer
+    // while its own timeout is still being handled, and a handler of an event
+    // the pump emits may wait in a nested loop (a message box). A repeating
+    // timer would then stop pumping, and a sentence started inside that loop
+    // would never end. A single-shot timer started anew is another timer.
+    m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &EspeakVoice::pump);
 }
 
@@ -233,6 +239,8 @@ void EspeakVoice::pump()
     m_pumpPosted = false;
     if (m_closing)
         return;
+    if (!m_streams.empty())
+        m_timer.start();
     releaseRetired();
     // Each step emits at most one signal, after the state it reports has been
     // settled, and keeps no reference across it: a handler may speak, purge or
