@@ -46,6 +46,10 @@ public:
         // again in the middle of an edit.
         m_recognition.stayOff();
         m_form.StopListening();
+        // Recognition that would not stop keeps the table locked: it is never
+        // open for editing while recognition runs.
+        if (m_form.isListening())
+            m_form.recognitionSwitchedOn();
     }
 
 private:
@@ -202,31 +206,23 @@ void SpeechForm::speechEnded()
         startListening();
 }
 
+// The buttons follow what the recognition window reports it did
+// (recognitionSwitchedOn/Off), never what was asked of it: a switch that fails
+// shows its box inside clickIt, and that box's event loop lets everything else
+// run meanwhile (the microphone coming back, an answer spoken). Buttons set
+// ahead would claim listening while nothing listens, and setting them again
+// after the box would undo what happened while it was open.
 void SpeechForm::switchOn()
 {
     // Reading the caption loads the recognition window on first use.
-    if (m_services.recognitionWindow.recognitionCaption() == kStartCaption) {
-        switchButtons(*m_ui->BtnStop, *m_ui->BtnStart);
+    if (m_services.recognitionWindow.recognitionCaption() == kStartCaption)
         m_services.recognitionWindow.clickIt();
-        // The recognition window reports a failed start itself, and its caption
-        // still offers to start: the buttons must say so too, or Start stays
-        // dead and the program believes it listens.
-        if (m_services.recognitionWindow.recognitionCaption() == kStartCaption)
-            recognitionSwitchedOff();
-    }
 }
 
 void SpeechForm::switchOff()
 {
-    if (m_services.recognitionWindow.recognitionCaption() == kStopCaption) {
-        switchButtons(*m_ui->BtnStart, *m_ui->BtnStop);
+    if (m_services.recognitionWindow.recognitionCaption() == kStopCaption)
         m_services.recognitionWindow.clickIt();
-        // A failed switch leaves recognition running, and its caption says so:
-        // Stop must stay available and the table locked, as for any running
-        // recognition, or the user can neither stop it nor trust the table.
-        if (m_services.recognitionWindow.recognitionCaption() == kStopCaption)
-            recognitionSwitchedOn();
-    }
 }
 
 bool SpeechForm::isListening() const

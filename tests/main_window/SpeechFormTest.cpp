@@ -39,6 +39,9 @@ public:
     explicit FakeRecognitionWindow(QStringList &log) : m_log(log) {}
     MainWindowLink *mainWindow = nullptr;
     bool failActivation = false;
+    /// Runs where the real window shows its activation failure in a modal box,
+    /// whose event loop lets anything else happen meanwhile.
+    std::function<void()> whileFailureBoxIsOpen;
     bool throwOnLoad = false;
     QString caption = QStringLiteral("Start Recognition");
 
@@ -51,8 +54,12 @@ public:
     {
         load();
         m_log.append(QStringLiteral("clickIt"));
-        if (failActivation)
-            return; // the real window shows its activation message and changes nothing
+        if (failActivation) {
+            // The real window shows its activation message and changes nothing.
+            if (whileFailureBoxIsOpen)
+                std::exchange(whileFailureBoxIsOpen, nullptr)();
+            return;
+        }
         const bool on = caption == QLatin1String("Start Recognition");
         caption = on ? QStringLiteral("Stop Recognition") : QStringLiteral("Start Recognition");
         on ? mainWindow->recognitionSwitchedOn() : mainWindow->recognitionSwitchedOff();
@@ -338,6 +345,40 @@ TEST_F(SpeechFormTest, AResumeWhileTheVoiceSpeaksWaitsForTheEndOfTheSpeech)
         }
         other.hide();
     }
+}
+
+// The end of a sentence switches listening on; with the microphone just gone
+// that fails, and the failure box's event loop runs inside the switch. The
+// buttons must tell the truth meanwhile, and what happens while the box is up
+// (the microphone back, another answer spoken) must not be undone when the box
+// closes, or a user who cannot close it is left deaf.
+TEST_F(SpeechFormTest, AFailedStartsBoxNeitherShowsListeningNorUndoesWhatHappensWhileItIsOpen)
+{
+    const std::unique_ptr<OwnForm> own = startOwnForm();
+    SpeechForm &mine = own->form;
+    ASSERT_TRUE(mine.isListening());
+    mine.stopListening(); // the voice starts a sentence
+    own->rec.failActivation = true;
+    bool listeningShownDuringBox = true;
+    own->rec.whileFailureBoxIsOpen = [&] {
+        listeningShownDuringBox = mine.isListening();
+        // The microphone comes back, and the input watch switches on.
+        own->rec.failActivation = false;
+        own->rec.clickIt();
+        ASSERT_TRUE(mine.isListening());
+        // A phrase heard: its answer pauses listening, and is still speaking.
+        tts.speaking = true;
+        mine.stopListening();
+    };
+    mine.startListening(); // the sentence ended
+    EXPECT_FALSE(listeningShownDuringBox) << "nothing listens while the box is up";
+    EXPECT_FALSE(mine.isListening());
+    // The answer ends: its pause is resumed.
+    tts.speaking = false;
+    mine.startListening();
+    mine.speechEnded();
+    EXPECT_TRUE(mine.isListening());
+    EXPECT_EQ(own->rec.caption, "Stop Recognition");
 }
 
 // A print dialog or a launch wait lets events run. A reading that ends inside
