@@ -8,6 +8,8 @@
 #include "speech_platform/sphinx/AudioCapture.h"
 #include "speech_platform/sphinx/SphinxRecognition.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QSignalSpy>
@@ -15,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
@@ -307,6 +310,64 @@ TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgai
     EXPECT_EQ(recognitions.first().at(3).value<RecognitionResult>().phrase.getText(true),
               QStringLiteral("open notepad"));
     EXPECT_TRUE(lost.count() == 1) << "switching off is not a loss";
+}
+
+// The events of one stream arrive in batches. A recognition in a batch runs a
+// command whose spoken answer pauses listening in a nested event loop, where
+// the stream's end is reported. What is left of the batch belongs to a stream
+// that has ended: it must not be reported after that end, under whatever
+// stream is listening by then, nor a second command be carried out after a
+// "stop recognition".
+TEST(SphinxServiceLive, theRestOfABatchIsDroppedOnceItsStreamHasEnded)
+{
+    if (!pulseSessionRuns())
+        GTEST_SKIP() << kNoPulseSession;
+    CommandPhraseList vocabulary;
+    vocabulary.setPhrases({"OPEN NOTEPAD"});
+    SphinxRecognitionService service(vocabulary);
+    auto recognizer = service.createInprocRecognizer();
+    const auto mic = inputNamed(*recognizer, "KESTREL-Microphone");
+    ASSERT_TRUE(mic);
+    recognizer->setAudioInput(*mic);
+    auto base = recognizer->createRecoContext();
+    auto *context = static_cast<SphinxRecoContext *>(base.get());
+    context->setEventInterests(context->eventInterests() | EventStartStream | EventAudioLevel);
+    RecoGrammar &grammar = context->createGrammar(1);
+    grammar.dictationLoad();
+    grammar.dictationSetState(true);
+    QSignalSpy starts(context, &RecoContext::startStream);
+    for (int i = 0; i < 150 && starts.isEmpty(); ++i) // the first grammar may be building
+        starts.wait(200);
+    ASSERT_EQ(starts.count(), 1);
+    const qint32 stream = starts.first().at(0).toInt();
+
+    QList<std::pair<QString, qint32>> seen;
+    bool ended = false;
+    QObject::connect(context, &RecoContext::endStream, [&](qint32 n, qint64, bool) {
+        seen << std::pair{QStringLiteral("end"), n};
+        ended = true;
+    });
+    QObject::connect(context, &RecoContext::audioLevel,
+                     [&](qint32 n, qint64, qint32) { seen << std::pair{QStringLiteral("level"), n}; });
+    QObject::connect(context, &RecoContext::recognition, [&](qint32 n, qint64, qint32, const RecognitionResult &) {
+        seen << std::pair{QStringLiteral("recognition"), n};
+        // The answer pauses listening; the stream's end comes in its wait.
+        grammar.dictationSetState(false);
+        QDeadlineTimer deadline(5000);
+        while (!ended && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    });
+    AudioCapture *capture = context->capture();
+    ASSERT_NE(capture, nullptr);
+    RecognitionResult said;
+    said.phrase.text = QStringLiteral("open notepad");
+    Q_EMIT capture->events({StreamEvent{StreamEvent::Kind::Recognition, 100, 0, said},
+                            StreamEvent{StreamEvent::Kind::AudioLevel, 200, 50, {}},
+                            StreamEvent{StreamEvent::Kind::Recognition, 300, 0, said}});
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(seen.first(), (std::pair{QStringLiteral("recognition"), stream}));
+    EXPECT_EQ(seen.last(), (std::pair{QStringLiteral("end"), stream})) << "nothing of the stream after its end";
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const auto &e) { return e.first == "recognition"; }), 1);
 }
 
 // A capture left stuck in Qt's sound backend (the test below leaves one) makes

@@ -49,6 +49,10 @@ public:
     bool running() const { return m_running; }
     /// Its open never came back (start threw for that reason).
     bool abandoned() const { return m_abandoned; }
+    /// Whoever receives events() has been handed this stream's EndStream; for
+    /// that receiver's own record, nothing here reads it.
+    bool endDelivered() const { return m_endDelivered; }
+    void setEndDelivered() { m_endDelivered = true; }
 
 Q_SIGNALS:
     void events(const QList<kestrel::StreamEvent> &events);
@@ -61,6 +65,7 @@ private:
     Worker *m_worker = nullptr;
     bool m_running = false;
     bool m_abandoned = false; ///< an open never came back; the thread is stuck in it
+    bool m_endDelivered = false;
 };
 
 } // namespace kestrel

@@ -296,7 +296,10 @@ void SphinxRecoContext::startListening()
         throw Failure(QStringLiteral("The audio input \"%1\" did not open.").arg(device.description()));
     auto decoder = shared.decoder();
     auto capture = std::make_unique<AudioCapture>(decoder, m_recognizer.mode());
-    connect(capture.get(), &AudioCapture::events, this, &SphinxRecoContext::deliver);
+    connect(capture.get(), &AudioCapture::events, this,
+            [this, from = QPointer<AudioCapture>(capture.get())](const QList<StreamEvent> &events) {
+                deliver(from, events);
+            });
     connect(capture.get(), &AudioCapture::lost, this, [this](const QString &description) {
         const QPointer<SphinxRecoContext> alive(this);
         m_lossReported = true;
@@ -365,14 +368,19 @@ void SphinxRecoContext::deliverEmulated(const RecognitionResult &result)
         Qt::QueuedConnection);
 }
 
-void SphinxRecoContext::deliver(const QList<StreamEvent> &events)
+void SphinxRecoContext::deliver(const QPointer<AudioCapture> &from, const QList<StreamEvent> &events)
 {
     // A handler may release this context (the program closing while a command
     // waits for a launch or for speech); nothing of it may be touched after.
+    // A recognition's command may also pause listening and wait, and the
+    // stream's end is reported inside that wait: the rest of this batch
+    // belongs to a stream that has ended, and is dropped.
     const QPointer<SphinxRecoContext> alive(this);
     for (const StreamEvent &e : events) {
-        if (!alive)
+        if (!alive || !from || from->endDelivered())
             return;
+        if (e.kind == StreamEvent::Kind::EndStream)
+            from->setEndDelivered();
         if (e.kind == StreamEvent::Kind::StartStream)
             ++m_streamNumber;
         m_lastPosition = e.position;

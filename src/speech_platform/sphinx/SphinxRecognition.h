@@ -144,9 +144,12 @@ public:
     void deliverEmulated(const RecognitionResult &result);
     /// The recogniser is going away: stop listening and never touch it again.
     void detach();
+    /// The capture of the stream listening now, if any; its events() signal is
+    /// how the stream's events reach this context.
+    AudioCapture *capture() const { return m_capture.get(); }
 
 private:
-    void deliver(const QList<StreamEvent> &events);
+    void deliver(const QPointer<AudioCapture> &from, const QList<StreamEvent> &events);
     /// `openingStream`: the stream a switch on opens; none for a switch off.
     void postStateChange(std::optional<qint32> openingStream, qint32 state);
     bool wants(RecoEventFlag flag) const { return (m_interests & flag) != 0; }
