@@ -19,8 +19,9 @@ public:
     virtual void stopListening() = 0;
     /// BtnStop is enabled: the program-wide sign that listening is on.
     virtual bool isListening() const = 0;
-    /// A launch wait or a printout holds listening off: nothing may switch it
-    /// on before the hold ends.
+    /// A launch wait or a printout holds listening off: nothing automatic (a
+    /// resume, a microphone coming back) may switch it on before the hold
+    /// ends. The user's own Start still does.
     virtual bool listeningHeld() const = 0;
     /// Recognition switched on: BtnStop enabled, BtnStart disabled, table locked.
     virtual void recognitionSwitchedOn() = 0;

@@ -44,13 +44,14 @@ void RecordingMainWindowLink::recoIt()
 void FakeMainWindowControl::holdListening()
 {
     calls.append(QStringLiteral("hold listening"));
+    m_listeningBeforeHold = listening;
     listening = false;
 }
 
 void FakeMainWindowControl::releaseListening(bool resume)
 {
     calls.append(resume ? QStringLiteral("release listening") : QStringLiteral("release listening, stay off"));
-    listening = resume;
+    listening = resume && m_listeningBeforeHold;
 }
 
 void FakeMainWindowControl::switchListeningOff()

@@ -81,6 +81,9 @@ public:
             onKeysAboutToBeTyped();
     }
     std::function<void()> onKeysAboutToBeTyped;
+
+private:
+    bool m_listeningBeforeHold = false;
 };
 
 /// The main window as the setup windows see it. Calls are logged by their names

@@ -200,6 +200,13 @@ void UtteranceStream::endShortSettlingSegment(QList<StreamEvent> &events)
         return;
     }
     const SphinxHypothesis live = m_decoder.endLive(0);
+    // The burst of every stream start is judged otherwise, at the cost of a
+    // grammar decode each time listening resumes; a segment in which the live
+    // search heard no word at all is no answer.
+    if (live.words.isEmpty()) {
+        m_utterance.clear();
+        return;
+    }
     RecognitionResult result;
     const UtteranceVerdict verdict = judgeHeard(live.words, m_utterance, &result);
     m_utterance.clear();
