@@ -36,6 +36,12 @@ struct CommandGrammar
     /// any one of them is a weaker match than a phrase.
     bool isNumberForm(const QStringList &said) const;
 
+    /// Whether these words are "yes" or "no" themselves, a confirmation's answer.
+    bool isAnswer(const QStringList &said) const
+    {
+        return said.size() == 1 && (said.first() == yesWords.value(0) || said.first() == noWords.value(0));
+    }
+
     /// A word's pronunciation in the recogniser's dictionary; empty when unknown.
     using Pronunciation = std::function<QString(const QString &word)>;
     /// Phrases become lower-case words (the dictionary's spelling); characters a

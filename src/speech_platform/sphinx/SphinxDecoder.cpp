@@ -404,6 +404,12 @@ bool SphinxDecoder::isNumberForm(const QStringList &words) const
     return m_grammar.isNumberForm(words);
 }
 
+bool SphinxDecoder::isAnswer(const QStringList &words) const
+{
+    std::lock_guard guard(m_lock);
+    return m_grammar.isAnswer(words);
+}
+
 bool SphinxDecoder::hasCommandSearch() const
 {
     std::lock_guard guard(m_lock);

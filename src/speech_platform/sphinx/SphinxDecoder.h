@@ -97,6 +97,8 @@ public:
                    CommandGrammar::SoundAlikes soundAlikes = CommandGrammar::SoundAlikes::Count) const;
     /// Whether these words are a CURSOR or SELECT form with numbers.
     bool isNumberForm(const QStringList &words) const;
+    /// Whether these words are "yes" or "no", a confirmation's answer.
+    bool isAnswer(const QStringList &words) const;
 
     /// Decodes one whole utterance with one search.
     SphinxHypothesis decode(const char *search, std::span<const int16_t> samples, int nbest = 0);

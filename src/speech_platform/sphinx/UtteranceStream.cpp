@@ -188,9 +188,10 @@ void UtteranceStream::endUtterance(QList<StreamEvent> &events)
 
 // Listening resumes the moment the program's own question ends, and a quick
 // "yes" then falls inside the detector's settling burst. Forgetting every such
-// segment lost the answer without a trace; noise alone is what the burst is
-// made of, and the grammar's rejection refuses noise. So the segment counts
-// only as a command the grammar accepts, never as dictation.
+// segment lost the answer without a trace. The burst is mostly noise, or the
+// tail of the program's own voice echoing from the speakers ("Executing
+// paste"): carried out, that would run the command again, and again. So such a
+// segment counts only as a yes or a no the grammar accepts.
 void UtteranceStream::endShortSettlingSegment(QList<StreamEvent> &events)
 {
     m_inSpeech = false;
@@ -212,7 +213,7 @@ void UtteranceStream::endShortSettlingSegment(QList<StreamEvent> &events)
     m_utterance.clear();
     if (m_observer)
         m_observer(verdict);
-    if (!verdict.commandAccepted)
+    if (!verdict.commandAccepted || !m_decoder.isAnswer(verdict.commandWords))
         return;
     const qint64 at = bytePosition();
     events << StreamEvent{StreamEvent::Kind::SoundStart, at, 0, {}};
