@@ -59,6 +59,11 @@ DebugForm::DebugForm(SpeechRecognitionService &service, MainWindowLink &mainWind
     m_inputWatchTimer->setObjectName(QStringLiteral("InputWatchTimer"));
     m_inputWatchTimer->setInterval(InputWatchIntervalMs);
     connect(m_inputWatchTimer, &QTimer::timeout, this, [this] { resumeIfInputReturned(); });
+    m_restartProofTimer = new QTimer(this);
+    m_restartProofTimer->setObjectName(QStringLiteral("RestartProofTimer"));
+    m_restartProofTimer->setSingleShot(true);
+    m_restartProofTimer->setInterval(RestartProofMs);
+    connect(m_restartProofTimer, &QTimer::timeout, this, [this] { m_restartUnproven = false; });
     // Hiding or closing the setup window must never end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
     wireControls();

@@ -51,6 +51,10 @@ public:
     /// How often the audio inputs are looked at after the microphone went away
     /// (the timer's object name is "InputWatchTimer").
     static constexpr int InputWatchIntervalMs = 1000;
+    /// How long a microphone the input watch brought back must listen before a
+    /// loss of it is news again (unless it heard something sooner). The timer's
+    /// object name is "RestartProofTimer".
+    static constexpr int RestartProofMs = 60000;
 
     DebugForm(SpeechRecognitionService &service, MainWindowLink &mainWindow, TtsWindowLink &tts,
               MessageBoxes &messageBoxes, Desktop &desktop, SharedState &shared, QWidget *parent = nullptr);
@@ -157,13 +161,17 @@ private:
     std::unique_ptr<TreeWidgetNodes> m_treeNodes;
     InputReturnWatch m_inputWatch;
     QTimer *m_inputWatchTimer = nullptr;
+    QTimer *m_restartProofTimer = nullptr;
 
     bool m_loaded = false;
     bool m_unloading = false;
     bool m_emulateIsDefault = false;
-    /// The input watch switched recognition back on, and nothing has been heard
-    /// since: a loss now is the same loss, already told.
+    /// The input watch switched recognition back on, and since then nothing has
+    /// been heard, the user has not switched, and RestartProofMs have not
+    /// passed: a loss now is the same loss, already told.
     bool m_restartUnproven = false;
+    /// A loss box is up: a user who cannot close it gets no second on top.
+    bool m_lossBoxOpen = false;
 };
 
 } // namespace kestrel

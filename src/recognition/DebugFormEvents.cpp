@@ -8,6 +8,7 @@
 #include "common/MessageBoxes.h"
 #include "common/SharedState.h"
 
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTimer>
 #include <QtDebug>
@@ -95,8 +96,10 @@ void DebugForm::listeningLost(const QString &description)
         if (!m_setup.RecoActive())
             watchForReturningInput(sameLoss);
     }
-    if (sameLoss)
+    if (sameLoss || m_lossBoxOpen)
         return;
+    m_lossBoxOpen = true;
+    const auto boxClosed = qScopeGuard([this] { m_lossBoxOpen = false; });
     m_messageBoxes.inform(
         QString(),
         QStringLiteral("Recognition has stopped: %1\nCheck that the microphone is connected; recognition "
@@ -151,6 +154,7 @@ void DebugForm::resumeIfInputReturned()
         return;
     stopInputWatch();
     m_restartUnproven = true;
+    m_restartProofTimer->start();
 }
 
 void DebugForm::userSwitchedRecognition()

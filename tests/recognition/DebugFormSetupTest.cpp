@@ -510,6 +510,54 @@ TEST_F(DebugFormTest, AMicrophoneThatFailsAgainAtOnceIsToldOnceAndTriedLessOften
     }
 }
 
+// A microphone back that fails later, after a quiet while, is a loss of its
+// own: the user hears of it. But a loss box still open (a user who cannot
+// close it) is never stacked with another.
+TEST_F(DebugFormTest, ALaterLossIsToldAgainButNeverInABoxOnTopOfTheLast)
+{
+    const QString stopped = QStringLiteral("The audio input \"USB Mic\" stopped.");
+    const struct
+    {
+        const char *name;
+        bool proofTimeOver; ///< the restarted microphone listened a good while
+        bool firstBoxOpen;  ///< the second loss comes while the first box is up
+        int boxes;
+    } cases[] = {
+        {"fails again at once", false, false, 1},
+        {"fails after a quiet while", true, false, 2},
+        {"fails after a while, the first box still open", true, true, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FormRig rig;
+        rig.script.audioInputs = {mic, monitor};
+        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        auto *proof = rig.form->findChild<QTimer *>(QStringLiteral("RestartProofTimer"));
+        ASSERT_NE(watch, nullptr);
+        ASSERT_NE(proof, nullptr);
+        rig.load(true);
+        const auto restartAndLoseAgain = [&] {
+            letInputWatchLook(watch, InputReturnWatch::FirstRetryLooks);
+            ASSERT_EQ(rig.form->recognitionCaption(), "Stop Recognition");
+            EXPECT_TRUE(proof->isActive());
+            if (c.proofTimeOver)
+                Q_EMIT proof->timeout({});
+            Q_EMIT rig.script.context()->listeningLost(stopped);
+        };
+        if (c.firstBoxOpen)
+            rig.boxes.whileShown = [&] {
+                rig.boxes.whileShown = nullptr;
+                restartAndLoseAgain();
+            };
+        Q_EMIT rig.script.context()->listeningLost(stopped);
+        if (!c.firstBoxOpen)
+            restartAndLoseAgain();
+        EXPECT_EQ(rig.boxes.shown.size(), c.boxes);
+        EXPECT_EQ(rig.form->recognitionCaption(), "Start Recognition");
+        EXPECT_TRUE(watch->isActive()) << "still waiting to start again";
+    }
+}
+
 // Each try after a failed one waits twice as long, up to a limit.
 TEST(InputReturnWatchTest, TriesGrowApartUpToTheLimit)
 {
