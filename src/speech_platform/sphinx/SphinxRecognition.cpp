@@ -412,8 +412,16 @@ void SphinxRecoContext::deliver(const QPointer<AudioCapture> &from, const QList<
                 Q_EMIT hypothesis(n, p, e.result);
             break;
         case StreamEvent::Kind::Recognition:
-            if (wants(EventRecognition))
+            // Decoded before listening paused or stopped, and delivered after:
+            // carried out now, it would run inside the pause (a launch wait,
+            // the program's own answer) or after the user asked for quiet.
+            // An emulated one was asked for, listening or not.
+            if (e.value == 0 && from.data() != m_capture.get()) {
+                if (wants(EventFalseRecognition))
+                    Q_EMIT falseRecognition(n, p, e.result);
+            } else if (wants(EventRecognition)) {
                 Q_EMIT recognition(n, p, e.value != 0 ? kRecognitionEmulated : kRecognitionStandard, e.result);
+            }
             break;
         case StreamEvent::Kind::FalseRecognition:
             if (wants(EventFalseRecognition))
