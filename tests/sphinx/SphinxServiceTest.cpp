@@ -459,6 +459,19 @@ TEST(SphinxServiceLive, anInputGoneAsListeningStartsIsAFailureNotAHang)
     EXPECT_THROW(grammar.dictationSetState(true), Failure);
     EXPECT_EQ(AudioCapture::stuckCaptures(), 2) << "an input seen missing is opened again";
 
+    // One back before the next listing, or that cannot be unplugged, gets
+    // another chance once its time is up.
+    SphinxRecognitionService brief0(vocabulary, SphinxModelPaths::usEnglish(),
+                                    {[brief] { return QList<QAudioDevice>{brief}; }, [brief] { return brief; },
+                                     std::chrono::milliseconds(0)});
+    auto again = brief0.createSharedRecoContext();
+    RecoGrammar &retried = again->createGrammar(1);
+    retried.dictationLoad();
+    EXPECT_THROW(retried.dictationSetState(true), Failure);
+    EXPECT_EQ(AudioCapture::stuckCaptures(), 3);
+    EXPECT_THROW(retried.dictationSetState(true), Failure);
+    EXPECT_EQ(AudioCapture::stuckCaptures(), 4) << "its time was up at once";
+
     // The microphone that is there still listens.
     SphinxRecognitionService working(vocabulary);
     auto recognizer = working.createInprocRecognizer();

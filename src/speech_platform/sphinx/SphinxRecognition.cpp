@@ -88,7 +88,7 @@ void SphinxEngineShared::inputsListed(const QList<QAudioDevice> &listed)
     QSet<QString> stillListed;
     for (const QAudioDevice &device : listed)
         stillListed.insert(tokenOf(device).id);
-    m_givenUpInputs.intersect(stillListed);
+    m_givenUpInputs.removeIf([&](const auto &entry) { return !stillListed.contains(entry.key()); });
 }
 
 AudioInputs AudioInputs::system()
@@ -312,7 +312,7 @@ void SphinxRecoContext::startListening()
         capture->start(device);
     } catch (const Failure &) {
         if (capture->abandoned())
-            shared.giveUpInput(inputId);
+            shared.giveUpInput(inputId, m_recognizer.inputGiveUpTime());
         throw;
     }
     m_capture = std::move(capture);

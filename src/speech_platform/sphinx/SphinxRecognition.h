@@ -7,10 +7,13 @@
 #include "speech_platform/sphinx/UtteranceStream.h"
 
 #include <QAudioDevice>
+#include <QDeadlineTimer>
+#include <QHash>
 #include <QPointer>
 #include <QSet>
 #include <QThreadPool>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,9 +43,17 @@ public:
     /// open once more and leave one more thread stuck in the sound backend, and
     /// listening resumes after every sentence the program says; so it is refused
     /// at once until a listing of the inputs has lacked it (unplugged, and
-    /// perhaps back).
-    void giveUpInput(const QString &id) { m_givenUpInputs.insert(id); }
-    bool inputGivenUp(const QString &id) const { return m_givenUpInputs.contains(id); }
+    /// perhaps back), or for `time` at most: one that was back before the next
+    /// listing, or cannot be unplugged, gets another chance then.
+    void giveUpInput(const QString &id, std::chrono::milliseconds time)
+    {
+        m_givenUpInputs.insert(id, QDeadlineTimer(time));
+    }
+    bool inputGivenUp(const QString &id) const
+    {
+        const auto it = m_givenUpInputs.constFind(id);
+        return it != m_givenUpInputs.constEnd() && !it->hasExpired();
+    }
     void inputsListed(const QList<QAudioDevice> &listed);
 
 private:
@@ -52,7 +63,7 @@ private:
     SphinxModelPaths m_paths;
     std::shared_ptr<SphinxDecoder> m_decoder;
     QThreadPool m_builder;
-    QSet<QString> m_givenUpInputs;
+    QHash<QString, QDeadlineTimer> m_givenUpInputs;
 };
 
 /// Lists the audio inputs; tests substitute their own.
@@ -60,6 +71,9 @@ struct AudioInputs
 {
     std::function<QList<QAudioDevice>()> list;
     std::function<QAudioDevice()> defaultInput;
+    /// How long an input whose open never came back is refused at most (about
+    /// as long as the longest wait between the input watch's tries).
+    std::chrono::milliseconds giveUpTime = std::chrono::minutes(5);
     static AudioInputs system();
 };
 
@@ -80,6 +94,7 @@ public:
     void emulateRecognition(const QString &text) override;
 
     UtteranceStream::Mode mode() const;
+    std::chrono::milliseconds inputGiveUpTime() const { return m_inputs.giveUpTime; }
     /// The chosen input, or the default one; throws kestrel::Failure when there is none.
     QAudioDevice inputDevice() const;
     SphinxEngineShared &shared() { return m_shared; }
