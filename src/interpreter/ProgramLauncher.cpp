@@ -9,6 +9,8 @@
 #include "interpreter/PhraseLookup.h"
 #include "interpreter/TextRules.h"
 
+#include <QScopeGuard>
+
 namespace kestrel {
 
 namespace {
@@ -62,14 +64,18 @@ std::optional<QString> ProgramLauncher::launch(const QString &action, int slot,
     if (!started.ok())
         return std::nullopt;
 
-    // Not listening while waiting keeps most recognitions from nesting in the wait;
-    // one already queued, or an emulated phrase, may still run inside it and launch
-    // a program of its own. The window found is kept here, not in m_launchHandle,
-    // so that such a launch cannot put its window in this slot.
+    // Listening held off while waiting keeps recognitions from nesting in the
+    // wait; an emulated phrase may still run inside it and launch a program of
+    // its own. The window found is kept here, not in m_launchHandle, so that
+    // such a launch cannot put its window in this slot.
     m_mainWindow.holdListening();
+    // Released on every way out of the wait, a failure included: a hold left
+    // behind would keep listening off for good.
+    auto release = qScopeGuard([this, stopRequested] { m_mainWindow.releaseListening(!stopRequested); });
     WindowId window = 0;
     const OpenProgramSlots::Held held(m_slots, slot);
     const WaitResult result = waitForNewWindow(previous, started.processId, window);
+    release.dismiss();
     m_mainWindow.releaseListening(!stopRequested);
     // The opener found no program for the document: a failed start after all,
     // which ends the run as one that fails at once does.

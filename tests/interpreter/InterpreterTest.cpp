@@ -2,6 +2,7 @@
 // announcements, the phrases it handles itself, dictation, programs it starts.
 #include "InterpreterFixture.h"
 
+#include "common/Failure.h"
 #include "interpreter/TextRules.h"
 
 #include <QSignalSpy>
@@ -420,6 +421,18 @@ protected:
         EXPECT_EQ(slots.window(slot), window);
     }
 };
+
+// A hold that is never released keeps listening off for good: whatever ends
+// the wait, a failure of the desktop included, releases it.
+TEST_F(Launch, AFailureDuringTheWaitStillReleasesListening)
+{
+    planEditor(5);
+    wait.onCall(2, [] { throw Failure(QStringLiteral("the display went away")); });
+    say("open editor");
+    EXPECT_EQ(mainWindow.calls.count(QStringLiteral("hold listening")), 1);
+    EXPECT_EQ(mainWindow.calls.count(QStringLiteral("release listening")), 1);
+    EXPECT_TRUE(mainWindow.listening);
+}
 
 TEST_F(Launch, StartsWaitsForTheWindowAndRecordsIt)
 {
