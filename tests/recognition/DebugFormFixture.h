@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -61,6 +62,9 @@ struct FormRig
     // Last, so it goes first: its context refers back to the script.
     std::unique_ptr<DebugForm> form =
         std::make_unique<DebugForm>(script, mainWindow, tts, boxes, desktop, shared);
+
+    /// The timer of the watch that brings recognition back after a loss.
+    QTimer *inputWatch() const { return form->findChild<QTimer *>(QStringLiteral("InputWatchTimer")); }
 
     /// Loads the window and, when asked, switches recognition on.
     void load(bool listening)

@@ -343,7 +343,7 @@ TEST_F(DebugFormTest, AnotherMicrophoneThanTheLostOneAlsoBringsRecognitionBack)
         rig.load(true);
         ASSERT_FALSE(rig.script.context()->scriptedRecognizer().isShared());
         ASSERT_EQ(rig.form->recognitionCaption(), "Stop Recognition");
-        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        auto *watch = rig.inputWatch();
         ASSERT_NE(watch, nullptr);
 
         rig.script.audioInputs = {monitor};
@@ -387,7 +387,7 @@ TEST_F(DebugFormTest, AnInputThatDoesNotOpenDoesNotKeepRecognitionOff)
         rig.script.audioInputs = {mic, monitor};
         rig.script.unopenableInputs = {held.id};
         rig.load(true);
-        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        auto *watch = rig.inputWatch();
         ASSERT_NE(watch, nullptr);
         rig.script.audioInputs = {monitor};
         Q_EMIT rig.script.context()->listeningLost(QStringLiteral("The audio input \"USB Mic\" went away."));
@@ -432,7 +432,7 @@ TEST_F(DebugFormTest, AMicrophoneThatStayedListedIsTriedAgainNowAndThen)
         SCOPED_TRACE(c.name);
         FormRig rig;
         rig.script.audioInputs = {mic, monitor};
-        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        auto *watch = rig.inputWatch();
         ASSERT_NE(watch, nullptr);
         rig.load(false);
         if (c.shared)
@@ -488,7 +488,7 @@ TEST_F(DebugFormTest, AMicrophoneThatFailsAgainAtOnceIsToldOnceAndTriedLessOften
         SCOPED_TRACE(c.name);
         FormRig rig;
         rig.script.audioInputs = {mic, monitor};
-        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        auto *watch = rig.inputWatch();
         ASSERT_NE(watch, nullptr);
         rig.load(true);
         const QString stopped = QStringLiteral("The audio input \"USB Mic\" stopped.");
@@ -531,7 +531,7 @@ TEST_F(DebugFormTest, ALaterLossIsToldAgainButNeverInABoxOnTopOfTheLast)
         SCOPED_TRACE(c.name);
         FormRig rig;
         rig.script.audioInputs = {mic, monitor};
-        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        auto *watch = rig.inputWatch();
         auto *proof = rig.form->findChild<QTimer *>(QStringLiteral("RestartProofTimer"));
         ASSERT_NE(watch, nullptr);
         ASSERT_NE(proof, nullptr);
@@ -605,7 +605,7 @@ TEST_F(DebugFormTest, AMicrophoneBackWhileTheVoiceSpeaksOrAWaitHoldsListeningWai
         FormRig rig;
         rig.script.audioInputs = {monitor, mic};
         rig.load(true);
-        auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+        auto *watch = rig.inputWatch();
         ASSERT_NE(watch, nullptr);
         rig.script.audioInputs = {monitor};
         Q_EMIT rig.script.context()->listeningLost(QStringLiteral("gone"));
@@ -663,7 +663,7 @@ TEST_F(DebugFormTest, NoMicrophoneAtLoadStillLoadsTheSettingsAndListensOnceOneIs
     rig.form->clickIt();
     ASSERT_EQ(rig.boxes.shown.size(), 1);
     EXPECT_EQ(rig.boxes.shown[0].text, ActivationFailure);
-    auto *watch = rig.form->findChild<QTimer *>(QStringLiteral("InputWatchTimer"));
+    auto *watch = rig.inputWatch();
     ASSERT_NE(watch, nullptr);
     EXPECT_TRUE(watch->isActive());
 

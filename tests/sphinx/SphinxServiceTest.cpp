@@ -102,6 +102,20 @@ std::optional<SpeechToken> inputNamed(Recognizer &recognizer, const char *descri
     return it == inputs.end() ? std::nullopt : std::optional<SpeechToken>(*it);
 }
 
+/// An in-process recogniser of `service` listening on the session's pipe
+/// source; null (with a test failure) when the source is not listed.
+std::unique_ptr<Recognizer> recognizerOnTestMicrophone(SphinxRecognitionService &service)
+{
+    auto recognizer = service.createInprocRecognizer();
+    const auto mic = inputNamed(*recognizer, "KESTREL-Microphone");
+    if (!mic) {
+        ADD_FAILURE() << "the pipe source is not listed";
+        return nullptr;
+    }
+    recognizer->setAudioInput(*mic);
+    return recognizer;
+}
+
 constexpr const char *kNoPulseSession =
     "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
 
@@ -143,10 +157,8 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     CommandPhraseList vocabulary;
     vocabulary.setPhrases({"OPEN NOTEPAD", "CLOSE NOTEPAD", "CURSOR"});
     SphinxRecognitionService service(vocabulary);
-    auto recognizer = service.createInprocRecognizer();
-    const auto mic = inputNamed(*recognizer, "KESTREL-Microphone");
-    ASSERT_TRUE(mic) << "the pipe source is not listed";
-    recognizer->setAudioInput(*mic);
+    auto recognizer = recognizerOnTestMicrophone(service);
+    ASSERT_NE(recognizer, nullptr);
     auto context = recognizer->createRecoContext();
     context->setEventInterests(context->eventInterests() | EventStartStream);
     QSignalSpy starts(context.get(), &RecoContext::startStream);
@@ -325,10 +337,8 @@ TEST(SphinxServiceLive, theRestOfABatchIsDroppedOnceItsStreamHasEnded)
     CommandPhraseList vocabulary;
     vocabulary.setPhrases({"OPEN NOTEPAD"});
     SphinxRecognitionService service(vocabulary);
-    auto recognizer = service.createInprocRecognizer();
-    const auto mic = inputNamed(*recognizer, "KESTREL-Microphone");
-    ASSERT_TRUE(mic);
-    recognizer->setAudioInput(*mic);
+    auto recognizer = recognizerOnTestMicrophone(service);
+    ASSERT_NE(recognizer, nullptr);
     auto base = recognizer->createRecoContext();
     auto *context = static_cast<SphinxRecoContext *>(base.get());
     context->setEventInterests(context->eventInterests() | EventStartStream | EventAudioLevel);
@@ -474,10 +484,8 @@ TEST(SphinxServiceLive, anInputGoneAsListeningStartsIsAFailureNotAHang)
 
     // The microphone that is there still listens.
     SphinxRecognitionService working(vocabulary);
-    auto recognizer = working.createInprocRecognizer();
-    const auto mic = inputNamed(*recognizer, "KESTREL-Microphone");
-    ASSERT_TRUE(mic);
-    recognizer->setAudioInput(*mic);
+    auto recognizer = recognizerOnTestMicrophone(working);
+    ASSERT_NE(recognizer, nullptr);
     auto listening = recognizer->createRecoContext();
     RecoGrammar &commands = listening->createGrammar(1);
     commands.dictationLoad();
