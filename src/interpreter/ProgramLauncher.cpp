@@ -150,8 +150,12 @@ std::optional<int> ProgramLauncher::bringParentForward(const QString &parent)
         const QString phrase = m_slots.phrase(s);
         if (noParent || (phrase.trimmed() != kFreeSlot && parentNamesRecordedPhrase(parent, phrase))) {
             // The keys meant for the parent must never land in whatever window
-            // happens to be in front instead.
-            if (!noParent && m_slots.window(s) != 0) {
+            // happens to be in front instead. A slot whose window was forgotten
+            // (it had gone when its OPEN phrase was said again) keeps its
+            // phrase, but holds no open program.
+            if (!noParent && m_slots.window(s) == 0)
+                continue;
+            if (!noParent) {
                 try {
                     m_desktop.activateWindow(m_slots.window(s));
                 } catch (const Failure &) {

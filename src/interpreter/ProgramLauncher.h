@@ -38,7 +38,7 @@ public:
 
     /// Parent step: the slot of the OPEN command named `parent` (slot 1 for an
     /// empty parent), its window brought forward; nothing when that command has
-    /// not been opened.
+    /// not been opened, or its window has been forgotten.
     std::optional<int> bringParentForward(const QString &parent);
 
     /// Close step: forgets what the parent step found.

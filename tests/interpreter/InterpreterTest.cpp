@@ -654,10 +654,12 @@ TEST_F(Launch, ParentMustBeOpenAndIsBroughtForwardAndClosingFreesItsSlot)
     EXPECT_EQ(speech.spoken.size(), 2);
     EXPECT_TRUE(took().isEmpty());
 
-    // Recorded without a window, the parent's command acts on the front window.
+    // Recorded without a window (forgotten when it had gone), the parent is not
+    // open: its command types nothing into whatever is in front.
     slots.setPhrase(1, "OPEN EDITOR");
     say("save it");
-    EXPECT_EQ(took(), QStringList{"keys ^s wait"});
+    EXPECT_TRUE(took().isEmpty());
+    EXPECT_EQ(speech.spoken.value(2), "You must execute OPEN EDITOR before you can operate on it.");
 
     // A CLOSE row without a parent acts on the front window and frees slot 1.
     slots.setPhrase(1, "SOMETHING");
@@ -671,6 +673,30 @@ TEST_F(Launch, ParentMustBeOpenAndIsBroughtForwardAndClosingFreesItsSlot)
 // user is told it is not open, and its OPEN phrase starts it again at once.
 TEST_F(Launch, AParentClosedByHandIsNotOpenAnyMore)
 {
+    // Its OPEN phrase said first: that try forgets the window and ends silently,
+    // and the keys of the parent's commands (Alt+F4 among them) must not go to
+    // the window in front then either.
+    for (const char *child : {"save it", "close editor"}) {
+        SCOPED_TRACE(child);
+        slots.clearStartups();
+        planEditor();
+        say("open editor");
+        desktop.removeWindow(kEditor);
+        say("open editor");
+        expectSlot(1, "OPEN EDITOR", 0);
+        took();
+        speech.spoken.clear();
+        say(child);
+        EXPECT_TRUE(took().isEmpty()) << "no keys";
+        ASSERT_EQ(speech.spoken.size(), 1);
+        EXPECT_EQ(speech.spoken[0].simplified(),
+                  QStringLiteral("You must execute OPEN EDITOR before you can operate on it."));
+        planEditor();
+        say("open editor");
+        EXPECT_EQ(took().value(0), "start /usr/bin/gedit []");
+        EXPECT_EQ(slots.window(1), kEditor);
+    }
+
     for (const char *child : {"save it", "close editor"}) {
         SCOPED_TRACE(child);
         slots.clearStartups();
