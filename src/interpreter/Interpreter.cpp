@@ -150,11 +150,13 @@ Interpreter::Next Interpreter::execute(Run &run)
     }
     if (m_builtIns.run(upperCased(m_pendingPhrase), word))
         return Next::EndRun;
-    // The action may pause, and rows may be deleted meanwhile.
+    // The action may pause, and rows may be deleted meanwhile. A phrase heard
+    // during a pause moves the current row, so the type is taken first.
+    const bool closes = upperCased(m_currentRow.Type) == QLatin1String("CLOSE");
     const OpenProgramSlots::Held closing(m_slots, *parentSlot);
     if (m_scanner.run(action) == ActionScanner::Outcome::Quit)
         return Next::EndRun;
-    if (upperCased(m_currentRow.Type) == QLatin1String("CLOSE") && !closing.gone())
+    if (closes && !closing.gone())
         m_launcher.close(closing.slot());
     return Next::Finish;
 }

@@ -596,6 +596,49 @@ TEST(RowsDeletedDuringAWait, SlotsStayWithTheirRows)
     }
 }
 
+// Listening stays on during a pause, and a phrase heard then runs a command
+// of its own, or looks the table through in vain. Whether the paused command
+// frees its parent's slot is still its own type's choice.
+TEST(PhrasesDuringAPause, TheClosingIsThePausedCommandsOwn)
+{
+    constexpr WindowId kBrowser = 0x70;
+    const struct
+    {
+        const char *outer, *nested;
+        QStringList slotsAfter; ///< slots 1 and 3, "phrase window"
+    } cases[] = {
+        {"save slowly", "close browser", {"OPEN EDITOR 0x50", "NULL 0x0"}},
+        {"save slowly", "mumble", {"OPEN EDITOR 0x50", "OPEN BROWSER 0x70"}},
+        {"close browser", "copy", {"OPEN EDITOR 0x50", "NULL 0x0"}},
+        {"close browser", "mumble", {"OPEN EDITOR 0x50", "NULL 0x0"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1, then %2").arg(c.outer, c.nested).toStdString());
+        InterpreterParts f;
+        // The last row is a CLOSE row: a phrase matching nothing leaves the
+        // table's walk on it.
+        f.commands.rows = {row("OPEN EDITOR", "OPEN", "/usr/bin/gedit"),
+                           row("SAVE SLOWLY", "FUNCTION", "^s{PAUSE 1}x", "open editor"),
+                           row("OPEN BROWSER", "OPEN", "/usr/bin/browser"),
+                           row("CLOSE BROWSER", "CLOSE", "{PAUSE 1}%{F4}", "open browser"),
+                           row("COPY", "FUNCTION", "^c"),
+                           row("CLOSE MAIL", "CLOSE", "%{F4}", "open mail")};
+        f.desktop.addWindow(kEditor);
+        f.desktop.addWindow(kBrowser);
+        f.slots.setPhrase(1, QStringLiteral("OPEN EDITOR"));
+        f.slots.setWindow(1, kEditor);
+        f.slots.setPhrase(3, QStringLiteral("OPEN BROWSER"));
+        f.slots.setWindow(3, kBrowser);
+        f.wait.onCall(1, [&] { f.say(QString::fromLatin1(c.nested)); });
+        f.say(QString::fromLatin1(c.outer));
+        QStringList slotsAfter;
+        for (int slot : {1, 3})
+            slotsAfter
+                << QStringLiteral("%1 0x%2").arg(f.slots.phrase(slot)).arg(f.slots.window(slot), 0, 16);
+        EXPECT_EQ(slotsAfter, c.slotsAfter);
+    }
+}
+
 TEST(Starting, ChoosesHowToStart)
 {
     struct Case
