@@ -2,6 +2,7 @@
 
 #include "common/Failure.h"
 #include "common/RegularFile.h"
+#include "common/SystemText.h"
 #include "settings/AtomicFile.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsValues.h"
@@ -49,38 +50,13 @@ struct DecodedLine
     bool exact = true; ///< false when the bytes were not valid in the system encoding
 };
 
-// Windows-1252 differs from Latin-1 only in 0x80..0x9F; the five codes it leaves
-// undefined keep their Latin-1 meaning, as Windows itself converts them.
-QString fromWindows1252(const QByteArray &raw)
-{
-    static constexpr char16_t High[32] = {
-        u'\u20ac', u'\u0081', u'\u201a', u'\u0192', u'\u201e', u'\u2026', u'\u2020', u'\u2021',
-        u'\u02c6', u'\u2030', u'\u0160', u'\u2039', u'\u0152', u'\u008d', u'\u017d', u'\u008f',
-        u'\u0090', u'\u2018', u'\u2019', u'\u201c', u'\u201d', u'\u2022', u'\u2013', u'\u2014',
-        u'\u02dc', u'\u2122', u'\u0161', u'\u203a', u'\u0153', u'\u009d', u'\u017e', u'\u0178'};
-    QString text;
-    text.reserve(raw.size());
-    for (const char c : raw) {
-        const auto byte = static_cast<unsigned char>(c);
-        text.append(byte >= 0x80 && byte < 0xa0 ? QChar(High[byte - 0x80]) : QChar(byte));
-    }
-    return text;
-}
-
 // A line that is not text in the system encoding is read as Windows-1252, the
 // 8-bit encoding of a settings file written or edited on Windows: substitution
 // characters would lose its letters for good once a save writes the value back.
 DecodedLine decodeLine(const QByteArray &raw)
 {
-    // Stateless: a line is a whole text. A stateful decoder keeps a byte that
-    // begins a longer character at the end of the line back for input that never
-    // comes, reports no error, and the byte is lost.
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
     DecodedLine line;
-    line.text = decoder(raw);
-    line.exact = !decoder.hasError();
-    if (!line.exact)
-        line.text = fromWindows1252(raw);
+    line.text = decodeSystemText(raw, &line.exact);
     return line;
 }
 

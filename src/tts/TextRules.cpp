@@ -2,6 +2,7 @@
 
 #include "common/Failure.h"
 #include "common/RegularFile.h"
+#include "common/SystemText.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,9 +90,12 @@ std::optional<QString> readTextFile(const QString &path, qint64 maxBytes)
         return std::nullopt;
     }
     // A byte order mark names the encoding (Notepad's "Unicode" is UTF-16);
-    // without one the text is the system's own.
-    QStringDecoder decode(QStringConverter::encodingForData(bytes).value_or(QStringConverter::System));
-    return QString(decode(bytes));
+    // without one the text is the system's own, or Windows' 8-bit one.
+    if (const auto named = QStringConverter::encodingForData(bytes)) {
+        QStringDecoder decode(*named);
+        return QString(decode(bytes));
+    }
+    return decodeSystemText(bytes);
 }
 
 } // namespace kestrel

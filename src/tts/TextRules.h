@@ -44,7 +44,8 @@ QString GetDirectory(const QProcessEnvironment &environment);
 /// Largest text file the window loads (the text box has to lay it all out).
 inline constexpr qint64 kMaxTextFileBytes = 16 * 1024 * 1024;
 
-/// Reads the whole file and decodes its bytes from the system's 8-bit encoding.
+/// Reads the whole file and decodes it: by its byte order mark, else from the
+/// system's encoding, else (not valid there) from Windows-1252.
 /// Nothing when it cannot be opened or read, or is larger than `maxBytes`.
 std::optional<QString> readTextFile(const QString &path, qint64 maxBytes = kMaxTextFileBytes);
 

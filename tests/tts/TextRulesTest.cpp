@@ -84,6 +84,31 @@ TEST(ReadTextFile, AByteOrderMarkNamesTheEncoding)
     }
 }
 
+// Without a byte order mark, a file that is not text in the system's own
+// encoding was written on Windows in its 8-bit one: read as the former, its
+// letters turned into substitution characters, and a character cut short at
+// the end vanished without a trace.
+TEST(ReadTextFile, EightBitTextFromWindowsKeepsItsLetters)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::pair<QByteArray, QString> cases[] = {
+        {"Caf\xe9 na\xefve \xfc" "ber", QStringLiteral("Caf\u00e9 na\u00efve \u00fcber")},
+        {"\x93Hi\x94 costs \x80 5", QStringLiteral("\u201cHi\u201d costs \u20ac 5")},
+        {"Caf\xc3\xa9", QStringLiteral("Caf\u00e9")}, // the system's own, unchanged
+        {"Caf\xc3", QStringLiteral("Caf\u00c3")},
+    };
+    for (const auto &[bytes, text] : cases) {
+        SCOPED_TRACE(bytes.toHex().toStdString());
+        const QString path = dir.filePath(QStringLiteral("letter.txt"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        EXPECT_EQ(readTextFile(path), std::optional<QString>(text));
+    }
+}
+
 // Picked in the file dialog: anything but a regular file blocked the whole
 // program in its open (a FIFO until a writer came, a terminal until a line) or
 // read without end (/dev/zero).
