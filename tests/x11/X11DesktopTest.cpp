@@ -532,6 +532,33 @@ TEST_F(X11Keys, TextArrivesAsWrittenWhicheverLayoutIsSelected)
     m_connection->sync();
 }
 
+TEST_F(X11Keys, AltGrCharactersOfALaterLayoutAreNotTakenForTheFirstOnes)
+{
+    // With a layout that has no AltGr levels first (US English) and one that
+    // has them second (German), the core map fills the first layout's empty
+    // AltGr columns with the second's: "€" seemed to sit on AltGr+E and came
+    // out as "e" once the first layout was selected to type it.
+    struct LayoutBack
+    {
+        ~LayoutBack() { QProcess::execute("setxkbmap", {"-layout", "us"}); }
+    } layoutBack;
+    Display *display = m_connection->display();
+    const QString sent = QStringLiteral("5 \u20ac \u00b5m x\u00b2 \u00a9 \u00bd");
+    for (const char *layouts : {"de", "de,us", "us,de", "us,fr"}) {
+        SCOPED_TRACE(layouts);
+        if (QProcess::execute("setxkbmap", {"-layout", QString::fromLatin1(layouts)}) != 0)
+            GTEST_SKIP() << "needs setxkbmap";
+        XkbLockGroup(display, XkbUseCoreKbd, 0);
+        m_connection->sync();
+        m_target->clearText();
+        m_desktop->typeText(sent);
+        EXPECT_EQ(m_target->text(), sent);
+        const x11::KeyboardMap map = x11::X11Keyboard(*m_connection).currentMap();
+        for (int keycode : m_desktop->spareKeycodes())
+            EXPECT_TRUE(map.isEmpty(keycode)) << keycode;
+    }
+}
+
 TEST_F(X11Keys, CapsLockLeftOnDoesNotTurnTheCaseOfWhatIsTyped)
 {
     // Caps Lock on (an on-screen keyboard, an earlier {CAPSLOCK}) would swap the

@@ -34,7 +34,8 @@ struct KeyPlacement
 
 /// A snapshot of the core keyboard map (XGetKeyboardMapping's layout: `width`
 /// keysyms per keycode from `minKeycode` on). Columns 0 and 1 are the first group's
-/// plain and shifted levels, columns 4 and 5 its AltGr levels; the second group
+/// plain and shifted levels, columns 4 and 5 its AltGr levels (X11Keyboard takes
+/// these from XKB, since the core map lends them to a later group); the second group
 /// (columns 2 and 3) is never used, because reaching it needs a group switch.
 class KeyboardMap
 {

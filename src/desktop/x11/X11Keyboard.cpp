@@ -17,6 +17,37 @@ constexpr const char *kRemappedProperty = "_KESTREL_REMAPPED_KEYS";
 // pool stays small; strings with more distinct missing keys go in batches.
 constexpr std::size_t kMaxSpares = 16;
 
+// The core map's columns 4 and 5 hold the first layout's AltGr levels only
+// when that layout has them. Where it has not (US English beside German, say),
+// the server fills them with the next layout's: "€" then seems to sit on
+// AltGr+E, and typed with the first layout selected it comes out as "e". XKB
+// tells the layouts apart, so the two columns are filled from the first one's
+// own levels; what only a later layout has goes on a spare keycode instead.
+void firstGroupAltGrColumns(Display *display, int minKeycode, int maxKeycode, int width,
+                            std::vector<KeySymbol> &table)
+{
+    constexpr int kAltGr = 4;
+    if (width <= kAltGr + 1 || table.empty())
+        return;
+    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    if (!xkb)
+        return; // no XKB: the core map is all there is
+    for (int keycode = std::max(minKeycode, static_cast<int>(xkb->min_key_code));
+         keycode <= std::min(maxKeycode, static_cast<int>(xkb->max_key_code)); ++keycode) {
+        const auto code = static_cast<KeyCode>(keycode);
+        if (XkbKeyNumGroups(xkb, code) < 1)
+            continue;
+        const int levels = XkbKeyGroupWidth(xkb, code, XkbGroup1Index);
+        const auto row = static_cast<std::size_t>((keycode - minKeycode) * width);
+        for (int level : {2, 3}) {
+            table[row + static_cast<std::size_t>(kAltGr + level - 2)] =
+                level < levels ? static_cast<KeySymbol>(XkbKeySymEntry(xkb, code, level, XkbGroup1Index))
+                               : static_cast<KeySymbol>(NoSymbol);
+        }
+    }
+    XkbFreeKeyboard(xkb, 0, True);
+}
+
 } // namespace
 
 std::vector<KeyCodeNumber> chooseSpares(const std::vector<KeyCodeNumber> &empty, std::size_t limit)
@@ -73,6 +104,7 @@ KeyboardMap X11Keyboard::currentMap()
             table.push_back(static_cast<KeySymbol>(keysyms[i]));
         XFree(keysyms);
     }
+    firstGroupAltGrColumns(display, minKeycode, maxKeycode, width, table);
     std::vector<KeyCodeNumber> modifierKeycodes;
     if (XModifierKeymap *modifiers = XGetModifierMapping(display)) {
         for (int i = 0; i < 8 * modifiers->max_keypermod; ++i) {
