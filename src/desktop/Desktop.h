@@ -4,7 +4,6 @@
 
 #include <QFileInfo>
 #include <QPoint>
-#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
@@ -122,16 +121,12 @@ public:
     /// True when `path` names an existing directory.
     virtual bool directoryExists(const QString &path) = 0;
 
-    /// True when `program` can be started directly: a program file
-    /// (isProgramFile), or a bare name found on PATH. Lets a caller start such a
-    /// program itself rather than hand it to the opener, which on Linux shows an
-    /// executable in an editor. The default asks the local file system.
-    virtual bool isExecutable(const QString &program)
-    {
-        if (!program.contains(QLatin1Char('/')))
-            return !QStandardPaths::findExecutable(program).isEmpty();
-        return isProgramFile(program);
-    }
+    /// True when `program` can be started directly (startableProgram): a
+    /// program file, or a bare name found on PATH or in the working directory.
+    /// Lets a caller start such a program itself rather than hand it to the
+    /// opener, which on Linux shows an executable in an editor. The default asks
+    /// the local file system.
+    virtual bool isExecutable(const QString &program) { return !startableProgram(program).isEmpty(); }
 
     virtual QString clipboardText() = 0;
     virtual void setClipboardText(const QString &text) = 0;

@@ -1,7 +1,9 @@
 #include "desktop/ProgramFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,6 +28,20 @@ bool isProgramFile(const QString &path)
     if (got >= 4 && head[0] == '\x7f' && head[1] == 'E' && head[2] == 'L' && head[3] == 'F')
         return true;
     return got >= 2 && head[0] == '#' && head[1] == '!';
+}
+
+QString startableProgram(const QString &program)
+{
+    if (program.contains(QLatin1Char('/')))
+        return isProgramFile(program) ? program : QString();
+    if (program.isEmpty())
+        return QString();
+    // The PATH first: a file dropped in the working directory must not stand in
+    // for a system program of the same name.
+    if (!QStandardPaths::findExecutable(program).isEmpty())
+        return program;
+    const QString here = QDir::current().absoluteFilePath(program);
+    return isProgramFile(here) ? here : QString();
 }
 
 } // namespace kestrel

@@ -11,4 +11,10 @@ namespace kestrel {
 /// as a program fails where the opener would have shown it.
 bool isProgramFile(const QString &path);
 
+/// How `program` is started directly: a bare name found on the PATH as it is,
+/// else one that is a program file in the working directory by its absolute
+/// path; a path when it names a program file. Empty when it cannot be started
+/// directly (a document, say, which goes to the opener).
+QString startableProgram(const QString &program);
+
 } // namespace kestrel

@@ -2,6 +2,7 @@
 
 #include "desktop/ProgramFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -51,6 +52,50 @@ TEST(ProgramFile, OnlyAnExecutableThatBeginsAsAProgramIsOne)
     const QString fifo = dir.filePath(QStringLiteral("fifo"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0700), 0);
     EXPECT_FALSE(isProgramFile(fifo));
+}
+
+// A bare name is a program on the PATH, or one in the working directory, where
+// the program's own files are: the check that it exists looks there too, and a
+// program found there must not go to the opener (which shows a script in an
+// editor) for want of a path to start it by.
+TEST(ProgramFile, ABareNameIsStartedFromThePathOrTheWorkingDirectory)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto write = [&dir](const char *name, const QByteArray &content, bool executable) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        if (executable) {
+            ASSERT_TRUE(file.setPermissions(file.permissions() | QFile::ExeOwner));
+        }
+    };
+    write("backup.sh", "#!/bin/sh\n", true);
+    write("plain.sh", "#!/bin/sh\n", false);
+    write("letter.txt", "Dear all,\n", true);
+    write("sh", "#!/bin/sh\n", true); // the PATH's goes first
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    struct Back
+    {
+        QString path;
+        ~Back() { QDir::setCurrent(path); }
+    } back{before};
+    const std::pair<const char *, QString> cases[] = {
+        {"sh", QStringLiteral("sh")},
+        {"backup.sh", dir.filePath(QStringLiteral("backup.sh"))},
+        {"plain.sh", QString()},
+        {"letter.txt", QString()},
+        {"no-such-program-kestrel", QString()},
+        {"./backup.sh", QStringLiteral("./backup.sh")},
+        {"./letter.txt", QString()},
+        {"", QString()},
+    };
+    for (const auto &[program, started] : cases) {
+        SCOPED_TRACE(program);
+        EXPECT_EQ(startableProgram(QString::fromLatin1(program)), started);
+    }
 }
 
 } // namespace

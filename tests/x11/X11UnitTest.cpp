@@ -250,6 +250,27 @@ TEST_F(ProgramStarts, StartsWithArgumentsAndNoShell)
     EXPECT_EQ(awaitFile(path("out.txt")), QByteArray("a b\n$HOME;echo x\n*\n"));
 }
 
+// A program in the working directory, named without a path: the launch found
+// it there, so it must start from there, not fail for want of it on the PATH.
+TEST_F(ProgramStarts, ABareNameInTheWorkingDirectoryStarts)
+{
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+    struct Back
+    {
+        QString path;
+        ~Back() { QDir::setCurrent(path); }
+    } back{before};
+    for (const QString &workingDirectory : {QString(), path("sub")}) {
+        SCOPED_TRACE(workingDirectory.toStdString());
+        QFile::remove(path("out.txt"));
+        const auto result = startDetached("record.sh", {"a b"}, workingDirectory);
+        ASSERT_TRUE(result.ok()) << result.description.toStdString();
+        EXPECT_EQ(awaitFile(path("out.txt")), QByteArray("a b\n"));
+    }
+    EXPECT_EQ(startDetached("doc.txt", {}, QString()).value, kFileNotFound);
+}
+
 TEST_F(ProgramStarts, OpenerReceivesTheResolvedTarget)
 {
     using O = std::tuple<QString, QString, QString>; // target, working directory, what the opener gets

@@ -1,5 +1,7 @@
 #include "desktop/x11/ProgramStarts.h"
 
+#include "desktop/ProgramFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -68,9 +70,12 @@ Desktop::StartResult startDetached(const QString &program, const QStringList &ar
                       QStringLiteral("The folder \"%1\" does not exist.").arg(workingDirectory));
 
     if (!program.contains(QLatin1Char('/'))) {
-        if (QStandardPaths::findExecutable(program).isEmpty())
+        // The launch finds a bare name in the working directory too.
+        const QString startable = startableProgram(program);
+        if (startable.isEmpty())
             return failed(kFileNotFound,
                           QStringLiteral("The program \"%1\" is not on the PATH.").arg(program));
+        return launch(startable, arguments, workingDirectory);
     } else {
         const QFileInfo info(resolvedAgainst(program, workingDirectory));
         if (!info.exists())
