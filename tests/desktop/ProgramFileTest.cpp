@@ -1,8 +1,8 @@
 // Which files a command starts as programs, and which it hands to the opener.
 
 #include "desktop/ProgramFile.h"
+#include "support/ScopedWorkingDirectory.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -60,10 +60,9 @@ TEST(ProgramFile, OnlyAnExecutableThatBeginsAsAProgramIsOne)
 // editor) for want of a path to start it by.
 TEST(ProgramFile, ABareNameIsStartedFromThePathOrTheWorkingDirectory)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+    const test::ScopedWorkingDirectory dir(false);
     const auto write = [&dir](const char *name, const QByteArray &content, bool executable) {
-        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QFile file(dir.path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(content);
         file.close();
@@ -75,16 +74,9 @@ TEST(ProgramFile, ABareNameIsStartedFromThePathOrTheWorkingDirectory)
     write("plain.sh", "#!/bin/sh\n", false);
     write("letter.txt", "Dear all,\n", true);
     write("sh", "#!/bin/sh\n", true); // the PATH's goes first
-    const QString before = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
-    struct Back
-    {
-        QString path;
-        ~Back() { QDir::setCurrent(path); }
-    } back{before};
     const std::pair<const char *, QString> cases[] = {
         {"sh", QStringLiteral("sh")},
-        {"backup.sh", dir.filePath(QStringLiteral("backup.sh"))},
+        {"backup.sh", dir.path("backup.sh")},
         {"plain.sh", QString()},
         {"letter.txt", QString()},
         {"no-such-program-kestrel", QString()},

@@ -8,10 +8,10 @@
 #include "desktop/x11/X11Keyboard.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingDesktop.h"
+#include "support/ScopedWorkingDirectory.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -254,17 +254,13 @@ TEST_F(ProgramStarts, StartsWithArgumentsAndNoShell)
 // it there, so it must start from there, not fail for want of it on the PATH.
 TEST_F(ProgramStarts, ABareNameInTheWorkingDirectoryStarts)
 {
-    const QString before = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
-    struct Back
-    {
-        QString path;
-        ~Back() { QDir::setCurrent(path); }
-    } back{before};
+    const test::ScopedWorkingDirectory here(false);
+    QFile::copy(path("record.sh"), here.path("backup.sh"));
+    QFile::copy(path("doc.txt"), here.path("doc.txt"));
     for (const QString &workingDirectory : {QString(), path("sub")}) {
         SCOPED_TRACE(workingDirectory.toStdString());
         QFile::remove(path("out.txt"));
-        const auto result = startDetached("record.sh", {"a b"}, workingDirectory);
+        const auto result = startDetached("backup.sh", {"a b"}, workingDirectory);
         ASSERT_TRUE(result.ok()) << result.description.toStdString();
         EXPECT_EQ(awaitFile(path("out.txt")), QByteArray("a b\n"));
     }
