@@ -3,9 +3,11 @@
 // "READY <window id>" once shown; "KEY <name> <modifiers: C A S M(keypad) or -> <X
 // keysym, hex>" per key press; "LEN <n>" after a change of the text box; "CLICK|RELEASE
 // <L|R> <x> <y>" at global positions; "TEXT <hex UTF-8>" on request. Commands on stdin,
-// a line each: "text", "clear", "quit", "busy <ms>" (print BUSY, then block the event
+// a line each: "text", "clear", "quit", "copy <hex UTF-8>" (own the clipboard with that
+// text, print COPIED), "busy <ms>" (print BUSY, then block the event
 // loop that long). End of input is ignored.
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
@@ -100,7 +102,10 @@ int main(int argc, char **argv)
                 edit->clear();
             else if (command == "quit")
                 app.quit();
-            else if (command.startsWith("busy ")) {
+            else if (command.startsWith("copy ")) {
+                QGuiApplication::clipboard()->setText(QString::fromUtf8(QByteArray::fromHex(command.mid(5))));
+                emitLine("COPIED");
+            } else if (command.startsWith("busy ")) {
                 // Stands for an application that is slow to get to its events.
                 emitLine("BUSY");
                 QThread::msleep(command.mid(5).toULong());

@@ -79,6 +79,13 @@ QString TargetProcess::text()
     return QString::fromUtf8(QByteArray::fromHex(linesStartingWith("TEXT ").constLast().mid(5).toLatin1()));
 }
 
+bool TargetProcess::copy(const QString &text)
+{
+    forget();
+    m_process.write("copy " + text.toUtf8().toHex() + '\n');
+    return waitForLine([](const QString &line) { return line == "COPIED"; });
+}
+
 bool TargetProcess::makeBusy(int ms)
 {
     forget();

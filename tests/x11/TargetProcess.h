@@ -39,6 +39,8 @@ public:
     /// received before the question is in it).
     QString text();
     void clearText();
+    /// Puts `text` on the clipboard, owned by the target from then on.
+    bool copy(const QString &text);
     /// Blocks the target's event loop for `ms` milliseconds, from when this returns.
     bool makeBusy(int ms);
     void quit();

@@ -639,6 +639,37 @@ TEST_F(X11Windows, TypesIntoAWindowOfThisVeryProcess)
     EXPECT_FALSE(m_desktop->foregroundIsOwn());
 }
 
+// On X11 the clipboard's text stays with the program it was copied in, and
+// every read asks that program again. The voice window looks once a second:
+// a busy owner (a spreadsheet recalculating, a program stopped in a
+// debugger) froze KESTREL for seconds at every look.
+TEST_F(X11Windows, TheClipboardIsAskedForAgainOnlyWhenItChanges)
+{
+    auto target = startTarget(uniqueTitle("clipboard"));
+    ASSERT_TRUE(target);
+    const auto readsSoon = [this](const QString &expected) {
+        for (QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(10)) {
+            QCoreApplication::processEvents();
+            if (m_desktop->clipboardText() == expected)
+                return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(target->copy(QStringLiteral("first copy")));
+    ASSERT_TRUE(readsSoon(QStringLiteral("first copy")));
+
+    ASSERT_TRUE(target->makeBusy(6000));
+    EXPECT_EQ(m_desktop->clipboardText(), QStringLiteral("first copy")) << "asked the busy owner again";
+    // Copied once the owner is back: the news of it brings the new text.
+    ASSERT_TRUE(target->copy(QStringLiteral("second copy")));
+    EXPECT_TRUE(readsSoon(QStringLiteral("second copy")));
+
+    m_desktop->setClipboardText(QStringLiteral("own text"));
+    EXPECT_EQ(m_desktop->clipboardText(), QStringLiteral("own text"));
+    ASSERT_TRUE(target->copy(QStringLiteral("third copy")));
+    EXPECT_TRUE(readsSoon(QStringLiteral("third copy")));
+}
+
 TEST_F(X11Windows, KeysLeftRemappedByACrashAreRestoredByTheNextFirstInstance)
 {
     const std::vector<int> spares = m_desktop->spareKeycodes();

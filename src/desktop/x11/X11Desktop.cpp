@@ -159,14 +159,30 @@ bool X11Desktop::directoryExists(const QString &path)
     return x11::isDirectory(path);
 }
 
+// The text of a clipboard another program owns stays with that program, and
+// every read asks it again: a round trip to another process, and up to twice
+// five seconds when that program is too busy to answer. The voice window looks
+// once a second, so the text is kept until Qt reports a new owner (it watches
+// the selection through XFixes) or this program sets it.
 QString X11Desktop::clipboardText()
 {
-    return clipboard().text();
+    QClipboard &board = clipboard();
+    if (!m_clipboardNews) {
+        m_clipboardNews = std::make_unique<QObject>();
+        QObject::connect(&board, &QClipboard::changed, m_clipboardNews.get(), [this](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard)
+                m_clipboardText.reset();
+        });
+    }
+    if (!m_clipboardText)
+        m_clipboardText = board.text();
+    return *m_clipboardText;
 }
 
 void X11Desktop::setClipboardText(const QString &text)
 {
     clipboard().setText(text);
+    m_clipboardText.reset();
 }
 
 QRect X11Desktop::frameGeometry(WindowId window)

@@ -5,10 +5,13 @@
 #include "desktop/KeySequence.h"
 
 #include <QByteArray>
+#include <QObject>
+#include <QString>
 #include <QRect>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kestrel {
@@ -105,6 +108,10 @@ private:
     std::unique_ptr<x11::X11Windows> m_windows;
     std::unique_ptr<x11::X11Keyboard> m_keyboard;
     x11::Openers m_openers;
+    /// The clipboard's text as last read, until it changes.
+    std::optional<QString> m_clipboardText;
+    /// Context of the connection that hears of those changes.
+    std::unique_ptr<QObject> m_clipboardNews;
 };
 
 } // namespace kestrel
