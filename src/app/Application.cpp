@@ -47,9 +47,10 @@ std::unique_ptr<VoiceEngine> makeVoice()
     try {
         return std::make_unique<EspeakVoice>();
     } catch (const std::exception &error) {
-        // The window works without a voice: feedback is shown, nothing waits on it.
+        // The program goes on without a voice and its window tells the user;
+        // the terminal hears of it too.
         Application::complain(QStringLiteral("no voice: %1").arg(QString::fromLocal8Bit(error.what())));
-        return nullptr;
+        throw;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "command_table/CommandTableModel.h"
+#include "common/Failure.h"
 #include "interpreter/Interpreter.h"
 #include "main_window/SpeechForm.h"
 #include "main_window/printout/SystemTablePrintout.h"
@@ -106,8 +107,19 @@ Program::~Program() = default;
 void Program::start()
 {
     m_form->startUp([this] {
-        m_tts = std::make_unique<TTSSetup>(TtsServices{m_parts.makeVoice(), m_parts.desktop, m_parts.boxes,
-                                                       m_shared, m_mainLink, m_recognitionLink});
+        // The program works without a voice; the window tells the user why
+        // nothing is heard.
+        std::unique_ptr<VoiceEngine> voice;
+        QString voiceFailure;
+        try {
+            voice = m_parts.makeVoice();
+        } catch (const Failure &failure) {
+            voiceFailure = failure.description();
+        } catch (const std::exception &error) {
+            voiceFailure = QString::fromLocal8Bit(error.what());
+        }
+        m_tts = std::make_unique<TTSSetup>(TtsServices{std::move(voice), m_parts.desktop, m_parts.boxes, m_shared,
+                                                       m_mainLink, m_recognitionLink, voiceFailure});
         m_ttsLink.setTarget(m_tts.get());
     });
 }

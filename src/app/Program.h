@@ -36,7 +36,8 @@ public:
         MessageBoxes &boxes;
         EventWait &wait;
         CommandStore &store;
-        /// Creates the voice when the text-to-speech window loads; may return null.
+        /// Creates the voice when the text-to-speech window loads; may return
+        /// null or throw (the program then goes on without a voice).
         std::function<std::unique_ptr<VoiceEngine>()> makeVoice;
         /// Creates the recogniser listening for the table's phrases.
         std::function<std::unique_ptr<SpeechRecognitionService>(CommandVocabulary &)> makeRecognition;

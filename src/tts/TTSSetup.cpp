@@ -55,6 +55,17 @@ TTSSetup::TTSSetup(TtsServices services, TtsOptions options, QWidget *parent)
     connectVoice();
     loadWindow();
     m_timer1->start();
+    // Every answer, a "Did You Say" question included, would go unheard while
+    // the window that shows them is hidden.
+    if (!m_voice) {
+        QString why = services.voiceFailure.trimmed();
+        if (why.isEmpty())
+            why = QStringLiteral("the speech synthesiser is not available.");
+        m_boxes.inform(QString(),
+                       QStringLiteral("No voice could be started: %1\nKESTREL's spoken answers will not be heard.")
+                           .arg(why),
+                       MessageBoxes::Icon::Critical);
+    }
 }
 
 TTSSetup::~TTSSetup() = default;

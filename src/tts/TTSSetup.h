@@ -50,6 +50,7 @@ struct TtsServices
     SharedState &shared;
     MainWindowLink &mainWindow;
     RecognitionWindowLink &recognition; ///< its feedback controls are settings too
+    QString voiceFailure;               ///< why there is no voice, when there is none
 };
 
 /// Replaceable steps; the defaults are the real ones.

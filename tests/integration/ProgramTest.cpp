@@ -7,6 +7,7 @@
 #include "support/ScriptedVoice.h"
 
 #include "command_table/CommandTableModel.h"
+#include "common/Failure.h"
 #include "interpreter/Interpreter.h"
 
 #include <QCoreApplication>
@@ -180,6 +181,19 @@ TEST_F(ProgramTest, TheSessionsQuitRequestEndsTheProgramAndSavesWhateverWindowsA
     QFile ini(fixture.path("KESTREL.INI"));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_TRUE(ini.readAll().contains("CHKCONFIRM= 1\r\n"));
+}
+
+// A voice that cannot be created (its data missing, say) leaves the program
+// working, without a voice, and the user is told why.
+TEST(ProgramWithoutAVoice, StartsListensAndSaysWhyNothingIsHeard)
+{
+    ProgramFixture fixture([]() -> std::unique_ptr<VoiceEngine> { throw Failure(QStringLiteral("no voice data")); },
+                           [](CommandVocabulary &) { return std::make_unique<ScriptedRecognizer>(); });
+    fixture.program().start();
+    EXPECT_TRUE(fixture.program().form().isListening());
+    ASSERT_NE(fixture.program().tts(), nullptr);
+    EXPECT_EQ(fixture.boxes.texts(),
+              QStringList{"No voice could be started: no voice data\nKESTREL's spoken answers will not be heard."});
 }
 
 } // namespace

@@ -82,16 +82,26 @@ TEST(TTSSetupLoad, ListsAndSlidersFollowTheVoice)
     EXPECT_FALSE(without.voice->calls().join(' ').contains(QStringLiteral("setAudioOutput")));
 }
 
-TEST(TTSSetupLoad, WithoutAVoiceNothingIsSpokenAndNothingWaits)
+// Without a voice every answer KESTREL gives goes unheard, a "Did You Say"
+// question included: the user is told so once, with the reason, not only on
+// a terminal nobody looks at.
+TEST(TTSSetupLoad, WithoutAVoiceNothingIsSpokenNothingWaitsAndTheUserIsToldWhy)
 {
     TtsHosts hosts;
-    TTSSetup window(hosts.services(nullptr));
+    TtsServices services = hosts.services(nullptr);
+    services.voiceFailure = QStringLiteral("eSpeak NG could not find its data.");
+    TTSSetup window(std::move(services));
     const auto *voices = window.findChild<QComboBox *>(QStringLiteral("VoiceCB"));
     EXPECT_EQ(voices->count(), 0);
     EXPECT_EQ(voices->placeholderText(), QStringLiteral("No voice available"));
     window.setMainText(QStringLiteral("Hello"));
     window.speakIt();
+    window.speakIt();
     EXPECT_FALSE(window.isSpeaking());
+    ASSERT_EQ(hosts.boxes.shown.size(), 1);
+    EXPECT_EQ(hosts.boxes.shown[0].text,
+              QStringLiteral("No voice could be started: eSpeak NG could not find its data.\n"
+                             "KESTREL's spoken answers will not be heard."));
 }
 
 TEST(TTSSetupLoad, MissingFacePictureIsReportedAndTheWindowStillLoads)

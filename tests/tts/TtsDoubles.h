@@ -61,7 +61,7 @@ struct TtsHosts
 
     TtsServices services(std::unique_ptr<VoiceEngine> voice)
     {
-        return TtsServices{std::move(voice), desktop, boxes, shared, mainWindow, recognition};
+        return TtsServices{std::move(voice), desktop, boxes, shared, mainWindow, recognition, {}};
     }
 };
 
