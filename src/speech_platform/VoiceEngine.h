@@ -61,6 +61,8 @@ Q_SIGNALS:
     void viseme(int streamNumber, qint64 streamPosition, int visemeId);
     void phoneme(int streamNumber, qint64 streamPosition, int phoneId);
     void bookmark(int streamNumber, qint64 streamPosition, const QString &name, int id);
+    /// The audio outputs listed, or the default among them, have changed.
+    void audioOutputsChanged();
 };
 
 } // namespace kestrel

@@ -15,7 +15,10 @@
 
 #include <QCloseEvent>
 #include <QScopeGuard>
+#include <QSignalBlocker>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace kestrel {
 
@@ -169,6 +172,40 @@ void TTSSetup::fillAudioOutputList()
     }
 }
 
+// Devices come and go while the program runs (a headset plugged in, a sound
+// server that came up after the program), and a list fixed at the start would
+// offer neither a device plugged in later nor the way back to it.
+void TTSSetup::refreshAudioOutputs()
+{
+    const int shown = m_ui->AudioOutputCB->currentIndex();
+    {
+        const QSignalBlocker quiet(m_ui->AudioOutputCB);
+        m_ui->AudioOutputCB->clear();
+        m_ui->AudioOutputCB->setEnabled(true);
+        fillAudioOutputList();
+    }
+    int position = 0;
+    if (!m_chosenOutputId.isEmpty()) {
+        const auto listed = std::find_if(m_outputs.cbegin(), m_outputs.cend(),
+                                         [this](const SpeechToken &o) { return o.id == m_chosenOutputId; });
+        if (listed != m_outputs.cend()) {
+            position = static_cast<int>(listed - m_outputs.cbegin());
+            m_absentOutput.reset();
+        } else if (!m_absentOutput) {
+            // Away: the voice keeps it for its return and speaks on the default
+            // meanwhile; the settings keep it too.
+            m_absentOutput = shown;
+        }
+    } else if (m_absentOutput && *m_absentOutput < m_outputs.size()) {
+        // A saved choice missing at the start is taken up.
+        chooseAudioOutput(*m_absentOutput);
+        return;
+    }
+    // Shown, not chosen again: the voice already has what the entry stands for.
+    const QSignalBlocker quiet(m_ui->AudioOutputCB);
+    m_ui->AudioOutputCB->setCurrentIndex(position);
+}
+
 void TTSSetup::LoadMouthImages()
 {
     const std::optional<ImageLoadFailure> failure = m_mouthImages.LoadMouthImages(m_options.loadImage);
@@ -224,6 +261,7 @@ void TTSSetup::applyAudioOutput(int index)
     } catch (const std::exception &) {
         return;
     }
+    m_chosenOutputId = m_outputs.at(index).id;
     applyFormat();
 }
 

@@ -128,6 +128,7 @@ private:
     void fillVoiceList();
     void FillFormatList();
     void fillAudioOutputList();
+    void refreshAudioOutputs();
     void LoadMouthImages();
 
     void speakMainText();
@@ -163,6 +164,8 @@ private:
     QTimer *m_timer1 = nullptr;
     MouthImageList m_mouthImages;
     SpeechTokenList m_outputs; ///< the devices AudioOutputCB lists, in its order
+    /// The device chosen last; empty until one was (none was listed).
+    QString m_chosenOutputId;
     int m_speakFlags = 0;
     /// The number of the last stream the voice accepted; 0 before the first.
     int m_lastStream = 0;

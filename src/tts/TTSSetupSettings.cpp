@@ -95,8 +95,14 @@ bool TTSSetup::assignNumber(SettingKey key, qint32 value)
     case SettingKey::FORMATCB:
         return assignListIndex(m_ui->FormatCB, value, &TTSSetup::chooseFormat);
     case SettingKey::AUDIOOUTPUTCB:
-        return assignOrKeep(assignListIndex(m_ui->AudioOutputCB, value, &TTSSetup::chooseAudioOutput), value,
-                            m_absentOutput);
+        if (!assignOrKeep(assignListIndex(m_ui->AudioOutputCB, value, &TTSSetup::chooseAudioOutput), value,
+                          m_absentOutput)) {
+            // The output the user chose is the one missing today, not the
+            // default put in its place: it is taken up when it comes.
+            m_chosenOutputId.clear();
+            return false;
+        }
+        return true;
     case SettingKey::RATESLDR:
         return assignSlider(m_ui->RateSldr, value);
     case SettingKey::VOLUMESLDR:

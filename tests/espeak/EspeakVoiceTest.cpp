@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QProcess>
@@ -18,8 +19,10 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -538,6 +541,52 @@ TEST(EspeakSpeakerTest, AMissingOutputIsReplacedByTheDefaultOne)
     EXPECT_TRUE(speakOnce().isNull()) << "no output at all: the clock";
     listed = {speaker, headset};
     EXPECT_EQ(speakOnce(), headset) << "the chosen output is back";
+}
+
+// A headset plugged in while the program runs: the voice lists it, tells its
+// window that the list changed, and speaks on it once it is chosen; unplugged,
+// it is told again.
+TEST(EspeakSpeakerTest, AnOutputPluggedInLaterIsListedAndTold)
+{
+    if (!haveSpeaker())
+        GTEST_SKIP() << "no PulseAudio speaker";
+    const auto pactl = [](const QStringList &args) {
+        QProcess p;
+        p.start(QStringLiteral("pactl"), args);
+        p.waitForFinished(10000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    };
+    const auto soon = [](const std::function<bool()> &done) {
+        for (QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(10)) {
+            QCoreApplication::processEvents();
+            if (done())
+                return true;
+        }
+        return done();
+    };
+    EspeakVoice voice;
+    int changes = 0;
+    QObject::connect(&voice, &VoiceEngine::audioOutputsChanged, [&changes] { ++changes; });
+    const auto listed = [&voice] {
+        const SpeechTokenList outputs = voice.audioOutputs();
+        return std::any_of(outputs.begin(), outputs.end(),
+                           [](const SpeechToken &t) { return t.id == QLatin1String("kestrel_headset"); });
+    };
+    ASSERT_FALSE(listed());
+    const QString module = pactl({"load-module", "module-null-sink", "sink_name=kestrel_headset",
+                                  "sink_properties=device.description=KESTREL-Headset"});
+    ASSERT_FALSE(module.isEmpty());
+    auto unload = qScopeGuard([&] { pactl({"unload-module", module}); });
+    ASSERT_TRUE(soon([&] { return listed(); }));
+    EXPECT_TRUE(soon([&] { return changes == 1; })) << "told " << changes << " times";
+    voice.setAudioOutput({QStringLiteral("kestrel_headset"), QStringLiteral("KESTREL-Headset")});
+    EXPECT_EQ(voice.audioOutput().id, QStringLiteral("kestrel_headset"));
+
+    unload.dismiss();
+    pactl({"unload-module", module});
+    ASSERT_TRUE(soon([&] { return !listed(); }));
+    EXPECT_TRUE(soon([&] { return changes == 2; })) << "told " << changes << " times";
+    EXPECT_NE(voice.audioOutput().id, QStringLiteral("kestrel_headset")) << "the default speaks meanwhile";
 }
 
 TEST(EspeakSpeakerTest, SinkThatFailsToOpenFallsBackToTheClock)

@@ -364,5 +364,76 @@ TEST(TTSSetupSettings, WhatThisRunCouldNotUseIsSavedAsItWas)
     }
 }
 
+// Devices come and go while the program runs: a headset plugged in, a sound
+// server that came up after KESTREL. The list follows them, the device the
+// user chose stays chosen wherever it is listed now (and is kept for its
+// return while it is away), and a saved choice missing at the start is taken
+// up once it is there.
+TEST(TTSSetupSettings, TheOutputListFollowsDevicesThatComeAndGo)
+{
+    const SpeechToken kDock{QStringLiteral("out/dock"), QStringLiteral("Dock")};
+    const struct
+    {
+        const char *name;
+        SpeechTokenList atLoad;
+        QByteArray file;
+        int userChoice; ///< -1: none
+        QList<SpeechTokenList> later;
+        QStringList entries;
+        int index;
+        bool enabled;
+        QStringList outputCalls; ///< setAudioOutput calls after the load and the user's choice
+        QByteArray saved;
+    } cases[] = {
+        {"saved headset plugged in later", {kSpeaker}, "AUDIOOUTPUTCB= 1\r\n", -1, {{kSpeaker, kHeadset}},
+         {"Speaker", "Headset"}, 1, true, {"setAudioOutput:out/headset"}, "AUDIOOUTPUTCB= 1"},
+        {"sound server up later", {}, "", -1, {{kSpeaker}}, {"Speaker"}, 0, true, {}, "AUDIOOUTPUTCB= 0"},
+        {"the default changes", {kSpeaker, kHeadset}, "", -1, {{kHeadset, kSpeaker}}, {"Headset", "Speaker"}, 1,
+         true, {}, "AUDIOOUTPUTCB= 1"},
+        {"the chosen one moves", {kSpeaker, kHeadset}, "", 1, {{kSpeaker, kDock, kHeadset}},
+         {"Speaker", "Dock", "Headset"}, 2, true, {}, "AUDIOOUTPUTCB= 2"},
+        {"the chosen one away", {kSpeaker, kHeadset}, "", 1, {{kSpeaker}}, {"Speaker"}, 0, true, {},
+         "AUDIOOUTPUTCB= 1"},
+        {"the chosen one back", {kSpeaker, kHeadset}, "", 1, {{kSpeaker}, {kHeadset, kSpeaker}},
+         {"Headset", "Speaker"}, 0, true, {}, "AUDIOOUTPUTCB= 0"},
+        {"every device gone", {kSpeaker}, "", -1, {{}}, {"No audio ouput object available"}, 0, false, {},
+         "AUDIOOUTPUTCB= 0"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        TtsOptions options;
+        options.settingsPath = dir.filePath(QStringLiteral("KESTREL.INI"));
+        {
+            QFile file(options.settingsPath);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.file);
+        }
+        TtsRig rig([&](ScriptedVoice &v) { v.m_outputs = c.atLoad; }, options);
+        rig.window->loadDat();
+        auto *outputs = rig.find<QComboBox>("AudioOutputCB");
+        if (c.userChoice >= 0) {
+            outputs->setCurrentIndex(c.userChoice);
+            Q_EMIT outputs->activated(c.userChoice);
+        }
+        rig.voice->clearCalls();
+        for (const SpeechTokenList &listed : c.later) {
+            rig.voice->m_outputs = listed;
+            Q_EMIT rig.voice->audioOutputsChanged();
+        }
+        QStringList entries;
+        for (int i = 0; i < outputs->count(); ++i)
+            entries << outputs->itemText(i);
+        EXPECT_EQ(entries, c.entries);
+        EXPECT_EQ(outputs->currentIndex(), c.index);
+        EXPECT_EQ(outputs->isEnabled(), c.enabled);
+        EXPECT_EQ(rig.voice->calls().filter(QStringLiteral("setAudioOutput")), c.outputCalls);
+        rig.window->unload();
+        QFile file(options.settingsPath);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().split('\n').contains(c.saved + "\r")) << c.saved.constData();
+    }
+}
+
 } // namespace
 } // namespace kestrel::tts_test

@@ -12,6 +12,9 @@ namespace {
 
 // Events are released against the device's clock, polled this often.
 constexpr int kPollMs = 10;
+// Qt's sound-server backend keeps its device list up to date but, in the Qt
+// versions we build with, does not tell of a change; looking costs a copy.
+constexpr int kOutputWatchMs = 1000;
 // Audio handed to a stream's output ahead of what has been heard. More only
 // costs memory; the device keeps its own, smaller buffer full from this.
 constexpr qint64 kLookaheadUSecs = 1500000;
@@ -65,6 +68,16 @@ EspeakVoice::EspeakVoice(AudioOutputs outputs, QObject *parent)
     const QList<QAudioDevice> devices = defaultFirst(m_outputs.devices());
     if (!devices.isEmpty())
         m_device = devices.constFirst();
+    m_listedOutputs = audioOutputs();
+    m_outputWatch.setInterval(kOutputWatchMs);
+    connect(&m_outputWatch, &QTimer::timeout, this, [this] {
+        SpeechTokenList now = audioOutputs();
+        if (now == m_listedOutputs)
+            return;
+        m_listedOutputs = std::move(now);
+        Q_EMIT audioOutputsChanged();
+    });
+    m_outputWatch.start();
     m_timer.setInterval(kPollMs);
     // Single-shot, and armed again as each pump begins: Qt never fires a timer
     // while its own timeout is still being handled, and a handler of an event

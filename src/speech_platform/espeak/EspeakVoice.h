@@ -48,6 +48,9 @@ struct AudioOutputs
 /// they are at that moment; a stream already accepted keeps its own. speak()
 /// never blocks, with or without the Async flag.
 ///
+/// The output list is looked at once a second, and audioOutputsChanged tells of
+/// a device plugged in or removed.
+///
 /// Only one voice may exist per process (eSpeak NG is one global instance); the
 /// constructor throws kestrel::Failure for a second one, or when eSpeak NG cannot
 /// start. Destroying the voice drops outstanding streams without events.
@@ -114,6 +117,9 @@ private:
     std::vector<std::unique_ptr<StreamOutput>> m_retired;
     bool m_closing = false;
     QTimer m_timer;
+    /// Looks for outputs plugged in or removed (audioOutputsChanged).
+    QTimer m_outputWatch;
+    SpeechTokenList m_listedOutputs;
     std::atomic<bool> m_pumpPosted{false};
 };
 
