@@ -51,6 +51,14 @@ template <class DesktopType = RecordingDesktop, class WaitType = FakeEventWait> 
         return interpreter.phraseFound();
     }
 
+    /// `slot` remembers `window`, a window on the desktop, for `phrase`.
+    void recordOpen(int slot, const QString &phrase, WindowId window)
+    {
+        desktop.addWindow(window);
+        slots.setPhrase(slot, phrase);
+        slots.setWindow(slot, window);
+    }
+
     /// The desktop's actions since the last call.
     QStringList took()
     {

@@ -576,12 +576,8 @@ TEST(RowsDeletedDuringAWait, SlotsStayWithTheirRows)
             f.desktop.addFile(QString::fromLatin1(program));
             f.desktop.addExecutable(QString::fromLatin1(program));
         }
-        f.desktop.addWindow(kBrowser);
-        f.desktop.addWindow(kMail);
-        f.slots.setPhrase(1, QStringLiteral("OPEN BROWSER"));
-        f.slots.setWindow(1, kBrowser);
-        f.slots.setPhrase(3, QStringLiteral("OPEN MAIL"));
-        f.slots.setWindow(3, kMail);
+        f.recordOpen(1, QStringLiteral("OPEN BROWSER"), kBrowser);
+        f.recordOpen(3, QStringLiteral("OPEN MAIL"), kMail);
         f.desktop.planLaunch({.window = kEditor, .appearsAfterPolls = 3});
         f.wait.onCall(1, [&] {
             f.commands.rows.removeAt(c.deletedRow - 1);
@@ -623,12 +619,8 @@ TEST(PhrasesDuringAPause, TheClosingIsThePausedCommandsOwn)
                            row("CLOSE BROWSER", "CLOSE", "{PAUSE 1}%{F4}", "open browser"),
                            row("COPY", "FUNCTION", "^c"),
                            row("CLOSE MAIL", "CLOSE", "%{F4}", "open mail")};
-        f.desktop.addWindow(kEditor);
-        f.desktop.addWindow(kBrowser);
-        f.slots.setPhrase(1, QStringLiteral("OPEN EDITOR"));
-        f.slots.setWindow(1, kEditor);
-        f.slots.setPhrase(3, QStringLiteral("OPEN BROWSER"));
-        f.slots.setWindow(3, kBrowser);
+        f.recordOpen(1, QStringLiteral("OPEN EDITOR"), kEditor);
+        f.recordOpen(3, QStringLiteral("OPEN BROWSER"), kBrowser);
         f.wait.onCall(1, [&] { f.say(QString::fromLatin1(c.nested)); });
         f.say(QString::fromLatin1(c.outer));
         QStringList slotsAfter;

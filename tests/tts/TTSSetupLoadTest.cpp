@@ -17,6 +17,14 @@
 namespace kestrel::tts_test {
 namespace {
 
+/// Writes a settings file as a user's earlier run left it.
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
 TEST(TTSSetupLoad, ControlsCarryTheirCaptionsKeysLabelsAndTips)
 {
     TtsRig rig;
@@ -340,11 +348,7 @@ TEST(TTSSetupSettings, WhatThisRunCouldNotUseIsSavedAsItWas)
         QTemporaryDir dir;
         TtsOptions options;
         options.settingsPath = dir.filePath(QStringLiteral("KESTREL.INI"));
-        {
-            QFile file(options.settingsPath);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(saved);
-        }
+        writeFile(options.settingsPath, saved);
         TtsRig rig(c.prepare, options);
         if (c.read)
             rig.window->loadDat();
@@ -404,11 +408,7 @@ TEST(TTSSetupSettings, TheOutputListFollowsDevicesThatComeAndGo)
         QTemporaryDir dir;
         TtsOptions options;
         options.settingsPath = dir.filePath(QStringLiteral("KESTREL.INI"));
-        {
-            QFile file(options.settingsPath);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(c.file);
-        }
+        writeFile(options.settingsPath, c.file);
         TtsRig rig([&](ScriptedVoice &v) { v.m_outputs = c.atLoad; }, options);
         rig.window->loadDat();
         auto *outputs = rig.find<QComboBox>("AudioOutputCB");
