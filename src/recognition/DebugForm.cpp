@@ -536,8 +536,12 @@ void DebugForm::Emulate_Click()
 bool DebugForm::eventFilter(QObject *watched, QEvent *event)
 {
     // A multi-line box would take Enter as a new line; once the user has
-    // typed, Enter belongs to the default button, as on a dialog.
-    if (watched == m_ui->EmulateRecoTxt && event->type() == QEvent::KeyPress && m_emulateIsDefault) {
+    // typed, Enter belongs to the default button, as on a dialog. An Enter
+    // that arrives while a phrase runs is that phrase's own ("new line" typed
+    // into the box the focus stays in): pressing Emulate with it would run the
+    // phrase again, and again.
+    if (watched == m_ui->EmulateRecoTxt && event->type() == QEvent::KeyPress && m_emulateIsDefault &&
+        m_phrasesRunning == 0) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {

@@ -172,6 +172,8 @@ private:
     bool m_restartUnproven = false;
     /// A loss box is up: a user who cannot close it gets no second on top.
     bool m_lossBoxOpen = false;
+    /// Recognised phrases being carried out (nested when one pauses).
+    int m_phrasesRunning = 0;
 };
 
 } // namespace kestrel

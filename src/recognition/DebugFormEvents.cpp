@@ -186,6 +186,8 @@ void DebugForm::RC_Recognition(qint32 streamNumber, qint64 streamPosition, qint3
     // left open all day stays responsive and its memory bounded.
     m_treeNodes->keepNewestRoots(ResultTreeRecognitionLimit);
     m_shared.RecoText = text;
+    ++m_phrasesRunning;
+    const auto ran = qScopeGuard([this] { --m_phrasesRunning; });
     try {
         m_main.recoIt();
     } catch (const Failure &failure) {

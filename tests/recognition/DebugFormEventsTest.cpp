@@ -335,6 +335,35 @@ TEST_F(DebugFormTest, EnterAfterTypingEmulatesThePhraseLikeASpokenOne)
     EXPECT_EQ(eventLines().last(), "Recognition (StreamNum=1 StreamPos=0) [Text=open notepad, RecoType=2]");
 }
 
+// A command that types Enter ("new line") into this box, where the focus is
+// kept while keys are typed: that Enter is the command's, not the user's, and
+// pressing Emulate with it ran the same phrase again, and again, without end.
+TEST_F(DebugFormTest, AnEnterTypedByTheCommandItselfEmulatesNothing)
+{
+    form->showWindow();
+    auto *text = control<QPlainTextEdit>("EmulateRecoTxt");
+    text->setFocus();
+    QTest::keyClicks(text, "new line");
+    ASSERT_TRUE(control<QPushButton>("Emulate")->isDefault());
+    int runs = 0;
+    mainWindow.onRecoIt = [&] {
+        if (++runs <= 3)
+            QTest::keyClick(text, Qt::Key_Return);
+    };
+    script.clearCalls();
+    QTest::keyClick(text, Qt::Key_Return);
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(script.callCount("emulateRecognition(new line)"), 1);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(text->toPlainText(), "new line\n") << "the command's Enter reached the box";
+    // The user's own Enter afterwards still emulates.
+    text->setPlainText("new line");
+    QTest::keyClick(text, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(script.callCount("emulateRecognition(new line)"), 2);
+}
+
 TEST_F(DebugFormTest, EmulationFailureIsReportedAndDictationSwitchedBackOff)
 {
     form->showWindow();
