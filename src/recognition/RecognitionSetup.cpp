@@ -96,7 +96,7 @@ bool RecognitionSetup::startOnArrivedInput(const SpeechTokenList &arrived, const
 
 bool RecognitionSetup::retryOwnInput(const std::function<void()> &start)
 {
-    return m_inprocRecognizer && startOnArrivedInput({}, start);
+    return startOnArrivedInput({}, start);
 }
 
 SpeechTokenList RecognitionSetup::engines() const

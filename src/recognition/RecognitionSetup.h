@@ -53,10 +53,9 @@ public:
     /// shared one follows the default input by itself and tries once. False when
     /// nothing started.
     bool startOnArrivedInput(const SpeechTokenList &arrived, const std::function<void()> &start);
-    /// Nothing new is listed, but the in-process recogniser's own input still
-    /// is: runs `start` on it once. The shared recogniser is not tried: its
-    /// input is whatever the sound server's default is at that moment, which
-    /// nobody chose for listening. False when nothing started.
+    /// Nothing new is listed: runs `start` once on the recogniser's own input,
+    /// the in-process one's when it is still listed, the shared one's default.
+    /// False when nothing started.
     bool retryOwnInput(const std::function<void()> &start);
     /// Installed engines as the current context's recogniser lists them.
     SpeechTokenList engines() const;

@@ -411,7 +411,8 @@ TEST_F(DebugFormTest, AnInputThatDoesNotOpenDoesNotKeepRecognitionOff)
 // from suspend), or be held by another program when listening resumes. It is
 // tried again now and then, or a user who cannot press Start talks to a deaf
 // program for good. An input listed all along and never in use (the speaker
-// monitor) is never a reason, nor is the shared recogniser's default input.
+// monitor) is never a reason. The shared recogniser's own input is the
+// default one, tried again the same way.
 TEST_F(DebugFormTest, AMicrophoneThatStayedListedIsTriedAgainNowAndThen)
 {
     enum class Stop { StreamFailed, HeldAtStart };
@@ -426,7 +427,7 @@ TEST_F(DebugFormTest, AMicrophoneThatStayedListedIsTriedAgainNowAndThen)
         {"its stream failed, still listed", Stop::StreamFailed, false, {mic, monitor}, true},
         {"held by another program at a start", Stop::HeldAtStart, false, {mic, monitor}, true},
         {"gone, only the monitor listed", Stop::StreamFailed, false, {monitor}, false},
-        {"the shared recogniser", Stop::StreamFailed, true, {mic, monitor}, false},
+        {"the shared recogniser", Stop::StreamFailed, true, {mic, monitor}, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
