@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -94,6 +95,22 @@ void SpeechForm::wireGrid()
     // table again. Arrows move between cells; in an open cell Tab still moves on.
     grid->setTabKeyNavigation(false);
     grid->setEnabled(false); // starts locked ("Unlock Table")
+
+    // The table is read again after a delete and for a printout, and a view
+    // forgets its current cell at that: the next "Delete Record" would ask
+    // about no row and delete nothing, and an arrow key would start over at
+    // the top. The place is kept, on the last row when it was past it.
+    connect(&m_services.tableModel, &QAbstractItemModel::modelAboutToBeReset, this, [this, grid] {
+        const QModelIndex current = grid->currentIndex();
+        m_gridPlace = current.isValid() ? std::optional(GridPlace{current.row(), current.column()}) : std::nullopt;
+    });
+    connect(&m_services.tableModel, &QAbstractItemModel::modelReset, this, [this, grid] {
+        const int stored = m_services.tableModel.storedRowCount();
+        if (!m_gridPlace || stored == 0)
+            return;
+        grid->setCurrentIndex(m_services.tableModel.index(std::min(m_gridPlace->row, stored - 1), m_gridPlace->column));
+        m_gridPlace.reset();
+    });
 }
 
 void SpeechForm::wireButtons()

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class SpeechForm;
@@ -131,6 +132,13 @@ private:
     /// switched since; WhenSilent once its resume came while the voice spoke.
     enum class Resume { None, Owed, WhenSilent } m_resume = Resume::None;
     int m_holds = 0; ///< launch waits and printouts under way, nested ones included
+    /// The grid's current cell while the table is read again.
+    struct GridPlace
+    {
+        int row;
+        int column;
+    };
+    std::optional<GridPlace> m_gridPlace;
 };
 
 } // namespace kestrel

@@ -618,6 +618,51 @@ TEST_F(SpeechFormTest, DeleteRecordAsksAndRespectsTheLock)
     EXPECT_EQ(model.rowCount(), before); // the rows left plus the new-row line
 }
 
+// A keyboard user deletes row after row without leaving the button: after
+// each delete the grid keeps a current row where the deleted one was (the last
+// row when that was the last), so the next Yes deletes it, and an arrow key
+// goes on from there. A table read again (for a printout) keeps the place too.
+TEST_F(SpeechFormTest, TheGridKeepsItsPlaceWhenTheTableIsReadAgain)
+{
+    startUp();
+    button("LockTbl")->click();
+    auto *grid = control<QTableView>("DBGrid1");
+    const int stored = model.storedRowCount();
+    ASSERT_GT(stored, 3);
+    const struct
+    {
+        const char *name;
+        int row;
+        int column;
+        bool deletes;
+        int after;
+    } cases[] = {
+        {"delete a middle row", 1, 0, true, 1},
+        {"delete the last row", stored - 2, 2, true, stored - 3},
+        {"read again", 1, 2, false, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = model.storedRowCount();
+        grid->setCurrentIndex(model.index(c.row, c.column));
+        if (c.deletes) {
+            boxes.answers = {MessageBoxes::Answer::Yes};
+            button("Command1")->click();
+            ASSERT_EQ(model.storedRowCount(), before - 1);
+        } else {
+            model.refresh();
+        }
+        EXPECT_EQ(grid->currentIndex(), model.index(c.after, c.column));
+    }
+    // Deleting every row: the last delete leaves no row to be on.
+    while (model.storedRowCount() > 0) {
+        const int before = model.storedRowCount();
+        boxes.answers = {MessageBoxes::Answer::Yes};
+        button("Command1")->click();
+        ASSERT_EQ(model.storedRowCount(), before - 1) << "a Yes that deleted nothing";
+    }
+}
+
 TEST_F(SpeechFormTest, InvalidTypeTypedInTheGridIsRefusedAndRestored)
 {
     startUp();
