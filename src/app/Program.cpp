@@ -118,8 +118,9 @@ void Program::start()
         } catch (const std::exception &error) {
             voiceFailure = QString::fromLocal8Bit(error.what());
         }
-        m_tts = std::make_unique<TTSSetup>(TtsServices{std::move(voice), m_parts.desktop, m_parts.boxes, m_shared,
-                                                       m_mainLink, m_recognitionLink, voiceFailure});
+        m_tts =
+            std::make_unique<TTSSetup>(TtsServices{std::move(voice), m_parts.desktop, m_parts.boxes, m_shared,
+                                                   m_mainLink, m_recognitionLink, voiceFailure});
         m_ttsLink.setTarget(m_tts.get());
     });
 }

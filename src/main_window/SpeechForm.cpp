@@ -102,13 +102,15 @@ void SpeechForm::wireGrid()
     // the top. The place is kept, on the last row when it was past it.
     connect(&m_services.tableModel, &QAbstractItemModel::modelAboutToBeReset, this, [this, grid] {
         const QModelIndex current = grid->currentIndex();
-        m_gridPlace = current.isValid() ? std::optional(GridPlace{current.row(), current.column()}) : std::nullopt;
+        m_gridPlace =
+            current.isValid() ? std::optional(GridPlace{current.row(), current.column()}) : std::nullopt;
     });
     connect(&m_services.tableModel, &QAbstractItemModel::modelReset, this, [this, grid] {
         const int stored = m_services.tableModel.storedRowCount();
         if (!m_gridPlace || stored == 0)
             return;
-        grid->setCurrentIndex(m_services.tableModel.index(std::min(m_gridPlace->row, stored - 1), m_gridPlace->column));
+        grid->setCurrentIndex(
+            m_services.tableModel.index(std::min(m_gridPlace->row, stored - 1), m_gridPlace->column));
         m_gridPlace.reset();
     });
 }

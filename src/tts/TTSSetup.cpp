@@ -64,10 +64,11 @@ TTSSetup::TTSSetup(TtsServices services, TtsOptions options, QWidget *parent)
         QString why = services.voiceFailure.trimmed();
         if (why.isEmpty())
             why = QStringLiteral("the speech synthesiser is not available.");
-        m_boxes.inform(QString(),
-                       QStringLiteral("No voice could be started: %1\nKESTREL's spoken answers will not be heard.")
-                           .arg(why),
-                       MessageBoxes::Icon::Critical);
+        m_boxes.inform(
+            QString(),
+            QStringLiteral("No voice could be started: %1\nKESTREL's spoken answers will not be heard.")
+                .arg(why),
+            MessageBoxes::Icon::Critical);
     }
 }
 

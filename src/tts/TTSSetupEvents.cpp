@@ -41,7 +41,8 @@ void TTSSetup::connectVoice()
             guarded([this](int, qint64, int visemeId) { Voice_Viseme(visemeId); }));
     connect(m_voice.get(), &VoiceEngine::voiceChange, this,
             guarded([this](int, qint64, const SpeechToken &token) { Voice_VoiceChange(token); }));
-    connect(m_voice.get(), &VoiceEngine::audioOutputsChanged, this, guarded([this] { refreshAudioOutputs(); }));
+    connect(m_voice.get(), &VoiceEngine::audioOutputsChanged, this,
+            guarded([this] { refreshAudioOutputs(); }));
 }
 
 void TTSSetup::Voice_StartStream()

@@ -187,13 +187,15 @@ TEST_F(ProgramTest, TheSessionsQuitRequestEndsTheProgramAndSavesWhateverWindowsA
 // working, without a voice, and the user is told why.
 TEST(ProgramWithoutAVoice, StartsListensAndSaysWhyNothingIsHeard)
 {
-    ProgramFixture fixture([]() -> std::unique_ptr<VoiceEngine> { throw Failure(QStringLiteral("no voice data")); },
-                           [](CommandVocabulary &) { return std::make_unique<ScriptedRecognizer>(); });
+    ProgramFixture fixture(
+        []() -> std::unique_ptr<VoiceEngine> { throw Failure(QStringLiteral("no voice data")); },
+        [](CommandVocabulary &) { return std::make_unique<ScriptedRecognizer>(); });
     fixture.program().start();
     EXPECT_TRUE(fixture.program().form().isListening());
     ASSERT_NE(fixture.program().tts(), nullptr);
-    EXPECT_EQ(fixture.boxes.texts(),
-              QStringList{"No voice could be started: no voice data\nKESTREL's spoken answers will not be heard."});
+    EXPECT_EQ(
+        fixture.boxes.texts(),
+        QStringList{"No voice could be started: no voice data\nKESTREL's spoken answers will not be heard."});
 }
 
 } // namespace

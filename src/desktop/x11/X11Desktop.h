@@ -6,8 +6,8 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QString>
 #include <QRect>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
