@@ -55,6 +55,9 @@ DebugForm::DebugForm(SpeechRecognitionService &service, MainWindowLink &mainWind
     m_ui->setupUi(this);
     m_treeNodes = std::make_unique<TreeWidgetNodes>(*m_ui->TreeView1);
     m_ui->EventTextField->setMaximumBlockCount(EventListLineLimit);
+    // Read-only text is selectable by mouse only, unless told otherwise: a
+    // line could not be copied, and the focus there showed no caret.
+    m_ui->EventTextField->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_inputWatchTimer = new QTimer(this);
     m_inputWatchTimer->setObjectName(QStringLiteral("InputWatchTimer"));
     m_inputWatchTimer->setInterval(InputWatchIntervalMs);

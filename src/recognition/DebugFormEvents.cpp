@@ -26,6 +26,10 @@ void DebugForm::appendEventLine(const QString &line)
     // block limit drops the oldest lines so a long session stays responsive.
     QPlainTextEdit *list = m_ui->EventTextField;
     list->appendPlainText(line);
+    // A line the user has selected (to copy it) stays selected while events
+    // go on arriving.
+    if (list->textCursor().hasSelection())
+        return;
     list->moveCursor(QTextCursor::End);
     list->ensureCursorVisible();
     // The caret sits at the end of a possibly long line; show lines from

@@ -48,6 +48,29 @@ TEST_F(DebugFormTest, EventListShowsAnUtteranceWithAndWithoutStreamInfo)
     EXPECT_EQ(mainWindow.calls, (QStringList{"recoIt", "recoIt"}));
 }
 
+// A line of the list is copied for a question or a bug report: selected with
+// the keyboard as well as the mouse, and kept selected while events go on
+// arriving (the audio level, several a second while listening).
+TEST_F(DebugFormTest, ALineOfTheEventListCanBeSelectedAndStaysSelected)
+{
+    form->showWindow();
+    QApplication::setActiveWindow(form.get());
+    ScriptedRecoContext *context = script.context();
+    Q_EMIT context->interference(1, 0, 3);
+    Q_EMIT context->adaptation(1, 0);
+    auto *list = control<QPlainTextEdit>("EventTextField");
+    const QString first = eventLines().first();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(list->textCursor().selectedText(), first);
+    Q_EMIT context->audioLevel(1, 0, 40);
+    EXPECT_EQ(list->textCursor().selectedText(), first) << "an event took the selection away";
+    const QString text = list->toPlainText();
+    QTest::keyClicks(list, "x");
+    EXPECT_EQ(list->toPlainText(), text) << "still read-only";
+}
+
 TEST_F(DebugFormTest, EveryContextEventReachesTheListWithoutMovingTheIndent)
 {
     form->showWindow();
