@@ -10,6 +10,7 @@
 #include "desktop/Desktop.h"
 #include "interpreter/OpenProgramSlots.h"
 #include "main_window/GridDelegate.h"
+#include "window_common/EnterKeys.h"
 #include "window_common/MenuDialogs.h"
 #include "window_common/SwitchButtons.h"
 #include "window_common/TypedKeys.h"
@@ -65,6 +66,7 @@ SpeechForm::SpeechForm(Services services, QWidget *parent)
       m_endProgram([] { std::exit(0); })
 {
     m_ui->setupUi(this);
+    enterPressesFocusedButtons(*this);
     // The client area keeps the size of the control table; the window is not
     // resized by the program and stretching it would only show empty space.
     m_ui->centralwidget->setFixedSize(674, 371);

@@ -8,6 +8,7 @@
 #include "common/Version.h"
 #include "desktop/Desktop.h"
 #include "recognition/EventInterests.h"
+#include "window_common/EnterKeys.h"
 #include "window_common/MenuDialogs.h"
 #include "window_common/SettingsCheckBox.h"
 
@@ -53,6 +54,7 @@ DebugForm::DebugForm(SpeechRecognitionService &service, MainWindowLink &mainWind
       m_eventLog(*this), m_treeBuilder(service.phoneConverter())
 {
     m_ui->setupUi(this);
+    enterPressesFocusedButtons(*this);
     m_treeNodes = std::make_unique<TreeWidgetNodes>(*m_ui->TreeView1);
     m_ui->EventTextField->setMaximumBlockCount(EventListLineLimit);
     // Read-only text is selectable by mouse only, unless told otherwise: a

@@ -9,6 +9,7 @@
 #include "settings/SettingsFile.h"
 #include "speech_platform/AudioFormats.h"
 #include "tts/VisemeFace.h"
+#include "window_common/EnterKeys.h"
 #include "window_common/MenuDialogs.h"
 #include "window_common/SettingsCheckBox.h"
 #include "window_common/SwitchButtons.h"
@@ -39,6 +40,7 @@ TTSSetup::TTSSetup(TtsServices services, TtsOptions options, QWidget *parent)
       m_mainWindow(services.mainWindow), m_recognition(services.recognition), m_options(std::move(options))
 {
     m_ui->setupUi(this);
+    enterPressesFocusedButtons(*this);
     if (!m_options.loadImage)
         m_options.loadImage = embeddedFacePicture;
     if (!m_options.loadSettings)

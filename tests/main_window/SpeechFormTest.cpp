@@ -794,7 +794,11 @@ TEST_F(SpeechFormTest, ClearStartupsFreesSlotsOneToFourHundredEveryTime)
             slots.setPhrase(slot, QStringLiteral("OPEN %1").arg(slot));
             slots.setWindow(slot, slot + 7);
         }
-        button("Command2")->click();
+        // Clicked, then pressed with Enter as a keyboard user does.
+        if (pass == 1)
+            button("Command2")->click();
+        else
+            QTest::keyClick(button("Command2"), Qt::Key_Return);
         EXPECT_EQ((QStringList{slots.phrase(0), slots.phrase(1), slots.phrase(400), slots.phrase(401)}),
                   (QStringList{"OPEN 0", "NULL", "NULL", "OPEN 401"}));
         EXPECT_EQ((QList<quint64>{slots.window(1), slots.window(401)}), (QList<quint64>{0, 408}));

@@ -80,6 +80,10 @@ TEST(TTSSetupSpeak, TheKeyboardFocusMovesBetweenSpeakAndStop)
     EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("SpeakBtn"));
     EXPECT_EQ(rig.boxText(), QStringLiteral("my letter to read"));
     EXPECT_EQ(rig.desktop.clipboardText(), QStringLiteral("copied elsewhere"));
+
+    // Enter presses the focused button as Space does.
+    QTest::keyClick(rig.find("SpeakBtn"), Qt::Key_Return);
+    EXPECT_EQ(rig.voice->calls().count(QStringLiteral("speak")), 2);
 }
 
 TEST(TTSSetupSpeak, StopLeavesTheFocusInTheTextBoxOfAVisibleWindow)
