@@ -16,6 +16,7 @@ PACKAGES=(
   libx11-dev libxtst-dev libxext-dev
   xdg-utils xvfb openbox xterm x11-utils x11-xkb-utils xdotool
   pulseaudio pulseaudio-utils sox alsa-utils
+  libpulse-dev  # the sound server's default input, which Qt 6.4 does not know
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   poppler-utils fonts-urw-base35 gsfonts
 )

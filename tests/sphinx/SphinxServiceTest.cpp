@@ -12,12 +12,14 @@
 #include <QDeadlineTimer>
 #include <QMediaDevices>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
@@ -330,6 +332,46 @@ TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgai
 // that has ended: it must not be reported after that end, under whatever
 // stream is listening by then, nor a second command be carried out after a
 // "stop recognition".
+// A second microphone (a headset) that the sound server takes as its default,
+// before or while the program runs: it is the one listened to, and it comes
+// first in the list the in-process recogniser takes its input from.
+TEST(SphinxServiceLive, theSoundServersDefaultInputIsTheDefaultAndComesFirst)
+{
+    if (!pulseSessionRuns())
+        GTEST_SKIP() << kNoPulseSession;
+    const QString fifo = QString::fromLocal8Bit(qgetenv("KESTREL_PULSE_DIR")) + QStringLiteral("/headset.fifo");
+    const QString module = pactl({"load-module", "module-pipe-source", "source_name=kestrel_headset_mic",
+                                  "file=" + fifo, "format=s16le", "rate=16000", "channels=1",
+                                  "source_properties=device.description=KESTREL-Headset"});
+    ASSERT_FALSE(module.isEmpty()) << "pactl could not add a second source";
+    const QString before = pactl({"get-default-source"});
+    const auto back = qScopeGuard([&] {
+        pactl({"set-default-source", before});
+        pactl({"unload-module", module});
+    });
+    const auto soon = [](const std::function<bool()> &done) {
+        for (QDeadlineTimer deadline(10000); !deadline.hasExpired(); std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            QCoreApplication::processEvents();
+            if (done())
+                return true;
+        }
+        return done();
+    };
+    const AudioInputs inputs = AudioInputs::system();
+    const auto listedFirst = [&] {
+        const QList<QAudioDevice> devices = inputs.list();
+        return devices.isEmpty() ? QByteArray() : devices.constFirst().id();
+    };
+    ASSERT_TRUE(soon([&] { return inputs.list().size() >= 2; }));
+    for (const QString &source : {QStringLiteral("kestrel_headset_mic"), before}) {
+        SCOPED_TRACE(source.toStdString());
+        pactl({"set-default-source", source});
+        EXPECT_TRUE(soon([&] { return inputs.defaultInput().id() == source.toUtf8(); }))
+            << "listened to " << inputs.defaultInput().id().constData();
+        EXPECT_EQ(listedFirst(), source.toUtf8());
+    }
+}
+
 TEST(SphinxServiceLive, theRestOfABatchIsDroppedOnceItsStreamHasEnded)
 {
     if (!pulseSessionRuns())

@@ -3,10 +3,14 @@
 #include "common/Failure.h"
 #include "speech_platform/CommandVocabulary.h"
 #include "speech_platform/sphinx/AudioCapture.h"
+#include "speech_platform/sphinx/SoundServerDefaults.h"
 
 #include <QMediaDevices>
 #include <QMetaObject>
 #include <QPointer>
+
+#include <algorithm>
+#include <memory>
 
 namespace kestrel {
 namespace {
@@ -91,9 +95,31 @@ void SphinxEngineShared::inputsListed(const QList<QAudioDevice> &listed)
     m_givenUpInputs.removeIf([&](const auto &entry) { return !stillListed.contains(entry.key()); });
 }
 
+// Qt's own default input is the first source it was told of, not the one the
+// sound server (and the user's desktop) takes as the default; that one is
+// asked of the server, and listed first, so that "the first input" is it too.
 AudioInputs AudioInputs::system()
 {
-    return {[] { return QMediaDevices::audioInputs(); }, [] { return QMediaDevices::defaultAudioInput(); }};
+    auto server = std::make_shared<SoundServerDefaults>();
+    const auto serverDefault = [server](const QList<QAudioDevice> &devices) {
+        const QByteArray name = server->defaultSource();
+        const auto found = std::find_if(devices.begin(), devices.end(),
+                                        [&name](const QAudioDevice &d) { return !name.isEmpty() && d.id() == name; });
+        return found == devices.end() ? QAudioDevice() : *found;
+    };
+    return {[serverDefault] {
+                QList<QAudioDevice> devices = QMediaDevices::audioInputs();
+                const QAudioDevice first = serverDefault(devices);
+                if (!first.isNull()) {
+                    devices.removeAll(first);
+                    devices.prepend(first);
+                }
+                return devices;
+            },
+            [serverDefault] {
+                const QAudioDevice device = serverDefault(QMediaDevices::audioInputs());
+                return device.isNull() ? QMediaDevices::defaultAudioInput() : device;
+            }};
 }
 
 // --- recogniser --------------------------------------------------------------

@@ -1,0 +1,111 @@
+#include "speech_platform/sphinx/SoundServerDefaults.h"
+
+#include <QDeadlineTimer>
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <pulse/pulseaudio.h>
+
+#include <atomic>
+#include <thread>
+
+namespace kestrel {
+
+// Everything here but the constructor, the destructor and defaultSource()
+// runs on PulseAudio's own mainloop thread.
+struct SoundServerDefaults::Connection
+{
+    pa_threaded_mainloop *loop = nullptr;
+    pa_context *context = nullptr;
+    mutable QMutex mutex;
+    QByteArray source;
+    std::atomic<bool> settled{false}; ///< the first answer came, or none will
+    bool running = false;             ///< the mainloop thread was started
+
+    void askServer()
+    {
+        if (pa_operation *op = pa_context_get_server_info(context, &Connection::serverInfo, this))
+            pa_operation_unref(op);
+    }
+
+    static void serverInfo(pa_context *, const pa_server_info *info, void *self)
+    {
+        auto *c = static_cast<Connection *>(self);
+        {
+            const QMutexLocker lock(&c->mutex);
+            c->source = info && info->default_source_name ? QByteArray(info->default_source_name) : QByteArray();
+        }
+        c->settled = true;
+    }
+
+    static void changed(pa_context *, pa_subscription_event_type_t type, uint32_t, void *self)
+    {
+        if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SERVER)
+            static_cast<Connection *>(self)->askServer();
+    }
+
+    static void stateChanged(pa_context *context, void *self)
+    {
+        auto *c = static_cast<Connection *>(self);
+        switch (pa_context_get_state(context)) {
+        case PA_CONTEXT_READY:
+            pa_context_set_subscribe_callback(context, &Connection::changed, c);
+            if (pa_operation *op = pa_context_subscribe(context, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
+                pa_operation_unref(op);
+            c->askServer();
+            break;
+        case PA_CONTEXT_FAILED:
+        case PA_CONTEXT_TERMINATED: {
+            // A server gone (or restarted) no longer says; Qt's choice stands.
+            const QMutexLocker lock(&c->mutex);
+            c->source.clear();
+            c->settled = true;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+};
+
+SoundServerDefaults::SoundServerDefaults(std::chrono::milliseconds firstAnswer)
+    : m_connection(std::make_unique<Connection>())
+{
+    Connection &c = *m_connection;
+    c.loop = pa_threaded_mainloop_new();
+    if (!c.loop)
+        return;
+    c.context = pa_context_new(pa_threaded_mainloop_get_api(c.loop), "KESTREL");
+    if (!c.context)
+        return;
+    pa_context_set_state_callback(c.context, &Connection::stateChanged, &c);
+    if (pa_context_connect(c.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        pa_threaded_mainloop_start(c.loop) < 0)
+        return;
+    c.running = true;
+    // The first answer usually takes a millisecond or two; an input chosen
+    // before it would be Qt's.
+    for (QDeadlineTimer deadline(firstAnswer.count()); !c.settled && !deadline.hasExpired();)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+SoundServerDefaults::~SoundServerDefaults()
+{
+    Connection &c = *m_connection;
+    if (c.running)
+        pa_threaded_mainloop_stop(c.loop); // joins its thread: no callback runs after this
+    if (c.context) {
+        pa_context_disconnect(c.context);
+        pa_context_unref(c.context);
+    }
+    if (c.loop)
+        pa_threaded_mainloop_free(c.loop);
+}
+
+QByteArray SoundServerDefaults::defaultSource() const
+{
+    const QMutexLocker lock(&m_connection->mutex);
+    return m_connection->source;
+}
+
+} // namespace kestrel
