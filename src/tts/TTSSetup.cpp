@@ -61,16 +61,20 @@ TTSSetup::TTSSetup(TtsServices services, TtsOptions options, QWidget *parent)
     loadWindow();
     m_timer1->start();
     // Every answer, a "Did You Say" question included, would go unheard while
-    // the window that shows them is hidden.
+    // the window that shows them is hidden. Told once the program has started:
+    // a box shown now would keep listening off until someone closes it, and
+    // commands still work without a voice.
     if (!m_voice) {
         QString why = services.voiceFailure.trimmed();
         if (why.isEmpty())
             why = QStringLiteral("the speech synthesiser is not available.");
-        m_boxes.inform(
-            QString(),
-            QStringLiteral("No voice could be started: %1\nKESTREL's spoken answers will not be heard.")
-                .arg(why),
-            MessageBoxes::Icon::Critical);
+        QTimer::singleShot(0, this, [this, why] {
+            m_boxes.inform(
+                QString(),
+                QStringLiteral("No voice could be started: %1\nKESTREL's spoken answers will not be heard.")
+                    .arg(why),
+                MessageBoxes::Icon::Critical);
+        });
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
@@ -99,6 +100,8 @@ TEST(TTSSetupLoad, WithoutAVoiceNothingIsSpokenNothingWaitsAndTheUserIsToldWhy)
     TtsServices services = hosts.services(nullptr);
     services.voiceFailure = QStringLiteral("eSpeak NG could not find its data.");
     TTSSetup window(std::move(services));
+    EXPECT_TRUE(hosts.boxes.shown.isEmpty()) << "told once the program has started, not during the start";
+    QCoreApplication::processEvents();
     const auto *voices = window.findChild<QComboBox *>(QStringLiteral("VoiceCB"));
     EXPECT_EQ(voices->count(), 0);
     EXPECT_EQ(voices->placeholderText(), QStringLiteral("No voice available"));
