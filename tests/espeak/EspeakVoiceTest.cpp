@@ -564,8 +564,8 @@ TEST(EspeakSpeakerTest, AnOutputPluggedInLaterIsListedAndTold)
         }
         return done();
     };
+    int changes = 0; // outlives the voice, whose signal counts it
     EspeakVoice voice;
-    int changes = 0;
     QObject::connect(&voice, &VoiceEngine::audioOutputsChanged, [&changes] { ++changes; });
     const auto listed = [&voice] {
         const SpeechTokenList outputs = voice.audioOutputs();

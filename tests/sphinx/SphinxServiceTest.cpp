@@ -326,12 +326,6 @@ TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgai
     EXPECT_TRUE(lost.count() == 1) << "switching off is not a loss";
 }
 
-// The events of one stream arrive in batches. A recognition in a batch runs a
-// command whose spoken answer pauses listening in a nested event loop, where
-// the stream's end is reported. What is left of the batch belongs to a stream
-// that has ended: it must not be reported after that end, under whatever
-// stream is listening by then, nor a second command be carried out after a
-// "stop recognition".
 // A second microphone (a headset) that the sound server takes as its default,
 // before or while the program runs: it is the one listened to, and it comes
 // first in the list the in-process recogniser takes its input from.
@@ -372,6 +366,12 @@ TEST(SphinxServiceLive, theSoundServersDefaultInputIsTheDefaultAndComesFirst)
     }
 }
 
+// The events of one stream arrive in batches. A recognition in a batch runs a
+// command whose spoken answer pauses listening in a nested event loop, where
+// the stream's end is reported. What is left of the batch belongs to a stream
+// that has ended: it must not be reported after that end, under whatever
+// stream is listening by then, nor a second command be carried out after a
+// "stop recognition".
 TEST(SphinxServiceLive, theRestOfABatchIsDroppedOnceItsStreamHasEnded)
 {
     if (!pulseSessionRuns())

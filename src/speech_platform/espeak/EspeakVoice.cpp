@@ -92,6 +92,7 @@ EspeakVoice::~EspeakVoice()
 {
     m_closing = true;
     m_timer.stop();
+    m_outputWatch.stop();
     // The worker may still call back into this object; it is gone after this.
     m_synthesizer.reset();
     // Sinks run the event loop while they are destroyed; m_closing keeps a
