@@ -25,7 +25,10 @@ protected:
         auto *button = qobject_cast<QPushButton *>(watched);
         if (!button || !button->isEnabled())
             return false;
-        button->click();
+        // A held key presses once, as Space does: Start hands the focus to
+        // Stop, and the repeats would switch listening on and off.
+        if (!key->isAutoRepeat())
+            button->click();
         return true;
     }
 };

@@ -8,7 +8,7 @@ namespace kestrel {
 /// nothing, where a user of the program's forebears (and of dialogs) expects
 /// it to press that button too. After this, Enter (or keypad Enter) without
 /// Ctrl, Alt or Shift presses whichever of `window`'s push buttons has the
-/// focus. Buttons added later are not covered.
+/// focus, once however long it is held. Buttons added later are not covered.
 void enterPressesFocusedButtons(QWidget &window);
 
 } // namespace kestrel

@@ -3,6 +3,7 @@
 #include "window_common/EnterKeys.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -55,6 +56,19 @@ TEST(EnterKeys, EnterPressesTheFocusedButtonOnly)
         EXPECT_EQ(pressed, c.presses);
     }
     EXPECT_EQ(otherPressed, 0) << "only the focused button";
+
+    // Enter held down: its repeats press nothing more, as with Space. A button
+    // that hands the focus to its partner (Start to Stop) would otherwise
+    // switch on and off many times a second.
+    pressed = 0;
+    button->setEnabled(true);
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    for (int i = 0; i < 3; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), true);
+        QApplication::sendEvent(button, &repeat);
+    }
+    EXPECT_EQ(pressed, 1);
 }
 
 } // namespace
