@@ -95,7 +95,16 @@ std::optional<QString> readTextFile(const QString &path, qint64 maxBytes)
         QStringDecoder decode(*named);
         return QString(decode(bytes));
     }
-    return decodeSystemText(bytes);
+    bool exact = false;
+    QString text = decodeSystemText(bytes, &exact);
+    if (exact)
+        return text;
+    // Text pasted together from two sources: each line is read as it was
+    // written, so one stray byte does not garble the letters of the rest.
+    QStringList lines;
+    for (const QByteArray &line : bytes.split('\n'))
+        lines << decodeSystemText(line);
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace kestrel

@@ -45,7 +45,8 @@ QString GetDirectory(const QProcessEnvironment &environment);
 inline constexpr qint64 kMaxTextFileBytes = 16 * 1024 * 1024;
 
 /// Reads the whole file and decodes it: by its byte order mark, else from the
-/// system's encoding, else (not valid there) from Windows-1252.
+/// system's encoding, else line by line, each line not valid there from
+/// Windows-1252.
 /// Nothing when it cannot be opened or read, or is larger than `maxBytes`.
 std::optional<QString> readTextFile(const QString &path, qint64 maxBytes = kMaxTextFileBytes);
 

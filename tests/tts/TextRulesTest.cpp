@@ -97,6 +97,8 @@ TEST(ReadTextFile, EightBitTextFromWindowsKeepsItsLetters)
         {"\x93Hi\x94 costs \x80 5", QStringLiteral("\u201cHi\u201d costs \u20ac 5")},
         {"Caf\xc3\xa9", QStringLiteral("Caf\u00e9")}, // the system's own, unchanged
         {"Caf\xc3", QStringLiteral("Caf\u00c3")},
+        // Pasted together from two sources: each line as it was written.
+        {"Caf\xc3\xa9\r\n\x93Hi\x94", QStringLiteral("Caf\u00e9\r\n\u201cHi\u201d")},
     };
     for (const auto &[bytes, text] : cases) {
         SCOPED_TRACE(bytes.toHex().toStdString());
