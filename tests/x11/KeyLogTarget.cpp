@@ -4,7 +4,8 @@
 // keysym, hex>" per key press; "LEN <n>" after a change of the text box; "CLICK|RELEASE
 // <L|R> <x> <y>" at global positions; "TEXT <hex UTF-8>" on request. Commands on stdin,
 // a line each: "text", "clear", "quit", "copy <hex UTF-8>" (own the clipboard with that
-// text, print COPIED), "busy <ms>" (print BUSY, then block the event
+// text, print COPIED), "copybusy <ms> <hex UTF-8>" (the same, then block the event loop
+// that long), "busy <ms>" (print BUSY, then block the event
 // loop that long). End of input is ignored.
 #include <QApplication>
 #include <QClipboard>
@@ -105,6 +106,13 @@ int main(int argc, char **argv)
             else if (command.startsWith("copy ")) {
                 QGuiApplication::clipboard()->setText(QString::fromUtf8(QByteArray::fromHex(command.mid(5))));
                 emitLine("COPIED");
+            } else if (command.startsWith("copybusy ")) {
+                // Copies, then is too busy to hand the text over for a while.
+                const QList<QByteArray> parts = command.split(' ');
+                QGuiApplication::clipboard()->setText(QString::fromUtf8(QByteArray::fromHex(parts.value(2))));
+                QCoreApplication::processEvents(); // the server learns of the new owner now
+                emitLine("COPIED");
+                QThread::msleep(parts.value(1).toULong());
             } else if (command.startsWith("busy ")) {
                 // Stands for an application that is slow to get to its events.
                 emitLine("BUSY");

@@ -86,6 +86,13 @@ bool TargetProcess::copy(const QString &text)
     return waitForLine([](const QString &line) { return line == "COPIED"; });
 }
 
+bool TargetProcess::copyThenBusy(const QString &text, int ms)
+{
+    forget();
+    m_process.write("copybusy " + QByteArray::number(ms) + ' ' + text.toUtf8().toHex() + '\n');
+    return waitForLine([](const QString &line) { return line == "COPIED"; });
+}
+
 bool TargetProcess::makeBusy(int ms)
 {
     forget();

@@ -41,6 +41,8 @@ public:
     void clearText();
     /// Puts `text` on the clipboard, owned by the target from then on.
     bool copy(const QString &text);
+    /// The same, then blocks the target's event loop for `ms` milliseconds.
+    bool copyThenBusy(const QString &text, int ms);
     /// Blocks the target's event loop for `ms` milliseconds, from when this returns.
     bool makeBusy(int ms);
     void quit();

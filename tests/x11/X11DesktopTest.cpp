@@ -647,8 +647,8 @@ TEST_F(X11Windows, TheClipboardIsAskedForAgainOnlyWhenItChanges)
 {
     auto target = startTarget(uniqueTitle("clipboard"));
     ASSERT_TRUE(target);
-    const auto readsSoon = [this](const QString &expected) {
-        for (QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(10)) {
+    const auto readsSoon = [this](const QString &expected, int deadlineMs = 10000) {
+        for (QDeadlineTimer deadline(deadlineMs); !deadline.hasExpired(); QThread::msleep(10)) {
             QCoreApplication::processEvents();
             if (m_desktop->clipboardText() == expected)
                 return true;
@@ -668,6 +668,11 @@ TEST_F(X11Windows, TheClipboardIsAskedForAgainOnlyWhenItChanges)
     EXPECT_EQ(m_desktop->clipboardText(), QStringLiteral("own text"));
     ASSERT_TRUE(target->copy(QStringLiteral("third copy")));
     EXPECT_TRUE(readsSoon(QStringLiteral("third copy")));
+
+    // Busy from the moment it copied: the read that gets no answer is not
+    // kept as the clipboard's text, and the text is read once the owner is back.
+    ASSERT_TRUE(target->copyThenBusy(QStringLiteral("late copy"), 6000));
+    EXPECT_TRUE(readsSoon(QStringLiteral("late copy"), 20000));
 }
 
 TEST_F(X11Windows, KeysLeftRemappedByACrashAreRestoredByTheNextFirstInstance)

@@ -17,6 +17,9 @@ namespace kestrel {
 
 namespace {
 
+// How long an empty clipboard read is kept before the owner is asked again.
+constexpr int kClipboardAskAgainMs = 5000;
+
 QClipboard &clipboard()
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
@@ -174,8 +177,13 @@ QString X11Desktop::clipboardText()
                 m_clipboardText.reset();
         });
     }
-    if (!m_clipboardText)
+    if (!m_clipboardText || (m_clipboardText->isEmpty() && m_clipboardAskAgain.hasExpired())) {
         m_clipboardText = board.text();
+        // No text may mean an owner that did not answer in time: asked again
+        // a little later, or a text copied in a busy program would never be
+        // read. (An image copied has no text either; it costs a look now and then.)
+        m_clipboardAskAgain.setRemainingTime(kClipboardAskAgainMs);
+    }
     return *m_clipboardText;
 }
 

@@ -5,6 +5,7 @@
 #include "desktop/KeySequence.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QRect>
 #include <QString>
@@ -110,6 +111,8 @@ private:
     x11::Openers m_openers;
     /// The clipboard's text as last read, until it changes.
     std::optional<QString> m_clipboardText;
+    /// When an empty read is tried again.
+    QDeadlineTimer m_clipboardAskAgain;
     /// Context of the connection that hears of those changes.
     std::unique_ptr<QObject> m_clipboardNews;
 };
