@@ -6,12 +6,12 @@
 #include "speech_platform/espeak/EspeakVoice.h"
 #include "speech_platform/espeak/StreamOutput.h"
 
+#include "support/Pactl.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QProcess>
@@ -19,7 +19,7 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -550,20 +550,6 @@ TEST(EspeakSpeakerTest, AnOutputPluggedInLaterIsListedAndTold)
 {
     if (!haveSpeaker())
         GTEST_SKIP() << "no PulseAudio speaker";
-    const auto pactl = [](const QStringList &args) {
-        QProcess p;
-        p.start(QStringLiteral("pactl"), args);
-        p.waitForFinished(10000);
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    };
-    const auto soon = [](const std::function<bool()> &done) {
-        for (QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(10)) {
-            QCoreApplication::processEvents();
-            if (done())
-                return true;
-        }
-        return done();
-    };
     int changes = 0; // outlives the voice, whose signal counts it
     EspeakVoice voice;
     QObject::connect(&voice, &VoiceEngine::audioOutputsChanged, [&changes] { ++changes; });
@@ -573,19 +559,19 @@ TEST(EspeakSpeakerTest, AnOutputPluggedInLaterIsListedAndTold)
                            [](const SpeechToken &t) { return t.id == QLatin1String("kestrel_headset"); });
     };
     ASSERT_FALSE(listed());
-    const QString module = pactl({"load-module", "module-null-sink", "sink_name=kestrel_headset",
+    const QString module = test::pactl({"load-module", "module-null-sink", "sink_name=kestrel_headset",
                                   "sink_properties=device.description=KESTREL-Headset"});
     ASSERT_FALSE(module.isEmpty());
-    auto unload = qScopeGuard([&] { pactl({"unload-module", module}); });
-    ASSERT_TRUE(soon([&] { return listed(); }));
-    EXPECT_TRUE(soon([&] { return changes == 1; })) << "told " << changes << " times";
+    auto unload = qScopeGuard([&] { test::pactl({"unload-module", module}); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1; }, 10000)) << "told " << changes << " times";
     voice.setAudioOutput({QStringLiteral("kestrel_headset"), QStringLiteral("KESTREL-Headset")});
     EXPECT_EQ(voice.audioOutput().id, QStringLiteral("kestrel_headset"));
 
     unload.dismiss();
-    pactl({"unload-module", module});
-    ASSERT_TRUE(soon([&] { return !listed(); }));
-    EXPECT_TRUE(soon([&] { return changes == 2; })) << "told " << changes << " times";
+    test::pactl({"unload-module", module});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !listed(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 2; }, 10000)) << "told " << changes << " times";
     EXPECT_NE(voice.audioOutput().id, QStringLiteral("kestrel_headset")) << "the default speaks meanwhile";
 }
 

@@ -7,6 +7,7 @@
 #include "speech_platform/CommandVocabulary.h"
 #include "speech_platform/sphinx/AudioCapture.h"
 #include "speech_platform/sphinx/SphinxRecognition.h"
+#include "support/Pactl.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -15,11 +16,11 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
@@ -126,14 +127,7 @@ bool pulseSessionRuns()
     return !qgetenv("PULSE_SERVER").isEmpty() && !qgetenv("KESTREL_PULSE_DIR").isEmpty();
 }
 
-/// Runs pactl with `args` and returns what it printed (a module number, say).
-QString pactl(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral("pactl"), args);
-    p.waitForFinished(10000);
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-}
+using test::pactl;
 
 /// Feeds 16 kHz audio into the PulseAudio pipe source at the pace of real time.
 void feedMicrophone(const QString &fifo, const testing::Samples &audio)
@@ -343,24 +337,16 @@ TEST(SphinxServiceLive, theSoundServersDefaultInputIsTheDefaultAndComesFirst)
         pactl({"set-default-source", before});
         pactl({"unload-module", module});
     });
-    const auto soon = [](const std::function<bool()> &done) {
-        for (QDeadlineTimer deadline(10000); !deadline.hasExpired(); std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-            QCoreApplication::processEvents();
-            if (done())
-                return true;
-        }
-        return done();
-    };
     const AudioInputs inputs = AudioInputs::system();
     const auto listedFirst = [&] {
         const QList<QAudioDevice> devices = inputs.list();
         return devices.isEmpty() ? QByteArray() : devices.constFirst().id();
     };
-    ASSERT_TRUE(soon([&] { return inputs.list().size() >= 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return inputs.list().size() >= 2; }, 10000));
     for (const QString &source : {QStringLiteral("kestrel_headset_mic"), before}) {
         SCOPED_TRACE(source.toStdString());
         pactl({"set-default-source", source});
-        EXPECT_TRUE(soon([&] { return inputs.defaultInput().id() == source.toUtf8(); }))
+        EXPECT_TRUE(QTest::qWaitFor([&] { return inputs.defaultInput().id() == source.toUtf8(); }, 10000))
             << "listened to " << inputs.defaultInput().id().constData();
         EXPECT_EQ(listedFirst(), source.toUtf8());
     }

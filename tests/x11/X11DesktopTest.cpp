@@ -17,6 +17,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <gmock/gmock.h>
@@ -648,12 +649,7 @@ TEST_F(X11Windows, TheClipboardIsAskedForAgainOnlyWhenItChanges)
     auto target = startTarget(uniqueTitle("clipboard"));
     ASSERT_TRUE(target);
     const auto readsSoon = [this](const QString &expected, int deadlineMs = 10000) {
-        for (QDeadlineTimer deadline(deadlineMs); !deadline.hasExpired(); QThread::msleep(10)) {
-            QCoreApplication::processEvents();
-            if (m_desktop->clipboardText() == expected)
-                return true;
-        }
-        return false;
+        return QTest::qWaitFor([&] { return m_desktop->clipboardText() == expected; }, deadlineMs);
     };
     ASSERT_TRUE(target->copy(QStringLiteral("first copy")));
     ASSERT_TRUE(readsSoon(QStringLiteral("first copy")));
