@@ -12,6 +12,7 @@
 #include "main_window/QtMessageBoxes.h"
 #include "main_window/SpeechForm.h"
 #include "speech_platform/espeak/EspeakVoice.h"
+#include "speech_platform/soundserver/SoundServerDefaults.h"
 
 #include <QApplication>
 
@@ -25,6 +26,9 @@ struct Application::Parts
     QtEventWait wait;
     QtMessageBoxes boxes;
     std::unique_ptr<X11Desktop> desktop;
+    /// One connection to the sound server tells both the voice and the
+    /// recogniser which devices the user takes as the defaults.
+    std::shared_ptr<const SoundServerDefaults> soundServer;
     SingleInstance guard;
     std::unique_ptr<CommandStore> store;
     std::unique_ptr<Program> program;
@@ -42,10 +46,10 @@ namespace {
     ::_exit(0);
 }
 
-std::unique_ptr<VoiceEngine> makeVoice()
+std::unique_ptr<VoiceEngine> makeVoice(const std::shared_ptr<const SoundServerDefaults> &soundServer)
 {
     try {
-        return std::make_unique<EspeakVoice>();
+        return std::make_unique<EspeakVoice>(AudioOutputs::system(soundServer));
     } catch (const std::exception &error) {
         // The program goes on without a voice and its window tells the user;
         // the terminal hears of it too.
@@ -110,8 +114,13 @@ int Application::run()
         return 1;
     }
 
-    p.program = std::make_unique<Program>(
-        Program::Parts{*p.desktop, p.boxes, p.wait, *p.store, makeVoice, createRecognitionService});
+    p.soundServer = std::make_shared<SoundServerDefaults>();
+    const auto voice = [server = p.soundServer] { return makeVoice(server); };
+    const auto recognition = [server = p.soundServer](CommandVocabulary &vocabulary) {
+        return createRecognitionService(vocabulary, server);
+    };
+    p.program =
+        std::make_unique<Program>(Program::Parts{*p.desktop, p.boxes, p.wait, *p.store, voice, recognition});
     p.boxes.setParent(&p.program->form());
     p.program->form().setProgramEnd(endAtOnce);
     // A shutdown or logout asks with a signal: end as QUIT does, saving first.

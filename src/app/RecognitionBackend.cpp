@@ -4,9 +4,12 @@
 
 namespace kestrel {
 
-std::unique_ptr<SpeechRecognitionService> createRecognitionService(CommandVocabulary &vocabulary)
+std::unique_ptr<SpeechRecognitionService>
+createRecognitionService(CommandVocabulary &vocabulary,
+                         std::shared_ptr<const SoundServerDefaults> soundServer)
 {
-    return std::make_unique<SphinxRecognitionService>(vocabulary);
+    return std::make_unique<SphinxRecognitionService>(vocabulary, SphinxModelPaths::usEnglish(),
+                                                      AudioInputs::system(std::move(soundServer)));
 }
 
 } // namespace kestrel

@@ -7,8 +7,12 @@
 namespace kestrel {
 
 class CommandVocabulary;
+class SoundServerDefaults;
 
-/// The recogniser this build uses, listening for the phrases of `vocabulary`.
-std::unique_ptr<SpeechRecognitionService> createRecognitionService(CommandVocabulary &vocabulary);
+/// The recogniser this build uses, listening for the phrases of `vocabulary`
+/// on the input `soundServer` takes as the default.
+std::unique_ptr<SpeechRecognitionService>
+createRecognitionService(CommandVocabulary &vocabulary,
+                         std::shared_ptr<const SoundServerDefaults> soundServer);
 
 } // namespace kestrel

@@ -259,16 +259,20 @@ void TTSSetup::applyVoice(int index)
 void TTSSetup::applyAudioOutput(int index)
 {
     m_absentOutput.reset();
+    // The first entry is the default device, and stands for the default
+    // whichever it becomes: a headset plugged in that the desktop switches to
+    // is then spoken on. Any other entry is its own device, not today's device
+    // at its position: the voice's list follows devices plugged in and a new
+    // default, the window's does not.
+    const bool followDefault = index == 0;
     try {
-        // The entry's own device, not today's device at its position: the voice's
-        // list follows devices plugged in and a new default, the window's does not.
         if (!m_voice || index < 0 || index >= m_outputs.size())
             return; // the "no audio output" entry chooses nothing
-        m_voice->setAudioOutput(m_outputs.at(index));
+        m_voice->setAudioOutput(followDefault ? SpeechToken{} : m_outputs.at(index));
     } catch (const std::exception &) {
         return;
     }
-    m_chosenOutputId = m_outputs.at(index).id;
+    m_chosenOutputId = followDefault ? QString() : m_outputs.at(index).id;
     applyFormat();
 }
 

@@ -164,7 +164,8 @@ private:
     QTimer *m_timer1 = nullptr;
     MouthImageList m_mouthImages;
     SpeechTokenList m_outputs; ///< the devices AudioOutputCB lists, in its order
-    /// The device chosen last; empty until one was (none was listed).
+    /// The device chosen last; empty when the default is (the first entry) or
+    /// none was listed.
     QString m_chosenOutputId;
     int m_speakFlags = 0;
     /// The number of the last stream the voice accepted; 0 before the first.

@@ -575,6 +575,55 @@ TEST(EspeakSpeakerTest, AnOutputPluggedInLaterIsListedAndTold)
     EXPECT_NE(voice.audioOutput().id, QStringLiteral("kestrel_headset")) << "the default speaks meanwhile";
 }
 
+// A headset plugged in that the desktop makes the default output, or a default
+// the user changes: a voice left on the default speaks on the new one (Qt's
+// own list never hears of the change); a voice given a device keeps it.
+TEST(EspeakSpeakerTest, TheDefaultOutputIsTheSoundServersAsItChanges)
+{
+    if (!haveSpeaker())
+        GTEST_SKIP() << "no PulseAudio speaker";
+    const QString speaker = test::pactl({"get-default-sink"});
+    const QString module = test::pactl({"load-module", "module-null-sink", "sink_name=kestrel_headset",
+                                        "sink_properties=device.description=KESTREL-Headset"});
+    ASSERT_FALSE(module.isEmpty());
+    const auto restore = qScopeGuard([&] {
+        test::pactl({"set-default-sink", speaker});
+        test::pactl({"unload-module", module});
+    });
+    const QString headset = QStringLiteral("kestrel_headset");
+    const struct
+    {
+        const char *name;
+        QString chosen; ///< empty: the default
+        QString spokenOnAfterTheSwitch;
+    } cases[] = {
+        {"left on the default", {}, headset},
+        {"the speaker chosen", speaker, speaker},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::pactl({"set-default-sink", speaker});
+        EspeakVoice voice(AudioOutputs::system());
+        const auto listedFirst = [&voice] {
+            const SpeechTokenList outputs = voice.audioOutputs();
+            return outputs.isEmpty() ? QString() : outputs.constFirst().id;
+        };
+        ASSERT_TRUE(QTest::qWaitFor([&] { return voice.audioOutputs().size() >= 2; }, 10000));
+        ASSERT_EQ(listedFirst(), speaker);
+        if (!c.chosen.isEmpty())
+            voice.setAudioOutput({c.chosen, c.chosen});
+        EXPECT_EQ(voice.audioOutput().id, speaker);
+
+        test::pactl({"set-default-sink", headset});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return listedFirst() == headset; }, 10000))
+            << "first " << listedFirst().toStdString();
+        EXPECT_EQ(voice.audioOutput().id, c.spokenOnAfterTheSwitch);
+
+        voice.setAudioOutput({});
+        EXPECT_EQ(voice.audioOutput().id, headset) << "back to the default";
+    }
+}
+
 TEST(EspeakSpeakerTest, SinkThatFailsToOpenFallsBackToTheClock)
 {
     if (!haveSpeaker())

@@ -80,7 +80,7 @@ TEST(TTSSetupLoad, ListsAndSlidersFollowTheVoice)
     // The first voice, then the format, then the output with the format again.
     EXPECT_EQ(rig.voice->calls(),
               QStringList({"setVoice:voice/alice", "setRate:3", "setVolume:80", "allowFormatChanges:0",
-                           "setOutputFormat:22", "setAudioOutput:out/speaker", "allowFormatChanges:0",
+                           "setOutputFormat:22", "setAudioOutput:", "allowFormatChanges:0",
                            "setOutputFormat:22"}));
 
     TtsRig without([](ScriptedVoice &voice) { voice.m_outputs.clear(); });
@@ -179,6 +179,7 @@ TEST(TTSSetupSettings, NumbersAreTakenOrRefusedAsTheControlsAllow)
         {FORMATCB, 2, {"allowFormatChanges:0", "setOutputFormat:6"}},
         {FORMATCB, 35, {"allowFormatChanges:0", "setOutputFormat:39"}},
         {AUDIOOUTPUTCB, 1, {"setAudioOutput:out/headset", "allowFormatChanges:0", "setOutputFormat:22"}},
+        {AUDIOOUTPUTCB, 0, {"setAudioOutput:", "allowFormatChanges:0", "setOutputFormat:22"}}, // the default
         {RATESLDR, -10, {"setRate:-10"}},
         {VOLUMESLDR, 100, {"setVolume:100"}},
         {CHKCLIPBOARD, 2, {}},
@@ -395,8 +396,12 @@ TEST(TTSSetupSettings, TheOutputListFollowsDevicesThatComeAndGo)
         {"saved headset plugged in later", {kSpeaker}, "AUDIOOUTPUTCB= 1\r\n", -1, {{kSpeaker, kHeadset}},
          {"Speaker", "Headset"}, 1, true, {"setAudioOutput:out/headset"}, "AUDIOOUTPUTCB= 1"},
         {"sound server up later", {}, "", -1, {{kSpeaker}}, {"Speaker"}, 0, true, {}, "AUDIOOUTPUTCB= 0"},
-        {"the default changes", {kSpeaker, kHeadset}, "", -1, {{kHeadset, kSpeaker}}, {"Headset", "Speaker"}, 1,
-         true, {}, "AUDIOOUTPUTCB= 1"},
+        {"the default changes", {kSpeaker, kHeadset}, "", -1, {{kHeadset, kSpeaker}}, {"Headset", "Speaker"}, 0,
+         true, {}, "AUDIOOUTPUTCB= 0"},
+        {"the default changes, another chosen", {kSpeaker, kHeadset, kDock}, "", 2, {{kHeadset, kSpeaker, kDock}},
+         {"Headset", "Speaker", "Dock"}, 2, true, {}, "AUDIOOUTPUTCB= 2"},
+        {"a device chosen becomes the default", {kSpeaker, kHeadset}, "", 1, {{kHeadset, kSpeaker}},
+         {"Headset", "Speaker"}, 0, true, {}, "AUDIOOUTPUTCB= 0"},
         {"the chosen one moves", {kSpeaker, kHeadset}, "", 1, {{kSpeaker, kDock, kHeadset}},
          {"Speaker", "Dock", "Headset"}, 2, true, {}, "AUDIOOUTPUTCB= 2"},
         {"the chosen one away", {kSpeaker, kHeadset}, "", 1, {{kSpeaker}}, {"Speaker"}, 0, true, {},

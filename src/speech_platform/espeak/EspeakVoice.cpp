@@ -3,6 +3,7 @@
 #include "common/Failure.h"
 #include "speech_platform/espeak/EspeakSynthesizer.h"
 #include "speech_platform/espeak/VoiceParameters.h"
+#include "speech_platform/soundserver/SoundServerDefaults.h"
 
 #include <algorithm>
 #include <utility>
@@ -19,13 +20,6 @@ constexpr int kOutputWatchMs = 1000;
 // costs memory; the device keeps its own, smaller buffer full from this.
 constexpr qint64 kLookaheadUSecs = 1500000;
 
-QList<QAudioDevice> defaultFirst(QList<QAudioDevice> devices)
-{
-    std::stable_partition(devices.begin(), devices.end(),
-                          [](const QAudioDevice &d) { return d.isDefault(); });
-    return devices;
-}
-
 SpeechToken tokenOf(const QAudioDevice &device)
 {
     return SpeechToken{QString::fromUtf8(device.id()), device.description()};
@@ -37,6 +31,22 @@ qint64 bytesAt(const AudioFormatInfo &format, qint64 usecs)
 }
 
 } // namespace
+
+QList<QAudioDevice> AudioOutputs::qtOrder()
+{
+    return SoundServerDefaults::defaultFirst(QMediaDevices::audioOutputs(), {});
+}
+
+AudioOutputs AudioOutputs::system(std::shared_ptr<const SoundServerDefaults> server)
+{
+    if (!server)
+        server = std::make_shared<SoundServerDefaults>();
+    AudioOutputs outputs;
+    outputs.devices = [server] {
+        return SoundServerDefaults::defaultFirst(QMediaDevices::audioOutputs(), server->defaultSink());
+    };
+    return outputs;
+}
 
 struct EspeakVoice::Stream
 {
@@ -65,9 +75,6 @@ EspeakVoice::EspeakVoice(AudioOutputs outputs, QObject *parent)
 {
     m_voice = m_synthesizer->voices().constFirst();
     m_lastStartedVoice = m_voice;
-    const QList<QAudioDevice> devices = defaultFirst(m_outputs.devices());
-    if (!devices.isEmpty())
-        m_device = devices.constFirst();
     m_listedOutputs = audioOutputs();
     m_outputWatch.setInterval(kOutputWatchMs);
     connect(&m_outputWatch, &QTimer::timeout, this, [this] {
@@ -187,7 +194,7 @@ void EspeakVoice::setVoice(const SpeechToken &voice)
 SpeechTokenList EspeakVoice::audioOutputs() const
 {
     SpeechTokenList tokens;
-    for (const QAudioDevice &device : defaultFirst(m_outputs.devices()))
+    for (const QAudioDevice &device : m_outputs.devices())
         tokens.append(tokenOf(device));
     return tokens;
 }
@@ -203,7 +210,7 @@ QAudioDevice EspeakVoice::currentDevice() const
     // The chosen device is kept while it is away (an unplugged headset, a sound
     // server that was not up yet when the voice was made), so that it is used
     // again when it is back; meanwhile the default one speaks.
-    const QList<QAudioDevice> devices = defaultFirst(m_outputs.devices());
+    const QList<QAudioDevice> devices = m_outputs.devices();
     if (!m_device.isNull() && devices.contains(m_device))
         return m_device;
     return devices.isEmpty() ? QAudioDevice() : devices.constFirst();
@@ -211,6 +218,10 @@ QAudioDevice EspeakVoice::currentDevice() const
 
 void EspeakVoice::setAudioOutput(const SpeechToken &output)
 {
+    if (output.id.isEmpty()) {
+        m_device = QAudioDevice();
+        return;
+    }
     for (const QAudioDevice &device : m_outputs.devices()) {
         if (QString::fromUtf8(device.id()) == output.id) {
             m_device = device;

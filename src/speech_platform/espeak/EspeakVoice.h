@@ -19,13 +19,25 @@ namespace kestrel {
 class EspeakSynthesizer;
 struct VoiceEventRecord;
 
-/// The audio devices a voice can speak on, and how it opens one for a stream.
-/// The defaults are Qt's output devices and openStreamOutput().
+class SoundServerDefaults;
+
+/// The audio devices a voice can speak on, the default first, and how it opens
+/// one for a stream. The defaults are Qt's output devices, in Qt's idea of the
+/// default, and openStreamOutput().
 struct AudioOutputs
 {
-    std::function<QList<QAudioDevice>()> devices = &QMediaDevices::audioOutputs;
+    std::function<QList<QAudioDevice>()> devices = &qtOrder;
     std::function<std::unique_ptr<StreamOutput>(const QAudioDevice &, const AudioFormatInfo &)> open =
         &openStreamOutput;
+
+    /// The system's outputs with the sound server's default first, which
+    /// follows the default the user (or the desktop, for a headset plugged in)
+    /// sets while the program runs; a connection to the server is made when
+    /// none is given.
+    static AudioOutputs system(std::shared_ptr<const SoundServerDefaults> server = nullptr);
+
+private:
+    static QList<QAudioDevice> qtOrder();
 };
 
 /// The program's voice: eSpeak NG, played through Qt Multimedia.
@@ -67,6 +79,8 @@ public:
     SpeechTokenList audioOutputs() const override;
     SpeechToken voice() const override { return m_voice; }
     void setVoice(const SpeechToken &voice) override;
+    /// A token without an id: the default device, whichever it is when each
+    /// stream starts (the voice starts so).
     void setAudioOutput(const SpeechToken &output) override;
 
     int outputFormat() const override { return m_formatCode; }
@@ -80,7 +94,7 @@ public:
     void setVolume(int volume) override;
 
     /// The device the next stream plays on: the chosen one while it is listed,
-    /// otherwise the default one; empty when there is none.
+    /// otherwise the default one at this moment; empty when there is none.
     SpeechToken audioOutput() const;
     /// Streams accepted and not yet ended.
     int pendingStreams() const { return static_cast<int>(m_streams.size()); }

@@ -2,8 +2,8 @@
 
 #include "common/Failure.h"
 #include "speech_platform/CommandVocabulary.h"
+#include "speech_platform/soundserver/SoundServerDefaults.h"
 #include "speech_platform/sphinx/AudioCapture.h"
-#include "speech_platform/sphinx/SoundServerDefaults.h"
 
 #include <QMediaDevices>
 #include <QMetaObject>
@@ -98,27 +98,16 @@ void SphinxEngineShared::inputsListed(const QList<QAudioDevice> &listed)
 // Qt's own default input is the first source it was told of, not the one the
 // sound server (and the user's desktop) takes as the default; that one is
 // asked of the server, and listed first, so that "the first input" is it too.
-AudioInputs AudioInputs::system()
+AudioInputs AudioInputs::system(std::shared_ptr<const SoundServerDefaults> server)
 {
-    auto server = std::make_shared<SoundServerDefaults>();
-    const auto serverDefault = [server](const QList<QAudioDevice> &devices) {
-        const QByteArray name = server->defaultSource();
-        const auto found = std::find_if(devices.begin(), devices.end(),
-                                        [&name](const QAudioDevice &d) { return !name.isEmpty() && d.id() == name; });
-        return found == devices.end() ? QAudioDevice() : *found;
+    if (!server)
+        server = std::make_shared<SoundServerDefaults>();
+    const auto listed = [server] {
+        return SoundServerDefaults::defaultFirst(QMediaDevices::audioInputs(), server->defaultSource());
     };
-    return {[serverDefault] {
-                QList<QAudioDevice> devices = QMediaDevices::audioInputs();
-                const QAudioDevice first = serverDefault(devices);
-                if (!first.isNull()) {
-                    devices.removeAll(first);
-                    devices.prepend(first);
-                }
-                return devices;
-            },
-            [serverDefault] {
-                const QAudioDevice device = serverDefault(QMediaDevices::audioInputs());
-                return device.isNull() ? QMediaDevices::defaultAudioInput() : device;
+    return {listed, [listed] {
+                const QList<QAudioDevice> devices = listed();
+                return devices.isEmpty() ? QMediaDevices::defaultAudioInput() : devices.constFirst();
             }};
 }
 

@@ -22,6 +22,7 @@ namespace kestrel {
 
 class AudioCapture;
 class CommandVocabulary;
+class SoundServerDefaults;
 class SphinxRecoContext;
 
 /// What every recogniser of one service shares: the models (loaded once, on first
@@ -74,7 +75,10 @@ struct AudioInputs
     /// How long an input whose open never came back is refused at most (about
     /// as long as the longest wait between the input watch's tries).
     std::chrono::milliseconds giveUpTime = std::chrono::minutes(5);
-    static AudioInputs system();
+    /// The system's inputs, the sound server's default first (see
+    /// SoundServerDefaults); a connection to the server is made when none is
+    /// given.
+    static AudioInputs system(std::shared_ptr<const SoundServerDefaults> server = nullptr);
 };
 
 class SphinxRecognizer : public Recognizer

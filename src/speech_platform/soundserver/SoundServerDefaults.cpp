@@ -1,4 +1,4 @@
-#include "speech_platform/sphinx/SoundServerDefaults.h"
+#include "speech_platform/soundserver/SoundServerDefaults.h"
 
 #include <QDeadlineTimer>
 #include <QMutex>
@@ -6,6 +6,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -19,6 +20,7 @@ struct SoundServerDefaults::Connection
     pa_context *context = nullptr;
     mutable QMutex mutex;
     QByteArray source;
+    QByteArray sink;
     std::atomic<bool> settled{false}; ///< the first answer came, or none will
     bool running = false;             ///< the mainloop thread was started
 
@@ -33,7 +35,9 @@ struct SoundServerDefaults::Connection
         auto *c = static_cast<Connection *>(self);
         {
             const QMutexLocker lock(&c->mutex);
-            c->source = info && info->default_source_name ? QByteArray(info->default_source_name) : QByteArray();
+            c->source =
+                info && info->default_source_name ? QByteArray(info->default_source_name) : QByteArray();
+            c->sink = info && info->default_sink_name ? QByteArray(info->default_sink_name) : QByteArray();
         }
         c->settled = true;
     }
@@ -50,7 +54,8 @@ struct SoundServerDefaults::Connection
         switch (pa_context_get_state(context)) {
         case PA_CONTEXT_READY:
             pa_context_set_subscribe_callback(context, &Connection::changed, c);
-            if (pa_operation *op = pa_context_subscribe(context, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
+            if (pa_operation *op =
+                    pa_context_subscribe(context, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
                 pa_operation_unref(op);
             c->askServer();
             break;
@@ -59,6 +64,7 @@ struct SoundServerDefaults::Connection
             // A server gone (or restarted) no longer says; Qt's choice stands.
             const QMutexLocker lock(&c->mutex);
             c->source.clear();
+            c->sink.clear();
             c->settled = true;
             break;
         }
@@ -106,6 +112,24 @@ QByteArray SoundServerDefaults::defaultSource() const
 {
     const QMutexLocker lock(&m_connection->mutex);
     return m_connection->source;
+}
+
+QByteArray SoundServerDefaults::defaultSink() const
+{
+    const QMutexLocker lock(&m_connection->mutex);
+    return m_connection->sink;
+}
+
+QList<QAudioDevice> SoundServerDefaults::defaultFirst(QList<QAudioDevice> devices,
+                                                      const QByteArray &serverDefault)
+{
+    const auto isDefault = [&serverDefault](const QAudioDevice &d) { return d.id() == serverDefault; };
+    if (serverDefault.isEmpty() || std::none_of(devices.cbegin(), devices.cend(), isDefault))
+        std::stable_partition(devices.begin(), devices.end(),
+                              [](const QAudioDevice &d) { return d.isDefault(); });
+    else
+        std::stable_partition(devices.begin(), devices.end(), isDefault);
+    return devices;
 }
 
 } // namespace kestrel
