@@ -91,10 +91,13 @@ void BM_CommittedEdit(benchmark::State &state)
 {
     QTemporaryDir dir;
     auto store = storeWithRows(dir, 25);
-    const qint64 id = store->rows().first().id;
+    StoredCommandRow known = store->rows().first();
     int n = 0;
-    for (auto _ : state)
-        store->update(id, CommandField::Action, QString::number(++n));
+    for (auto _ : state) {
+        const QString action = QString::number(++n);
+        store->update(known, CommandField::Action, action);
+        known.row.Action = action;
+    }
 }
 BENCHMARK(BM_CommittedEdit)->Unit(benchmark::kMillisecond);
 

@@ -107,6 +107,32 @@ QString buildStarterDatabase(const QString &file, const QString &connectionName,
     return reason;
 }
 
+// The four fields from `first` on, as every reader of the table sees them.
+CommandRow rowAt(const QSqlQuery &query, int first)
+{
+    return CommandRow{query.value(first).toString(), query.value(first + 1).toString(),
+                      query.value(first + 2).toString(), query.value(first + 3).toString()};
+}
+
+// Empty when the row `known.id` still holds what `known` says, else why not.
+// Row ids are not names: SQLite gives a new row the id of a deleted last row,
+// and compacting the file renumbers them all, so after another program's edit
+// an id alone may name another command.
+QString stillAsRead(const QSqlDatabase &db, const StoredCommandRow &known)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(
+            QStringLiteral("SELECT WordPhrase, Type, Action, Parent FROM Selections WHERE rowid = ?")))
+        return errorText(query.lastError());
+    query.addBindValue(known.id);
+    if (!query.exec())
+        return errorText(query.lastError());
+    if (!query.next() || rowAt(query, 0) != known.row)
+        return QStringLiteral("another program has changed or deleted this row since it was read");
+    return {};
+}
+
 // Returns an empty string or the reason the rows could not all be read.
 QString readRows(const QSqlDatabase &db, QList<StoredCommandRow> &result)
 {
@@ -116,13 +142,7 @@ QString readRows(const QSqlDatabase &db, QList<StoredCommandRow> &result)
             QStringLiteral("SELECT rowid, WordPhrase, Type, Action, Parent FROM Selections ORDER BY rowid")))
         return errorText(query.lastError());
     while (query.next()) {
-        StoredCommandRow stored;
-        stored.id = query.value(0).toLongLong();
-        stored.row.WordPhrase = query.value(1).toString();
-        stored.row.Type = query.value(2).toString();
-        stored.row.Action = query.value(3).toString();
-        stored.row.Parent = query.value(4).toString();
-        result.append(stored);
+        result.append(StoredCommandRow{query.value(0).toLongLong(), rowAt(query, 1)});
     }
     // next() also returns false when reading broke off half-way.
     return query.lastError().isValid() ? errorText(query.lastError()) : QString();
@@ -293,48 +313,41 @@ qint64 CommandStore::insert(const CommandRow &row)
     return id;
 }
 
-void CommandStore::update(qint64 id, CommandField field, const QString &value)
+void CommandStore::update(const StoredCommandRow &known, CommandField field, const QString &value)
 {
     // The column name comes from the fixed field list, never from user text.
-    const int changed =
-        executeEdit(QStringLiteral("change"),
-                    QStringLiteral("UPDATE Selections SET %1 = ? WHERE rowid = ?").arg(fieldName(field)),
-                    {textValue(value), id});
-    if (changed == 0)
-        fail(QStringLiteral("change"), QStringLiteral("row %1 no longer exists").arg(id));
+    executeEdit(QStringLiteral("change"),
+                QStringLiteral("UPDATE Selections SET %1 = ? WHERE rowid = ?").arg(fieldName(field)),
+                {textValue(value), known.id}, nullptr, &known);
 }
 
-void CommandStore::remove(qint64 id)
+void CommandStore::remove(const StoredCommandRow &known)
 {
-    const int changed = executeEdit(QStringLiteral("delete a row from"),
-                                    QStringLiteral("DELETE FROM Selections WHERE rowid = ?"), {id});
-    if (changed == 0)
-        fail(QStringLiteral("delete a row from"), QStringLiteral("row %1 no longer exists").arg(id));
+    executeEdit(QStringLiteral("delete a row from"), QStringLiteral("DELETE FROM Selections WHERE rowid = ?"),
+                {known.id}, nullptr, &known);
 }
 
-int CommandStore::executeEdit(const QString &action, const QString &statement, const QList<QVariant> &values,
-                              qint64 *insertedId)
+void CommandStore::executeEdit(const QString &action, const QString &statement, const QList<QVariant> &values,
+                               qint64 *insertedId, const StoredCommandRow *known)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!db.transaction())
         fail(action, errorText(db.lastError()));
 
-    QString reason;
-    int changed = 0;
-    {
+    // Checked inside the edit's own transaction: no other writer can come
+    // between the check and the edit.
+    QString reason = known ? stillAsRead(db, *known) : QString();
+    if (reason.isEmpty()) {
         QSqlQuery query(db);
         if (!query.prepare(statement)) {
             reason = errorText(query.lastError());
         } else {
             for (const QVariant &value : values)
                 query.addBindValue(value);
-            if (!query.exec()) {
+            if (!query.exec())
                 reason = errorText(query.lastError());
-            } else {
-                changed = query.numRowsAffected();
-                if (insertedId)
-                    *insertedId = query.lastInsertId().toLongLong();
-            }
+            else if (insertedId)
+                *insertedId = query.lastInsertId().toLongLong();
         }
     }
     if (reason.isEmpty() && !db.commit())
@@ -343,7 +356,6 @@ int CommandStore::executeEdit(const QString &action, const QString &statement, c
         db.rollback();
         fail(action, reason);
     }
-    return changed;
 }
 
 } // namespace kestrel

@@ -13,7 +13,9 @@ namespace kestrel {
 enum class CommandField { WordPhrase, Type, Action, Parent };
 
 /// A command row with the identity the store gives it. Rows are addressed by id,
-/// never by position, so an edit cannot land on a row that moved.
+/// never by position, so an edit cannot land on a row that moved; and an edit
+/// names the row as it was read, so it cannot land on another row that took
+/// the id over.
 struct StoredCommandRow
 {
     qint64 id = 0;
@@ -53,17 +55,22 @@ public:
 
     /// Appends a row; returns its id.
     qint64 insert(const CommandRow &row);
-    /// Sets one field of the row `id`. Throws when the row no longer exists.
-    void update(qint64 id, CommandField field, const QString &value);
-    /// Deletes the row `id`. Throws when the row no longer exists.
-    void remove(qint64 id);
+    /// Sets one field of `known`, the row as it was read. Throws, changing
+    /// nothing, when that row no longer exists or no longer holds what was read
+    /// (another program changed the file meanwhile).
+    void update(const StoredCommandRow &known, CommandField field, const QString &value);
+    /// Deletes `known`, the row as it was read. Throws, deleting nothing, as
+    /// update() does.
+    void remove(const StoredCommandRow &known);
 
 private:
     void createWithStarterRows(const ProgramFinder &finder);
     void checkIsCommandTable();
     void openForEditing();
-    int executeEdit(const QString &action, const QString &statement, const QList<QVariant> &values,
-                    qint64 *insertedId = nullptr);
+    /// Runs `statement` in a transaction of its own; when `known` is given,
+    /// only if that row still holds what was read.
+    void executeEdit(const QString &action, const QString &statement, const QList<QVariant> &values,
+                     qint64 *insertedId = nullptr, const StoredCommandRow *known = nullptr);
     [[noreturn]] void fail(const QString &action, const QString &reason) const;
 
     QString m_path;

@@ -121,9 +121,10 @@ bool CommandTableModel::setData(const QModelIndex &index, const QVariant &value,
     if (field == text)
         return true;
     try {
-        m_store.update(stored.id, fieldOfColumn(index.column()), text);
+        m_store.update(stored, fieldOfColumn(index.column()), text);
     } catch (const Failure &failure) {
         reportRefusal(failure);
+        rereadAfterRefusal();
         return false;
     }
     field = text;
@@ -164,9 +165,10 @@ bool CommandTableModel::removeRows(int row, int count, const QModelIndex &parent
         return false;
     for (int last = row + count - 1; last >= row; --last) {
         try {
-            m_store.remove(m_rows.at(last).id);
+            m_store.remove(m_rows.at(last));
         } catch (const Failure &failure) {
             reportRefusal(failure);
+            rereadAfterRefusal();
             return false;
         }
         beginRemoveRows(QModelIndex(), last, last);
@@ -199,6 +201,24 @@ QList<CommandRow> CommandTableModel::refresh()
 void CommandTableModel::reportRefusal(const Failure &failure)
 {
     m_messageBoxes.inform(programTitle(), failure.description(), MessageBoxes::Icon::Critical);
+}
+
+// A refusal may mean that another program changed the file: the grid then
+// shows rows that are no longer stored, and every edit of them would be
+// refused again. Read after the edit has ended, not inside it: the grid is
+// still handing over its editor's text.
+void CommandTableModel::rereadAfterRefusal()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            try {
+                reload();
+            } catch (const Failure &) {
+                // The grid keeps what it showed; the refusal was shown.
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 CommandRow CommandTableModel::commandRow(int row) const

@@ -69,6 +69,7 @@ private:
     QString cellText(int row, int column) const;
     bool addFromNewRowLine(int column, const QString &text);
     void reportRefusal(const Failure &failure);
+    void rereadAfterRefusal();
 
     CommandStore &m_store;
     MessageBoxes &m_messageBoxes;

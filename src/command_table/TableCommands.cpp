@@ -16,11 +16,17 @@ bool TableCommands::isLocked() const
     return m_controls.lockCaption() == lockedCaption();
 }
 
-void TableCommands::lockClicked()
+void TableCommands::lockClicked(CommandTableModel &model)
 {
     if (!isLocked()) {
         lockTable();
         return;
+    }
+    // The locked grid has no cell open: nothing typed is lost by the re-read.
+    try {
+        model.reload();
+    } catch (const Failure &failure) {
+        m_messageBoxes.inform(programTitle(), failure.description(), MessageBoxes::Icon::Critical);
     }
     m_controls.setLockCaption(unlockedCaption());
     m_controls.setGridEnabled(true);

@@ -38,7 +38,9 @@ public:
     bool isLocked() const;
     /// The lock button: locks an unlocked table; unlocks a locked one and then
     /// stops listening, so the user never edits the table while it is in use.
-    void lockClicked();
+    /// Unlocking reads the table again first: another program may have
+    /// changed the file while it was locked.
+    void lockClicked(CommandTableModel &model);
     /// Locks the table (start-up, and whenever recognition is switched on).
     void lockTable();
     /// "Delete Record": refuses on a locked table, asks, then deletes the grid's

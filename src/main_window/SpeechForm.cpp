@@ -122,7 +122,8 @@ void SpeechForm::wireButtons()
     connect(m_ui->BtnStart, &QPushButton::clicked, this, [this] { StartListening(); });
     connect(m_ui->BtnStop, &QPushButton::clicked, this, [this] { StopListening(); });
     connect(m_ui->BtnExit, &QPushButton::clicked, this, [this] { endProgram(); });
-    connect(m_ui->LockTbl, &QPushButton::clicked, this, [this] { m_tableCommands->lockClicked(); });
+    connect(m_ui->LockTbl, &QPushButton::clicked, this,
+            [this] { m_tableCommands->lockClicked(m_services.tableModel); });
     connect(m_ui->Command1, &QPushButton::clicked, this, [this] {
         m_tableCommands->deleteRecord(m_services.tableModel, m_ui->DBGrid1->currentIndex().row());
     });

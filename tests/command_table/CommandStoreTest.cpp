@@ -46,10 +46,10 @@ TEST(CommandStore, EditsKeepTableOrderAndAreCommittedOneByOne)
     const QList<StoredCommandRow> before = store.rows();
 
     const qint64 four = store.insert(row("FOUR", "FUNCTION", "^f", "ONE"));
-    store.update(before.at(1).id, CommandField::Action, QStringLiteral("^2"));
-    store.update(before.at(1).id, CommandField::Type, QStringLiteral("function"));
-    store.update(four, CommandField::Parent, QStringLiteral("THREE"));
-    store.remove(before.at(0).id);
+    store.update(before.at(1), CommandField::Action, QStringLiteral("^2"));
+    store.update({before.at(1).id, row("TWO", "", "^2")}, CommandField::Type, QStringLiteral("function"));
+    store.update({four, row("FOUR", "FUNCTION", "^f", "ONE")}, CommandField::Parent, QStringLiteral("THREE"));
+    store.remove(before.at(0));
     store.insert(CommandRow{QStringLiteral("FIVE"), {}, {}, {}});
 
     const QList<CommandRow> expected = {row("TWO", "function", "^2"), row("THREE"),
@@ -62,7 +62,7 @@ TEST(CommandStore, EditsKeepTableOrderAndAreCommittedOneByOne)
             .toString(),
         QStringLiteral("TWOfunction^2,THREE,FOURFUNCTION^fTHREE,FIVE"));
 
-    const qint64 gone = four + 100;
+    const StoredCommandRow gone{four + 100, row("FOUR", "FUNCTION", "^f", "THREE")};
     EXPECT_THROW(store.update(gone, CommandField::Action, QStringLiteral("x")), Failure);
     EXPECT_THROW(store.remove(gone), Failure);
     EXPECT_EQ(store.refresh(), expected);
@@ -72,6 +72,49 @@ TEST(CommandStore, EditsKeepTableOrderAndAreCommittedOneByOne)
     EXPECT_EQ(StoreFixture({row("OTHER")}).store().refresh(), QList<CommandRow>{row("OTHER")});
     EXPECT_EQ(store.refresh(), expected);
     EXPECT_FALSE(QSqlDatabase::contains(QLatin1String(QSqlDatabase::defaultConnection)));
+}
+
+// Another program (an SQLite browser) edits the file while KESTREL shows it.
+// SQLite gives a new row the id of a deleted last row, and compacting the file
+// renumbers every row: an edit or a delete of the row KESTREL read must then
+// change nothing rather than another command.
+TEST(CommandStore, AnEditOfARowChangedElsewhereChangesNothing)
+{
+    const struct
+    {
+        const char *name;
+        QStringList outside; ///< statements another program runs
+    } cases[] = {
+        {"last row replaced",
+         {"DELETE FROM Selections WHERE WordPhrase = 'THREE'",
+          "INSERT INTO Selections VALUES ('PASTE', 'FUNCTION', '^v', '')"}},
+        {"compacted", {"DELETE FROM Selections WHERE WordPhrase = 'TWO'", "VACUUM"}},
+        {"field changed", {"UPDATE Selections SET Action = '^t' WHERE WordPhrase = 'THREE'"}},
+        {"deleted", {"DELETE FROM Selections WHERE WordPhrase = 'THREE'"}},
+    };
+    for (const auto &c : cases) {
+        for (const bool deleting : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (deleting ? ", delete" : ", edit"));
+            StoreFixture fixture({row("ONE"), row("TWO"), row("THREE", "FUNCTION", "^3")});
+            CommandStore &store = fixture.store();
+            const StoredCommandRow shown = store.rows().at(2);
+            for (const QString &statement : c.outside)
+                queryOutside(fixture.path(), statement);
+            const QList<CommandRow> after = fixture.stored();
+
+            try {
+                if (deleting)
+                    store.remove(shown);
+                else
+                    store.update(shown, CommandField::Action, QStringLiteral("^x"));
+                ADD_FAILURE() << "accepted";
+            } catch (const Failure &failure) {
+                EXPECT_TRUE(failure.description().contains(QStringLiteral("another program")))
+                    << failure.description().toStdString();
+            }
+            EXPECT_EQ(fixture.stored(), after);
+        }
+    }
 }
 
 TEST(CommandStore, AnUnusableFileIsReportedAndLeftAsItWas)

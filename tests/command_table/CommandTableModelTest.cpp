@@ -5,6 +5,7 @@
 #include "command_table/TableCommands.h"
 
 #include <QAbstractItemModelTester>
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -178,16 +179,45 @@ TEST_F(CommandTableModelTest, RefreshShowsWhatAnotherProgramChanged)
     {
         CommandStore other(m_fixture.path(), finderFor({}));
         other.insert(row("PASTE", "FUNCTION", "^v"));
-        other.remove(other.rows().at(0).id);
+        other.remove(other.rows().at(0));
     }
-    // An edit of a row deleted elsewhere fails and changes nothing.
+    // An edit of a row deleted elsewhere fails, changes nothing, and the grid
+    // shows what is stored once the edit has ended.
     EXPECT_FALSE(edit(0, Action, QStringLiteral("konsole")));
-    EXPECT_EQ(cell(0, Action), QStringLiteral("xterm"));
+    EXPECT_EQ(m_boxes.shown.size(), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(cell(0, Phrase), QStringLiteral("COPY"));
 
     const QList<CommandRow> expected = {row("COPY", "FUNCTION", "^c"), row("PASTE", "FUNCTION", "^v")};
     EXPECT_EQ(m_model.refresh(), expected);
     EXPECT_EQ(m_model.rowCount(), 3);
     EXPECT_EQ(cell(1, Phrase), QStringLiteral("PASTE"));
+}
+
+// The grid's row was replaced by another program (its id now names PASTE):
+// neither an edit nor "Delete Record" may touch PASTE; the user is told, and
+// the grid then shows what is stored.
+TEST(CommandTableModel, AnEditOfARowReplacedElsewhereLeavesTheNewRowAlone)
+{
+    for (const bool deleting : {false, true}) {
+        SCOPED_TRACE(deleting ? "delete" : "edit");
+        StoreFixture fixture({row("OPEN TERMINAL", "OPEN", "xterm"), row("COPY", "FUNCTION", "^c")});
+        FakeMessageBoxes boxes;
+        CommandTableModel model(fixture.store(), boxes);
+        queryOutside(fixture.path(), QStringLiteral("DELETE FROM Selections WHERE WordPhrase = 'COPY'"));
+        queryOutside(fixture.path(),
+                     QStringLiteral("INSERT INTO Selections VALUES ('PASTE', 'FUNCTION', '^v', '')"));
+        const QList<CommandRow> stored = fixture.stored();
+
+        const bool done = deleting
+                              ? model.removeRow(1)
+                              : model.setData(model.index(1, Action), QStringLiteral("^x"), Qt::EditRole);
+        EXPECT_FALSE(done);
+        EXPECT_EQ(fixture.stored(), stored);
+        EXPECT_EQ(boxes.shown.size(), 1);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(model.commandRow(1), row("PASTE", "FUNCTION", "^v"));
+    }
 }
 
 /// Makes another program's triggers refuse every change to the table's rows.
@@ -239,18 +269,24 @@ struct FakeTableControls : TableControls
     QStringList calls;
 };
 
+// Unlocking reads the table again: rows another program changed meanwhile are
+// edited as they are stored, not as the grid last showed them.
 TEST(TableCommands, TheLockButtonTogglesAndUnlockingStopsListening)
 {
-    const std::pair<const char *, QStringList> cases[] = {
-        {"Unlock Table", {"caption Lock Table", "grid on", "stop listening"}},
-        {"Lock Table", {"caption Unlock Table", "grid off"}},
-        {"unlock table", {"caption Unlock Table", "grid off"}},
+    const std::tuple<const char *, QStringList, int> cases[] = {
+        {"Unlock Table", {"caption Lock Table", "grid on", "stop listening"}, 2},
+        {"Lock Table", {"caption Unlock Table", "grid off"}, 1},
+        {"unlock table", {"caption Unlock Table", "grid off"}, 1},
     };
     FakeMessageBoxes boxes;
-    for (const auto &[caption, calls] : cases) {
+    for (const auto &[caption, calls, shownRows] : cases) {
+        StoreFixture fixture({row("ONE")});
+        CommandTableModel model(fixture.store(), boxes);
+        CommandStore(fixture.path(), finderFor({})).insert(row("TWO"));
         FakeTableControls controls(caption);
-        TableCommands(controls, boxes).lockClicked();
+        TableCommands(controls, boxes).lockClicked(model);
         EXPECT_EQ(controls.calls, calls) << caption;
+        EXPECT_EQ(model.storedRowCount(), shownRows) << caption;
     }
     // Switching recognition on locks the table without touching listening.
     FakeTableControls controls("Lock Table");

@@ -64,7 +64,7 @@ public:
         {
             CommandStore builder(path, finderFor({}));
             for (const StoredCommandRow &stored : builder.rows())
-                builder.remove(stored.id);
+                builder.remove(stored);
             for (const CommandRow &r : rows)
                 builder.insert(r);
         }
