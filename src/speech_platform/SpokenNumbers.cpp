@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <initializer_list>
 #include <optional>
 
 namespace kestrel {
@@ -54,6 +56,68 @@ std::optional<NumberToken> numberToken(const QString &word)
     if (it == table.constEnd())
         return std::nullopt;
     return *it;
+}
+
+// An ordinal after a number ends it: "twenty first" is 21st. Alone it stays a
+// word ("the first time").
+std::optional<NumberToken> ordinalToken(const QString &word)
+{
+    static const QHash<QString, NumberToken> table = {
+        {QStringLiteral("first"), {NumberWord::Unit, 1}},
+        {QStringLiteral("second"), {NumberWord::Unit, 2}},
+        {QStringLiteral("third"), {NumberWord::Unit, 3}},
+        {QStringLiteral("fourth"), {NumberWord::Unit, 4}},
+        {QStringLiteral("fifth"), {NumberWord::Unit, 5}},
+        {QStringLiteral("sixth"), {NumberWord::Unit, 6}},
+        {QStringLiteral("seventh"), {NumberWord::Unit, 7}},
+        {QStringLiteral("eighth"), {NumberWord::Unit, 8}},
+        {QStringLiteral("ninth"), {NumberWord::Unit, 9}},
+        {QStringLiteral("tenth"), {NumberWord::Teen, 10}},
+        {QStringLiteral("eleventh"), {NumberWord::Teen, 11}},
+        {QStringLiteral("twelfth"), {NumberWord::Teen, 12}},
+        {QStringLiteral("thirteenth"), {NumberWord::Teen, 13}},
+        {QStringLiteral("fourteenth"), {NumberWord::Teen, 14}},
+        {QStringLiteral("fifteenth"), {NumberWord::Teen, 15}},
+        {QStringLiteral("sixteenth"), {NumberWord::Teen, 16}},
+        {QStringLiteral("seventeenth"), {NumberWord::Teen, 17}},
+        {QStringLiteral("eighteenth"), {NumberWord::Teen, 18}},
+        {QStringLiteral("nineteenth"), {NumberWord::Teen, 19}},
+        {QStringLiteral("twentieth"), {NumberWord::Tens, 20}},
+        {QStringLiteral("thirtieth"), {NumberWord::Tens, 30}},
+        {QStringLiteral("fortieth"), {NumberWord::Tens, 40}},
+        {QStringLiteral("fiftieth"), {NumberWord::Tens, 50}},
+        {QStringLiteral("sixtieth"), {NumberWord::Tens, 60}},
+        {QStringLiteral("seventieth"), {NumberWord::Tens, 70}},
+        {QStringLiteral("eightieth"), {NumberWord::Tens, 80}},
+        {QStringLiteral("ninetieth"), {NumberWord::Tens, 90}},
+        {QStringLiteral("hundredth"), {NumberWord::Hundred, 100}},
+        {QStringLiteral("thousandth"), {NumberWord::Scale, 1000}},
+        {QStringLiteral("millionth"), {NumberWord::Scale, 1000000}},
+    };
+    const auto it = table.constFind(word.toLower());
+    if (it == table.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+QString withOrdinalSuffix(qint64 value)
+{
+    const qint64 lastTwo = value % 100;
+    const char *suffix = "th";
+    if (lastTwo < 11 || lastTwo > 13) {
+        switch (value % 10) {
+        case 1: suffix = "st"; break;
+        case 2: suffix = "nd"; break;
+        case 3: suffix = "rd"; break;
+        default: break;
+        }
+    }
+    return QString::number(value) + QLatin1String(suffix);
+}
+
+bool isKind(const std::optional<NumberToken> &token, std::initializer_list<NumberWord> kinds)
+{
+    return token && std::find(kinds.begin(), kinds.end(), token->kind) != kinds.end();
 }
 
 /// Builds one number word by word; accept() refuses a word that cannot continue
@@ -131,27 +195,49 @@ QString applyReplacements(const QStringList &words)
     QString out;
     NumberBuilder number;
     qsizetype numberStart = -1; ///< the index of the number's first word
+    // A year is said in two halves, "nineteen eighty four", "twenty nineteen":
+    // a first half of one word from thirteen to twenty, kept here while the
+    // second is built. Twelve and below are left alone: "twelve fifteen" is
+    // a time.
+    qint64 yearHalf = 0;
+    const auto wordAt = [&](qsizetype at) { return at >= 0 && at < words.size() ? words[at] : QString(); };
     const auto wordIs = [&](qsizetype at, QLatin1String text) {
-        return at >= 0 && at < words.size() && words[at].compare(text, Qt::CaseInsensitive) == 0;
+        return wordAt(at).compare(text, Qt::CaseInsensitive) == 0;
     };
-    const auto isNumberWord = [&](qsizetype at) {
-        return at >= 0 && at < words.size() && numberToken(words[at]).has_value();
+    const auto isNumberWord = [&](qsizetype at) { return numberToken(wordAt(at)).has_value(); };
+    const auto isAndOr = [&](qsizetype at) {
+        return wordIs(at, QLatin1String("and")) || wordIs(at, QLatin1String("or"));
     };
     // "one" alone is mostly the pronoun ("no one knows", "the one I want"), and
     // dictation must not type "no 1 knows". It is a number where a command
     // takes one (after "select" or "cursor", beside "comma") or among other
-    // number words ("one two three").
+    // number words ("one two three", "one or two").
     const auto loneOneIsWord = [&](qsizetype end) {
         return end - numberStart == 1 && wordIs(numberStart, QLatin1String("one")) &&
                !wordIs(numberStart - 1, QLatin1String("select")) &&
                !wordIs(numberStart - 1, QLatin1String("cursor")) &&
                !wordIs(numberStart - 1, QLatin1String("comma")) && !wordIs(end, QLatin1String("comma")) &&
-               !isNumberWord(numberStart - 1) && !isNumberWord(end);
+               !isNumberWord(numberStart - 1) && !isNumberWord(end) &&
+               !(isAndOr(end) && isNumberWord(end + 1)) &&
+               !(isAndOr(numberStart - 1) && isNumberWord(numberStart - 2));
+    };
+    const auto flushYearHalf = [&] {
+        if (yearHalf != 0)
+            appendWord(out, QString::number(yearHalf));
+        yearHalf = 0;
     };
     // `end`: the index of the first word after the number.
     auto flushNumber = [&](qsizetype end) {
-        if (!number.empty())
-            appendWord(out, loneOneIsWord(end) ? words[numberStart] : QString::number(number.value()));
+        if (!number.empty()) {
+            if (yearHalf != 0 && number.value() >= 10 && number.value() <= 99) {
+                appendWord(out, QString::number(yearHalf * 100 + number.value()));
+                yearHalf = 0;
+            } else {
+                flushYearHalf();
+                appendWord(out, loneOneIsWord(end) ? words[numberStart] : QString::number(number.value()));
+            }
+        }
+        flushYearHalf();
         number = NumberBuilder();
         numberStart = -1;
     };
@@ -165,29 +251,58 @@ QString applyReplacements(const QStringList &words)
         const auto before = numberToken(words[at - 1]);
         const auto after = numberToken(words[at + 1]);
         NumberBuilder trial = number;
-        return before && (before->kind == NumberWord::Hundred || before->kind == NumberWord::Scale) &&
-               after &&
-               (after->kind == NumberWord::Unit || after->kind == NumberWord::Teen ||
-                after->kind == NumberWord::Tens) &&
-               trial.accept(*after);
+        return isKind(before, {NumberWord::Hundred, NumberWord::Scale}) &&
+               isKind(after, {NumberWord::Unit, NumberWord::Teen, NumberWord::Tens}) && trial.accept(*after);
+    };
+    // "a hundred and fifty" is 150; "a hundred dollars" stays as it was said.
+    const auto aStartsNumber = [&](qsizetype at) {
+        const std::initializer_list<NumberWord> goesOn = {NumberWord::Unit, NumberWord::Teen, NumberWord::Tens};
+        return number.empty() && wordIs(at, QLatin1String("a")) &&
+               isKind(numberToken(wordAt(at + 1)), {NumberWord::Hundred, NumberWord::Scale}) &&
+               (isKind(numberToken(wordAt(at + 2)), goesOn) ||
+                (wordIs(at + 2, QLatin1String("and")) && isKind(numberToken(wordAt(at + 3)), goesOn)));
     };
 
     for (qsizetype i = 0; i < words.size(); ++i) {
         const QString &word = words[i];
         if (word.isEmpty() || joinsNumber(i))
             continue;
+        if (aStartsNumber(i)) {
+            number.accept(NumberToken{NumberWord::Unit, 1});
+            numberStart = i;
+            continue;
+        }
         if (const auto token = numberToken(word)) {
             if (!number.accept(*token)) {
-                flushNumber(i);
+                const bool secondHalfOfYear = yearHalf == 0 && i - numberStart == 1 && number.value() >= 13 &&
+                                              number.value() <= 20 &&
+                                              isKind(token, {NumberWord::Teen, NumberWord::Tens});
+                if (secondHalfOfYear) {
+                    yearHalf = number.value();
+                    number = NumberBuilder();
+                } else {
+                    flushNumber(i);
+                }
                 if (!number.accept(*token)) {
                     // A lone "hundred" or "thousand" is a word, not a number.
                     appendWord(out, word);
                     continue;
                 }
+                numberStart = i;
             }
             if (numberStart < 0)
                 numberStart = i;
             continue;
+        }
+        if (const auto ordinal = ordinalToken(word); ordinal && !number.empty()) {
+            NumberBuilder trial = number;
+            if (trial.accept(*ordinal)) {
+                flushYearHalf();
+                appendWord(out, withOrdinalSuffix(trial.value()));
+                number = NumberBuilder();
+                numberStart = -1;
+                continue;
+            }
         }
         flushNumber(i);
         if (word.compare(QLatin1String("comma"), Qt::CaseInsensitive) == 0)

@@ -49,8 +49,38 @@ TEST(Replacements, turnNumberWordsIntoDigits)
         {"ten hundred", "1000"},
         // Two units in a row are two numbers, as a speaker listing digits means.
         {"one two three", "1 2 3"},
-        {"twenty thirty", "20 30"},
         {"twelve five", "12 5"},
+        // A year is said in two halves; an hour and its minutes are not a year.
+        {"twenty nineteen", "2019"},
+        {"nineteen eighty four", "1984"},
+        {"open office twenty nineteen", "open office 2019"},
+        {"twenty twenty six", "2026"},
+        {"twenty thirty", "2030"},
+        {"twenty ten", "2010"},
+        {"twelve fifteen", "12 15"},
+        {"nineteen five", "19 5"},
+        {"twenty five thirty", "25 30"},
+        {"nineteen hundred", "1900"},
+        {"twenty nineteen twenty", "2019 20"},
+        {"nineteen ninety nine thousand", "19 99000"},
+        {"cursor twenty comma thirty", "cursor 20, 30"},
+        // An ordinal ends the number it belongs to; alone it stays a word.
+        {"the twenty first of june", "the 21st of june"},
+        {"twenty second", "22nd"},
+        {"thirty third", "33rd"},
+        {"one hundred first", "101st"},
+        {"one hundred eleventh", "111th"},
+        {"one hundredth", "100th"},
+        {"two thousandth", "2000th"},
+        {"the first time", "the first time"},
+        {"five first", "5 first"},
+        // "a hundred" is a number when more of it follows.
+        {"a hundred and fifty dollars", "150 dollars"},
+        {"a thousand five hundred", "1500"},
+        {"A hundred twenty", "120"},
+        {"a hundred dollars", "a hundred dollars"},
+        {"a thousand times", "a thousand times"},
+        {"a hundred and", "a hundred and"},
         {"zero zero", "0 0"},
         {"hundred", "hundred"},
         {"thousand of them", "thousand of them"},
@@ -84,7 +114,12 @@ TEST(Replacements, turnNumberWordsIntoDigits)
         {"one hundred", "100"},
         {"one thousand and one", "1001"},
         {"page one", "page one"},
-        {"page two", "page 2"}};
+        {"page two", "page 2"},
+        {"between one and two", "between 1 and 2"},
+        {"one or two", "1 or 2"},
+        {"two or one", "2 or 1"},
+        {"one and only", "one and only"},
+        {"one and a half", "one and a half"}};
     for (const auto &[spoken, expected] : cases)
         EXPECT_EQ(applyReplacements(words(spoken)), QString::fromLatin1(expected)) << spoken;
 
