@@ -175,6 +175,8 @@ TEST(CmuPhones, idsAndNamesRoundTripAndEspeakMnemonicsBecomeThem)
                                                                {"dZ'EdIt", "JH EH D IH T"},
                                                                {"f'aI@f0ks", "F AY ER F AA K S"},
                                                                {"T'INk", "TH IH NG K"},
+                                                               {"f'o@", "F AO R"},
+                                                               {"n'o@d", "N AO R D"},
                                                                {"tS'3:tS", "CH ER CH"},
                                                                {"", ""},
                                                                {"'',,_:", ""}};

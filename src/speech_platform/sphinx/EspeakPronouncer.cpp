@@ -19,7 +19,7 @@ struct Mnemonic
 // Longest mnemonics first: the scanner takes the first entry that matches.
 constexpr std::array kMnemonics = {
     Mnemonic{"aI@", "AY ER"}, Mnemonic{"aI3", "AY ER"}, Mnemonic{"aU@", "AW ER"}, Mnemonic{"i@3", "IH R"},
-    Mnemonic{"A@", "AA R"},   Mnemonic{"O@", "AO R"},   Mnemonic{"e@", "EH R"},   Mnemonic{"U@", "UH R"},
+    Mnemonic{"A@", "AA R"},   Mnemonic{"O@", "AO R"},   Mnemonic{"o@", "AO R"},   Mnemonic{"e@", "EH R"},   Mnemonic{"U@", "UH R"},
     Mnemonic{"i@", "IH R"},   Mnemonic{"3:", "ER"},     Mnemonic{"A:", "AA"},     Mnemonic{"O:", "AO"},
     Mnemonic{"i:", "IY"},     Mnemonic{"u:", "UW"},     Mnemonic{"aI", "AY"},     Mnemonic{"aU", "AW"},
     Mnemonic{"eI", "EY"},     Mnemonic{"oU", "OW"},     Mnemonic{"OI", "OY"},     Mnemonic{"@L", "AH L"},
