@@ -2,17 +2,25 @@
 
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace kestrel {
 
 QStringList phraseWords(const QString &phrase)
 {
-    static const QRegularExpression notWord(QStringLiteral("[^\\w'.]|_"));
-    QString clean = phrase.toLower();
+    // Letters are any script's ("caf\u00e9", "stra\u00dfe"), not ASCII's alone, and
+    // an accent typed as a separate mark is joined to its letter first: a word
+    // cut at its accent would be listened for as fragments no one says.
+    static const QRegularExpression notWord(QStringLiteral("[^\\w'.]|_"),
+                                            QRegularExpression::UseUnicodePropertiesOption);
+    QString clean = phrase.normalized(QString::NormalizationForm_C).toLower();
     // A phrase pasted from a word processor has curly apostrophes: "don\u2019t"
-    // would be listened for as "don tee". And "&" is said "and".
+    // would be listened for as "don tee".
     for (const char16_t apostrophe : {u'\u2019', u'\u2018', u'\u02BC'})
         clean.replace(QChar(apostrophe), QLatin1Char('\''));
-    clean.replace(QLatin1Char('&'), QLatin1String(" and "));
+    // Signs that are said aloud are the words said.
+    for (const auto &[sign, word] : {std::pair{'&', "and"}, {'%', "percent"}, {'+', "plus"}, {'@', "at"}})
+        clean.replace(QLatin1Char(sign), QLatin1Char(' ') + QLatin1String(word) + QLatin1Char(' '));
     clean.replace(notWord, QStringLiteral(" "));
     QStringList words;
     for (QString w : clean.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {

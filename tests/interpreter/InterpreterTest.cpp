@@ -196,29 +196,34 @@ TEST_F(InterpreterFixture, LookupFindsARowByTheWordsItsPhraseIsHeardAs)
     }
 }
 
-// Phrases pasted from a word processor carry a curly apostrophe; "&" is said
-// "and". The recogniser must listen for what the user says, and the lookup
-// find the row by it.
-TEST_F(InterpreterFixture, CurlyApostrophesAndAmpersandsAreHeardAsSaid)
+// Phrases pasted from a word processor carry a curly apostrophe; "&", "%",
+// "+" and "@" are said as words; accented letters belong to their words. The
+// recogniser must listen for what the user says, and the lookup find the row
+// by it.
+TEST_F(InterpreterFixture, CurlyApostrophesSignsAndAccentsAreHeardAsSaid)
 {
     commands.rows = {row("DON\u2019T SAVE", "FUNCTION"), row("IT\u2018S OK", "FUNCTION"),
-                     row("OPEN R&D FOLDER", "FUNCTION"), row("SALT&PEPPER", "FUNCTION")};
+                     row("OPEN R&D FOLDER", "FUNCTION"),  row("SALT&PEPPER", "FUNCTION"),
+                     row("ZOOM 150%", "FUNCTION"),        row("C++ HELP", "FUNCTION"),
+                     row("OPEN MY CAF\u00c9", "FUNCTION")};
     using P = std::pair<const char *, int>;
-    for (const auto &[heard, rowIndex] : {P{"don't save", 1}, P{"it's ok", 2}, P{"open r and d folder", 3},
-                                          P{"salt and pepper", 4}, P{"don t save", 5}, P{"open r d folder", 5}}) {
-        EXPECT_EQ(find(normaliseRecoText(QString::fromLatin1(heard))), rowIndex < 5) << heard;
+    for (const auto &[heard, rowIndex] :
+         {P{"don't save", 1}, P{"it's ok", 2}, P{"open r and d folder", 3}, P{"salt and pepper", 4},
+          P{"zoom 150 percent", 5}, P{"c plus plus help", 6}, P{"open my caf\u00e9", 7}, P{"don t save", 8},
+          P{"open r d folder", 8}, P{"zoom 150", 8}, P{"open my caf", 8}}) {
+        EXPECT_EQ(find(normaliseRecoText(QString::fromUtf8(heard))), rowIndex < 8) << heard;
         EXPECT_EQ(interpreter.rowIndex(), rowIndex) << heard;
     }
 }
 
-// Two rows heard alike ("C++" is heard as "c"): the phrase typed into the
+// Two rows heard alike ("C#" is heard as "c"): the phrase typed into the
 // emulation box as stored finds its own row, wherever it is.
 TEST_F(InterpreterFixture, ARowStoredAsThePhraseGoesBeforeOneOnlyHeardAlike)
 {
-    commands.rows = {row("OPEN C++ DOCS", "FUNCTION", "a"), row("OPEN C DOCS", "FUNCTION", "b"),
-                     row("OPEN C++ DOCS", "FUNCTION", "c")};
+    commands.rows = {row("OPEN C# DOCS", "FUNCTION", "a"), row("OPEN C DOCS", "FUNCTION", "b"),
+                     row("OPEN C# DOCS", "FUNCTION", "c")};
     using P = std::pair<const char *, int>;
-    for (const auto &[phrase, rowIndex] : {P{"OPEN C DOCS", 2}, P{"open c docs", 2}, P{"OPEN C++ DOCS", 1}}) {
+    for (const auto &[phrase, rowIndex] : {P{"OPEN C DOCS", 2}, P{"open c docs", 2}, P{"OPEN C# DOCS", 1}}) {
         EXPECT_TRUE(find(phrase)) << phrase;
         EXPECT_EQ(interpreter.rowIndex(), rowIndex) << phrase;
     }

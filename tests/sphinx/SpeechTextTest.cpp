@@ -146,6 +146,14 @@ TEST(PhraseWords, AreTheWordsAUserSaysForAStoredPhrase)
         {"SALT & PEPPER", {"salt", "and", "pepper"}},
         {"&", {"and"}},
         {"", {}},
+        // Letters outside ASCII belong to their words, however they were typed.
+        {"OPEN MY R\u00c9SUM\u00c9", {"open", "my", "r\u00e9sum\u00e9"}},
+        {"Stra\u00dfe", {"stra\u00dfe"}},
+        {"Zu\u0308rich", {"z\u00fcrich"}},
+        // Signs that are said aloud become the words said.
+        {"ZOOM 150%", {"zoom", "150", "percent"}},
+        {"C++", {"c", "plus", "plus"}},
+        {"MAIL@HOME", {"mail", "at", "home"}},
     };
     for (const auto &[phrase, expected] : cases)
         EXPECT_EQ(phraseWords(QString::fromUtf8(phrase)), expected) << phrase;

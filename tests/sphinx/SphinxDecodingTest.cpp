@@ -526,6 +526,24 @@ TEST_F(SphinxDecoding, aWordNoOneCouldSayDropsOnlyItsOwnPhrase)
     }
 }
 
+// A phrase with accented letters or a sign said aloud is listened for as the
+// words a speaker says, not as the fragments left between them.
+TEST_F(SphinxDecoding, accentedWordsAndSpokenSignsAreHeardWhole)
+{
+    SphinxDecoder decoder(SphinxModelPaths::usEnglish());
+    const QStringList dropped =
+        decoder.setCommandPhrases({QStringLiteral("OPEN NOTEPAD"), QString::fromUtf8("OPEN MY CAF\u00c9"),
+                                   QStringLiteral("ZOOM 150%")});
+    EXPECT_TRUE(dropped.isEmpty()) << qPrintable(dropped.join(QLatin1Char(',')));
+    const QString cafe = QString::fromUtf8("caf\u00e9");
+    EXPECT_TRUE(decoder.isCommand({QStringLiteral("open"), QStringLiteral("my"), cafe}));
+    EXPECT_TRUE(decoder.isCommand({QStringLiteral("zoom"), QStringLiteral("150"), QStringLiteral("percent")}));
+    const QList<int> phones = CmuPhones::idsFromText(decoder.pronunciation(cafe));
+    ASSERT_EQ(phones.size(), 4) << qPrintable(decoder.pronunciation(cafe));
+    EXPECT_EQ(CmuPhones::name(phones.first()), QStringLiteral("K"));
+    EXPECT_EQ(CmuPhones::name(phones.last()), QStringLiteral("EY"));
+}
+
 TEST_F(SphinxDecoding, aRebuildThatFailsHalfWayKeepsTheGrammarAndItsPhrasesTogether)
 {
     // The command model goes through a temporary file; with nowhere to write it
