@@ -99,8 +99,10 @@ public:
     virtual StartResult openDocument(const QString &target, const QString &workingDirectory) = 0;
 
     /// True once the start that reported `processId` has failed after all: the
-    /// opener (openDocument) ended without opening anything, having found no
-    /// program for the document. A program started directly is never reported.
+    /// program ended with a failure (a wrapper that found nothing to run, a
+    /// crash), or the opener (openDocument) ended without opening anything,
+    /// having found no program for the document. Only the latest start is
+    /// reported.
     virtual bool startFailed(qint64 processId)
     {
         (void)processId;

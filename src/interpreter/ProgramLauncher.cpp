@@ -17,7 +17,8 @@ namespace {
 // A due time this far ahead of the clock means the clock was reset; poll at once.
 constexpr double kClockJumpSeconds = 10.0;
 constexpr double kTickSeconds = 1.0;
-// What the classic start request returns for a document no program is set to open.
+// What the classic start request returns for a document no program is set to
+// open; also for a program that ended in failure at once.
 constexpr WindowId kNoProgramForDocument = 31;
 const QString kFreeSlot = QStringLiteral("NULL");
 } // namespace
@@ -77,8 +78,10 @@ std::optional<QString> ProgramLauncher::launch(const QString &action, int slot,
     const WaitResult result = waitForNewWindow(previous, started.processId, window);
     release.dismiss();
     m_mainWindow.releaseListening(!stopRequested);
-    // The opener found no program for the document: a failed start after all,
-    // which ends the run as one that fails at once does.
+    // The program ended in failure before it showed a window (a browser
+    // wrapper that found no browser), or the opener found no program for the
+    // document: a failed start after all, which ends the run as one that fails
+    // at once does. The window in front is no window of it.
     if (result == WaitResult::StartFailed) {
         m_launchHandle = kNoProgramForDocument;
         return std::nullopt;

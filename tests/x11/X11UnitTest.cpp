@@ -229,21 +229,21 @@ TEST_F(ProgramStarts, FailuresAreBelowThirtyThreeWithADescription)
                        // A relative program is found in the working directory.
                        F{"sh", path("missing"), kPathNotFound}, F{"./doc.txt", m_dir.path(), kAccessDenied}};
     for (const auto &[program, workingDirectory, expected] : cases) {
-        const auto result = startDetached(program, {}, workingDirectory);
+        const auto result = ProgramStarter().startProgram(program, {}, workingDirectory);
         EXPECT_EQ(result.value, expected) << program.toStdString();
         EXPECT_FALSE(result.ok());
         EXPECT_FALSE(result.description.isEmpty()) << program.toStdString();
     }
-    Openers openers(path("record.sh"));
+    ProgramStarter openers(path("record.sh"));
     EXPECT_EQ(openers.open(path("missing.txt"), QString()).value, kFileNotFound);
     EXPECT_EQ(openers.open(QString(), QString()).value, kFileNotFound);
     EXPECT_EQ(openers.open("doc.txt", path("missing")).value, kPathNotFound);
-    EXPECT_EQ(Openers("no-such-opener-kestrel").open(path("doc.txt"), QString()).value, kStartFailed);
+    EXPECT_EQ(ProgramStarter("no-such-opener-kestrel").open(path("doc.txt"), QString()).value, kStartFailed);
 }
 
 TEST_F(ProgramStarts, StartsWithArgumentsAndNoShell)
 {
-    const auto result = startDetached("./record.sh", {"a b", "$HOME;echo x", "*"}, m_dir.path());
+    const auto result = ProgramStarter().startProgram("./record.sh", {"a b", "$HOME;echo x", "*"}, m_dir.path());
     ASSERT_TRUE(result.ok()) << result.description.toStdString();
     EXPECT_EQ(result.value, kStarted);
     EXPECT_GT(result.processId, 0);
@@ -260,11 +260,11 @@ TEST_F(ProgramStarts, ABareNameInTheWorkingDirectoryStarts)
     for (const QString &workingDirectory : {QString(), path("sub")}) {
         SCOPED_TRACE(workingDirectory.toStdString());
         QFile::remove(path("out.txt"));
-        const auto result = startDetached("backup.sh", {"a b"}, workingDirectory);
+        const auto result = ProgramStarter().startProgram("backup.sh", {"a b"}, workingDirectory);
         ASSERT_TRUE(result.ok()) << result.description.toStdString();
         EXPECT_EQ(awaitFile(path("out.txt")), QByteArray("a b\n"));
     }
-    EXPECT_EQ(startDetached("doc.txt", {}, QString()).value, kFileNotFound);
+    EXPECT_EQ(ProgramStarter().startProgram("doc.txt", {}, QString()).value, kFileNotFound);
 }
 
 TEST_F(ProgramStarts, OpenerReceivesTheResolvedTarget)
@@ -278,29 +278,42 @@ TEST_F(ProgramStarts, OpenerReceivesTheResolvedTarget)
                        O{"mailto:someone@example.org", QString(), "mailto:someone@example.org"}};
     for (const auto &[target, workingDirectory, expected] : cases) {
         QFile::remove(path("out.txt"));
-        const auto result = Openers(path("record.sh")).open(target, workingDirectory);
+        const auto result = ProgramStarter(path("record.sh")).open(target, workingDirectory);
         ASSERT_TRUE(result.ok()) << target.toStdString() << ": " << result.description.toStdString();
         EXPECT_EQ(awaitFile(path("out.txt")), expected.toUtf8() + '\n') << target.toStdString();
     }
 }
 
-// xdg-open ends with a failure when it finds no program for the document; the
-// launch must learn of it rather than wait for a window that cannot come.
-TEST_F(ProgramStarts, AnOpenerThatFindsNoProgramIsReportedAsFailed)
+// xdg-open ends with a failure when it finds no program for the document, and
+// a program may end with one before it shows a window (a browser wrapper that
+// finds no browser, a crash): the launch must learn of it rather than wait for
+// a window that cannot come, and then take the window in front for its own.
+TEST_F(ProgramStarts, AStartThatEndsInFailureIsReportedAsFailed)
 {
     writeFile(path("no-program.sh"), "#!/bin/sh\nexit 4\n", true);
     writeFile(path("opens.sh"), "#!/bin/sh\nexit 0\n", true);
     writeFile(path("waits.sh"), "#!/bin/sh\nsleep 30\n", true);
-    for (const auto &[opener, fails] :
-         {std::pair{"no-program.sh", true}, {"opens.sh", false}, {"waits.sh", false}}) {
-        SCOPED_TRACE(opener);
-        Openers openers(path(opener));
-        const auto result = openers.open(path("doc.txt"), QString());
+    writeFile(path("crashes.sh"), "#!/bin/sh\nkill -SEGV $$\n", true);
+    const struct
+    {
+        const char *script;
+        bool asOpener;
+        bool fails;
+    } cases[] = {
+        {"no-program.sh", true, true}, {"opens.sh", true, false},     {"waits.sh", true, false},
+        {"no-program.sh", false, true}, {"opens.sh", false, false},   {"waits.sh", false, false},
+        {"crashes.sh", false, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.script) + (c.asOpener ? " as opener" : " as program"));
+        ProgramStarter starter(path(c.script));
+        const auto result = c.asOpener ? starter.open(path("doc.txt"), QString())
+                                       : starter.startProgram(path(c.script), {}, QString());
         ASSERT_TRUE(result.ok()) << result.description.toStdString();
         ASSERT_GT(result.processId, 0);
-        const bool failed = QTest::qWaitFor([&] { return openers.endedInFailure(result.processId); }, 1500);
-        EXPECT_EQ(failed, fails);
-        EXPECT_FALSE(openers.endedInFailure(result.processId + 1)) << "only the opener it started";
+        const bool failed = QTest::qWaitFor([&] { return starter.endedInFailure(result.processId); }, 1500);
+        EXPECT_EQ(failed, c.fails);
+        EXPECT_FALSE(starter.endedInFailure(result.processId + 1)) << "only the start it made";
     }
 }
 
@@ -312,8 +325,8 @@ TEST_F(ProgramStarts, StartedProgramsAndOpenersHaveASessionOfTheirOwn)
     writeFile(path("session.sh"), "#!/bin/sh\nset -- $(cat /proc/$$/stat)\necho $6 > \"$OUT\"\n", true);
     const QByteArray ours = QByteArray::number(qint64(::getsid(0)));
     const std::pair<const char *, std::function<Desktop::StartResult()>> starts[] = {
-        {"program", [&] { return startDetached(path("session.sh"), {}, QString()); }},
-        {"opener", [&] { return Openers(path("session.sh")).open(path("doc.txt"), QString()); }},
+        {"program", [&] { return ProgramStarter().startProgram(path("session.sh"), {}, QString()); }},
+        {"opener", [&] { return ProgramStarter(path("session.sh")).open(path("doc.txt"), QString()); }},
     };
     for (const auto &[name, start] : starts) {
         SCOPED_TRACE(name);
@@ -325,19 +338,19 @@ TEST_F(ProgramStarts, StartedProgramsAndOpenersHaveASessionOfTheirOwn)
     }
 }
 
-// Only the opener of the launch that is waiting can have failed: an earlier
+// Only the start of the launch that is waiting can have failed: an earlier
 // one's failure (or its pid, used again by a later program) must not end it.
-TEST_F(ProgramStarts, OnlyTheLatestOpenerCanHaveFailed)
+TEST_F(ProgramStarts, OnlyTheLatestStartCanHaveFailed)
 {
     writeFile(path("no-program.sh"), "#!/bin/sh\nexit 4\n", true);
     writeFile(path("waits.sh"), "#!/bin/sh\nsleep 30\n", true);
-    Openers failing(path("no-program.sh"));
+    ProgramStarter failing(path("no-program.sh"));
     const qint64 first = failing.open(path("doc.txt"), QString()).processId;
     ASSERT_TRUE(QTest::qWaitFor([&] { return failing.endedInFailure(first); }, 3000));
     const qint64 second = failing.open(path("doc.txt"), QString()).processId;
     EXPECT_FALSE(failing.endedInFailure(first)) << "not the opener of the latest launch";
     EXPECT_TRUE(QTest::qWaitFor([&] { return failing.endedInFailure(second); }, 3000));
-    failing.otherStart();
+    ASSERT_TRUE(failing.startProgram(path("waits.sh"), {}, QString()).ok());
     EXPECT_FALSE(failing.endedInFailure(second)) << "a program started directly since";
 }
 

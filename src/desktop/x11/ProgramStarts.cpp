@@ -16,7 +16,7 @@ namespace kestrel::x11 {
 
 namespace {
 
-constexpr int kOpenerStartMs = 5000;
+constexpr int kStartMs = 5000;
 
 Desktop::StartResult failed(std::int64_t code, const QString &description)
 {
@@ -40,28 +40,12 @@ QString resolvedAgainst(const QString &path, const QString &workingDirectory)
     return QDir(workingDirectory).filePath(path);
 }
 
-Desktop::StartResult launch(const QString &program, const QStringList &arguments,
-                            const QString &workingDirectory)
-{
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    if (!workingDirectory.isEmpty())
-        process.setWorkingDirectory(workingDirectory);
-    qint64 pid = 0;
-    if (!process.startDetached(&pid))
-        return failed(kStartFailed,
-                      QStringLiteral("Could not start \"%1\": %2").arg(program, process.errorString()));
-    Desktop::StartResult result;
-    result.value = kStarted;
-    result.processId = pid;
-    return result;
-}
-
 } // namespace
 
-Desktop::StartResult startDetached(const QString &program, const QStringList &arguments,
-                                   const QString &workingDirectory)
+ProgramStarter::ProgramStarter(QString opener) : m_opener(std::move(opener)) {}
+
+Desktop::StartResult ProgramStarter::startProgram(const QString &program, const QStringList &arguments,
+                                                  const QString &workingDirectory)
 {
     if (program.isEmpty())
         return failed(kFileNotFound, QStringLiteral("No program was named."));
@@ -75,7 +59,7 @@ Desktop::StartResult startDetached(const QString &program, const QStringList &ar
         if (startable.isEmpty())
             return failed(kFileNotFound,
                           QStringLiteral("The program \"%1\" is not on the PATH.").arg(program));
-        return launch(startable, arguments, workingDirectory);
+        return launch(startable, arguments, workingDirectory, false);
     } else {
         const QFileInfo info(resolvedAgainst(program, workingDirectory));
         if (!info.exists())
@@ -83,12 +67,10 @@ Desktop::StartResult startDetached(const QString &program, const QStringList &ar
         if (info.isDir() || !info.isExecutable())
             return failed(kAccessDenied, QStringLiteral("\"%1\" is not an executable program.").arg(program));
     }
-    return launch(program, arguments, workingDirectory);
+    return launch(program, arguments, workingDirectory, false);
 }
 
-Openers::Openers(QString opener) : m_opener(std::move(opener)) {}
-
-Desktop::StartResult Openers::open(const QString &target, const QString &workingDirectory)
+Desktop::StartResult ProgramStarter::open(const QString &target, const QString &workingDirectory)
 {
     if (target.isEmpty())
         return failed(kFileNotFound, QStringLiteral("Nothing was named to open."));
@@ -108,26 +90,36 @@ Desktop::StartResult Openers::open(const QString &target, const QString &working
         argument = QFileInfo(path).absoluteFilePath();
     }
 
+    return launch(m_opener, {argument}, workingDirectory, true);
+}
+
+Desktop::StartResult ProgramStarter::launch(const QString &program, const QStringList &arguments,
+                                            const QString &workingDirectory, bool quietOutput)
+{
     // Never given a parent, and deleted only once it has ended: destroying a
-    // running QProcess would end the opener, and with it, for an opener that
-    // waits, the program the user opened.
+    // running QProcess would end the program the user started (or, for an
+    // opener that waits, the program it opened).
     auto *process = new QProcess;
-    process->setProgram(m_opener);
-    process->setArguments({argument});
+    process->setProgram(program);
+    process->setArguments(arguments);
     if (!workingDirectory.isEmpty())
         process->setWorkingDirectory(workingDirectory);
     process->setStandardInputFile(QProcess::nullDevice());
-    process->setStandardOutputFile(QProcess::nullDevice());
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (quietOutput) {
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    } else {
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+    }
     // A session of its own, as a detached start has: the hang-up of the
-    // terminal KESTREL was started from must not end the opened program.
+    // terminal KESTREL was started from must not end the started program.
     process->setChildProcessModifier([] { ::setsid(); });
     process->start();
-    if (!process->waitForStarted(kOpenerStartMs)) {
+    if (!process->waitForStarted(kStartMs)) {
         const QString why = process->errorString();
         // A process that did not start has nothing left to end.
         delete process;
-        return failed(kStartFailed, QStringLiteral("Could not start \"%1\": %2").arg(m_opener, why));
+        return failed(kStartFailed, QStringLiteral("Could not start \"%1\": %2").arg(program, why));
     }
     const qint64 pid = process->processId();
     *m_latest = Latest{pid, false};
@@ -143,14 +135,9 @@ Desktop::StartResult Openers::open(const QString &target, const QString &working
     return result;
 }
 
-bool Openers::endedInFailure(qint64 processId) const
+bool ProgramStarter::endedInFailure(qint64 processId) const
 {
     return processId != 0 && m_latest->processId == processId && m_latest->failed;
-}
-
-void Openers::otherStart()
-{
-    *m_latest = Latest{};
 }
 
 bool fileMatches(const QString &pattern)

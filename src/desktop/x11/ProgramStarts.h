@@ -18,33 +18,37 @@ enum StartCode : std::int64_t {
     kStarted = 42,
 };
 
-/// Starts `program` with `arguments` in `workingDirectory` (empty: ours), detached,
-/// never through a shell. A program without "/" is looked up on PATH; a relative
-/// path with "/" is taken relative to the working directory, as the start itself
-/// does.
-Desktop::StartResult startDetached(const QString &program, const QStringList &arguments,
-                                   const QString &workingDirectory);
-
-/// Opens documents, folders and web addresses with the desktop's opener
-/// ("xdg-open"), and tells which of the openers it started ended in failure:
-/// they found no program for the document. An opener may block until the
-/// opened program ends, so it is never waited for and never ended; it is a
-/// child of this process only so that its exit status can be read.
-class Openers
+/// Starts programs, and opens documents, folders and web addresses with the
+/// desktop's opener ("xdg-open"), and tells whether the latest start ended in
+/// failure before it showed a window: a program that could not run after all
+/// (a browser wrapper that finds no browser, a program that crashes at once),
+/// or an opener that found no program for the document.
+///
+/// Every start is a child of this process in a session of its own, never
+/// waited for and never ended, as a detached start would be: a child only so
+/// that its exit status can be read. An opener may block until the opened
+/// program ends, and a program runs as long as the user keeps it.
+class ProgramStarter
 {
 public:
-    explicit Openers(QString opener = QStringLiteral("xdg-open"));
+    explicit ProgramStarter(QString opener = QStringLiteral("xdg-open"));
+
+    /// Starts `program` with `arguments` in `workingDirectory` (empty: ours),
+    /// never through a shell. A program without "/" is looked up on PATH, else
+    /// in the working directory of this process; a relative path with "/" is
+    /// taken relative to `workingDirectory`, as the start itself does.
+    Desktop::StartResult startProgram(const QString &program, const QStringList &arguments,
+                                      const QString &workingDirectory);
 
     /// A target that is a local path (no URL scheme) must exist; one that starts
     /// with "www." is opened as a web address.
     Desktop::StartResult open(const QString &target, const QString &workingDirectory);
 
-    /// True once the latest opener `open` started, reported as `processId`, has
-    /// ended with a failure. An earlier opener's failure counts no more: its
-    /// process id may be another program's by now.
+    /// True once the latest start, reported as `processId`, has ended with a
+    /// failure (a non-zero exit or a signal). An earlier start's failure counts
+    /// no more: its process id may be another program's by now. A start that
+    /// ended well may have handed over to another process, and is no failure.
     bool endedInFailure(qint64 processId) const;
-    /// A program was started directly since: no opener is the latest any more.
-    void otherStart();
 
 private:
     struct Latest
@@ -52,8 +56,11 @@ private:
         qint64 processId = 0;
         bool failed = false;
     };
+    Desktop::StartResult launch(const QString &program, const QStringList &arguments,
+                                const QString &workingDirectory, bool quietOutput);
+
     QString m_opener;
-    // Shared with the openers still running, which may outlive this object.
+    // Shared with the starts still running, which may outlive this object.
     std::shared_ptr<Latest> m_latest = std::make_shared<Latest>();
 };
 

@@ -133,18 +133,17 @@ void X11Desktop::typeText(const QString &text)
 Desktop::StartResult X11Desktop::startProgram(const QString &program, const QStringList &arguments,
                                               const QString &workingDirectory)
 {
-    m_openers.otherStart();
-    return x11::startDetached(program, arguments, workingDirectory);
+    return m_starter.startProgram(program, arguments, workingDirectory);
 }
 
 Desktop::StartResult X11Desktop::openDocument(const QString &target, const QString &workingDirectory)
 {
-    return m_openers.open(target, workingDirectory);
+    return m_starter.open(target, workingDirectory);
 }
 
 bool X11Desktop::startFailed(qint64 processId)
 {
-    return m_openers.endedInFailure(processId);
+    return m_starter.endedInFailure(processId);
 }
 
 WindowId X11Desktop::windowOfProcess(qint64 processId)

@@ -108,7 +108,7 @@ private:
     std::unique_ptr<x11::X11Connection> m_connection;
     std::unique_ptr<x11::X11Windows> m_windows;
     std::unique_ptr<x11::X11Keyboard> m_keyboard;
-    x11::Openers m_openers;
+    x11::ProgramStarter m_starter;
     /// The clipboard's text as last read, until it changes.
     std::optional<QString> m_clipboardText;
     /// When an empty read is tried again.
