@@ -106,10 +106,17 @@ QString withOrdinalSuffix(qint64 value)
     const char *suffix = "th";
     if (lastTwo < 11 || lastTwo > 13) {
         switch (value % 10) {
-        case 1: suffix = "st"; break;
-        case 2: suffix = "nd"; break;
-        case 3: suffix = "rd"; break;
-        default: break;
+        case 1:
+            suffix = "st";
+            break;
+        case 2:
+            suffix = "nd";
+            break;
+        case 3:
+            suffix = "rd";
+            break;
+        default:
+            break;
         }
     }
     return QString::number(value) + QLatin1String(suffix);
@@ -256,7 +263,8 @@ QString applyReplacements(const QStringList &words)
     };
     // "a hundred and fifty" is 150; "a hundred dollars" stays as it was said.
     const auto aStartsNumber = [&](qsizetype at) {
-        const std::initializer_list<NumberWord> goesOn = {NumberWord::Unit, NumberWord::Teen, NumberWord::Tens};
+        const std::initializer_list<NumberWord> goesOn = {NumberWord::Unit, NumberWord::Teen,
+                                                          NumberWord::Tens};
         return number.empty() && wordIs(at, QLatin1String("a")) &&
                isKind(numberToken(wordAt(at + 1)), {NumberWord::Hundred, NumberWord::Scale}) &&
                (isKind(numberToken(wordAt(at + 2)), goesOn) ||
