@@ -17,6 +17,14 @@ struct NumberToken
     qint64 value;
 };
 
+std::optional<NumberToken> tokenIn(const QHash<QString, NumberToken> &table, const QString &word)
+{
+    const auto it = table.constFind(word.toLower());
+    if (it == table.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
 std::optional<NumberToken> numberToken(const QString &word)
 {
     static const QHash<QString, NumberToken> table = {
@@ -52,10 +60,7 @@ std::optional<NumberToken> numberToken(const QString &word)
         {QStringLiteral("thousand"), {NumberWord::Scale, 1000}},
         {QStringLiteral("million"), {NumberWord::Scale, 1000000}},
     };
-    const auto it = table.constFind(word.toLower());
-    if (it == table.constEnd())
-        return std::nullopt;
-    return *it;
+    return tokenIn(table, word);
 }
 
 // An ordinal after a number ends it: "twenty first" is 21st. Alone it stays a
@@ -94,10 +99,7 @@ std::optional<NumberToken> ordinalToken(const QString &word)
         {QStringLiteral("thousandth"), {NumberWord::Scale, 1000}},
         {QStringLiteral("millionth"), {NumberWord::Scale, 1000000}},
     };
-    const auto it = table.constFind(word.toLower());
-    if (it == table.constEnd())
-        return std::nullopt;
-    return *it;
+    return tokenIn(table, word);
 }
 
 QString withOrdinalSuffix(qint64 value)
