@@ -8,17 +8,26 @@ namespace kestrel {
 
 QStringList phraseWords(const QString &phrase)
 {
-    // Letters are any script's ("caf\u00e9", "stra\u00dfe"), not ASCII's alone, and
-    // an accent typed as a separate mark is joined to its letter first: a word
-    // cut at its accent would be listened for as fragments no one says.
-    static const QRegularExpression notWord(QStringLiteral("[^\\w'.]|_"),
+    // Letters are any script's ("caf\u00e9", "stra\u00dfe"), not ASCII's alone,
+    // with their marks (vowel signs, accents that have no letter of their own),
+    // and an accent typed as a separate mark is joined to its letter first: a
+    // word cut at its accent would be listened for as fragments no one says.
+    static const QRegularExpression notWord(QStringLiteral("[^\\w\\p{M}'.]|_"),
                                             QRegularExpression::UseUnicodePropertiesOption);
     QString clean = phrase.normalized(QString::NormalizationForm_C).toLower();
     // A phrase pasted from a word processor has curly apostrophes: "don\u2019t"
     // would be listened for as "don tee".
     for (const char16_t apostrophe : {u'\u2019', u'\u2018', u'\u02BC'})
         clean.replace(QChar(apostrophe), QLatin1Char('\''));
-    // Signs that are said aloud are the words said.
+    // Signs that are said aloud are the words said; but a "+" that joins two
+    // keys ("ctrl+c", "alt+f4") is not said, and rows written so were always
+    // heard as the keys alone.
+    for (qsizetype at = clean.indexOf(QLatin1Char('+')); at >= 0; at = clean.indexOf(QLatin1Char('+'), at + 1)) {
+        const bool joinsKeys = at > 0 && at + 1 < clean.size() && clean[at - 1].isLetterOrNumber() &&
+                               clean[at + 1].isLetterOrNumber();
+        if (joinsKeys)
+            clean[at] = QLatin1Char(' ');
+    }
     for (const auto &[sign, word] : {std::pair{'&', "and"}, {'%', "percent"}, {'+', "plus"}, {'@', "at"}})
         clean.replace(QLatin1Char(sign), QLatin1Char(' ') + QLatin1String(word) + QLatin1Char(' '));
     clean.replace(notWord, QStringLiteral(" "));

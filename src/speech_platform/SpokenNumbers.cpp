@@ -207,7 +207,8 @@ QString applyReplacements(const QStringList &words)
     // A year is said in two halves, "nineteen eighty four", "twenty nineteen":
     // a first half of one word from thirteen to twenty, kept here while the
     // second is built. Twelve and below are left alone: "twelve fifteen" is
-    // a time.
+    // a time. Nor is a pair inside a longer run of numbers a year: "thirteen
+    // fourteen fifteen" is a list.
     qint64 yearHalf = 0;
     const auto wordAt = [&](qsizetype at) { return at >= 0 && at < words.size() ? words[at] : QString(); };
     const auto wordIs = [&](qsizetype at, QLatin1String text) {
@@ -235,10 +236,13 @@ QString applyReplacements(const QStringList &words)
             appendWord(out, QString::number(yearHalf));
         yearHalf = 0;
     };
+    const auto numberFollows = [&](qsizetype at) {
+        return isNumberWord(at) || (isAndOr(at) && isNumberWord(at + 1));
+    };
     // `end`: the index of the first word after the number.
     auto flushNumber = [&](qsizetype end) {
         if (!number.empty()) {
-            if (yearHalf != 0 && number.value() >= 10 && number.value() <= 99) {
+            if (yearHalf != 0 && number.value() >= 10 && number.value() <= 99 && !numberFollows(end)) {
                 appendWord(out, QString::number(yearHalf * 100 + number.value()));
                 yearHalf = 0;
             } else {
@@ -285,7 +289,7 @@ QString applyReplacements(const QStringList &words)
         if (const auto token = numberToken(word)) {
             if (!number.accept(*token)) {
                 const bool secondHalfOfYear = yearHalf == 0 && i - numberStart == 1 && number.value() >= 13 &&
-                                              number.value() <= 20 &&
+                                              number.value() <= 20 && !isNumberWord(numberStart - 1) &&
                                               isKind(token, {NumberWord::Teen, NumberWord::Tens});
                 if (secondHalfOfYear) {
                     yearHalf = number.value();
@@ -304,7 +308,11 @@ QString applyReplacements(const QStringList &words)
                 numberStart = i;
             continue;
         }
-        if (const auto ordinal = ordinalToken(word); ordinal && !number.empty()) {
+        // "second" is as often the unit of time ("a thirty second pause"): an
+        // ordinal only in a date or a rank, "the twenty second of may".
+        const bool timeUnit = wordIs(i, QLatin1String("second")) && !wordIs(i + 1, QLatin1String("of")) &&
+                              !wordIs(numberStart - 1, QLatin1String("the"));
+        if (const auto ordinal = ordinalToken(word); ordinal && !number.empty() && !timeUnit) {
             NumberBuilder trial = number;
             if (trial.accept(*ordinal)) {
                 flushYearHalf();
