@@ -94,7 +94,8 @@ void TTSSetup::connectControls()
     // `activated` is the user's choice only; the program's own selections go
     // through chooseVoice() and friends, which apply explicitly.
     connect(m_ui->VoiceCB, &QComboBox::activated, this, &TTSSetup::applyVoice);
-    connect(m_ui->AudioOutputCB, &QComboBox::activated, this, &TTSSetup::applyAudioOutput);
+    connect(m_ui->AudioOutputCB, &QComboBox::activated, this,
+            [this](int index) { applyAudioOutput(index, OutputChoice::Device); });
     connect(m_ui->FormatCB, &QComboBox::activated, this, [this] { applyFormat(); });
 
     // A position set by the program (settings file) takes effect at once, like a
@@ -204,8 +205,22 @@ void TTSSetup::refreshAudioOutputs()
             m_absentOutput = shown;
         }
     } else if (m_absentOutput && *m_absentOutput < m_outputs.size()) {
-        // A saved choice missing at the start is taken up.
-        chooseAudioOutput(*m_absentOutput);
+        // A saved choice missing at the start is taken up: the one device
+        // plugged in since, when there is one (the desktop may have made it the
+        // default, which moves the others down the list), else the device at
+        // the saved position.
+        int taken = *m_absentOutput;
+        QList<int> arrived;
+        for (int i = 0; i < m_outputs.size(); ++i) {
+            const QString &id = m_outputs.at(i).id;
+            if (std::none_of(m_outputsWhenAbsent.cbegin(), m_outputsWhenAbsent.cend(),
+                             [&id](const SpeechToken &o) { return o.id == id; }))
+                arrived << i;
+        }
+        if (arrived.size() == 1)
+            taken = arrived.first();
+        m_ui->AudioOutputCB->setCurrentIndex(taken);
+        applyAudioOutput(taken, OutputChoice::Device);
         return;
     }
     // Shown, not chosen again: the voice already has what the entry stands for.
@@ -232,7 +247,7 @@ void TTSSetup::chooseVoice(int index)
 void TTSSetup::chooseAudioOutput(int index)
 {
     m_ui->AudioOutputCB->setCurrentIndex(index);
-    applyAudioOutput(index);
+    applyAudioOutput(index, OutputChoice::Entry);
 }
 
 void TTSSetup::chooseFormat(int index)
@@ -256,15 +271,15 @@ void TTSSetup::applyVoice(int index)
     }
 }
 
-void TTSSetup::applyAudioOutput(int index)
+void TTSSetup::applyAudioOutput(int index, OutputChoice choice)
 {
     m_absentOutput.reset();
-    // The first entry is the default device, and stands for the default
-    // whichever it becomes: a headset plugged in that the desktop switches to
-    // is then spoken on. Any other entry is its own device, not today's device
-    // at its position: the voice's list follows devices plugged in and a new
-    // default, the window's does not.
-    const bool followDefault = index == 0;
+    // The first entry chosen by the program stands for the default whichever
+    // it becomes: a headset plugged in that the desktop switches to is then
+    // spoken on. An entry the user chooses is its own device, as is any other
+    // entry: not today's device at its position, since the voice's list
+    // follows devices plugged in and a new default, the window's does not.
+    const bool followDefault = index == 0 && choice == OutputChoice::Entry;
     try {
         if (!m_voice || index < 0 || index >= m_outputs.size())
             return; // the "no audio output" entry chooses nothing

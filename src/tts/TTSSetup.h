@@ -137,10 +137,15 @@ private:
     void showFace(int imageIndex);
 
     void chooseVoice(int index);
+    /// What a choice of an Audio Output entry means: the first entry chosen by
+    /// the program (at start-up, from the settings file) stands for the
+    /// default device, whichever it becomes; chosen by the user, or any other
+    /// entry, it is the device listed there.
+    enum class OutputChoice { Entry, Device };
     void chooseAudioOutput(int index);
     void chooseFormat(int index);
     void applyVoice(int index);
-    void applyAudioOutput(int index);
+    void applyAudioOutput(int index, OutputChoice choice);
     void applyFormat();
     bool assignListIndex(QComboBox *list, qint32 value, void (TTSSetup::*choose)(int));
     bool runSettingsStep(const SettingsFileStep &step);
@@ -181,6 +186,10 @@ private:
     /// headset unplugged today): saved as it was until the user chooses another.
     std::optional<qint32> m_absentVoice;
     std::optional<qint32> m_absentOutput;
+    /// The outputs listed when m_absentOutput was found missing: a device
+    /// plugged in since is the one it named, wherever a new default has moved
+    /// it in the list.
+    SpeechTokenList m_outputsWhenAbsent;
 };
 
 } // namespace kestrel

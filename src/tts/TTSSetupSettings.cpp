@@ -100,6 +100,7 @@ bool TTSSetup::assignNumber(SettingKey key, qint32 value)
             // The output the user chose is the one missing today, not the
             // default put in its place: it is taken up when it comes.
             m_chosenOutputId.clear();
+            m_outputsWhenAbsent = m_outputs;
             return false;
         }
         return true;

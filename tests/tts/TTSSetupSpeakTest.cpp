@@ -214,7 +214,7 @@ TEST(TTSSetupSpeak, UserChoicesReachTheVoiceAndRefusedOnesLeaveItAsItWas)
     rig.voice->throwOnSetAudioOutput = true;
     rig.voice->clearCalls();
     QTest::keyClick(rig.find("AudioOutputCB"), Qt::Key_Up);
-    EXPECT_EQ(rig.voice->calls(), QStringList({"setAudioOutput:"})); // format not re-applied
+    EXPECT_EQ(rig.voice->calls(), QStringList({"setAudioOutput:out/speaker"})); // format not re-applied
     EXPECT_EQ(rig.voice->m_output, kHeadset);
     rig.voice->throwOnSetOutputFormat = true;
     QTest::keyClick(rig.find("FormatCB"), Qt::Key_Down);
