@@ -16,6 +16,7 @@
 #include "window_common/TypedKeys.h"
 
 #include <QAbstractItemDelegate>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -102,12 +103,21 @@ void SpeechForm::wireGrid()
     // forgets its current cell at that: the next "Delete Record" would ask
     // about no row and delete nothing, and an arrow key would start over at
     // the top. The place is kept, on the last row when it was past it.
+    //
+    // The keyboard focus is kept too: a cell editor open at the reset (the
+    // next cell, after a Tab that wrote a refused edit) goes without handing
+    // the focus back, which would then land on a button, where the next Enter
+    // switches listening.
     connect(&m_services.tableModel, &QAbstractItemModel::modelAboutToBeReset, this, [this, grid] {
         const QModelIndex current = grid->currentIndex();
         m_gridPlace =
             current.isValid() ? std::optional(GridPlace{current.row(), current.column()}) : std::nullopt;
+        const QWidget *focus = QApplication::focusWidget();
+        m_gridHadFocus = focus && (focus == grid || grid->isAncestorOf(focus));
     });
     connect(&m_services.tableModel, &QAbstractItemModel::modelReset, this, [this, grid] {
+        if (std::exchange(m_gridHadFocus, false))
+            grid->setFocus();
         const int stored = m_services.tableModel.storedRowCount();
         if (!m_gridPlace || stored == 0)
             return;

@@ -139,6 +139,7 @@ private:
         int column;
     };
     std::optional<GridPlace> m_gridPlace;
+    bool m_gridHadFocus = false; ///< the grid or its cell editor had the focus at a reset
 };
 
 } // namespace kestrel

@@ -726,6 +726,33 @@ TEST_F(SpeechFormTest, AfterARefusedTypeTheKeysGoBackToTheTable)
     EXPECT_EQ(QApplication::focusWidget(), grid);
 }
 
+// Another program changed the row being typed into: the edit is refused and
+// the table read again, while Tab has already opened the next cell. The keys
+// must stay in the table, not go to a button where Enter switches listening.
+TEST_F(SpeechFormTest, AfterAnEditRefusedForAChangedRowTheKeysStayInTheTable)
+{
+    ASSERT_TRUE(startUpUnlockedInFront());
+    auto *grid = control<QTableView>("DBGrid1");
+    {
+        CommandStore other(store.path());
+        other.update(other.rows().at(0), CommandField::Action, QStringLiteral("changed elsewhere"));
+    }
+    grid->setFocus();
+    grid->setCurrentIndex(model.index(0, 0));
+    grid->edit(model.index(0, 0));
+    const QList<QLineEdit *> editors = grid->viewport()->findChildren<QLineEdit *>();
+    ASSERT_EQ(editors.size(), 1);
+    editors.first()->setText(QStringLiteral("TYPED HERE"));
+    QTest::keyClick(editors.first(), Qt::Key_Tab);
+    ASSERT_EQ(boxes.shown.size(), 1) << "the refusal is shown";
+    QCoreApplication::processEvents(); // the table is read again
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(model.commandRow(0).Action, QStringLiteral("changed elsewhere")) << "the grid shows what is stored";
+    QWidget *focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_TRUE(focus == grid || grid->isAncestorOf(focus)) << focus->objectName().toStdString();
+}
+
 TEST_F(SpeechFormTest, TabLeavesTheUnlockedGridForTheButtons)
 {
     ASSERT_TRUE(startUpUnlockedInFront());
