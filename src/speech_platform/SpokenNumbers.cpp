@@ -1,6 +1,7 @@
 #include "speech_platform/SpokenNumbers.h"
 
 #include <QHash>
+#include <QStringList>
 
 #include <algorithm>
 #include <initializer_list>
@@ -218,26 +219,66 @@ QString applyReplacements(const QStringList &words)
     const auto isAndOr = [&](qsizetype at) {
         return wordIs(at, QLatin1String("and")) || wordIs(at, QLatin1String("or"));
     };
+    const auto takesANumber = [&](qsizetype at) {
+        return wordIs(at, QLatin1String("select")) || wordIs(at, QLatin1String("cursor")) ||
+               wordIs(at, QLatin1String("comma"));
+    };
+    // Everything after "spell it" is spelled: "one" there is the digit.
+    qsizetype spellingFrom = words.size();
+    for (qsizetype at = 0; at + 1 < words.size(); ++at) {
+        if (wordIs(at, QLatin1String("spell")) && wordIs(at + 1, QLatin1String("it"))) {
+            spellingFrom = at + 2;
+            break;
+        }
+    }
     // "one" alone is mostly the pronoun ("no one knows", "the one I want"), and
     // dictation must not type "no 1 knows". It is a number where a command
-    // takes one (after "select" or "cursor", beside "comma") or among other
-    // number words ("one two three", "one or two").
+    // takes one (after "select" or "cursor", beside "comma"), where it is
+    // spelled, or among other number words ("one two three", "one or two").
     const auto loneOneIsWord = [&](qsizetype end) {
         return end - numberStart == 1 && wordIs(numberStart, QLatin1String("one")) &&
-               !wordIs(numberStart - 1, QLatin1String("select")) &&
-               !wordIs(numberStart - 1, QLatin1String("cursor")) &&
-               !wordIs(numberStart - 1, QLatin1String("comma")) && !wordIs(end, QLatin1String("comma")) &&
-               !isNumberWord(numberStart - 1) && !isNumberWord(end) &&
+               !takesANumber(numberStart - 1) && !wordIs(end, QLatin1String("comma")) &&
+               numberStart < spellingFrom && !isNumberWord(numberStart - 1) && !isNumberWord(end) &&
                !(isAndOr(end) && isNumberWord(end + 1)) &&
                !(isAndOr(numberStart - 1) && isNumberWord(numberStart - 2));
+    };
+    // A year's first half, said at `at`: thirteen to twenty, then a teen or tens.
+    const auto yearStartsAt = [&](qsizetype at) {
+        const auto first = numberToken(wordAt(at));
+        return first && first->value >= 13 && first->value <= 20 &&
+               isKind(numberToken(wordAt(at + 1)), {NumberWord::Teen, NumberWord::Tens});
+    };
+    // "second" is as often the unit of time ("a thirty second pause"): an
+    // ordinal only in a date or a rank ("the twenty second", "june twenty
+    // second", "twenty second of may", "twenty first and twenty second").
+    const auto ordinalAt = [&](qsizetype at, qsizetype start) -> std::optional<NumberToken> {
+        const auto ordinal = ordinalToken(wordAt(at));
+        if (!ordinal || !wordIs(at, QLatin1String("second")))
+            return ordinal;
+        static const QStringList months = {
+            QStringLiteral("january"), QStringLiteral("february"), QStringLiteral("march"),
+            QStringLiteral("april"),   QStringLiteral("may"),      QStringLiteral("june"),
+            QStringLiteral("july"),    QStringLiteral("august"),   QStringLiteral("september"),
+            QStringLiteral("october"), QStringLiteral("november"), QStringLiteral("december")};
+        const bool rank = wordIs(at + 1, QLatin1String("of")) || wordIs(start - 1, QLatin1String("the")) ||
+                          months.contains(wordAt(start - 1), Qt::CaseInsensitive) ||
+                          (isAndOr(start - 1) && ordinalToken(wordAt(start - 2)).has_value());
+        return rank ? ordinal : std::nullopt;
     };
     const auto flushYearHalf = [&] {
         if (yearHalf != 0)
             appendWord(out, QString::number(yearHalf));
         yearHalf = 0;
     };
+    // A second half followed by more numbers is a list ("thirteen fourteen and
+    // fifteen"), unless what follows is a year or a large number of its own
+    // ("nineteen eighty four and nineteen eighty five", "… or two thousand").
     const auto numberFollows = [&](qsizetype at) {
-        return isNumberWord(at) || (isAndOr(at) && isNumberWord(at + 1));
+        if (isNumberWord(at))
+            return true;
+        const bool largeNext = isKind(numberToken(wordAt(at + 2)), {NumberWord::Hundred, NumberWord::Scale});
+        return isAndOr(at) && isNumberWord(at + 1) && at - numberStart < 2 && !yearStartsAt(at + 1) &&
+               !largeNext;
     };
     // `end`: the index of the first word after the number.
     auto flushNumber = [&](qsizetype end) {
@@ -262,19 +303,24 @@ QString applyReplacements(const QStringList &words)
             words[at].compare(QLatin1String("and"), Qt::CaseInsensitive) != 0)
             return false;
         const auto before = numberToken(words[at - 1]);
-        const auto after = numberToken(words[at + 1]);
+        auto after = numberToken(words[at + 1]);
+        if (!after)
+            after = ordinalAt(at + 1, numberStart); // "one hundred and first"
         NumberBuilder trial = number;
         return isKind(before, {NumberWord::Hundred, NumberWord::Scale}) &&
                isKind(after, {NumberWord::Unit, NumberWord::Teen, NumberWord::Tens}) && trial.accept(*after);
     };
-    // "a hundred and fifty" is 150; "a hundred dollars" stays as it was said.
+    // "a hundred and fifty" is 150, as is "a hundred" where a command takes a
+    // number ("select a hundred", "cursor a hundred comma …"); "a hundred
+    // dollars" stays as it was said.
     const auto aStartsNumber = [&](qsizetype at) {
         const std::initializer_list<NumberWord> goesOn = {NumberWord::Unit, NumberWord::Teen,
                                                           NumberWord::Tens};
         return number.empty() && wordIs(at, QLatin1String("a")) &&
                isKind(numberToken(wordAt(at + 1)), {NumberWord::Hundred, NumberWord::Scale}) &&
                (isKind(numberToken(wordAt(at + 2)), goesOn) ||
-                (wordIs(at + 2, QLatin1String("and")) && isKind(numberToken(wordAt(at + 3)), goesOn)));
+                (wordIs(at + 2, QLatin1String("and")) && isKind(numberToken(wordAt(at + 3)), goesOn)) ||
+                takesANumber(at - 1) || wordIs(at + 2, QLatin1String("comma")));
     };
 
     for (qsizetype i = 0; i < words.size(); ++i) {
@@ -308,11 +354,7 @@ QString applyReplacements(const QStringList &words)
                 numberStart = i;
             continue;
         }
-        // "second" is as often the unit of time ("a thirty second pause"): an
-        // ordinal only in a date or a rank, "the twenty second of may".
-        const bool timeUnit = wordIs(i, QLatin1String("second")) && !wordIs(i + 1, QLatin1String("of")) &&
-                              !wordIs(numberStart - 1, QLatin1String("the"));
-        if (const auto ordinal = ordinalToken(word); ordinal && !number.empty() && !timeUnit) {
+        if (const auto ordinal = number.empty() ? std::nullopt : ordinalAt(i, numberStart)) {
             NumberBuilder trial = number;
             if (trial.accept(*ordinal)) {
                 flushYearHalf();
