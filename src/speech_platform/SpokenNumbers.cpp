@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <limits>
 #include <optional>
 
 namespace kestrel {
@@ -200,178 +201,224 @@ void appendWord(QString &out, const QString &word)
 
 } // namespace
 
-QString applyReplacements(const QStringList &words)
+namespace {
+
+/// One pass of the replacements over a recognised phrase: number words become
+/// digits, "comma" becomes ",", where the words around them say they are
+/// meant so.
+class Replacements
 {
-    QString out;
-    NumberBuilder number;
-    qsizetype numberStart = -1; ///< the index of the number's first word
-    // A year is said in two halves, "nineteen eighty four", "twenty nineteen":
-    // a first half of one word from thirteen to twenty, kept here while the
-    // second is built. Twelve and below are left alone: "twelve fifteen" is
-    // a time. Nor is a pair inside a longer run of numbers a year: "thirteen
-    // fourteen fifteen" is a list.
-    qint64 yearHalf = 0;
-    const auto wordAt = [&](qsizetype at) { return at >= 0 && at < words.size() ? words[at] : QString(); };
-    const auto wordIs = [&](qsizetype at, QLatin1String text) {
-        return wordAt(at).compare(text, Qt::CaseInsensitive) == 0;
-    };
-    const auto isNumberWord = [&](qsizetype at) { return numberToken(wordAt(at)).has_value(); };
-    const auto isAndOr = [&](qsizetype at) {
-        return wordIs(at, QLatin1String("and")) || wordIs(at, QLatin1String("or"));
-    };
-    const auto takesANumber = [&](qsizetype at) {
-        return wordIs(at, QLatin1String("select")) || wordIs(at, QLatin1String("cursor")) ||
-               wordIs(at, QLatin1String("comma"));
-    };
-    // Everything after "spell it" is spelled: "one" there is the digit.
-    qsizetype spellingFrom = words.size();
-    for (qsizetype at = 0; at + 1 < words.size(); ++at) {
-        if (wordIs(at, QLatin1String("spell")) && wordIs(at + 1, QLatin1String("it"))) {
-            spellingFrom = at + 2;
-            break;
+public:
+    explicit Replacements(const QStringList &words) : m_words(words)
+    {
+        for (qsizetype at = 0; at + 1 < m_words.size(); ++at) {
+            if (wordIs(at, "spell") && wordIs(at + 1, "it")) {
+                m_spellingFrom = at + 2;
+                break;
+            }
         }
     }
-    // "one" alone is mostly the pronoun ("no one knows", "the one I want"), and
-    // dictation must not type "no 1 knows". It is a number where a command
-    // takes one (after "select" or "cursor", beside "comma"), where it is
-    // spelled, or among other number words ("one two three", "one or two").
-    const auto loneOneIsWord = [&](qsizetype end) {
-        return end - numberStart == 1 && wordIs(numberStart, QLatin1String("one")) &&
-               !takesANumber(numberStart - 1) && !wordIs(end, QLatin1String("comma")) &&
-               numberStart < spellingFrom && !isNumberWord(numberStart - 1) && !isNumberWord(end) &&
-               !(isAndOr(end) && isNumberWord(end + 1)) &&
-               !(isAndOr(numberStart - 1) && isNumberWord(numberStart - 2));
-    };
+
+    QString run()
+    {
+        for (qsizetype i = 0; i < m_words.size(); ++i) {
+            const QString &word = m_words[i];
+            if (word.isEmpty() || joinsNumber(i))
+                continue;
+            if (aStartsNumber(i)) {
+                m_number.accept(NumberToken{NumberWord::Unit, 1});
+                m_numberStart = i;
+                continue;
+            }
+            if (const auto token = numberToken(word)) {
+                addNumberWord(i, *token);
+                continue;
+            }
+            if (const auto ordinal = m_number.empty() ? std::nullopt : ordinalAt(i, m_numberStart)) {
+                NumberBuilder trial = m_number;
+                if (trial.accept(*ordinal)) {
+                    flushYearHalf();
+                    appendWord(m_out, withOrdinalSuffix(trial.value()));
+                    m_number = NumberBuilder();
+                    m_numberStart = -1;
+                    continue;
+                }
+            }
+            flushNumber(i);
+            if (wordIs(i, "comma"))
+                m_out += QLatin1Char(',');
+            else
+                appendWord(m_out, word);
+        }
+        flushNumber(m_words.size());
+        return m_out;
+    }
+
+private:
+    QString wordAt(qsizetype at) const { return at >= 0 && at < m_words.size() ? m_words[at] : QString(); }
+    bool wordIs(qsizetype at, const char *text) const
+    {
+        return wordAt(at).compare(QLatin1String(text), Qt::CaseInsensitive) == 0;
+    }
+    bool isNumberWord(qsizetype at) const { return numberToken(wordAt(at)).has_value(); }
+    bool isAndOr(qsizetype at) const { return wordIs(at, "and") || wordIs(at, "or"); }
+    bool takesANumber(qsizetype at) const
+    {
+        return wordIs(at, "select") || wordIs(at, "cursor") || wordIs(at, "comma");
+    }
+
+    void addNumberWord(qsizetype i, const NumberToken &token)
+    {
+        if (!m_number.accept(token)) {
+            if (startsSecondHalfOfYear(i, token)) {
+                m_yearHalf = m_number.value();
+                m_number = NumberBuilder();
+            } else {
+                flushNumber(i);
+            }
+            if (!m_number.accept(token)) {
+                // A lone "hundred" or "thousand" is a word, not a number.
+                appendWord(m_out, m_words[i]);
+                return;
+            }
+            m_numberStart = i;
+        }
+        if (m_numberStart < 0)
+            m_numberStart = i;
+    }
+
+    // A year is said in two halves, "nineteen eighty four", "twenty nineteen":
+    // a first half of one word from thirteen to twenty, kept in m_yearHalf
+    // while the second is built. Twelve and below are left alone: "twelve
+    // fifteen" is a time. Nor is a pair inside a longer run of numbers a
+    // year: "thirteen fourteen fifteen" is a list.
+    bool startsSecondHalfOfYear(qsizetype i, const NumberToken &token) const
+    {
+        return m_yearHalf == 0 && i - m_numberStart == 1 && m_number.value() >= 13 &&
+               m_number.value() <= 20 && !isNumberWord(m_numberStart - 1) &&
+               isKind(token, {NumberWord::Teen, NumberWord::Tens});
+    }
+
     // A year's first half, said at `at`: thirteen to twenty, then a teen or tens.
-    const auto yearStartsAt = [&](qsizetype at) {
+    bool yearStartsAt(qsizetype at) const
+    {
         const auto first = numberToken(wordAt(at));
         return first && first->value >= 13 && first->value <= 20 &&
                isKind(numberToken(wordAt(at + 1)), {NumberWord::Teen, NumberWord::Tens});
-    };
+    }
+
+    // A second half followed by more numbers is a list ("thirteen fourteen and
+    // fifteen"), unless what follows is a year or a large number of its own
+    // ("nineteen eighty four and nineteen eighty five", "… or two thousand").
+    bool numberFollows(qsizetype at) const
+    {
+        if (isNumberWord(at))
+            return true;
+        const bool largeNext = isKind(numberToken(wordAt(at + 2)), {NumberWord::Hundred, NumberWord::Scale});
+        return isAndOr(at) && isNumberWord(at + 1) && at - m_numberStart < 2 && !yearStartsAt(at + 1) &&
+               !largeNext;
+    }
+
+    // "one" alone is mostly the pronoun ("no one knows", "the one I want"), and
+    // dictation must not type "no 1 knows". It is a number where a command
+    // takes one (after "select" or "cursor", beside "comma"), where it is
+    // spelled (after "spell it"), or among other number words ("one two
+    // three", "one or two").
+    bool loneOneIsWord(qsizetype end) const
+    {
+        const qsizetype start = m_numberStart;
+        return end - start == 1 && wordIs(start, "one") && !takesANumber(start - 1) &&
+               !wordIs(end, "comma") && start < m_spellingFrom && !isNumberWord(start - 1) &&
+               !isNumberWord(end) && !(isAndOr(end) && isNumberWord(end + 1)) &&
+               !(isAndOr(start - 1) && isNumberWord(start - 2));
+    }
+
     // "second" is as often the unit of time ("a thirty second pause"): an
     // ordinal only in a date or a rank ("the twenty second", "june twenty
     // second", "twenty second of may", "twenty first and twenty second").
-    const auto ordinalAt = [&](qsizetype at, qsizetype start) -> std::optional<NumberToken> {
+    std::optional<NumberToken> ordinalAt(qsizetype at, qsizetype start) const
+    {
         const auto ordinal = ordinalToken(wordAt(at));
-        if (!ordinal || !wordIs(at, QLatin1String("second")))
+        if (!ordinal || !wordIs(at, "second"))
             return ordinal;
         static const QStringList months = {
             QStringLiteral("january"), QStringLiteral("february"), QStringLiteral("march"),
             QStringLiteral("april"),   QStringLiteral("may"),      QStringLiteral("june"),
             QStringLiteral("july"),    QStringLiteral("august"),   QStringLiteral("september"),
             QStringLiteral("october"), QStringLiteral("november"), QStringLiteral("december")};
-        const bool rank = wordIs(at + 1, QLatin1String("of")) || wordIs(start - 1, QLatin1String("the")) ||
+        const bool rank = wordIs(at + 1, "of") || wordIs(start - 1, "the") ||
                           months.contains(wordAt(start - 1), Qt::CaseInsensitive) ||
                           (isAndOr(start - 1) && ordinalToken(wordAt(start - 2)).has_value());
         return rank ? ordinal : std::nullopt;
-    };
-    const auto flushYearHalf = [&] {
-        if (yearHalf != 0)
-            appendWord(out, QString::number(yearHalf));
-        yearHalf = 0;
-    };
-    // A second half followed by more numbers is a list ("thirteen fourteen and
-    // fifteen"), unless what follows is a year or a large number of its own
-    // ("nineteen eighty four and nineteen eighty five", "… or two thousand").
-    const auto numberFollows = [&](qsizetype at) {
-        if (isNumberWord(at))
-            return true;
-        const bool largeNext = isKind(numberToken(wordAt(at + 2)), {NumberWord::Hundred, NumberWord::Scale});
-        return isAndOr(at) && isNumberWord(at + 1) && at - numberStart < 2 && !yearStartsAt(at + 1) &&
-               !largeNext;
-    };
-    // `end`: the index of the first word after the number.
-    auto flushNumber = [&](qsizetype end) {
-        if (!number.empty()) {
-            if (yearHalf != 0 && number.value() >= 10 && number.value() <= 99 && !numberFollows(end)) {
-                appendWord(out, QString::number(yearHalf * 100 + number.value()));
-                yearHalf = 0;
-            } else {
-                flushYearHalf();
-                appendWord(out, loneOneIsWord(end) ? words[numberStart] : QString::number(number.value()));
-            }
-        }
-        flushYearHalf();
-        number = NumberBuilder();
-        numberStart = -1;
-    };
+    }
 
     // "one hundred and five" is one number, as English speakers say it: an
-    // "and" after hundred, thousand or million joins the number that goes on.
-    const auto joinsNumber = [&](qsizetype at) {
-        if (at == 0 || at + 1 >= words.size() || number.empty() ||
-            words[at].compare(QLatin1String("and"), Qt::CaseInsensitive) != 0)
+    // "and" after hundred, thousand or million joins the number that goes on,
+    // an ordinal too ("one hundred and first").
+    bool joinsNumber(qsizetype at) const
+    {
+        if (at == 0 || at + 1 >= m_words.size() || m_number.empty() || !wordIs(at, "and"))
             return false;
-        const auto before = numberToken(words[at - 1]);
-        auto after = numberToken(words[at + 1]);
+        auto after = numberToken(m_words[at + 1]);
         if (!after)
-            after = ordinalAt(at + 1, numberStart); // "one hundred and first"
-        NumberBuilder trial = number;
-        return isKind(before, {NumberWord::Hundred, NumberWord::Scale}) &&
+            after = ordinalAt(at + 1, m_numberStart);
+        NumberBuilder trial = m_number;
+        return isKind(numberToken(m_words[at - 1]), {NumberWord::Hundred, NumberWord::Scale}) &&
                isKind(after, {NumberWord::Unit, NumberWord::Teen, NumberWord::Tens}) && trial.accept(*after);
-    };
+    }
+
     // "a hundred and fifty" is 150, as is "a hundred" where a command takes a
     // number ("select a hundred", "cursor a hundred comma …"); "a hundred
     // dollars" stays as it was said.
-    const auto aStartsNumber = [&](qsizetype at) {
+    bool aStartsNumber(qsizetype at) const
+    {
         const std::initializer_list<NumberWord> goesOn = {NumberWord::Unit, NumberWord::Teen,
                                                           NumberWord::Tens};
-        return number.empty() && wordIs(at, QLatin1String("a")) &&
+        return m_number.empty() && wordIs(at, "a") &&
                isKind(numberToken(wordAt(at + 1)), {NumberWord::Hundred, NumberWord::Scale}) &&
                (isKind(numberToken(wordAt(at + 2)), goesOn) ||
-                (wordIs(at + 2, QLatin1String("and")) && isKind(numberToken(wordAt(at + 3)), goesOn)) ||
-                takesANumber(at - 1) || wordIs(at + 2, QLatin1String("comma")));
-    };
-
-    for (qsizetype i = 0; i < words.size(); ++i) {
-        const QString &word = words[i];
-        if (word.isEmpty() || joinsNumber(i))
-            continue;
-        if (aStartsNumber(i)) {
-            number.accept(NumberToken{NumberWord::Unit, 1});
-            numberStart = i;
-            continue;
-        }
-        if (const auto token = numberToken(word)) {
-            if (!number.accept(*token)) {
-                const bool secondHalfOfYear = yearHalf == 0 && i - numberStart == 1 && number.value() >= 13 &&
-                                              number.value() <= 20 && !isNumberWord(numberStart - 1) &&
-                                              isKind(token, {NumberWord::Teen, NumberWord::Tens});
-                if (secondHalfOfYear) {
-                    yearHalf = number.value();
-                    number = NumberBuilder();
-                } else {
-                    flushNumber(i);
-                }
-                if (!number.accept(*token)) {
-                    // A lone "hundred" or "thousand" is a word, not a number.
-                    appendWord(out, word);
-                    continue;
-                }
-                numberStart = i;
-            }
-            if (numberStart < 0)
-                numberStart = i;
-            continue;
-        }
-        if (const auto ordinal = number.empty() ? std::nullopt : ordinalAt(i, numberStart)) {
-            NumberBuilder trial = number;
-            if (trial.accept(*ordinal)) {
-                flushYearHalf();
-                appendWord(out, withOrdinalSuffix(trial.value()));
-                number = NumberBuilder();
-                numberStart = -1;
-                continue;
-            }
-        }
-        flushNumber(i);
-        if (word.compare(QLatin1String("comma"), Qt::CaseInsensitive) == 0)
-            out += QLatin1Char(',');
-        else
-            appendWord(out, word);
+                (wordIs(at + 2, "and") && isKind(numberToken(wordAt(at + 3)), goesOn)) ||
+                takesANumber(at - 1) || wordIs(at + 2, "comma"));
     }
-    flushNumber(words.size());
-    return out;
+
+    void flushYearHalf()
+    {
+        if (m_yearHalf != 0)
+            appendWord(m_out, QString::number(m_yearHalf));
+        m_yearHalf = 0;
+    }
+
+    // `end`: the index of the first word after the number.
+    void flushNumber(qsizetype end)
+    {
+        if (!m_number.empty()) {
+            const qint64 value = m_number.value();
+            if (m_yearHalf != 0 && value >= 10 && value <= 99 && !numberFollows(end)) {
+                appendWord(m_out, QString::number(m_yearHalf * 100 + value));
+                m_yearHalf = 0;
+            } else {
+                flushYearHalf();
+                appendWord(m_out, loneOneIsWord(end) ? m_words[m_numberStart] : QString::number(value));
+            }
+        }
+        flushYearHalf();
+        m_number = NumberBuilder();
+        m_numberStart = -1;
+    }
+
+    const QStringList &m_words;
+    QString m_out;
+    NumberBuilder m_number;
+    qsizetype m_numberStart = -1; ///< the index of the number's first word
+    qint64 m_yearHalf = 0;
+    qsizetype m_spellingFrom = std::numeric_limits<qsizetype>::max(); ///< the first word after "spell it"
+};
+
+} // namespace
+
+QString applyReplacements(const QStringList &words)
+{
+    return Replacements(words).run();
 }
 
 qint64 spokenNumberValue(const QStringList &words)
