@@ -292,7 +292,7 @@ TEST_F(ProgramStarts, AStartThatEndsInFailureIsReportedAsFailed)
 {
     writeFile(path("no-program.sh"), "#!/bin/sh\nexit 4\n", true);
     writeFile(path("opens.sh"), "#!/bin/sh\nexit 0\n", true);
-    writeFile(path("waits.sh"), "#!/bin/sh\nsleep 30\n", true);
+    writeFile(path("waits.sh"), "#!/bin/sh\nexec sleep 30 >/dev/null 2>&1\n", true);
     writeFile(path("crashes.sh"), "#!/bin/sh\nkill -SEGV $$\n", true);
     const struct
     {
@@ -343,7 +343,7 @@ TEST_F(ProgramStarts, StartedProgramsAndOpenersHaveASessionOfTheirOwn)
 TEST_F(ProgramStarts, OnlyTheLatestStartCanHaveFailed)
 {
     writeFile(path("no-program.sh"), "#!/bin/sh\nexit 4\n", true);
-    writeFile(path("waits.sh"), "#!/bin/sh\nsleep 30\n", true);
+    writeFile(path("waits.sh"), "#!/bin/sh\nexec sleep 30 >/dev/null 2>&1\n", true);
     ProgramStarter failing(path("no-program.sh"));
     const qint64 first = failing.open(path("doc.txt"), QString()).processId;
     ASSERT_TRUE(QTest::qWaitFor([&] { return failing.endedInFailure(first); }, 3000));
