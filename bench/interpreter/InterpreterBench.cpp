@@ -27,7 +27,6 @@ public:
     long clicks = 0;
 
     WindowId foregroundWindow() override { return 1; }
-    bool foregroundIsOwn() override { return false; }
     bool windowExists(WindowId) override { return true; }
     void activateWindow(WindowId) override {}
     void moveWindow(WindowId, int, int) override { ++moves; }
@@ -81,6 +80,7 @@ public:
     void enableStopButton() override {}
     void quitProgram() override {}
     void keysAboutToBeTyped() override {}
+    void keysTyped() override {}
     void inform(const QString &, const QString &, Icon) override {}
     Answer ask(const QString &, const QString &) override { return Answer::No; }
 };

@@ -36,10 +36,6 @@ public:
     /// The window that has the input focus now, or 0.
     virtual WindowId foregroundWindow() = 0;
 
-    /// True when the window that has the input focus now, as the desktop sees
-    /// it, is one of this program's own: the keys typed next reach it.
-    virtual bool foregroundIsOwn() = 0;
-
     /// Brings a window forward and gives it the input focus (a minimised window is
     /// shown again). Throws Failure when the window does not exist (any more), or
     /// is hidden (a program hidden to the tray) and stays so.

@@ -143,7 +143,7 @@ private:
         if (m_chunk.isEmpty() || m_chunk == QLatin1String(" ") || m_chunk == QLatin1String("}"))
             return;
         const QString keys = m_chunk.startsWith(QLatin1Char('}')) ? m_chunk.mid(1) : m_chunk;
-        m_owner.m_mainWindow.keysAboutToBeTyped();
+        const TypingScope typing(m_owner.m_mainWindow);
         m_owner.m_desktop.sendKeys(keys, true);
     }
 

@@ -74,12 +74,14 @@ void BuiltInPhrases::selectPhrase(const QString &pendingUpper)
     if (at < 0)
         return;
     const int count = roundToInt16(numericValue(pendingUpper.mid(at + 7)));
-    if (count > 0)
-        m_mainWindow.keysAboutToBeTyped();
+    if (count <= 0)
+        return;
     // One request per character, like the spoken count; not waiting for each keeps
-    // a long selection from crawling.
-    for (int n = 0; n < count; ++n)
-        m_desktop.sendKeys(QStringLiteral("+{RIGHT}"), false);
+    // a long selection from crawling. The last one waits for all of them, so none
+    // arrives after the typing has ended.
+    const TypingScope typing(m_mainWindow);
+    for (int n = 1; n <= count; ++n)
+        m_desktop.sendKeys(QStringLiteral("+{RIGHT}"), n == count);
 }
 
 } // namespace kestrel

@@ -248,7 +248,7 @@ void Interpreter::dictationStep()
     // The TEXT row's action prepares the target (a new line, say) in key notation.
     const QString prepare = upperCased(m_currentRow.Action);
     if (!prepare.isEmpty()) {
-        m_mainWindow.keysAboutToBeTyped();
+        const TypingScope typing(m_mainWindow);
         m_desktop.sendKeys(prepare, true);
     }
 
@@ -257,7 +257,7 @@ void Interpreter::dictationStep()
         text = text.mid(at + 9, MaxTailLength);
     // Typed literally: a dictated "+" or "%" must never turn into a key combination.
     if (!text.isEmpty()) {
-        m_mainWindow.keysAboutToBeTyped();
+        const TypingScope typing(m_mainWindow);
         m_desktop.typeText(text);
     }
 }

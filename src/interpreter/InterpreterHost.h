@@ -52,11 +52,27 @@ public:
     /// Unloads the main window (settings saved) and ends the program. Returns when
     /// the end has been scheduled; the caller stops its run right after.
     virtual void quitProgram() = 0;
-    /// A command is about to type keys or text into whatever window is in front.
-    /// When that is one of the program's own, a key must not press the control
-    /// that has the focus there (Stop Recognition, Exit): the user could not
-    /// switch listening on again by voice.
+    /// A command is about to type keys or text into whatever window is in front,
+    /// and keysTyped() follows once the window has taken them. When that window is
+    /// one of the program's own, a key in between must not press the control that
+    /// has the focus there (Stop Recognition, Exit: the user could not switch
+    /// listening on again by voice) nor fire a shortcut of the window.
     virtual void keysAboutToBeTyped() = 0;
+    virtual void keysTyped() = 0;
+};
+
+/// Brackets one typing with keysAboutToBeTyped() and keysTyped(), whatever way
+/// the typing ends.
+class TypingScope
+{
+public:
+    explicit TypingScope(MainWindowControl &host) : m_host(host) { m_host.keysAboutToBeTyped(); }
+    ~TypingScope() { m_host.keysTyped(); }
+    TypingScope(const TypingScope &) = delete;
+    TypingScope &operator=(const TypingScope &) = delete;
+
+private:
+    MainWindowControl &m_host;
 };
 
 } // namespace kestrel

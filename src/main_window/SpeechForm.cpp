@@ -13,7 +13,6 @@
 #include "window_common/EnterKeys.h"
 #include "window_common/MenuDialogs.h"
 #include "window_common/SwitchButtons.h"
-#include "window_common/TypedKeys.h"
 
 #include <QAbstractItemDelegate>
 #include <QApplication>
@@ -303,15 +302,6 @@ void SpeechForm::enableStopButton()
 void SpeechForm::quitProgram()
 {
     endProgram();
-}
-
-void SpeechForm::keysAboutToBeTyped()
-{
-    // Asked of the desktop, not of Qt: a command that has just brought another
-    // program forward finds this window still active for Qt, whose news of the
-    // change may not have come yet; the keys go to the other program then.
-    if (m_services.desktop.foregroundIsOwn())
-        keepTypedKeysOffControls(); // any of the program's windows may be the one in front
 }
 
 void SpeechForm::showCurrentRow(int row)

@@ -3,6 +3,7 @@
 #include "common/WindowLinks.h"
 #include "interpreter/InterpreterHost.h"
 #include "main_window/printout/ListeningControl.h"
+#include "window_common/TypedKeys.h"
 
 #include <QMainWindow>
 
@@ -94,7 +95,8 @@ public:
     void setStatusText(const QString &text) override;
     void enableStopButton() override;
     void quitProgram() override;
-    void keysAboutToBeTyped() override;
+    void keysAboutToBeTyped() override { m_typedKeysShield.raise(); }
+    void keysTyped() override { m_typedKeysShield.lower(); }
 
     /// Moves the grid's current row to follow the interpreter (1-based row).
     void showCurrentRow(int row);
@@ -132,6 +134,7 @@ private:
     /// switched since; WhenSilent once its resume came while the voice spoke.
     enum class Resume { None, Owed, WhenSilent } m_resume = Resume::None;
     int m_holds = 0; ///< launch waits and printouts under way, nested ones included
+    TypedKeysShield m_typedKeysShield; ///< covers every one of the program's windows
     /// The grid's current cell while the table is read again.
     struct GridPlace
     {

@@ -544,13 +544,15 @@ bool DebugForm::eventFilter(QObject *watched, QEvent *event)
     // typed, Enter belongs to the default button, as on a dialog. An Enter
     // that arrives while a phrase runs is that phrase's own ("new line" typed
     // into the box the focus stays in): pressing Emulate with it would run the
-    // phrase again, and again.
+    // phrase again, and again. A held Enter emulates once, as a held key
+    // presses a button once.
     if (watched == m_ui->EmulateRecoTxt && event->type() == QEvent::KeyPress && m_emulateIsDefault &&
         m_phrasesRunning == 0) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            m_ui->Emulate->click();
+            if (!key->isAutoRepeat())
+                m_ui->Emulate->click();
             return true;
         }
     }

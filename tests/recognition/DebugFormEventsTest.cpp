@@ -1,6 +1,7 @@
 #include "DebugFormFixture.h"
 
 #include "recognition/EventInterests.h"
+#include "window_common/TypedKeys.h"
 
 #include <QPushButton>
 #include <QRegularExpression>
@@ -361,30 +362,82 @@ TEST_F(DebugFormTest, EnterAfterTypingEmulatesThePhraseLikeASpokenOne)
 // A command that types Enter ("new line") into this box, where the focus is
 // kept while keys are typed: that Enter is the command's, not the user's, and
 // pressing Emulate with it ran the same phrase again, and again, without end.
-TEST_F(DebugFormTest, AnEnterTypedByTheCommandItselfEmulatesNothing)
+// So did the window's Ctrl+Return, and a Tab that moved the focus to Emulate
+// before the Enter. The main window shields its windows while a command types.
+TEST_F(DebugFormTest, KeysTypedByTheCommandItselfEmulateNothing)
 {
     form->showWindow();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     auto *text = control<QPlainTextEdit>("EmulateRecoTxt");
-    text->setFocus();
-    QTest::keyClicks(text, "new line");
-    ASSERT_TRUE(control<QPushButton>("Emulate")->isDefault());
-    int runs = 0;
-    mainWindow.onRecoIt = [&] {
-        if (++runs <= 3)
-            QTest::keyClick(text, Qt::Key_Return);
+    const struct
+    {
+        const char *name;
+        QStringList keys;
+    } cases[] = {
+        {"Enter", {"Return"}},
+        {"keypad Enter", {"Enter"}},
+        {"Ctrl+Enter", {"Ctrl+Return"}},
+        {"Tab and Enter", {"Tab", "Return"}},
+        {"Tab and Space", {"Tab", "Space"}},
+        {"Alt+Y and Enter", {"Alt+Y", "Return"}},
     };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        text->setFocus();
+        text->setPlainText(QString());
+        QTest::keyClicks(text, "new line");
+        ASSERT_TRUE(control<QPushButton>("Emulate")->isDefault());
+        int runs = 0;
+        mainWindow.onRecoIt = [&] {
+            if (++runs > 3)
+                return;
+            TypedKeysShield shield;
+            shield.raise();
+            for (const QString &key : c.keys)
+                QTest::keySequence(QApplication::focusWidget(), QKeySequence(key));
+            shield.lower();
+        };
+        script.clearCalls();
+        QTest::keyClick(text, Qt::Key_Return);
+        EXPECT_FALSE(QTest::qWaitFor([&] { return runs >= 2; }, 400));
+        EXPECT_EQ(script.callCount("emulateRecognition(new line)"), 1);
+    }
+    // The user's own Enter afterwards still emulates.
+    mainWindow.onRecoIt = {};
+    text->setFocus();
+    text->setPlainText("new line");
     script.clearCalls();
     QTest::keyClick(text, Qt::Key_Return);
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
-    EXPECT_EQ(script.callCount("emulateRecognition(new line)"), 1);
-    EXPECT_EQ(runs, 1);
-    EXPECT_EQ(text->toPlainText(), "new line\n") << "the command's Enter reached the box";
-    // The user's own Enter afterwards still emulates.
-    text->setPlainText("new line");
-    QTest::keyClick(text, Qt::Key_Return);
     QCoreApplication::processEvents();
-    EXPECT_EQ(script.callCount("emulateRecognition(new line)"), 2);
+    EXPECT_EQ(script.callCount("emulateRecognition(new line)"), 1);
+}
+
+// Users with a tremor often hold a key past its repeat delay; the phrase must
+// run once, not once per repeat (five closed windows for "close window").
+TEST_F(DebugFormTest, AHeldEnterEmulatesOnce)
+{
+    form->showWindow();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto *text = control<QPlainTextEdit>("EmulateRecoTxt");
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        SCOPED_TRACE(key == Qt::Key_Return ? "Return" : "keypad Enter");
+        text->setFocus();
+        text->setPlainText(QString());
+        QTest::keyClicks(text, "close window");
+        script.clearCalls();
+        for (int n = 0; n < 4; ++n) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QStringLiteral("\r"), n > 0);
+            QApplication::sendEvent(text, &press);
+            QCoreApplication::processEvents();
+        }
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QStringLiteral("\r"));
+        QApplication::sendEvent(text, &release);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(script.callCount("emulateRecognition(close window)"), 1);
+        EXPECT_EQ(text->toPlainText(), "close window");
+    }
 }
 
 TEST_F(DebugFormTest, EmulationFailureIsReportedAndDictationSwitchedBackOff)

@@ -74,13 +74,19 @@ public:
     void setStatusText(const QString &text) override;
     void enableStopButton() override { calls.append(QStringLiteral("stop button")); }
     void quitProgram() override;
-    /// Not logged in `calls`: runs `onKeysAboutToBeTyped`.
+    /// Not logged in `calls`: run `onKeysAboutToBeTyped` and `onKeysTyped`.
     void keysAboutToBeTyped() override
     {
         if (onKeysAboutToBeTyped)
             onKeysAboutToBeTyped();
     }
+    void keysTyped() override
+    {
+        if (onKeysTyped)
+            onKeysTyped();
+    }
     std::function<void()> onKeysAboutToBeTyped;
+    std::function<void()> onKeysTyped;
 
 private:
     bool m_listeningBeforeHold = false;

@@ -61,6 +61,8 @@ QStringList RecordingDesktop::actions() const
 void RecordingDesktop::record(const QString &line)
 {
     m_log.append(line);
+    if (onAction)
+        onAction(line);
     for (auto it = m_failures.cbegin(); it != m_failures.cend(); ++it) {
         if (line.startsWith(it.key()))
             throw Failure(it.value());
@@ -90,12 +92,6 @@ bool RecordingDesktop::windowExists(WindowId window)
 {
     m_log.append(QStringLiteral("? exists ") + windowName(window));
     return m_windows.contains(window);
-}
-
-bool RecordingDesktop::foregroundIsOwn()
-{
-    m_log.append(QStringLiteral("? own foreground"));
-    return m_ownWindows.contains(m_foreground);
 }
 
 void RecordingDesktop::activateWindow(WindowId window)
@@ -145,7 +141,7 @@ void RecordingDesktop::sendKeys(const QString &notation, bool waitUntilProcessed
     try {
         parseKeySequence(notation);
     } catch (const Failure &) {
-        m_log.append(QStringLiteral("keys-rejected ") + notation);
+        record(QStringLiteral("keys-rejected ") + notation);
         throw;
     }
     record(QStringLiteral("keys %1 %2")

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 namespace kestrel::test {
 
@@ -45,9 +46,6 @@ public:
     /// The window disappears; activating or moving it then throws Failure.
     void removeWindow(WindowId window);
     void setForeground(WindowId window);
-    /// Windows of the program itself: foregroundIsOwn() is true while one of
-    /// them is the foreground window.
-    void addOwnWindow(WindowId window) { m_ownWindows.insert(window); }
     void setCursor(QPoint position) { m_cursor = position; }
     void addFile(const QString &pattern) { m_files.append(pattern); }
     void addDirectory(const QString &path);
@@ -64,6 +62,8 @@ public:
     const QStringList &log() const { return m_log; }
     /// The log without the queries.
     QStringList actions() const;
+    /// Told of every action as it is logged, before a planned failure throws.
+    std::function<void(const QString &)> onAction;
     void clearLog() { m_log.clear(); }
     QPoint cursor() const { return m_cursor; }
     WindowId foreground() const { return m_foreground; }
@@ -74,7 +74,6 @@ public:
 
     // --- Desktop ---------------------------------------------------------------
     WindowId foregroundWindow() override;
-    bool foregroundIsOwn() override;
     bool windowExists(WindowId window) override;
     void activateWindow(WindowId window) override;
     void moveWindow(WindowId window, int x, int y) override;
@@ -108,7 +107,6 @@ private:
     QSet<WindowId> m_windows;
     QHash<WindowId, QString> m_titles;
     WindowId m_foreground = 0;
-    QSet<WindowId> m_ownWindows;
     QPoint m_cursor;
     QStringList m_files;
     QSet<QString> m_directories;

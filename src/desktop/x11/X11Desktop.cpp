@@ -57,12 +57,6 @@ WindowId X11Desktop::foregroundWindow()
     return idOf(m_windows->activeWindow());
 }
 
-bool X11Desktop::foregroundIsOwn()
-{
-    const x11::XWindow active = m_windows->activeWindow();
-    return active != 0 && m_windows->isOwnWindow(active);
-}
-
 bool X11Desktop::windowExists(WindowId window)
 {
     try {

@@ -55,7 +55,6 @@ public:
     ~X11Desktop() override;
 
     WindowId foregroundWindow() override;
-    bool foregroundIsOwn() override;
     bool windowExists(WindowId window) override;
     void activateWindow(WindowId window) override;
     void moveWindow(WindowId window, int x, int y) override;
