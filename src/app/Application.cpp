@@ -13,10 +13,12 @@
 #include "main_window/SpeechForm.h"
 #include "speech_platform/espeak/EspeakVoice.h"
 #include "speech_platform/soundserver/SoundServerDefaults.h"
+#include "tts/TTSSetup.h"
 
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace kestrel {
@@ -44,6 +46,17 @@ namespace {
     // half-finished command runs after the user asked to quit.
     std::fflush(nullptr);
     ::_exit(0);
+}
+
+// The program whose settings an exit() saves; an exit handler takes no argument.
+Program *programAtExit = nullptr;
+
+void saveSettingsAtExit()
+{
+    if (programAtExit) {
+        if (TTSSetup *tts = programAtExit->tts())
+            tts->saveAtAbruptEnd();
+    }
 }
 
 std::unique_ptr<VoiceEngine> makeVoice(const std::shared_ptr<const SoundServerDefaults> &soundServer)
@@ -81,7 +94,10 @@ QString Application::prepareDisplay()
 
 Application::Application() : m_parts(std::make_unique<Parts>()) {}
 
-Application::~Application() = default;
+Application::~Application()
+{
+    programAtExit = nullptr;
+}
 
 int Application::run()
 {
@@ -132,6 +148,14 @@ int Application::run()
         complain(failure.description());
     }
     p.program->start();
+    // The program's own ends save and then leave with _exit. Qt and Xlib leave
+    // with exit() when the X server goes away (a logout without a session
+    // manager, a server that crashed, a remote session dropped): the day's
+    // settings are saved on that way out too.
+    programAtExit = p.program.get();
+    static const bool exitSaveRegistered = std::atexit(saveSettingsAtExit) == 0;
+    if (!exitSaveRegistered)
+        complain(QStringLiteral("the settings will not be saved if the display goes away."));
     return QApplication::exec();
 }
 

@@ -341,18 +341,19 @@ void SpeechForm::openHelp(const QString &fileName)
 
 void SpeechForm::shutDown()
 {
-    // Each step runs once. Writing the open edit may show a box, and an end
-    // asked for meanwhile (QUIT said again, a second signal at logout) ends the
-    // program from inside it: that nested call must still do the steps after
-    // it, the settings above all, and not just skip to the end.
-    if (!std::exchange(m_shutDownSteps.editWritten, true))
-        commitOpenEdit();
+    // Each step runs once. The settings come first: writing the open edit may
+    // show a box, which a logout that asks once (and then takes the display
+    // away) never answers. An end asked for while that box is open (QUIT said
+    // again, a second signal) ends the program from inside it; that nested
+    // call must still do the steps after it, and not just skip to the end.
     if (!std::exchange(m_shutDownSteps.ttsUnloaded, true)) {
         try {
             m_services.ttsWindow.unload();
         } catch (const std::exception &) {
         }
     }
+    if (!std::exchange(m_shutDownSteps.editWritten, true))
+        commitOpenEdit();
     if (!std::exchange(m_shutDownSteps.recognitionUnloaded, true)) {
         try {
             m_services.recognitionWindow.unload();

@@ -90,6 +90,10 @@ public:
     void saveDat() override;
     void showWindow() override;
     void unload() override;
+    /// Saves the settings as unload() does, unless unload() already has, and
+    /// without a message box: the program is ending at once, its display (the
+    /// X server) perhaps gone.
+    void saveAtAbruptEnd();
 
     // SettingsBinding: the seven keys of this window and the seven feedback keys
     // of the recognition window.
@@ -149,6 +153,7 @@ private:
     void applyFormat();
     bool assignListIndex(QComboBox *list, qint32 value, void (TTSSetup::*choose)(int));
     bool runSettingsStep(const SettingsFileStep &step);
+    bool maySaveSettings() const;
 
     void testClicked();
     void playClipboard();

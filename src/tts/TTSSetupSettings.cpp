@@ -8,6 +8,8 @@
 #include "common/Failure.h"
 #include "common/MessageBoxes.h"
 
+#include <QFileInfo>
+
 namespace kestrel {
 
 namespace {
@@ -42,11 +44,28 @@ void TTSSetup::loadDat()
 
 void TTSSetup::saveDat()
 {
+    if (maySaveSettings())
+        runSettingsStep(m_options.saveSettings);
+}
+
+bool TTSSetup::maySaveSettings() const
+{
     // Never read (the recognition window failed to load, or the file could not
-    // be read): the controls hold defaults, not the user's choices.
-    if (!m_settingsRead)
+    // be read), the controls hold defaults where the file holds the user's
+    // choices. Without a file there is nothing to replace, and this run's
+    // choices are all the user has.
+    return m_settingsRead || !QFileInfo::exists(m_options.settingsPath);
+}
+
+void TTSSetup::saveAtAbruptEnd()
+{
+    if (m_unloading || !maySaveSettings())
         return;
-    runSettingsStep(m_options.saveSettings);
+    // No box: the display may be gone, and nobody would answer it.
+    try {
+        m_options.saveSettings(m_options.settingsPath, *this);
+    } catch (const std::exception &) {
+    }
 }
 
 bool TTSSetup::runSettingsStep(const SettingsFileStep &step)

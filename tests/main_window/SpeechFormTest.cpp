@@ -893,10 +893,17 @@ TEST_F(SpeechFormTest, AnEndAskedForWhileTheOpenEditShowsABoxStillSavesFirst)
         SpeechForm &other = leaving.form;
         const QStringList &wayLog = leaving.log;
         ASSERT_TRUE(leaving.leaveEditOpen(typeModel.index(1, 1), QStringLiteral("XYZ")));
-        typeBoxes.onFirstBox = [&other] { other.quitProgram(); };
+        // A logout asks once and may take the display away while the box waits:
+        // the settings must be on disk before the box opens.
+        QStringList atBox;
+        typeBoxes.onFirstBox = [&] {
+            atBox = wayLog;
+            other.quitProgram();
+        };
 
         leave(other);
         ASSERT_EQ(typeBoxes.shown.size(), 1) << "the refused Type";
+        EXPECT_TRUE(atBox.contains(QStringLiteral("unload tts window"))) << atBox.join(u',').toStdString();
         // The first end that runs (in the program, the last thing that happens)
         // comes after the settings were written.
         ASSERT_GE(wayLog.size(), 3);
