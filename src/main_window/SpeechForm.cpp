@@ -67,6 +67,7 @@ SpeechForm::SpeechForm(Services services, QWidget *parent)
 {
     m_ui->setupUi(this);
     enterPressesFocusedButtons(*this);
+    keepGreyedButtonKeysOffControls(*this);
     // The client area keeps the size of the control table; the window is not
     // resized by the program and stretching it would only show empty space.
     m_ui->centralwidget->setFixedSize(674, 371);

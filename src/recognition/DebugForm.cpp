@@ -8,6 +8,7 @@
 #include "common/Version.h"
 #include "desktop/Desktop.h"
 #include "recognition/EventInterests.h"
+#include "window_common/BringForward.h"
 #include "window_common/EnterKeys.h"
 #include "window_common/MenuDialogs.h"
 #include "window_common/SettingsCheckBox.h"
@@ -55,6 +56,7 @@ DebugForm::DebugForm(SpeechRecognitionService &service, MainWindowLink &mainWind
 {
     m_ui->setupUi(this);
     enterPressesFocusedButtons(*this);
+    keepGreyedButtonKeysOffControls(*this);
     m_treeNodes = std::make_unique<TreeWidgetNodes>(*m_ui->TreeView1);
     m_ui->EventTextField->setMaximumBlockCount(EventListLineLimit);
     // Read-only text is selectable by mouse only, unless told otherwise: a
@@ -208,9 +210,7 @@ FeedbackSettings &DebugForm::feedback()
 void DebugForm::showWindow()
 {
     ensureLoaded();
-    show();
-    raise();
-    activateWindow();
+    bringForward(*this);
 }
 
 void DebugForm::unload()

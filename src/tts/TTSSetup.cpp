@@ -9,6 +9,7 @@
 #include "settings/SettingsFile.h"
 #include "speech_platform/AudioFormats.h"
 #include "tts/VisemeFace.h"
+#include "window_common/BringForward.h"
 #include "window_common/EnterKeys.h"
 #include "window_common/MenuDialogs.h"
 #include "window_common/SettingsCheckBox.h"
@@ -41,6 +42,7 @@ TTSSetup::TTSSetup(TtsServices services, TtsOptions options, QWidget *parent)
 {
     m_ui->setupUi(this);
     enterPressesFocusedButtons(*this);
+    keepGreyedButtonKeysOffControls(*this);
     if (!m_options.loadImage)
         m_options.loadImage = embeddedFacePicture;
     if (!m_options.loadSettings)
@@ -403,9 +405,7 @@ void TTSSetup::setMainText(const QString &text)
 
 void TTSSetup::showWindow()
 {
-    show();
-    raise();
-    activateWindow();
+    bringForward(*this);
 }
 
 void TTSSetup::about()

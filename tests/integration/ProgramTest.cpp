@@ -10,6 +10,7 @@
 #include "common/Failure.h"
 #include "interpreter/Interpreter.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
@@ -187,6 +188,33 @@ TEST_F(ProgramTest, TheSessionsQuitRequestEndsTheProgramAndSavesWhateverWindowsA
 // working, without a voice, and the user is told why. The box must not hold up
 // listening: a user who cannot reach the keyboard cannot close it, and
 // commands still work without a voice.
+// The menu entry of a minimised setup window seemed to do nothing: the window
+// stayed minimised, where a keyboard user cannot reach it.
+TEST_F(ProgramTest, TheMenuBringsBackAMinimisedSetupWindow)
+{
+    const struct
+    {
+        const char *name;
+        QWidget *window;
+        const char *menuEntry;
+    } cases[] = {
+        {"voice", fixture.program().tts(), "TXTS"},
+        {"recognition", &fixture.program().debugForm(), "setup"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(c.window, nullptr);
+        c.window->showMinimized();
+        ASSERT_TRUE(c.window->isMinimized());
+        QAction *entry = form().findChild<QAction *>(QLatin1String(c.menuEntry));
+        ASSERT_NE(entry, nullptr);
+        entry->trigger();
+        EXPECT_FALSE(c.window->isMinimized());
+        EXPECT_TRUE(c.window->isVisible());
+        c.window->hide();
+    }
+}
+
 TEST(ProgramWithoutAVoice, StartsListensAndSaysWhyNothingIsHeard)
 {
     ProgramFixture fixture(
