@@ -159,9 +159,17 @@ void RecognitionSetup::Emulate(const QString &text)
 {
     if (!m_grammarLoaded)
         return;
-    const bool switchedOff = !m_recoActive;
-    if (switchedOff)
-        setDictationState(true);
+    bool switchedOff = !m_recoActive;
+    if (switchedOff) {
+        // Typed text needs no microphone, and with the microphone gone typing
+        // is the user's only way left to give a command: a switch that fails
+        // (no input to open) does not stop the emulation.
+        try {
+            setDictationState(true);
+        } catch (const Failure &) {
+            switchedOff = false;
+        }
+    }
     try {
         if (!text.isEmpty())
             requireContext().recognizer().emulateRecognition(text);

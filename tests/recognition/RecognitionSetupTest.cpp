@@ -109,15 +109,19 @@ TEST(RecognitionSetup, CommandGrammarTwoAttemptsAndItsGate)
 
 TEST(RecognitionSetup, EmulateSwitchesDictationAroundTheRequestWhenOff)
 {
-    // name, grammar file, recognition on, text, calls
-    const std::tuple<const char *, bool, bool, QString, QString> cases[] = {
-        {"no command grammar", false, false, "open notepad", ""},
-        {"off", true, false, "open notepad",
+    // name, grammar file, recognition on, microphone there, text, calls
+    const std::tuple<const char *, bool, bool, bool, QString, QString> cases[] = {
+        {"no command grammar", false, false, true, "open notepad", ""},
+        {"off", true, false, true, "open notepad",
          "dictationSetState(true) emulateRecognition(open notepad) dictationSetState(false)"},
-        {"off, empty text", true, false, "", "dictationSetState(true) dictationSetState(false)"},
-        {"on", true, true, "open notepad", "emulateRecognition(open notepad)"},
+        {"off, empty text", true, false, true, "", "dictationSetState(true) dictationSetState(false)"},
+        {"on", true, true, true, "open notepad", "emulateRecognition(open notepad)"},
+        // Typed text needs no microphone, and with the microphone gone, typing
+        // is the user's only way left to give a command.
+        {"off, no microphone", true, false, false, "open notepad",
+         "dictationSetState(true) emulateRecognition(open notepad)"},
     };
-    for (const auto &[name, grammarFile, recoActive, text, expectedCalls] : cases) {
+    for (const auto &[name, grammarFile, recoActive, microphone, text, expectedCalls] : cases) {
         SCOPED_TRACE(name);
         SharedRig rig(grammarFile);
         rig.script.emulationDelivers = false;
@@ -126,8 +130,10 @@ TEST(RecognitionSetup, EmulateSwitchesDictationAroundTheRequestWhenOff)
             rig.setup.setDictationState(true);
             rig.setup.setRecoActive(true);
         }
+        if (!microphone)
+            rig.script.failOn(QStringLiteral("dictationSetState"));
         rig.script.clearCalls();
-        rig.setup.Emulate(text);
+        EXPECT_NO_THROW(rig.setup.Emulate(text));
         EXPECT_EQ(rig.script.callsWithout("setEventInterests").join(' '), expectedCalls);
         EXPECT_EQ(rig.script.grammar()->dictationActive(), recoActive);
     }

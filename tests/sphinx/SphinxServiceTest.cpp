@@ -69,10 +69,20 @@ TEST_F(SphinxService, withoutAnInputDeviceActivationFailsAndNothingChanges)
         EXPECT_TRUE(failure.description().contains(QStringLiteral("audio input")));
     }
     EXPECT_FALSE(grammar.dictationActive());
-    // Emulation needs an active grammar, as the setup window arranges.
-    EXPECT_THROW(context->recognizer().emulateRecognition(QStringLiteral("open notepad")), Failure);
-    QCoreApplication::processEvents();
+    // Typed text needs no microphone: a loaded grammar takes an emulated
+    // recognition, with no stream started for it.
+    QSignalSpy recognitions(context.get(), &RecoContext::recognition);
+    context->recognizer().emulateRecognition(QStringLiteral("open notepad"));
+    EXPECT_TRUE(recognitions.wait(5000));
+    ASSERT_EQ(recognitions.count(), 1);
+    EXPECT_EQ(recognitions.first().at(3).value<RecognitionResult>().phrase.getText(true),
+              QStringLiteral("open notepad"));
     EXPECT_EQ(starts.count(), 0);
+
+    // Without a loaded grammar there is nothing to take it.
+    auto bare = service.createSharedRecoContext();
+    bare->createGrammar(1);
+    EXPECT_THROW(bare->recognizer().emulateRecognition(QStringLiteral("open notepad")), Failure);
 }
 
 TEST_F(SphinxService, commandGrammarFileLoadsOrFails)

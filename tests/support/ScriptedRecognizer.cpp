@@ -101,6 +101,10 @@ void ScriptedRecoRecognizer::emulateRecognition(const QString &text)
 {
     m_script.record(QStringLiteral("emulateRecognition(%1)").arg(text));
     m_script.check(QStringLiteral("emulateRecognition"));
+    // As the real engine: typed text needs no microphone, but a grammar to take it.
+    const ScriptedRecoGrammar *grammar = m_context ? m_context->grammar() : nullptr;
+    if (!grammar || !grammar->dictationLoaded())
+        throw Failure(QStringLiteral("No grammar is loaded to receive the emulated recognition."));
     if (!m_script.emulationDelivers || !m_context)
         return;
     ScriptedRecoContext *context = m_context.data();

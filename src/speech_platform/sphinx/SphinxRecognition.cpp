@@ -199,13 +199,19 @@ void SphinxRecognizer::forget(SphinxRecoContext *context)
 void SphinxRecognizer::emulateRecognition(const QString &text)
 {
     const QStringList words = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QList<SphinxRecoContext *> targets;
+    // The contexts listening take it; when none listens (no microphone to
+    // open), those that could: typed text needs no audio.
+    QList<SphinxRecoContext *> listening;
+    QList<SphinxRecoContext *> loaded;
     for (const QPointer<SphinxRecoContext> &context : std::as_const(m_contexts)) {
         if (context && context->dictationActive())
-            targets << context.data();
+            listening << context.data();
+        else if (context && context->dictationLoaded())
+            loaded << context.data();
     }
+    const QList<SphinxRecoContext *> targets = listening.isEmpty() ? loaded : listening;
     if (targets.isEmpty())
-        throw Failure(QStringLiteral("No grammar is active to receive the emulated recognition."));
+        throw Failure(QStringLiteral("No grammar is loaded to receive the emulated recognition."));
     if (words.isEmpty())
         return;
     const RecognitionResult result =

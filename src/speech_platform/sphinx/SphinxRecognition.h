@@ -124,6 +124,7 @@ public:
     void dictationLoad() override;
     void dictationSetState(bool active) override;
     bool dictationActive() const override { return m_active; }
+    bool dictationLoaded() const { return m_loaded; }
     void cmdLoadFromFile(const QString &fileName, bool dynamic) override;
     void cmdSetRuleIdState(int ruleId, bool active) override;
 
@@ -159,6 +160,7 @@ public:
     void startListening();
     void stopListening();
     bool dictationActive() const { return m_grammar && m_grammar->dictationActive(); }
+    bool dictationLoaded() const { return m_grammar && m_grammar->dictationLoaded(); }
     /// Queues a Recognition event with this result, as for speech.
     void deliverEmulated(const RecognitionResult &result);
     /// The recogniser is going away: stop listening and never touch it again.
