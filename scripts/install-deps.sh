@@ -14,6 +14,7 @@ PACKAGES=(
   libespeak-ng-dev espeak-ng
   libsamplerate0-dev
   libx11-dev libxtst-dev libxext-dev
+  libxkbcommon-dev  # the older key names layouts give most letters beyond Latin-1
   xdg-utils xvfb openbox xterm x11-utils x11-xkb-utils xdotool
   pulseaudio pulseaudio-utils sox alsa-utils
   libpulse-dev  # the sound server's default input, which Qt 6.4 does not know

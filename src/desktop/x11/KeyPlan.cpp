@@ -5,6 +5,7 @@
 #include <QChar>
 
 #include <X11/keysym.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <map>
@@ -16,11 +17,14 @@ namespace {
 constexpr KeySymbol kNoSymbol = 0;
 constexpr KeySymbol kUnicodeKeysymBase = 0x01000000;
 
-// Keymaps written before the Unicode keysym range carry some characters under an
-// older keysym; the Euro sign is the one common on Latin keyboards.
+// Keyboard layouts list most characters beyond Latin-1 under X's older keysyms
+// (Cyrillic_a, lstroke, endash, EuroSign) rather than the Unicode ones; a
+// character looked for only as the latter would go on a spare key although
+// the user's own keyboard has it.
 KeySymbol legacyKeysym(char32_t character)
 {
-    return character == U'\u20ac' ? KeySymbol{XK_EuroSign} : kNoSymbol;
+    const KeySymbol keysym = xkb_utf32_to_keysym(static_cast<uint32_t>(character));
+    return keysym != keysymForCharacter(character) ? keysym : kNoSymbol;
 }
 
 /// The keysym a spare key gives with Shift: a lower-case letter's capital,
