@@ -138,7 +138,14 @@ int Application::run()
     p.program =
         std::make_unique<Program>(Program::Parts{*p.desktop, p.boxes, p.wait, *p.store, voice, recognition});
     p.boxes.setParent(&p.program->form());
-    p.program->form().setProgramEnd(endAtOnce);
+    p.program->form().setProgramEnd([desktop = p.desktop.get()] {
+        try {
+            desktop->releaseSpareKeys();
+        } catch (const std::exception &) {
+            // Listed on the root window: the next start empties them.
+        }
+        endAtOnce();
+    });
     // A shutdown or logout asks with a signal: end as QUIT does, saving first.
     try {
         p.terminations = std::make_unique<TerminationSignals>();

@@ -50,6 +50,11 @@ void X11Desktop::undoLeftoverKeyRemaps()
     m_keyboard->restoreLeftovers();
 }
 
+void X11Desktop::releaseSpareKeys()
+{
+    m_keyboard->releaseSpares();
+}
+
 X11Desktop::~X11Desktop() = default;
 
 WindowId X11Desktop::foregroundWindow()

@@ -82,6 +82,10 @@ public:
     /// root window says which). Only for the instance that holds the guard: a
     /// second one would take the keys of a first one in the middle of typing.
     void undoLeftoverKeyRemaps();
+    /// Empties the spare keycodes that still carry characters typed earlier
+    /// (kept for clients that read their keys late); the program's end skips
+    /// destructors, so it asks for this itself.
+    void releaseSpareKeys();
 
     // --- Beyond the interface: for diagnostics and tests ----------------------
 

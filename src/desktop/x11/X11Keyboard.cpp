@@ -6,6 +6,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
+#include <set>
 
 namespace kestrel::x11 {
 
@@ -175,6 +176,7 @@ void X11Keyboard::restoreLeftovers()
     writeRows(stale);
     recordRemaps({});
     m_connection.sync();
+    m_held.clear();
     m_spares = chooseSpares(currentMap().emptyKeycodes(), kMaxSpares);
 }
 
@@ -183,10 +185,13 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
 {
     Display *display = m_connection.display();
     const KeyboardMap map = currentMap();
-    std::vector<KeyCodeNumber> spares;
-    std::copy_if(m_spares.begin(), m_spares.end(), std::back_inserter(spares),
-                 [&map](KeyCodeNumber keycode) { return map.isEmpty(keycode); });
-    const std::vector<KeyBatch> batches = planKeys(strokes, map, spares);
+    // What an earlier string left on the spares is still there to be typed
+    // (the map shows it), unless the map was replaced since (setxkbmap).
+    std::erase_if(m_held, [&map](const Remap &remap) {
+        const std::vector<KeySymbol> row = map.row(remap.keycode);
+        return row.size() < 2 || row[0] != remap.plain || row[1] != remap.shifted;
+    });
+    const std::vector<KeyBatch> batches = planKeys(strokes, map, sparesFor(strokes, map));
 
     // The plan reads the first layout's columns of the map; with another layout
     // selected, the same keycodes would type that layout's letters ("abc" as
@@ -200,22 +205,82 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
     for (std::size_t b = 0; b < batches.size(); ++b) {
         const KeyBatch &batch = batches[b];
         const bool remapped = !batch.remaps.empty();
-        // The barrier lets window events of this process run, and whatever they
-        // throw passes through here: the spares are emptied on every way out.
-        SpareRestore restore(*this, remapped ? batch.remaps : std::vector<Remap>{});
         if (remapped) {
-            recordRemaps(batch.remaps);
-            writeRows(batch.remaps);
+            hold(batch.remaps);
             m_connection.sync();
+            // The barrier lets window events of this process run, and whatever
+            // they throw passes through here; the record lists what is held.
             barrier();
         }
         for (const KeyEvent &event : batch.events)
             XTestFakeKeyEvent(display, static_cast<unsigned int>(event.keycode), event.press ? True : False,
                               CurrentTime);
         m_connection.sync();
+        // A later batch gives the spares other characters: the client must have
+        // read these keys first. The last batch's stay on the spares: a client
+        // that gets to its keys late (busy, or with no way to tell when it is
+        // done) still finds the characters it was sent.
         const bool last = b + 1 == batches.size();
-        if (remapped || (last && waitAtEnd))
+        if ((remapped && !last) || (last && waitAtEnd))
             barrier();
+    }
+}
+
+std::vector<KeyCodeNumber> X11Keyboard::sparesFor(const std::vector<KeyStroke> &strokes, const KeyboardMap &map)
+{
+    std::vector<KeyCodeNumber> spares;
+    std::copy_if(m_spares.begin(), m_spares.end(), std::back_inserter(spares),
+                 [&map](KeyCodeNumber keycode) { return map.isEmpty(keycode); });
+    // Then the spares held longest that these strokes do not need: given
+    // another character only once every empty one is taken, so long after
+    // the string that left theirs.
+    std::set<KeySymbol> needed;
+    for (const KeyStroke &stroke : strokes) {
+        needed.insert(stroke.kind == KeyStroke::Kind::Named ? keysymForNamedKey(stroke.key)
+                                                              : keysymForCharacter(stroke.character));
+    }
+    for (const Remap &remap : m_held) {
+        if (!needed.contains(remap.plain) && !needed.contains(remap.shifted))
+            spares.push_back(remap.keycode);
+    }
+    return spares;
+}
+
+void X11Keyboard::hold(const std::vector<Remap> &remaps)
+{
+    std::erase_if(m_held, [&remaps](const Remap &held) {
+        return std::any_of(remaps.begin(), remaps.end(),
+                           [&held](const Remap &remap) { return remap.keycode == held.keycode; });
+    });
+    m_held.insert(m_held.end(), remaps.begin(), remaps.end());
+    // Recorded before the keys change: a crash in between leaves nothing unlisted.
+    recordRemaps(m_held);
+    writeRows(remaps);
+}
+
+void X11Keyboard::releaseSpares()
+{
+    if (m_held.empty())
+        return;
+    const KeyboardMap map = currentMap();
+    std::vector<Remap> emptied;
+    for (const Remap &remap : m_held) {
+        const std::vector<KeySymbol> row = map.row(remap.keycode);
+        if (row.size() >= 2 && row[0] == remap.plain && row[1] == remap.shifted)
+            emptied.push_back({remap.keycode, 0, 0});
+    }
+    writeRows(emptied);
+    recordRemaps({});
+    m_connection.sync();
+    m_held.clear();
+}
+
+X11Keyboard::~X11Keyboard()
+{
+    try {
+        releaseSpares();
+    } catch (...) {
+        // The record on the root window lets the next start empty them.
     }
 }
 
@@ -243,22 +308,6 @@ X11Keyboard::PlainKeyboard::~PlainKeyboard()
         XkbLockGroup(m_display, XkbUseCoreKbd, static_cast<unsigned int>(m_lockedGroup));
     if (m_capsUnlocked || m_groupSwitched)
         XSync(m_display, False);
-}
-
-X11Keyboard::SpareRestore::SpareRestore(X11Keyboard &keyboard, const std::vector<Remap> &remaps)
-    : m_keyboard(keyboard)
-{
-    for (const Remap &remap : remaps)
-        m_emptied.push_back({remap.keycode, 0, 0});
-}
-
-X11Keyboard::SpareRestore::~SpareRestore()
-{
-    if (m_emptied.empty())
-        return;
-    m_keyboard.writeRows(m_emptied);
-    m_keyboard.recordRemaps({});
-    m_keyboard.m_connection.sync();
 }
 
 } // namespace kestrel::x11

@@ -16,7 +16,12 @@ namespace kestrel::x11 {
 /// keysym at all when the backend starts (at most 16, whole runs of consecutive
 /// keycodes first). All the spares one string needs are remapped together, with
 /// one XChangeKeyboardMapping per run of consecutive spares, before any key is
-/// typed, and restored together after the last one. Every map change makes every
+/// typed. They keep their characters after it: a client busy at the time, or
+/// one that does not answer the barrier's ping (xterm, Java programs), reads
+/// its keys later and must find the characters it was sent, not an empty key
+/// or the next string's. A later string types the same characters on them
+/// again, takes empty spares first, and gives a held one another character
+/// only once no empty one is left, oldest first. Every map change makes every
 /// client re-read the map and the window manager re-grab its keys (openbox spends
 /// some 40 ms of processor time per request), so a change per character would
 /// stall the desktop and lose characters. Real keys are never rewritten to make the
@@ -26,19 +31,24 @@ namespace kestrel::x11 {
 ///
 /// Crash safety: while spares are remapped their keycodes and keysyms are listed
 /// in the root window property _KESTREL_REMAPPED_KEYS, which lives as long as the
-/// X server. At start-up every keycode listed there that still carries the listed
-/// keysym is emptied again, so a crash in the middle of typing leaves no stray keys
-/// behind beyond the next start.
+/// X server. They are emptied at the program's end (releaseSpares), and at
+/// start-up every keycode listed there that still carries the listed keysym is
+/// emptied again, so a crash leaves no stray keys behind beyond the next start.
 ///
 /// Threading: one thread. Ownership: the backend owns it.
 class X11Keyboard
 {
 public:
     explicit X11Keyboard(X11Connection &connection);
+    /// Empties the spares it holds.
+    ~X11Keyboard();
+    X11Keyboard(const X11Keyboard &) = delete;
+    X11Keyboard &operator=(const X11Keyboard &) = delete;
 
     /// Plays the strokes. `barrier` must return once the receiving client has
     /// handled everything sent so far; it runs after a map change (before keys use
-    /// it), before the change is undone, and at the end when `waitAtEnd` is set.
+    /// it), before a later batch changes the map again, and at the end when
+    /// `waitAtEnd` is set.
     /// Throws Failure before any key is sent when a key cannot be typed.
     void play(const std::vector<KeyStroke> &strokes, const std::function<void()> &barrier, bool waitAtEnd);
 
@@ -48,6 +58,9 @@ public:
     /// Empties the keycodes the record on the root window lists, where they still
     /// carry what was put there, and takes them as spares again.
     void restoreLeftovers();
+    /// Empties the spares this keyboard holds, where they still carry what it
+    /// put there; for the program's end, which skips destructors.
+    void releaseSpares();
 
 private:
     /// Writes the remaps' keysyms (0: none) onto their keycodes, one request per
@@ -73,22 +86,15 @@ private:
         bool m_capsUnlocked = false;
     };
 
-    /// Empties the spare keycodes of one batch again when it goes out of scope.
-    class SpareRestore
-    {
-    public:
-        SpareRestore(X11Keyboard &keyboard, const std::vector<Remap> &remaps);
-        ~SpareRestore();
-        SpareRestore(const SpareRestore &) = delete;
-        SpareRestore &operator=(const SpareRestore &) = delete;
-
-    private:
-        X11Keyboard &m_keyboard;
-        std::vector<Remap> m_emptied;
-    };
+    /// The spares free for this string: the empty ones, then those held
+    /// longest whose characters it does not use.
+    std::vector<KeyCodeNumber> sparesFor(const std::vector<KeyStroke> &strokes, const KeyboardMap &map);
+    /// Puts the remaps on their keycodes and lists everything held on the root.
+    void hold(const std::vector<Remap> &remaps);
 
     X11Connection &m_connection;
     std::vector<KeyCodeNumber> m_spares;
+    std::vector<Remap> m_held; ///< what the spares carry now, oldest first
 };
 
 /// Up to `limit` keycodes from `empty` (sorted), whole runs of consecutive keycodes
