@@ -42,6 +42,7 @@ public:
     bool fileExists(const QString &) override { return false; }
     bool directoryExists(const QString &) override { return false; }
     QString clipboardText() override { return {}; }
+    QString currentClipboardText() override { return {}; }
     void setClipboardText(const QString &) override {}
 };
 

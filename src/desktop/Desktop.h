@@ -126,7 +126,13 @@ public:
     /// the local file system.
     virtual bool isExecutable(const QString &program) { return !startableProgram(program).isEmpty(); }
 
+    /// The clipboard's text. May answer from an earlier read until the clipboard
+    /// changes hands, so that looking often costs nothing.
     virtual QString clipboardText() = 0;
+    /// The clipboard's text as its owner gives it now, for a read the user asked
+    /// for: some programs (Tk's) change what they offer without taking the
+    /// clipboard again, and clipboardText() would go on with the old text.
+    virtual QString currentClipboardText() = 0;
     virtual void setClipboardText(const QString &text) = 0;
 };
 

@@ -160,7 +160,8 @@ private:
     void openTextFile();
     void about();
 
-    QString readClipboard();
+    enum class ClipboardRead { MayReuse, AskOwner };
+    QString readClipboard(ClipboardRead read = ClipboardRead::MayReuse);
     void writeClipboard(const QString &text);
 
     std::unique_ptr<Ui::TTSSetup> m_ui;

@@ -23,10 +23,10 @@ QString askWithFileDialog(QWidget *parent, const OpenFileRequest &request)
 
 } // namespace
 
-QString TTSSetup::readClipboard()
+QString TTSSetup::readClipboard(ClipboardRead read)
 {
     try {
-        return m_desktop.clipboardText();
+        return read == ClipboardRead::AskOwner ? m_desktop.currentClipboardText() : m_desktop.clipboardText();
     } catch (const std::exception &) {
         return {}; // a clipboard that cannot be read holds no text
     }
@@ -64,7 +64,8 @@ void TTSSetup::testClicked()
 
 void TTSSetup::playClipboard()
 {
-    m_ui->MainTxtBox->setPlainText(readClipboard());
+    // Asked for by the user: the text as it is now, whatever was read before.
+    m_ui->MainTxtBox->setPlainText(readClipboard(ClipboardRead::AskOwner));
     speakIt();
 }
 

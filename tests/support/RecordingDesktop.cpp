@@ -237,6 +237,12 @@ QString RecordingDesktop::clipboardText()
     return m_clipboard;
 }
 
+QString RecordingDesktop::currentClipboardText()
+{
+    m_log.append(QStringLiteral("? clipboard now"));
+    return m_clipboard;
+}
+
 void RecordingDesktop::setClipboardText(const QString &text)
 {
     record(QStringLiteral("clipboard ") + text);

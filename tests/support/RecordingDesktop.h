@@ -92,6 +92,7 @@ public:
     bool isExecutable(const QString &program) override;
     bool startFailed(qint64 processId) override;
     QString clipboardText() override;
+    QString currentClipboardText() override;
     void setClipboardText(const QString &text) override;
 
     /// Titles known to findTopLevelWindow.

@@ -114,7 +114,13 @@ TEST(TTSSetupSpeak, ClipboardButtonsSpeakTheClipboard)
         SCOPED_TRACE(button);
         TtsRig rig;
         rig.desktop.setClipboard(copied);
+        rig.desktop.clearLog();
         rig.click(button);
+        // The user's own request reads the clipboard as it is now, never an earlier read.
+        if (!copied.isEmpty()) {
+            EXPECT_TRUE(rig.desktop.log().contains(QStringLiteral("? clipboard now")));
+            EXPECT_FALSE(rig.desktop.log().contains(QStringLiteral("? clipboard")));
+        }
         EXPECT_EQ(rig.desktop.clipboardText(), spoken);
         EXPECT_EQ(rig.boxText(), spoken);
         ASSERT_EQ(rig.voice->speakCalls.size(), 1);

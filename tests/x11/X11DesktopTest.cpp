@@ -22,8 +22,11 @@
 
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <csignal>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -654,6 +657,94 @@ TEST_F(X11Windows, TypesIntoAWindowOfThisVeryProcess)
     m_desktop->activateWindow(window);
     m_desktop->typeText("own €ŵ");
     EXPECT_EQ(edit.text(), "own €ŵ");
+}
+
+// A clipboard owner as Tk programs are: it takes the clipboard once and then
+// changes the text it offers without taking it again, so no news of a change
+// ever comes. Answers on a connection and a thread of its own.
+class UnclaimedClipboardOwner
+{
+public:
+    explicit UnclaimedClipboardOwner(const QByteArray &text) : m_text(text), m_display(XOpenDisplay(nullptr))
+    {
+        if (!m_display)
+            return;
+        m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 1, 1, 0, 0, 0);
+        XSetSelectionOwner(m_display, atom("CLIPBOARD"), m_window, CurrentTime);
+        XSync(m_display, False);
+        m_thread = std::thread([this] { answer(); });
+    }
+    ~UnclaimedClipboardOwner()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    bool owns() const { return m_display != nullptr; }
+    void offer(const QByteArray &text)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_text = text;
+    }
+
+private:
+    Atom atom(const char *name) { return XInternAtom(m_display, name, False); }
+    void answer()
+    {
+        const Atom targets = atom("TARGETS"), utf8 = atom("UTF8_STRING");
+        while (!m_stop) {
+            while (XPending(m_display) > 0) {
+                XEvent event;
+                XNextEvent(m_display, &event);
+                if (event.type != SelectionRequest)
+                    continue;
+                const XSelectionRequestEvent &request = event.xselectionrequest;
+                XEvent reply{};
+                reply.xselection.type = SelectionNotify;
+                reply.xselection.requestor = request.requestor;
+                reply.xselection.selection = request.selection;
+                reply.xselection.target = request.target;
+                reply.xselection.time = request.time;
+                reply.xselection.property = request.property;
+                if (request.target == targets) {
+                    const Atom offered[] = {targets, utf8, XA_STRING};
+                    XChangeProperty(m_display, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
+                                    reinterpret_cast<const unsigned char *>(offered), 3);
+                } else if (request.target == utf8 || request.target == XA_STRING) {
+                    const std::lock_guard lock(m_mutex);
+                    XChangeProperty(m_display, request.requestor, request.property, request.target, 8,
+                                    PropModeReplace, reinterpret_cast<const unsigned char *>(m_text.constData()),
+                                    static_cast<int>(m_text.size()));
+                } else {
+                    reply.xselection.property = None;
+                }
+                XSendEvent(m_display, request.requestor, False, NoEventMask, &reply);
+                XFlush(m_display);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    std::mutex m_mutex;
+    QByteArray m_text;
+    Display *m_display;
+    Window m_window = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// Tk programs change what they offer without taking the clipboard again: Play
+// Clipboard read out the text copied before, while every other program pasted
+// the new one.
+TEST_F(X11Windows, AReadAskedForGetsTheTextAnOwnerChangedWithoutTakingTheClipboardAgain)
+{
+    UnclaimedClipboardOwner owner("first copy");
+    ASSERT_TRUE(owner.owns());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_desktop->clipboardText() == QStringLiteral("first copy"); }, 10000));
+    owner.offer("second copy");
+    EXPECT_EQ(m_desktop->currentClipboardText(), QStringLiteral("second copy"));
 }
 
 // On X11 the clipboard's text stays with the program it was copied in, and

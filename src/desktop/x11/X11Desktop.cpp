@@ -185,6 +185,12 @@ QString X11Desktop::clipboardText()
     return *m_clipboardText;
 }
 
+QString X11Desktop::currentClipboardText()
+{
+    m_clipboardText.reset();
+    return clipboardText();
+}
+
 void X11Desktop::setClipboardText(const QString &text)
 {
     clipboard().setText(text);

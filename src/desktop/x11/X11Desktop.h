@@ -76,6 +76,7 @@ public:
     bool fileExists(const QString &pattern) override;
     bool directoryExists(const QString &path) override;
     QString clipboardText() override;
+    QString currentClipboardText() override;
     void setClipboardText(const QString &text) override;
 
     /// Empties the keys a crashed earlier run left remapped (its record on the
