@@ -22,6 +22,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <functional>
@@ -526,6 +527,40 @@ TEST_F(X11Keys, TextArrivesWholeAndTheSpareKeysAreEmptiedAtTheEnd)
     for (int keycode : m_desktop->spareKeycodes())
         EXPECT_TRUE(map.isEmpty(keycode)) << keycode;
     EXPECT_TRUE(m_connection->property32(m_connection->root(), "_KESTREL_REMAPPED_KEYS").empty());
+}
+
+TEST_F(X11Keys, ACharacterTypedAgainKeepsItsSpareKeyLongest)
+{
+    // A terminal that reads its keys late finds a spare key's character only while
+    // the key still carries it. The character the user typed a moment ago must not
+    // be the first one given away because it was first put on a key long before.
+    const std::vector<int> spares = m_desktop->spareKeycodes();
+    ASSERT_GE(spares.size(), 2u);
+    m_desktop->releaseSpareKeys();
+    const auto character = [](std::size_t n) {
+        const char32_t c = 0x4e00 + static_cast<char32_t>(n);
+        return QString::fromUcs4(&c, 1);
+    };
+    const auto onASpareKey = [&](std::size_t n) {
+        const x11::KeyboardMap map = x11::X11Keyboard(*m_connection).currentMap();
+        const x11::KeySymbol keysym = x11::keysymForCharacter(0x4e00 + static_cast<char32_t>(n));
+        return std::any_of(spares.begin(), spares.end(), [&](int keycode) {
+            const std::vector<x11::KeySymbol> row = map.row(keycode);
+            return !row.empty() && row[0] == keysym;
+        });
+    };
+    QString everySpare;
+    for (std::size_t n = 0; n < spares.size(); ++n)
+        everySpare += character(n);
+    const QString fresh = character(spares.size() + 10);
+    for (const QString &typed : {everySpare, character(0), fresh}) {
+        m_target->clearText();
+        m_desktop->typeText(typed);
+        EXPECT_EQ(m_target->text(), typed);
+    }
+    EXPECT_TRUE(onASpareKey(0)) << "typed again a moment ago";
+    EXPECT_FALSE(onASpareKey(1)) << "typed once, before the others";
+    EXPECT_TRUE(onASpareKey(spares.size() + 10));
 }
 
 TEST_F(X11Keys, TextArrivesAsWrittenWhicheverLayoutIsSelected)

@@ -192,6 +192,16 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
         return row.size() < 2 || row[0] != remap.plain || row[1] != remap.shifted;
     });
     const std::vector<KeyBatch> batches = planKeys(strokes, map, sparesFor(strokes, map));
+    // A held character typed again is as fresh as a new one: the keys given
+    // another character first are those typed on longest ago, not those
+    // first put there.
+    std::set<KeyCodeNumber> typedOn;
+    for (const KeyBatch &batch : batches) {
+        for (const KeyEvent &event : batch.events)
+            typedOn.insert(event.keycode);
+    }
+    std::stable_partition(m_held.begin(), m_held.end(),
+                          [&typedOn](const Remap &remap) { return !typedOn.contains(remap.keycode); });
 
     // The plan reads the first layout's columns of the map; with another layout
     // selected, the same keycodes would type that layout's letters ("abc" as
@@ -231,7 +241,7 @@ std::vector<KeyCodeNumber> X11Keyboard::sparesFor(const std::vector<KeyStroke> &
     std::vector<KeyCodeNumber> spares;
     std::copy_if(m_spares.begin(), m_spares.end(), std::back_inserter(spares),
                  [&map](KeyCodeNumber keycode) { return map.isEmpty(keycode); });
-    // Then the spares held longest that these strokes do not need: given
+    // Then the spares typed on longest ago that these strokes do not need: given
     // another character only once every empty one is taken, so long after
     // the string that left theirs.
     std::set<KeySymbol> needed;

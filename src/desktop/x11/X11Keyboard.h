@@ -21,7 +21,7 @@ namespace kestrel::x11 {
 /// its keys later and must find the characters it was sent, not an empty key
 /// or the next string's. A later string types the same characters on them
 /// again, takes empty spares first, and gives a held one another character
-/// only once no empty one is left, oldest first. Every map change makes every
+/// only once no empty one is left, the one typed on longest ago first. Every map change makes every
 /// client re-read the map and the window manager re-grab its keys (openbox spends
 /// some 40 ms of processor time per request), so a change per character would
 /// stall the desktop and lose characters. Real keys are never rewritten to make the
@@ -86,15 +86,15 @@ private:
         bool m_capsUnlocked = false;
     };
 
-    /// The spares free for this string: the empty ones, then those held
-    /// longest whose characters it does not use.
+    /// The spares free for this string: the empty ones, then those typed on
+    /// longest ago whose characters it does not use.
     std::vector<KeyCodeNumber> sparesFor(const std::vector<KeyStroke> &strokes, const KeyboardMap &map);
     /// Puts the remaps on their keycodes and lists everything held on the root.
     void hold(const std::vector<Remap> &remaps);
 
     X11Connection &m_connection;
     std::vector<KeyCodeNumber> m_spares;
-    std::vector<Remap> m_held; ///< what the spares carry now, oldest first
+    std::vector<Remap> m_held; ///< what the spares carry now, least recently typed first
 };
 
 /// Up to `limit` keycodes from `empty` (sorted), whole runs of consecutive keycodes
