@@ -1,5 +1,7 @@
 // The program on an X server of its own that goes away under it.
 
+#include "support/PrivateXServer.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,16 +15,6 @@
 namespace kestrel {
 namespace {
 
-QString freeDisplay()
-{
-    for (int n = 150; n < 200; ++n) {
-        if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
-            !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-            return QStringLiteral(":%1").arg(n);
-    }
-    return {};
-}
-
 bool windowShown(const QString &display, const QString &title)
 {
     QProcess info;
@@ -35,15 +27,9 @@ bool windowShown(const QString &display, const QString &title)
 // ends the program with exit(): the day's settings were lost.
 TEST(DisplayLost, TheSettingsAreSavedWhenTheXServerGoesAway)
 {
-    const QString display = freeDisplay();
-    ASSERT_FALSE(display.isEmpty());
-    QProcess server;
-    server.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                          QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                          QStringLiteral("tcp")});
-    ASSERT_TRUE(server.waitForStarted(10000));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X") + display.mid(1)); }, 10000));
+    test::PrivateXServer server;
+    ASSERT_TRUE(server.start());
+    const QString display = server.display();
 
     QTemporaryDir work;
     ASSERT_TRUE(work.isValid());
@@ -66,15 +52,12 @@ TEST(DisplayLost, TheSettingsAreSavedWhenTheXServerGoesAway)
         [&] { return program.state() != QProcess::Running || windowShown(display, QStringLiteral("KESTREL")); },
         60000);
     if (program.state() != QProcess::Running && program.exitCode() == 0) {
-        server.kill();
-        server.waitForFinished(5000);
         GTEST_SKIP() << "another KESTREL of this user is running";
     }
     ASSERT_TRUE(shown && program.state() == QProcess::Running)
         << program.readAllStandardError().toStdString();
 
-    server.terminate();
-    ASSERT_TRUE(server.waitForFinished(10000));
+    ASSERT_TRUE(server.stop());
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "not killed by a signal";
 

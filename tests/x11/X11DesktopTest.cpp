@@ -1,6 +1,7 @@
 // The X11 backend against a live X server with a window manager (Xvfb + openbox):
 // windows, the pointer and keys, seen by the key-log target in a process of its own.
 #include "TargetProcess.h"
+#include "support/PrivateXServer.h"
 #include "support/QtPrinters.h"
 
 #include "common/Failure.h"
@@ -33,6 +34,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kestrel::test {
 namespace {
@@ -561,6 +565,53 @@ TEST_F(X11Keys, ACharacterTypedAgainKeepsItsSpareKeyLongest)
     EXPECT_TRUE(onASpareKey(0)) << "typed again a moment ago";
     EXPECT_FALSE(onASpareKey(1)) << "typed once, before the others";
     EXPECT_TRUE(onASpareKey(spares.size() + 10));
+}
+
+// A logout takes the server away and sends the signal that ends the program at
+// the same moment. Emptying the spare keys at the end then met a dead
+// connection, and Xlib's own handler ended the program with status 1 and a
+// fatal error on the terminal.
+TEST(X11ServerGone, TheSpareKeysMeetAServerGoneAndTheProgramEndsQuietly)
+{
+    PrivateXServer server;
+    ASSERT_TRUE(server.start());
+    int ready[2];
+    int go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        // Only this thread lives on in the child: Xlib on a connection of its own.
+        ::close(ready[0]);
+        ::close(go[1]);
+        char byte = 0;
+        try {
+            x11::X11Connection connection(server.display().toLocal8Bit());
+            x11::X11Keyboard keyboard(connection);
+            keyboard.play(literalKeyStrokes(QStringLiteral("\u4e00")), [] {}, false);
+            if (::write(ready[1], "r", 1) != 1 || ::read(go[0], &byte, 1) != 1)
+                ::_exit(5);
+            keyboard.releaseSpares();
+        } catch (...) {
+            ::_exit(4);
+        }
+        ::_exit(3); // the server was gone: releasing must not have returned
+    }
+    ::close(ready[1]);
+    ::close(go[0]);
+    const auto closePipes = qScopeGuard([&] {
+        ::close(ready[0]);
+        ::close(go[1]);
+    });
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the child typed on a spare key";
+    ASSERT_TRUE(server.stop());
+    ASSERT_EQ(::write(go[1], "g", 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(X11Keys, TextArrivesAsWrittenWhicheverLayoutIsSelected)

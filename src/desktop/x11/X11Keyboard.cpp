@@ -6,7 +6,10 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
+
+#include <unistd.h>
 
 namespace kestrel::x11 {
 
@@ -268,10 +271,39 @@ void X11Keyboard::hold(const std::vector<Remap> &remaps)
     writeRows(remaps);
 }
 
+namespace {
+
+[[noreturn]] int endWithTheServer(Display *)
+{
+    // Xlib's own handler ends the process with exit(1) and a message on the
+    // terminal: at the program's end (a logout takes the server and sends the
+    // signal that ends the program together) that is a failure where there is
+    // none. The server took the keys it held with it.
+    std::fflush(nullptr);
+    ::_exit(0);
+}
+
+/// Puts endWithTheServer in place of Xlib's handler for a lost connection while
+/// it lives.
+class ServerGoneEndsQuietly
+{
+public:
+    ServerGoneEndsQuietly() : m_previous(XSetIOErrorHandler(endWithTheServer)) {}
+    ~ServerGoneEndsQuietly() { XSetIOErrorHandler(m_previous); }
+    ServerGoneEndsQuietly(const ServerGoneEndsQuietly &) = delete;
+    ServerGoneEndsQuietly &operator=(const ServerGoneEndsQuietly &) = delete;
+
+private:
+    XIOErrorHandler m_previous;
+};
+
+} // namespace
+
 void X11Keyboard::releaseSpares()
 {
     if (m_held.empty())
         return;
+    const ServerGoneEndsQuietly quietEnd;
     const KeyboardMap map = currentMap();
     std::vector<Remap> emptied;
     for (const Remap &remap : m_held) {

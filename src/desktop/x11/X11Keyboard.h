@@ -59,7 +59,8 @@ public:
     /// carry what was put there, and takes them as spares again.
     void restoreLeftovers();
     /// Empties the spares this keyboard holds, where they still carry what it
-    /// put there; for the program's end, which skips destructors.
+    /// put there; for the program's end, which skips destructors. Should the
+    /// server be gone by then, the process ends at once with status 0.
     void releaseSpares();
 
 private:
