@@ -306,7 +306,17 @@ void DebugForm::ClickIt()
 
 void DebugForm::switchRecognition()
 {
-    m_ui->ActivateMic->setChecked(true);
+    if (!m_ui->ActivateMic->isChecked()) {
+        // The switch itself sets the dictation state next: a failure here is
+        // told by the switch (switching on) or of no matter (switching off),
+        // and one box of its own would tell the user of a failure twice, or
+        // of one while the microphone was being switched off.
+        {
+            const QSignalBlocker blocker(m_ui->ActivateMic);
+            m_ui->ActivateMic->setChecked(true);
+        }
+        switchDictationAsTicked(false);
+    }
     if (m_setup.RecoActive()) {
         m_setup.setDictationState(false);
         m_setup.setRecoActive(false);
@@ -340,6 +350,11 @@ void DebugForm::setRecognitionCaption(const QString &caption)
 
 void DebugForm::ActivateMic_Click()
 {
+    switchDictationAsTicked(true);
+}
+
+void DebugForm::switchDictationAsTicked(bool tellFailure)
+{
     const bool ticked = m_ui->ActivateMic->checkState() == Qt::Checked;
     try {
         m_setup.setDictationState(ticked);
@@ -350,7 +365,8 @@ void DebugForm::ActivateMic_Click()
             const QSignalBlocker blocker(m_ui->ActivateMic);
             m_ui->ActivateMic->setChecked(!ticked);
         }
-        m_messageBoxes.inform(QString(), activationFailureText());
+        if (tellFailure)
+            m_messageBoxes.inform(QString(), activationFailureText());
     }
 }
 

@@ -233,6 +233,30 @@ TEST_F(DebugFormTest, ActivateMicThatCannotSwitchKeepsTellingTheTruth)
     }
 }
 
+TEST_F(DebugFormTest, TheTickBeforeASwitchShowsNoBoxOfItsOwn)
+{
+    // The microphone unticked while running, then gone: "Stop Recognition"
+    // ticks the box first, and that tick's own failure told of a failure to
+    // activate while the user was switching off. Switching on again after that
+    // told the same failure twice.
+    load(true);
+    auto *mic = checkBox("ActivateMic");
+    mic->click();
+    ASSERT_FALSE(mic->isChecked());
+    script.failOn(QStringLiteral("dictationSetState"), 1);
+    form->clickIt();
+    EXPECT_TRUE(boxes.shown.isEmpty()) << qPrintable(boxes.shown.value(0).text);
+    EXPECT_FALSE(form->setup().RecoActive());
+    EXPECT_FALSE(script.grammar()->dictationActive());
+
+    script.failOn(QStringLiteral("dictationSetState"));
+    form->clickIt();
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].text, ActivationFailure);
+    EXPECT_FALSE(form->setup().RecoActive());
+    EXPECT_EQ(form->recognitionCaption(), "Start Recognition");
+}
+
 TEST_F(DebugFormTest, ClickItFailureLeavesCaptionAndMainWindowAlone)
 {
     for (const bool running : {false, true}) {
