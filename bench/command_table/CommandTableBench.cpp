@@ -23,6 +23,8 @@ class SilentMessageBoxes : public MessageBoxes
 public:
     void inform(const QString &, const QString &, Icon) override {}
     Answer ask(const QString &, const QString &) override { return Answer::No; }
+    void notify(const QString &, const QString &, Icon) override {}
+    void withdrawNotice() override {}
 };
 
 class FixedSettings : public SettingsBinding

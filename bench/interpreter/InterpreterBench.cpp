@@ -84,6 +84,8 @@ public:
     void keysTyped() override {}
     void inform(const QString &, const QString &, Icon) override {}
     Answer ask(const QString &, const QString &) override { return Answer::No; }
+    void notify(const QString &, const QString &, Icon) override {}
+    void withdrawNotice() override {}
 };
 
 class FullTable final : public CommandSource

@@ -20,6 +20,14 @@ public:
 
     /// A question with Yes and No buttons; returns Yes or No.
     virtual Answer ask(const QString &title, const QString &text) = 0;
+
+    /// News that comes while the user works in another program (the microphone
+    /// went away). It neither waits for an answer nor takes the keyboard from
+    /// the window in front, where commands go on typing. One at a time: a newer
+    /// notice replaces one still open.
+    virtual void notify(const QString &title, const QString &text, Icon icon) = 0;
+    /// Closes the notice still open, if any: its news no longer holds.
+    virtual void withdrawNotice() = 0;
 };
 
 /// The program's name, used as the title of its message boxes.

@@ -47,4 +47,25 @@ MessageBoxes::Answer QtMessageBoxes::ask(const QString &title, const QString &te
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
+void QtMessageBoxes::notify(const QString &title, const QString &text, Icon icon)
+{
+    withdrawNotice();
+    // Without a parent: a notice belongs to no window and must not come
+    // forward with the one the user happens to click.
+    auto *box = new QMessageBox(toQt(icon), titleOrDefault(title), text, QMessageBox::Ok);
+    box->setObjectName(QStringLiteral("Notice"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setAttribute(Qt::WA_QuitOnClose, false);
+    box->setWindowModality(Qt::NonModal);
+    m_notice = box;
+    box->show();
+}
+
+void QtMessageBoxes::withdrawNotice()
+{
+    if (m_notice)
+        m_notice->close();
+}
+
 } // namespace kestrel

@@ -2,6 +2,9 @@
 
 #include "common/MessageBoxes.h"
 
+#include <QMessageBox>
+#include <QPointer>
+
 class QWidget;
 
 namespace kestrel {
@@ -16,11 +19,14 @@ public:
 
     void inform(const QString &title, const QString &text, Icon icon) override;
     Answer ask(const QString &title, const QString &text) override;
+    void notify(const QString &title, const QString &text, Icon icon) override;
+    void withdrawNotice() override;
 
 private:
     QWidget *owner() const;
 
     QWidget *m_parent; ///< when no window of the program is active
+    QPointer<QMessageBox> m_notice;
 };
 
 } // namespace kestrel

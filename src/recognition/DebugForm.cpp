@@ -70,7 +70,7 @@ DebugForm::DebugForm(SpeechRecognitionService &service, MainWindowLink &mainWind
     m_restartProofTimer->setObjectName(QStringLiteral("RestartProofTimer"));
     m_restartProofTimer->setSingleShot(true);
     m_restartProofTimer->setInterval(RestartProofMs);
-    connect(m_restartProofTimer, &QTimer::timeout, this, [this] { m_restartUnproven = false; });
+    connect(m_restartProofTimer, &QTimer::timeout, this, [this] { restartProven(); });
     // Hiding or closing the setup window must never end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
     wireControls();

@@ -128,6 +128,7 @@ private:
     void setRecognitionCaption(const QString &caption);
     void watchForReturningInput(bool sameLoss = false);
     void userSwitchedRecognition();
+    void restartProven();
     void resumeIfInputReturned();
     void stopInputWatch();
     void ActivateMic_Click();
@@ -173,8 +174,6 @@ private:
     /// been heard, the user has not switched, and RestartProofMs have not
     /// passed: a loss now is the same loss, already told.
     bool m_restartUnproven = false;
-    /// A loss box is up: a user who cannot close it gets no second on top.
-    bool m_lossBoxOpen = false;
     /// Recognised phrases being carried out (nested when one pauses).
     int m_phrasesRunning = 0;
 };

@@ -47,7 +47,7 @@ void DebugForm::connectContext()
     connect(context, &RecoContext::endStream, this,
             [&log](qint32 n, qint64 p, bool released) { log.endStream(n, p, released); });
     connect(context, &RecoContext::soundStart, this, [this, &log](qint32 n, qint64 p) {
-        m_restartUnproven = false; // the microphone hears
+        restartProven(); // the microphone hears
         log.soundStart(n, p);
     });
     connect(context, &RecoContext::soundEnd, this, [&log](qint32 n, qint64 p) { log.soundEnd(n, p); });
@@ -93,6 +93,10 @@ void DebugForm::listeningLost(const QString &description)
     //
     // A microphone back may fail again at once, and the watch then tries again
     // and again: the user hears of the loss once, not at every try.
+    //
+    // The user is most likely at work in another program, where dictation
+    // goes on once the microphone is back: the news must not take the
+    // keyboard from there, nor hold up the restart until someone closes it.
     const bool sameLoss = m_restartUnproven;
     m_restartUnproven = false;
     if (m_setup.RecoActive()) {
@@ -100,11 +104,9 @@ void DebugForm::listeningLost(const QString &description)
         if (!m_setup.RecoActive())
             watchForReturningInput(sameLoss);
     }
-    if (sameLoss || m_lossBoxOpen)
+    if (sameLoss)
         return;
-    m_lossBoxOpen = true;
-    const auto boxClosed = qScopeGuard([this] { m_lossBoxOpen = false; });
-    m_messageBoxes.inform(
+    m_messageBoxes.notify(
         QString(),
         QStringLiteral("Recognition has stopped: %1\nCheck that the microphone is connected; recognition "
                        "starts again by itself when it is.")
@@ -163,8 +165,20 @@ void DebugForm::resumeIfInputReturned()
 
 void DebugForm::userSwitchedRecognition()
 {
-    // A loss after the user's own switch is news again.
+    // A loss after the user's own switch is news again, and the notice of the
+    // last one says what no longer holds.
     m_restartUnproven = false;
+    m_messageBoxes.withdrawNotice();
+}
+
+void DebugForm::restartProven()
+{
+    if (!m_restartUnproven)
+        return;
+    // Listening is back for good: a notice that it stopped would only stand
+    // in the user's way.
+    m_restartUnproven = false;
+    m_messageBoxes.withdrawNotice();
 }
 
 void DebugForm::stopInputWatch()

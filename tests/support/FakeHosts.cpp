@@ -91,6 +91,12 @@ MessageBoxes::Answer FakeMessageBoxes::ask(const QString &title, const QString &
     return answer;
 }
 
+void FakeMessageBoxes::notify(const QString &title, const QString &text, Icon icon)
+{
+    shown.append({title, text, icon, false, true});
+    noticeOpen = true;
+}
+
 QStringList FakeMessageBoxes::titledTexts() const
 {
     QStringList result;

@@ -124,6 +124,7 @@ public:
         QString text;
         Icon icon = Icon::None;
         bool question = false;
+        bool notice = false;
         bool operator==(const Shown &) const = default;
     };
 
@@ -135,6 +136,10 @@ public:
 
     void inform(const QString &title, const QString &text, Icon icon = Icon::None) override;
     Answer ask(const QString &title, const QString &text) override;
+    /// Listed in `shown` too; stays open until withdrawn or replaced.
+    void notify(const QString &title, const QString &text, Icon icon) override;
+    void withdrawNotice() override { noticeOpen = false; }
+    bool noticeOpen = false;
     /// The texts of every box shown, in order.
     QStringList texts() const;
     /// "title|text" of every box shown, in order.
