@@ -48,10 +48,12 @@ protected:
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::ShiftModifier)
             return false; // typing, not a key of a button
-        const QKeySequence pressed(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
+        const QKeySequence pressed(
+            QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
         bool greyedOwner = false;
         for (const QAbstractButton *button : m_window.findChildren<QAbstractButton *>()) {
-            if (button->shortcut().isEmpty() || button->shortcut().matches(pressed) != QKeySequence::ExactMatch)
+            if (button->shortcut().isEmpty() ||
+                button->shortcut().matches(pressed) != QKeySequence::ExactMatch)
                 continue;
             // An enabled owner would have taken the key before it got here.
             if (button->isEnabled() && button->isVisible())

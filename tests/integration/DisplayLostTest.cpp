@@ -18,7 +18,8 @@ namespace {
 bool windowShown(const QString &display, const QString &title)
 {
     QProcess info;
-    info.start(QStringLiteral("xwininfo"), {QStringLiteral("-display"), display, QStringLiteral("-name"), title});
+    info.start(QStringLiteral("xwininfo"),
+               {QStringLiteral("-display"), display, QStringLiteral("-name"), title});
     return info.waitForFinished(5000) && info.exitCode() == 0 &&
            info.readAllStandardOutput().contains("Map State: IsViewable");
 }
@@ -49,7 +50,9 @@ TEST(DisplayLost, TheSettingsAreSavedWhenTheXServerGoesAway)
     program.start(QStringLiteral(KESTREL_PROGRAM), {});
     ASSERT_TRUE(program.waitForStarted(10000));
     const bool shown = QTest::qWaitFor(
-        [&] { return program.state() != QProcess::Running || windowShown(display, QStringLiteral("KESTREL")); },
+        [&] {
+            return program.state() != QProcess::Running || windowShown(display, QStringLiteral("KESTREL"));
+        },
         60000);
     if (program.state() != QProcess::Running && program.exitCode() == 0) {
         GTEST_SKIP() << "another KESTREL of this user is running";

@@ -344,7 +344,9 @@ TEST(Typing, KeysAndTextAreTypedInsideATypingBracket)
     } cases[] = {
         {"keys", row("SAVE", "FUNCTION", "^s"), {"save"}},
         {"keys on both sides of a click", row("GO", "FUNCTION", "a{LEFT CLICK}b"), {"go"}},
-        {"dictation and the keys before it", row("TAKE NOTE", "TEXT", "{enter}"), {"take note", "hello world"}},
+        {"dictation and the keys before it",
+         row("TAKE NOTE", "TEXT", "{enter}"),
+         {"take note", "hello world"}},
         {"select", row("SELECT", "FUNCTION"), {"select 3"}},
         {"keys the desktop refuses", row("BAD", "FUNCTION", "a{NOSUCHKEY}"), {"bad"}},
     };
@@ -363,7 +365,8 @@ TEST(Typing, KeysAndTextAreTypedInsideATypingBracket)
         f.mainWindow.onKeysTyped = [&] { --open; };
         f.desktop.onAction = [&](const QString &action) {
             // A click may bring another window in front: it is never inside.
-            const bool typing = action.startsWith(QLatin1String("keys")) || action.startsWith(QLatin1String("type"));
+            const bool typing =
+                action.startsWith(QLatin1String("keys")) || action.startsWith(QLatin1String("type"));
             if (typing != (open == 1))
                 outside << action;
         };

@@ -21,14 +21,15 @@ public:
     bool start()
     {
         for (int n = 150; n < 200 && m_display.isEmpty(); ++n) {
-            if (!QFileInfo::exists(socketOf(n)) && !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            if (!QFileInfo::exists(socketOf(n)) &&
+                !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
                 m_display = QStringLiteral(":%1").arg(n);
         }
         if (m_display.isEmpty())
             return false;
-        m_server.start(QStringLiteral("Xvfb"), {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                                QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                                QStringLiteral("tcp")});
+        m_server.start(QStringLiteral("Xvfb"),
+                       {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         if (!m_server.waitForStarted(10000))
             return false;
         const QString socket = socketOf(m_display.mid(1).toInt());

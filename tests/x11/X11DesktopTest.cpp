@@ -521,7 +521,8 @@ TEST_F(X11Keys, TextArrivesWholeAndTheSpareKeysAreEmptiedAtTheEnd)
 
     // What the spares still carry is listed on the root window, for the next
     // start should this one crash; the program's end empties them.
-    const std::vector<unsigned long> record = m_connection->property32(m_connection->root(), "_KESTREL_REMAPPED_KEYS");
+    const std::vector<unsigned long> record =
+        m_connection->property32(m_connection->root(), "_KESTREL_REMAPPED_KEYS");
     ASSERT_FALSE(record.empty());
     const x11::KeyboardMap held = x11::X11Keyboard(*m_connection).currentMap();
     for (std::size_t i = 0; i + 1 < record.size(); i += 2)
@@ -589,7 +590,8 @@ TEST(X11ServerGone, TheSpareKeysMeetAServerGoneAndTheProgramEndsQuietly)
         try {
             x11::X11Connection connection(server.display().toLocal8Bit());
             x11::X11Keyboard keyboard(connection);
-            keyboard.play(literalKeyStrokes(QStringLiteral("\u4e00")), [] {}, false);
+            keyboard.play(
+                literalKeyStrokes(QStringLiteral("\u4e00")), [] {}, false);
             if (::write(ready[1], "r", 1) != 1 || ::read(go[0], &byte, 1) != 1)
                 ::_exit(5);
             keyboard.releaseSpares();
@@ -796,12 +798,13 @@ private:
                 reply.xselection.property = request.property;
                 if (request.target == targets) {
                     const Atom offered[] = {targets, utf8, XA_STRING};
-                    XChangeProperty(m_display, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
-                                    reinterpret_cast<const unsigned char *>(offered), 3);
+                    XChangeProperty(m_display, request.requestor, request.property, XA_ATOM, 32,
+                                    PropModeReplace, reinterpret_cast<const unsigned char *>(offered), 3);
                 } else if (request.target == utf8 || request.target == XA_STRING) {
                     const std::lock_guard lock(m_mutex);
                     XChangeProperty(m_display, request.requestor, request.property, request.target, 8,
-                                    PropModeReplace, reinterpret_cast<const unsigned char *>(m_text.constData()),
+                                    PropModeReplace,
+                                    reinterpret_cast<const unsigned char *>(m_text.constData()),
                                     static_cast<int>(m_text.size()));
                 } else {
                     reply.xselection.property = None;
@@ -828,7 +831,8 @@ TEST_F(X11Windows, AReadAskedForGetsTheTextAnOwnerChangedWithoutTakingTheClipboa
 {
     UnclaimedClipboardOwner owner("first copy");
     ASSERT_TRUE(owner.owns());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_desktop->clipboardText() == QStringLiteral("first copy"); }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return m_desktop->clipboardText() == QStringLiteral("first copy"); }, 10000));
     owner.offer("second copy");
     EXPECT_EQ(m_desktop->currentClipboardText(), QStringLiteral("second copy"));
 }

@@ -117,10 +117,14 @@ TEST(PlanKeys, LettersALayoutListsUnderOlderNamesAreTypedOnItsOwnKeys)
     using Row = std::vector<KeySymbol>;
     // 10: Cyrillic а/А; 11: l/L with ł/Ł on AltGr; 12: AltGr key; 13: Shift;
     // 14: - and _ with – on AltGr; 15: Greek α; 16 and 17: spares.
-    const Row rows[] = {Row{XK_Cyrillic_a, XK_Cyrillic_A},  Row{XK_l, XK_L, 0, 0, XK_lstroke, XK_Lstroke},
-                        Row{XK_ISO_Level3_Shift},           Row{XK_Shift_L},
+    const Row rows[] = {Row{XK_Cyrillic_a, XK_Cyrillic_A},
+                        Row{XK_l, XK_L, 0, 0, XK_lstroke, XK_Lstroke},
+                        Row{XK_ISO_Level3_Shift},
+                        Row{XK_Shift_L},
                         Row{XK_minus, XK_underscore, 0, 0, 0xaaa /* endash */, 0xaa9 /* emdash */},
-                        Row{XK_Greek_alpha, XK_Greek_ALPHA}, Row{}, Row{}};
+                        Row{XK_Greek_alpha, XK_Greek_ALPHA},
+                        Row{},
+                        Row{}};
     std::vector<KeySymbol> keysyms;
     for (Row row : rows) {
         row.resize(6);
@@ -129,14 +133,19 @@ TEST(PlanKeys, LettersALayoutListsUnderOlderNamesAreTypedOnItsOwnKeys)
     const KeyboardMap map(10, 6, keysyms, {12, 13});
     using P = std::pair<const char *, const char *>; // text, the plan
     const P cases[] = {
-        P{"а", "+10 -10"},          P{"А", "+13 +10 -10 -13"}, P{"ł", "+12 +11 -11 -12"},
-        P{"Ł", "+13 +12 +11 -11 -12 -13"}, P{"–", "+12 +14 -14 -12"}, P{"—", "+13 +12 +14 -14 -12 -13"},
+        P{"а", "+10 -10"},
+        P{"А", "+13 +10 -10 -13"},
+        P{"ł", "+12 +11 -11 -12"},
+        P{"Ł", "+13 +12 +11 -11 -12 -13"},
+        P{"–", "+12 +14 -14 -12"},
+        P{"—", "+13 +12 +14 -14 -12 -13"},
         P{"α", "+15 -15"},
         // Characters the layout has under no name still go on a spare.
         P{"ж", "[16=1000436/1000416] +16 -16"},
     };
     for (const auto &[text, expected] : cases)
-        EXPECT_EQ(describe(planKeys(literalKeyStrokes(QString::fromUtf8(text)), map, {16, 17})), expected) << text;
+        EXPECT_EQ(describe(planKeys(literalKeyStrokes(QString::fromUtf8(text)), map, {16, 17})), expected)
+            << text;
 }
 
 TEST(PlanKeys, RefusesBeforeAnyKeyIsSent)

@@ -239,7 +239,8 @@ void X11Keyboard::play(const std::vector<KeyStroke> &strokes, const std::functio
     }
 }
 
-std::vector<KeyCodeNumber> X11Keyboard::sparesFor(const std::vector<KeyStroke> &strokes, const KeyboardMap &map)
+std::vector<KeyCodeNumber> X11Keyboard::sparesFor(const std::vector<KeyStroke> &strokes,
+                                                  const KeyboardMap &map)
 {
     std::vector<KeyCodeNumber> spares;
     std::copy_if(m_spares.begin(), m_spares.end(), std::back_inserter(spares),
@@ -250,7 +251,7 @@ std::vector<KeyCodeNumber> X11Keyboard::sparesFor(const std::vector<KeyStroke> &
     std::set<KeySymbol> needed;
     for (const KeyStroke &stroke : strokes) {
         needed.insert(stroke.kind == KeyStroke::Kind::Named ? keysymForNamedKey(stroke.key)
-                                                              : keysymForCharacter(stroke.character));
+                                                            : keysymForCharacter(stroke.character));
     }
     for (const Remap &remap : m_held) {
         if (!needed.contains(remap.plain) && !needed.contains(remap.shifted))
