@@ -66,6 +66,25 @@ QString uniqueTitle(const char *what)
     return "kestrel " + QString::fromUtf8(what) + ' ' + QString::number(QCoreApplication::applicationPid());
 }
 
+/// An xterm whose shell writes the first line it reads to a file. xterm
+/// answers no ping.
+struct LineReader
+{
+    QTemporaryDir dir;
+    QProcess xterm;
+    WindowId window = 0;
+
+    QString out() const { return dir.filePath(QStringLiteral("line.txt")); }
+    /// The line, once the shell has written it and ended.
+    QString line()
+    {
+        QFile file(out());
+        if (!xterm.waitForFinished(10000) || !file.open(QIODevice::ReadOnly))
+            return QStringLiteral("(no line)");
+        return QString::fromUtf8(file.readAll());
+    }
+};
+
 /// A live X11 backend on the test display; skips when there is none.
 class X11Windows : public ::testing::Test
 {
@@ -110,6 +129,19 @@ protected:
             return false;
         m_desktop->activateWindow(window);
         return waitUntil([&] { return xid(m_desktop->foregroundWindow()) == xid(window); });
+    }
+
+    /// Starts the reader's xterm and makes its window shown and active; false
+    /// when it did not come up.
+    bool startLineReader(LineReader &reader, const char *what)
+    {
+        const QString title = uniqueTitle(what);
+        reader.xterm.start("env", {"LC_ALL=C.UTF-8", "xterm", "-T", title, "-e", "/bin/sh", "-c",
+                                   "IFS= read -r line; printf '%s' \"$line\" > \"$0\"", reader.out()});
+        if (!reader.dir.isValid() || !reader.xterm.waitForStarted())
+            return false;
+        reader.window = shownWindow(title);
+        return reader.window != 0 && showAndActivate(reader.window);
     }
 
     /// EWMH requests a pager makes: the window manager moves and switches.
@@ -942,23 +974,12 @@ TEST_F(X11Windows, AWaitThatThrowsLeavesNoKeyHeldAndEveryRemapListed)
 
 TEST_F(X11Windows, TerminalWithoutPingGetsTheTextAfterASettleDelay)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString out = dir.filePath("line.txt");
-    const QString title = uniqueTitle("xterm");
-    QProcess xterm;
-    xterm.start("env", {"LC_ALL=C.UTF-8", "xterm", "-T", title, "-e", "/bin/sh", "-c",
-                        "IFS= read -r line; printf '%s' \"$line\" > \"$0\"", out});
-    ASSERT_TRUE(xterm.waitForStarted());
-    const WindowId window = shownWindow(title);
-    ASSERT_TRUE(showAndActivate(window));
-    EXPECT_FALSE(m_desktop->answersPing(window));
+    LineReader reader;
+    ASSERT_TRUE(startLineReader(reader, "xterm"));
+    EXPECT_FALSE(m_desktop->answersPing(reader.window));
 
     m_desktop->typeText("héllo wörld € ~{x}+\n");
-    EXPECT_TRUE(xterm.waitForFinished(10000));
-    QFile file(out);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), "héllo wörld € ~{x}+");
+    EXPECT_EQ(reader.line(), "héllo wörld € ~{x}+");
 }
 
 // A terminal busy printing a build log reads its keys late, and has no way to
@@ -966,26 +987,16 @@ TEST_F(X11Windows, TerminalWithoutPingGetsTheTextAfterASettleDelay)
 // or as the next string's.
 TEST_F(X11Windows, ATerminalThatReadsItsKeysLateGetsEveryCharacter)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString out = dir.filePath("line.txt");
-    const QString title = uniqueTitle("busy xterm");
-    QProcess xterm;
-    xterm.start("env", {"LC_ALL=C.UTF-8", "xterm", "-T", title, "-e", "/bin/sh", "-c",
-                        "IFS= read -r line; printf '%s' \"$line\" > \"$0\"", out});
-    ASSERT_TRUE(xterm.waitForStarted());
-    const WindowId window = shownWindow(title);
-    ASSERT_TRUE(showAndActivate(window));
+    LineReader reader;
+    ASSERT_TRUE(startLineReader(reader, "busy xterm"));
 
     // Stopped while both strings are typed: it reads all the keys afterwards.
-    ASSERT_EQ(::kill(static_cast<pid_t>(xterm.processId()), SIGSTOP), 0);
+    const auto pid = static_cast<pid_t>(reader.xterm.processId());
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
     m_desktop->typeText("café olé €5 ");
     m_desktop->typeText("ñü\n");
-    ASSERT_EQ(::kill(static_cast<pid_t>(xterm.processId()), SIGCONT), 0);
-    EXPECT_TRUE(xterm.waitForFinished(10000));
-    QFile file(out);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), "café olé €5 ñü");
+    ASSERT_EQ(::kill(pid, SIGCONT), 0);
+    EXPECT_EQ(reader.line(), "café olé €5 ñü");
 }
 
 } // namespace
