@@ -78,6 +78,15 @@ bool RecognitionSetup::startOnArrivedInput(const SpeechTokenList &arrived, const
         if (!candidates.contains(input))
             candidates << input;
     }
+    // The recogniser keeps the input it was given; the desktop's default may
+    // have moved since (to a headset listed all along), and with the old one
+    // gone it is where the user speaks.
+    try {
+        const SpeechToken desktopDefault = m_inprocRecognizer->desktopDefaultInput();
+        if (!desktopDefault.id.isEmpty() && !candidates.contains(desktopDefault))
+            candidates << desktopDefault;
+    } catch (const Failure &) {
+    }
     for (const SpeechToken &input : candidates) {
         try {
             if (input != m_assignedInput) {

@@ -48,13 +48,15 @@ public:
     /// `start` (which switches listening on and throws kestrel::Failure when it
     /// cannot) until it succeeds. The in-process recogniser, which was given its
     /// input when it was made, tries its own input first if it is listed again,
-    /// then each arrived one in turn, and keeps the first that starts; an input
+    /// then each arrived one in turn, then the desktop's default input (which
+    /// may have moved since), and keeps the first that starts; an input
     /// that is listed but does not open must not keep out one that does. The
     /// shared one follows the default input by itself and tries once. False when
     /// nothing started.
     bool startOnArrivedInput(const SpeechTokenList &arrived, const std::function<void()> &start);
     /// Nothing new is listed: runs `start` once on the recogniser's own input,
-    /// the in-process one's when it is still listed, the shared one's default.
+    /// the in-process one's when it is still listed, else on the desktop's
+    /// default input; the shared one's is the default.
     /// False when nothing started.
     bool retryOwnInput(const std::function<void()> &start);
     /// Installed engines as the current context's recogniser lists them.

@@ -36,6 +36,9 @@ public:
     virtual SpeechTokenList recognizers() const = 0; ///< installed engines, in order
     virtual void setRecognizer(const SpeechToken &engine) = 0;
     virtual SpeechTokenList audioInputs() const = 0;
+    /// The input the desktop takes as its default (the sound server's), while it
+    /// is listed; an empty token when none is known.
+    virtual SpeechToken desktopDefaultInput() const = 0;
     virtual void setAudioInput(const SpeechToken &input) = 0;
     virtual std::unique_ptr<RecoContext> createRecoContext() = 0;
     /// A Recognition event carrying `text`, its words and pronunciations, without

@@ -485,6 +485,51 @@ TEST_F(DebugFormTest, AMicrophoneThatStayedListedIsTriedAgainNowAndThen)
     }
 }
 
+// The desktop's default input moved to a headset while KESTREL listened on the
+// USB microphone it was given, and the USB microphone was then unplugged. The
+// headset was listed all along, so it never counted as a microphone back, and
+// a user who cannot press Start talked to a deaf program for good. The
+// desktop's default is where the user speaks.
+TEST_F(DebugFormTest, AfterALossTheDesktopsDefaultInputIsTriedToo)
+{
+    const SpeechToken headset{QStringLiteral("headset"), QStringLiteral("Headset")};
+    const struct
+    {
+        const char *name;
+        SpeechToken desktopDefault;
+        QStringList unopenable;
+        QString listeningOn; ///< empty: still off
+    } cases[] = {
+        {"the default is the headset", headset, {}, headset.id},
+        {"the default is not known", {}, {}, {}},
+        {"the default is the lost microphone, not listed", mic, {}, {}},
+        {"the headset does not open", headset, {headset.id}, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FormRig rig;
+        rig.script.audioInputs = {mic, headset, monitor};
+        rig.load(true);
+        auto *watch = rig.inputWatch();
+        ASSERT_NE(watch, nullptr);
+        rig.script.audioInputs = {headset, monitor};
+        rig.script.desktopDefaultInput = c.desktopDefault;
+        rig.script.unopenableInputs = c.unopenable;
+        Q_EMIT rig.script.context()->listeningLost(QStringLiteral("The audio input \"USB Mic\" went away."));
+        ASSERT_EQ(rig.form->recognitionCaption(), "Start Recognition");
+
+        letInputWatchLook(watch, InputReturnWatch::FirstRetryLooks);
+        EXPECT_EQ(rig.form->recognitionCaption(), c.listeningOn.isEmpty() ? "Start Recognition" : "Stop Recognition");
+        EXPECT_EQ(rig.script.grammar()->dictationActive(), !c.listeningOn.isEmpty());
+        if (!c.listeningOn.isEmpty()) {
+            const auto &input = rig.script.context()->scriptedRecognizer().input();
+            ASSERT_TRUE(input.has_value());
+            EXPECT_EQ(input->id, c.listeningOn);
+        }
+        EXPECT_EQ(rig.boxes.shown.size(), 1) << "only the notice of the loss";
+    }
+}
+
 // A microphone whose stream fails again as soon as it is back would otherwise
 // open a box at every try, stacked on the last, and be tried as often as at
 // first all day. Until the microphone has heard something, or the user has

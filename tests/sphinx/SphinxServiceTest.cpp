@@ -331,8 +331,9 @@ TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgai
 }
 
 // A second microphone (a headset) that the sound server takes as its default,
-// before or while the program runs: it is the one listened to, and it comes
-// first in the list the in-process recogniser takes its input from.
+// before or while the program runs: it is the one listened to, it comes first
+// in the list the in-process recogniser takes its input from, and that
+// recogniser names it as the desktop's default (what a lost input falls back to).
 TEST(SphinxServiceLive, theSoundServersDefaultInputIsTheDefaultAndComesFirst)
 {
     if (!pulseSessionRuns())
@@ -353,12 +354,18 @@ TEST(SphinxServiceLive, theSoundServersDefaultInputIsTheDefaultAndComesFirst)
         return devices.isEmpty() ? QByteArray() : devices.constFirst().id();
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return inputs.list().size() >= 2; }, 10000));
+    CommandPhraseList vocabulary;
+    SphinxRecognitionService service(vocabulary);
+    const std::unique_ptr<Recognizer> recognizer = service.createInprocRecognizer();
+    ASSERT_NE(recognizer, nullptr);
     for (const QString &source : {QStringLiteral("kestrel_headset_mic"), before}) {
         SCOPED_TRACE(source.toStdString());
         pactl({"set-default-source", source});
         EXPECT_TRUE(QTest::qWaitFor([&] { return inputs.defaultInput().id() == source.toUtf8(); }, 10000))
             << "listened to " << inputs.defaultInput().id().constData();
         EXPECT_EQ(listedFirst(), source.toUtf8());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return recognizer->desktopDefaultInput().id == source; }, 10000))
+            << recognizer->desktopDefaultInput().id.toStdString();
     }
 }
 

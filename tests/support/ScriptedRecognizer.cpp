@@ -81,6 +81,13 @@ SpeechTokenList ScriptedRecoRecognizer::audioInputs() const
     return m_script.audioInputs;
 }
 
+SpeechToken ScriptedRecoRecognizer::desktopDefaultInput() const
+{
+    m_script.check(QStringLiteral("audioInputs"));
+    return m_script.audioInputs.contains(m_script.desktopDefaultInput) ? m_script.desktopDefaultInput
+                                                                        : SpeechToken{};
+}
+
 void ScriptedRecoRecognizer::setAudioInput(const SpeechToken &input)
 {
     m_script.record(QStringLiteral("setAudioInput(%1)").arg(input.id));

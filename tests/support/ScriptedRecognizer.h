@@ -54,6 +54,7 @@ public:
     SpeechTokenList recognizers() const override;
     void setRecognizer(const SpeechToken &engine) override;
     SpeechTokenList audioInputs() const override;
+    SpeechToken desktopDefaultInput() const override;
     void setAudioInput(const SpeechToken &input) override;
     std::unique_ptr<RecoContext> createRecoContext() override;
     void emulateRecognition(const QString &text) override;
@@ -149,6 +150,8 @@ public:
     // --- Script ---
     SpeechTokenList engines;     ///< default: two engines
     SpeechTokenList audioInputs; ///< default: one input
+    /// The desktop's default input; reported only while listed. Default: none known.
+    SpeechToken desktopDefaultInput;
     /// Ids of inputs that are listed but do not open (held by another program,
     /// say): dictation on fails while the recogniser's input is one of them.
     QStringList unopenableInputs;

@@ -105,10 +105,14 @@ AudioInputs AudioInputs::system(std::shared_ptr<const SoundServerDefaults> serve
     const auto listed = [server] {
         return SoundServerDefaults::defaultFirst(QMediaDevices::audioInputs(), server->defaultSource());
     };
-    return {listed, [listed] {
-                const QList<QAudioDevice> devices = listed();
-                return devices.isEmpty() ? QMediaDevices::defaultAudioInput() : devices.constFirst();
-            }};
+    AudioInputs inputs;
+    inputs.list = listed;
+    inputs.defaultInput = [listed] {
+        const QList<QAudioDevice> devices = listed();
+        return devices.isEmpty() ? QMediaDevices::defaultAudioInput() : devices.constFirst();
+    };
+    inputs.desktopDefault = [server] { return server->defaultSource(); };
+    return inputs;
 }
 
 // --- recogniser --------------------------------------------------------------
@@ -151,6 +155,20 @@ SpeechTokenList SphinxRecognizer::audioInputs() const
     for (const QAudioDevice &device : listInputs())
         tokens << tokenOf(device);
     return tokens;
+}
+
+SpeechToken SphinxRecognizer::desktopDefaultInput() const
+{
+    // Qt's own default is the first input it was told of, and stays so; only
+    // the sound server knows which one the desktop takes now.
+    const QByteArray id = m_inputs.desktopDefault ? m_inputs.desktopDefault() : QByteArray();
+    if (id.isEmpty())
+        return {};
+    for (const QAudioDevice &device : listInputs()) {
+        if (device.id() == id)
+            return tokenOf(device);
+    }
+    return {};
 }
 
 void SphinxRecognizer::setAudioInput(const SpeechToken &input)

@@ -75,6 +75,8 @@ struct AudioInputs
     /// How long an input whose open never came back is refused at most (about
     /// as long as the longest wait between the input watch's tries).
     std::chrono::milliseconds giveUpTime = std::chrono::minutes(5);
+    /// The id of the input the desktop takes as its default; empty when not known.
+    std::function<QByteArray()> desktopDefault = {};
     /// The system's inputs, the sound server's default first (see
     /// SoundServerDefaults); a connection to the server is made when none is
     /// given.
@@ -93,6 +95,7 @@ public:
     SpeechTokenList recognizers() const override;
     void setRecognizer(const SpeechToken &engine) override;
     SpeechTokenList audioInputs() const override;
+    SpeechToken desktopDefaultInput() const override;
     void setAudioInput(const SpeechToken &input) override;
     std::unique_ptr<RecoContext> createRecoContext() override;
     void emulateRecognition(const QString &text) override;
