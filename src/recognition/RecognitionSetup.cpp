@@ -78,12 +78,15 @@ bool RecognitionSetup::startOnArrivedInput(const SpeechTokenList &arrived, const
         if (!candidates.contains(input))
             candidates << input;
     }
-    // The recogniser keeps the input it was given; the desktop's default may
-    // have moved since (to a headset listed all along), and with the old one
-    // gone it is where the user speaks.
+    // The recogniser keeps the input it was given; the user may have made
+    // another microphone the desktop's default since (a headset listed all
+    // along), and with the old one gone it is where the user speaks. A default
+    // the sound server elected by itself as the old one went (a webcam, the
+    // built-in microphone across the room) is not.
     try {
         const SpeechToken desktopDefault = m_inprocRecognizer->desktopDefaultInput();
-        if (!desktopDefault.id.isEmpty() && !candidates.contains(desktopDefault))
+        if (!desktopDefault.id.isEmpty() && desktopDefault == m_defaultWhileListening &&
+            !candidates.contains(desktopDefault))
             candidates << desktopDefault;
     } catch (const Failure &) {
     }
@@ -101,6 +104,18 @@ bool RecognitionSetup::startOnArrivedInput(const SpeechTokenList &arrived, const
         }
     }
     return false;
+}
+
+void RecognitionSetup::setRecoActive(bool active)
+{
+    m_recoActive = active;
+    if (!active || !m_inprocRecognizer)
+        return;
+    try {
+        m_defaultWhileListening = m_inprocRecognizer->desktopDefaultInput();
+    } catch (const Failure &) {
+        m_defaultWhileListening = {};
+    }
 }
 
 bool RecognitionSetup::retryOwnInput(const std::function<void()> &start)

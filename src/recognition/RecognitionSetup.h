@@ -33,7 +33,9 @@ public:
     bool hasGrammar() const { return m_grammar != nullptr; }
 
     bool RecoActive() const { return m_recoActive; }
-    void setRecoActive(bool active) { m_recoActive = active; }
+    /// Listening is on or off; switched on, the desktop's default input of
+    /// this moment is noted (see startOnArrivedInput).
+    void setRecoActive(bool active);
     bool GrammarLoaded() const { return m_grammarLoaded; }
 
     /// Drops the context (its events stop) and the grammar that lived in it.
@@ -48,15 +50,17 @@ public:
     /// `start` (which switches listening on and throws kestrel::Failure when it
     /// cannot) until it succeeds. The in-process recogniser, which was given its
     /// input when it was made, tries its own input first if it is listed again,
-    /// then each arrived one in turn, then the desktop's default input (which
-    /// may have moved since), and keeps the first that starts; an input
+    /// then each arrived one in turn, then the desktop's default input if it was
+    /// already the default when listening last came on (it may have moved to
+    /// another microphone since the recogniser was given its own), and keeps
+    /// the first that starts; an input
     /// that is listed but does not open must not keep out one that does. The
     /// shared one follows the default input by itself and tries once. False when
     /// nothing started.
     bool startOnArrivedInput(const SpeechTokenList &arrived, const std::function<void()> &start);
-    /// Nothing new is listed: runs `start` once on the recogniser's own input,
-    /// the in-process one's when it is still listed, else on the desktop's
-    /// default input; the shared one's is the default.
+    /// Nothing new is listed: runs `start` on the recogniser's own input, the
+    /// in-process one's when it is still listed, then on the desktop's default
+    /// input as above; the shared one's is the default, tried once.
     /// False when nothing started.
     bool retryOwnInput(const std::function<void()> &start);
     /// Installed engines as the current context's recogniser lists them.
@@ -84,6 +88,9 @@ private:
     std::unique_ptr<Recognizer> m_inprocRecognizer;
     SpeechToken m_inprocInput;   ///< the input listening last used (or was made with); none while none was listed
     SpeechToken m_assignedInput; ///< the input m_inprocRecognizer was last given
+    /// The desktop's default input when listening last came on: the one the
+    /// user chose, not one the sound server elected as a microphone went.
+    SpeechToken m_defaultWhileListening;
     std::unique_ptr<RecoContext> m_context;
     RecoGrammar *m_grammar = nullptr; ///< owned by m_context
     bool m_recoActive = false;

@@ -489,31 +489,35 @@ TEST_F(DebugFormTest, AMicrophoneThatStayedListedIsTriedAgainNowAndThen)
 // USB microphone it was given, and the USB microphone was then unplugged. The
 // headset was listed all along, so it never counted as a microphone back, and
 // a user who cannot press Start talked to a deaf program for good. The
-// desktop's default is where the user speaks.
+// default the user chose is where the user speaks; one the sound server picks
+// by itself as the microphone goes (a webcam, the room's built-in one) is not.
 TEST_F(DebugFormTest, AfterALossTheDesktopsDefaultInputIsTriedToo)
 {
     const SpeechToken headset{QStringLiteral("headset"), QStringLiteral("Headset")};
     const struct
     {
         const char *name;
-        SpeechToken desktopDefault;
+        SpeechToken defaultAtStart; ///< while listening worked
+        SpeechToken defaultAfterLoss;
         QStringList unopenable;
         QString listeningOn; ///< empty: still off
     } cases[] = {
-        {"the default is the headset", headset, {}, headset.id},
-        {"the default is not known", {}, {}, {}},
-        {"the default is the lost microphone, not listed", mic, {}, {}},
-        {"the headset does not open", headset, {headset.id}, {}},
+        {"the user made the headset the default", headset, headset, {}, headset.id},
+        {"the server chose it as the microphone went", mic, headset, {}, {}},
+        {"the default is not known", {}, {}, {}, {}},
+        {"the default is the lost microphone, not listed", mic, mic, {}, {}},
+        {"the headset does not open", headset, headset, {headset.id}, {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         FormRig rig;
         rig.script.audioInputs = {mic, headset, monitor};
+        rig.script.desktopDefaultInput = c.defaultAtStart;
         rig.load(true);
         auto *watch = rig.inputWatch();
         ASSERT_NE(watch, nullptr);
         rig.script.audioInputs = {headset, monitor};
-        rig.script.desktopDefaultInput = c.desktopDefault;
+        rig.script.desktopDefaultInput = c.defaultAfterLoss;
         rig.script.unopenableInputs = c.unopenable;
         Q_EMIT rig.script.context()->listeningLost(QStringLiteral("The audio input \"USB Mic\" went away."));
         ASSERT_EQ(rig.form->recognitionCaption(), "Start Recognition");
