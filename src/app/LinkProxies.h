@@ -33,6 +33,7 @@ public:
     void setTarget(RecognitionWindowLink *target) { m_target = target; }
     QString recognitionCaption() override { return target().recognitionCaption(); }
     void clickIt() override { target().clickIt(); }
+    void pauseOrResume() override { target().pauseOrResume(); }
     void stayOff() override { target().stayOff(); }
     FeedbackSettings &feedback() override { return target().feedback(); }
     void showWindow() override { target().showWindow(); }

@@ -58,6 +58,11 @@ public:
     virtual QString recognitionCaption() = 0;
     /// Switches recognition on when off, off when on.
     virtual void clickIt() = 0;
+    /// Switches as clickIt does, for the program's own pause or resume of
+    /// listening (around its own speech, a launch wait, a printout). It is no
+    /// switch of the user's, and a resume that fails is told in a notice: the
+    /// user is at work elsewhere, where a box that waits would take the keys.
+    virtual void pauseOrResume() = 0;
     /// The user wants recognition off, to edit the table say: it must not come
     /// back on by itself when a lost microphone returns.
     virtual void stayOff() = 0;

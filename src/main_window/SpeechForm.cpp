@@ -175,19 +175,19 @@ void SpeechForm::startUp(const std::function<void()> &loadTextToSpeech)
 void SpeechForm::StartListening()
 {
     m_resume = Resume::None;
-    switchOn();
+    switchOn(Switcher::User);
 }
 
 void SpeechForm::StopListening()
 {
     m_resume = Resume::None;
-    switchOff();
+    switchOff(Switcher::User);
 }
 
 void SpeechForm::stopListening()
 {
     const bool wasOn = m_services.recognitionWindow.recognitionCaption() == kStopCaption;
-    switchOff();
+    switchOff(Switcher::Program);
     // A pause inside another pause (a launch queued during a launch wait) owes
     // nothing of its own, and its resume ends the outer pause early. Pauses are
     // not counted: the voice pauses at every stream start and resumes once, so
@@ -215,7 +215,7 @@ void SpeechForm::startListening()
         return;
     }
     m_resume = Resume::None;
-    switchOn();
+    switchOn(Switcher::Program);
 }
 
 void SpeechForm::holdListening()
@@ -244,17 +244,25 @@ void SpeechForm::speechEnded()
 // run meanwhile (the microphone coming back, an answer spoken). Buttons set
 // ahead would claim listening while nothing listens, and setting them again
 // after the box would undo what happened while it was open.
-void SpeechForm::switchOn()
+void SpeechForm::switchOn(Switcher by)
 {
     // Reading the caption loads the recognition window on first use.
     if (m_services.recognitionWindow.recognitionCaption() == kStartCaption)
-        m_services.recognitionWindow.clickIt();
+        switchBy(by);
 }
 
-void SpeechForm::switchOff()
+void SpeechForm::switchOff(Switcher by)
 {
     if (m_services.recognitionWindow.recognitionCaption() == kStopCaption)
+        switchBy(by);
+}
+
+void SpeechForm::switchBy(Switcher by)
+{
+    if (by == Switcher::User)
         m_services.recognitionWindow.clickIt();
+    else
+        m_services.recognitionWindow.pauseOrResume();
 }
 
 bool SpeechForm::isListening() const

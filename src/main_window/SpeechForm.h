@@ -113,8 +113,12 @@ private:
     void openHelp(const QString &fileName);
     void endProgram();
     void commitOpenEdit();
-    void switchOn();
-    void switchOff();
+    /// Who asks for a switch: the user (Start, Stop, unlocking the table) or
+    /// the program pausing and resuming around its own speech and waits.
+    enum class Switcher { User, Program };
+    void switchOn(Switcher by);
+    void switchOff(Switcher by);
+    void switchBy(Switcher by);
 
     std::unique_ptr<Ui::SpeechForm> m_ui;
     Services m_services;

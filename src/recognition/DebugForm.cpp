@@ -291,6 +291,11 @@ void DebugForm::reportEngineFailure(const Failure &failure)
 
 void DebugForm::ClickIt()
 {
+    switchAndTell(Tell::InBox);
+}
+
+void DebugForm::switchAndTell(Tell tell)
+{
     const bool switchingOn = !m_setup.RecoActive();
     try {
         switchRecognition();
@@ -300,7 +305,10 @@ void DebugForm::ClickIt()
         // what the user wants once one is there.
         if (switchingOn)
             watchForReturningInput();
-        m_messageBoxes.inform(QString(), activationFailureText());
+        if (tell == Tell::InNotice)
+            m_messageBoxes.notify(QString(), activationFailureText(), MessageBoxes::Icon::None);
+        else
+            m_messageBoxes.inform(QString(), activationFailureText());
     }
 }
 

@@ -68,6 +68,11 @@ public:
         userSwitchedRecognition();
         ClickIt();
     }
+    void pauseOrResume() override
+    {
+        ensureLoaded();
+        switchAndTell(Tell::InNotice);
+    }
     void stayOff() override
     {
         userSwitchedRecognition();
@@ -124,6 +129,9 @@ private:
     void SREngines_Click();
     void reportEngineFailure(const Failure &failure);
     void listeningLost(const QString &description);
+    enum class Tell { InBox, InNotice };
+    /// ClickIt, telling a failure as `tell` says.
+    void switchAndTell(Tell tell);
     void switchRecognition(); // throws kestrel::Failure; ClickIt reports
     void setRecognitionCaption(const QString &caption);
     void watchForReturningInput(bool sameLoss = false);

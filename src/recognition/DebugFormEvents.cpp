@@ -173,10 +173,12 @@ void DebugForm::userSwitchedRecognition()
 
 void DebugForm::restartProven()
 {
-    if (!m_restartUnproven)
+    // Only listening proves anything: not a command emulated with the
+    // microphone gone, nor the proof timer once a later loss stopped it.
+    if (!m_setup.RecoActive())
         return;
-    // Listening is back for good: a notice that it stopped would only stand
-    // in the user's way.
+    // Listening works: a notice that it stopped would only stand in the
+    // user's way.
     m_restartUnproven = false;
     m_messageBoxes.withdrawNotice();
 }
@@ -190,7 +192,7 @@ void DebugForm::stopInputWatch()
 void DebugForm::RC_Recognition(qint32 streamNumber, qint64 streamPosition, qint32 recognitionType,
                                const RecognitionResult &result)
 {
-    m_restartUnproven = false;
+    restartProven();
     const QString text = phraseText(result);
     m_eventLog.recognition(streamNumber, streamPosition, recognitionType, text);
     try {

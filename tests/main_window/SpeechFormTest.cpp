@@ -50,10 +50,12 @@ public:
         load();
         return caption;
     }
-    void clickIt() override
+    void clickIt() override { switchAs(QStringLiteral("clickIt")); }
+    void pauseOrResume() override { switchAs(QStringLiteral("pauseOrResume")); }
+    void switchAs(const QString &call)
     {
         load();
-        m_log.append(QStringLiteral("clickIt"));
+        m_log.append(call);
         if (failActivation) {
             // The real window shows its activation message and changes nothing.
             if (whileFailureBoxIsOpen)
@@ -292,12 +294,18 @@ TEST_F(SpeechFormTest, AResumeAfterAPauseNeverUndoesWhatTheUserDidMeanwhile)
         if (before == Before::StoppedUnlocked)
             lock->click();
         const QString lockBefore = lock->text();
+        own->log.clear();
 
         other.stopListening();
         if (unlockDuring)
             lock->click();
         other.startListening();
 
+        // The recognition window must not take the program's own pause for the
+        // user's switch: it tells a failed resume in a notice, not a box.
+        EXPECT_EQ(own->log.count(QStringLiteral("clickIt")), 0) << own->log.join(", ").toStdString();
+        EXPECT_EQ(own->log.count(QStringLiteral("pauseOrResume")),
+                  before == Before::Listening ? (unlockDuring ? 1 : 2) : 0);
         EXPECT_EQ(other.isListening(), listeningAfter);
         EXPECT_EQ(rec.caption, listeningAfter ? "Stop Recognition" : "Start Recognition");
         const QString lockAfter = unlockDuring ? QStringLiteral("Lock Table") : lockBefore;

@@ -485,6 +485,36 @@ TEST_F(DebugFormTest, AMicrophoneThatStayedListedIsTriedAgainNowAndThen)
     }
 }
 
+// KESTREL pauses listening while it speaks, waits for a launch or prints, and
+// resumes after. A microphone unplugged in between made the resume fail with
+// the box that waits for an answer; with the microphone back, the next
+// dictation went into that box.
+TEST_F(DebugFormTest, AResumeOfTheProgramsOwnThatFailsIsANotice)
+{
+    load(true);
+    auto *watch = inputWatch();
+    ASSERT_NE(watch, nullptr);
+    form->pauseOrResume();
+    ASSERT_EQ(form->recognitionCaption(), "Start Recognition");
+    EXPECT_TRUE(boxes.shown.isEmpty());
+
+    bool waitedForAnAnswer = false;
+    boxes.whileShown = [&] { waitedForAnAnswer = true; };
+    script.failOn(QStringLiteral("dictationSetState"));
+    form->pauseOrResume();
+    EXPECT_FALSE(waitedForAnAnswer);
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].text, ActivationFailure);
+    EXPECT_TRUE(boxes.shown[0].notice);
+    EXPECT_EQ(form->recognitionCaption(), "Start Recognition");
+    EXPECT_TRUE(watch->isActive()) << "listening comes back with the microphone";
+
+    // The user's own Start still answers in a box.
+    form->clickIt();
+    ASSERT_EQ(boxes.shown.size(), 2);
+    EXPECT_FALSE(boxes.shown[1].notice);
+}
+
 // The desktop's default input moved to a headset while KESTREL listened on the
 // USB microphone it was given, and the USB microphone was then unplugged. The
 // headset was listed all along, so it never counted as a microphone back, and
@@ -605,6 +635,18 @@ TEST_F(DebugFormTest, ALossIsANoticeThatGoesOnceListeningIsBack)
          },
          false, 2},
         {"hears the user", [](FormRig &rig) { Q_EMIT rig.script.context()->soundStart(1, 0); }, false, 2},
+        {"a command is recognised, then a minute passes",
+         [](FormRig &rig) {
+             Q_EMIT rig.script.context()->recognition(1, 0, 0, RecognitionResult{});
+             Q_EMIT rig.form->findChild<QTimer *>(QStringLiteral("RestartProofTimer"))->timeout({});
+         },
+         false, 2},
+        {"the program pauses and resumes for its own voice",
+         [](FormRig &rig) {
+             rig.form->pauseOrResume();
+             rig.form->pauseOrResume();
+         },
+         true, 1},
         {"the user switches it off", [](FormRig &rig) { rig.form->stayOff(); }, false, 2},
     };
     for (const auto &c : cases) {
@@ -620,6 +662,10 @@ TEST_F(DebugFormTest, ALossIsANoticeThatGoesOnceListeningIsBack)
         EXPECT_FALSE(restartedWhileShown) << "a box that waits for the user";
         ASSERT_EQ(rig.boxes.shown.size(), 1);
         EXPECT_TRUE(rig.boxes.shown[0].notice);
+        EXPECT_TRUE(rig.boxes.noticeOpen);
+        // Typed into the emulation box, a command runs with the microphone
+        // still gone: no proof that anything listens.
+        Q_EMIT rig.script.context()->recognition(1, 0, 0, RecognitionResult{});
         EXPECT_TRUE(rig.boxes.noticeOpen);
 
         letInputWatchLook(watch, InputReturnWatch::FirstRetryLooks);

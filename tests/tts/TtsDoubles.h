@@ -25,6 +25,7 @@ public:
             sayAgain = QStringLiteral("Please say again"), sayText = QStringLiteral("Say Text");
     QString recognitionCaption() override { return QStringLiteral("Stop Recognition"); }
     void clickIt() override {}
+    void pauseOrResume() override {}
     void stayOff() override {}
     FeedbackSettings &feedback() override { return *this; }
     void showWindow() override {}
