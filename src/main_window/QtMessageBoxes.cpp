@@ -29,8 +29,10 @@ QMessageBox::Icon toQt(MessageBoxes::Icon icon)
 // the box gives the keyboard back there, not to the main window behind it.
 QWidget *QtMessageBoxes::owner() const
 {
+    // A notice the user clicked is no window to work in, and a box of its
+    // would go when the notice is withdrawn.
     QWidget *active = QApplication::activeWindow();
-    return active ? active : m_parent;
+    return active && active != m_notice ? active : m_parent;
 }
 
 void QtMessageBoxes::inform(const QString &title, const QString &text, Icon icon)
@@ -50,8 +52,8 @@ MessageBoxes::Answer QtMessageBoxes::ask(const QString &title, const QString &te
 void QtMessageBoxes::notify(const QString &title, const QString &text, Icon icon)
 {
     withdrawNotice();
-    // Without a parent: a notice belongs to no window and must not come
-    // forward with the one the user happens to click.
+    // Without a parent, so that no window of the program hides it or takes it
+    // along when minimised; the user may be in another program altogether.
     auto *box = new QMessageBox(toQt(icon), titleOrDefault(title), text, QMessageBox::Ok);
     box->setObjectName(QStringLiteral("Notice"));
     box->setAttribute(Qt::WA_DeleteOnClose);

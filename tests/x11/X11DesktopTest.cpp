@@ -626,7 +626,7 @@ TEST(X11ServerGone, TheSpareKeysMeetAServerGoneAndTheProgramEndsQuietly)
                 literalKeyStrokes(QStringLiteral("\u4e00")), [] {}, false);
             if (::write(ready[1], "r", 1) != 1 || ::read(go[0], &byte, 1) != 1)
                 ::_exit(5);
-            keyboard.releaseSpares();
+            keyboard.releaseSparesAtProgramEnd();
         } catch (...) {
             ::_exit(4);
         }

@@ -52,7 +52,7 @@ void X11Desktop::undoLeftoverKeyRemaps()
 
 void X11Desktop::releaseSpareKeys()
 {
-    m_keyboard->releaseSpares();
+    m_keyboard->releaseSparesAtProgramEnd();
 }
 
 X11Desktop::~X11Desktop() = default;

@@ -85,7 +85,8 @@ public:
     void undoLeftoverKeyRemaps();
     /// Empties the spare keycodes that still carry characters typed earlier
     /// (kept for clients that read their keys late); the program's end skips
-    /// destructors, so it asks for this itself.
+    /// destructors, so it asks for this itself. A server already gone ends the
+    /// process at once with status 0.
     void releaseSpareKeys();
 
     // --- Beyond the interface: for diagnostics and tests ----------------------

@@ -300,11 +300,16 @@ private:
 
 } // namespace
 
+void X11Keyboard::releaseSparesAtProgramEnd()
+{
+    const ServerGoneEndsQuietly quietEnd;
+    releaseSpares();
+}
+
 void X11Keyboard::releaseSpares()
 {
     if (m_held.empty())
         return;
-    const ServerGoneEndsQuietly quietEnd;
     const KeyboardMap map = currentMap();
     std::vector<Remap> emptied;
     for (const Remap &remap : m_held) {

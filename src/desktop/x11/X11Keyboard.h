@@ -59,9 +59,11 @@ public:
     /// carry what was put there, and takes them as spares again.
     void restoreLeftovers();
     /// Empties the spares this keyboard holds, where they still carry what it
-    /// put there; for the program's end, which skips destructors. Should the
-    /// server be gone by then, the process ends at once with status 0.
+    /// put there.
     void releaseSpares();
+    /// releaseSpares for the program's end, which skips destructors. Should
+    /// the server be gone by then, the process ends at once with status 0.
+    void releaseSparesAtProgramEnd();
 
 private:
     /// Writes the remaps' keysyms (0: none) onto their keycodes, one request per
