@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -37,12 +38,27 @@ TEST(QtMessageBoxes, ANoticeLeavesTheKeyboardWhereItIs)
     EXPECT_EQ(notices()[0]->text(), QStringLiteral("Recognition has stopped"));
     EXPECT_EQ(notices()[0]->windowTitle(), programTitle());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    QTest::qWait(50);
+    QTest::qWait(300); // a window manager that gave it the keyboard would have by now
     EXPECT_EQ(QApplication::activeWindow(), &mainWindow);
 
     boxes.notify(QString(), QStringLiteral("Stopped again"), MessageBoxes::Icon::Critical);
     ASSERT_TRUE(QTest::qWaitFor([&] { return notices().size() == 1; }));
     EXPECT_EQ(notices()[0]->text(), QStringLiteral("Stopped again"));
+
+    // The user clicks the notice, and a box comes: it belongs to a window of
+    // the program, not to the notice, which would take it along when withdrawn.
+    QMessageBox *notice = notices()[0];
+    notice->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == notice; }));
+    QWidget *parentSeen = nullptr;
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            parentSeen = box->parentWidget();
+            box->reject();
+        }
+    });
+    boxes.inform(QString(), QStringLiteral("Table is locked"), MessageBoxes::Icon::None);
+    EXPECT_EQ(parentSeen, &mainWindow);
 
     boxes.withdrawNotice();
     EXPECT_TRUE(QTest::qWaitFor([&] { return notices().isEmpty(); }));
