@@ -318,12 +318,16 @@ void DebugForm::switchRecognition()
         // The switch itself sets the dictation state next: a failure here is
         // told by the switch (switching on) or of no matter (switching off),
         // and one box of its own would tell the user of a failure twice, or
-        // of one while the microphone was being switched off.
+        // of one while the microphone was being switched off. The box stays
+        // ticked, as the switch leaves it either way.
         {
             const QSignalBlocker blocker(m_ui->ActivateMic);
             m_ui->ActivateMic->setChecked(true);
         }
-        switchDictationAsTicked(false);
+        try {
+            m_setup.setDictationState(true);
+        } catch (const Failure &) {
+        }
     }
     if (m_setup.RecoActive()) {
         m_setup.setDictationState(false);
@@ -358,11 +362,6 @@ void DebugForm::setRecognitionCaption(const QString &caption)
 
 void DebugForm::ActivateMic_Click()
 {
-    switchDictationAsTicked(true);
-}
-
-void DebugForm::switchDictationAsTicked(bool tellFailure)
-{
     const bool ticked = m_ui->ActivateMic->checkState() == Qt::Checked;
     try {
         m_setup.setDictationState(ticked);
@@ -373,8 +372,7 @@ void DebugForm::switchDictationAsTicked(bool tellFailure)
             const QSignalBlocker blocker(m_ui->ActivateMic);
             m_ui->ActivateMic->setChecked(!ticked);
         }
-        if (tellFailure)
-            m_messageBoxes.inform(QString(), activationFailureText());
+        m_messageBoxes.inform(QString(), activationFailureText());
     }
 }
 

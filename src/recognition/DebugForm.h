@@ -140,9 +140,6 @@ private:
     void resumeIfInputReturned();
     void stopInputWatch();
     void ActivateMic_Click();
-    /// Sets the dictation state to what the Activate Mic box shows; a failure
-    /// unticks or ticks the box back, and is told when `tellFailure`.
-    void switchDictationAsTicked(bool tellFailure);
     void ShowEventInterests();
     void SetEventInterest(qint32 flag, QCheckBox *box);
     void hideWindow();

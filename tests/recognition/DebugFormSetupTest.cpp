@@ -248,6 +248,7 @@ TEST_F(DebugFormTest, TheTickBeforeASwitchShowsNoBoxOfItsOwn)
     EXPECT_TRUE(boxes.shown.isEmpty()) << qPrintable(boxes.shown.value(0).text);
     EXPECT_FALSE(form->setup().RecoActive());
     EXPECT_FALSE(script.grammar()->dictationActive());
+    EXPECT_TRUE(mic->isChecked()) << "ticked, as every switch leaves it";
 
     script.failOn(QStringLiteral("dictationSetState"));
     form->clickIt();
