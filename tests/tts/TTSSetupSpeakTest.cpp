@@ -104,6 +104,27 @@ TEST(TTSSetupSpeak, StopLeavesTheFocusInTheTextBoxOfAVisibleWindow)
     EXPECT_EQ(rig.voice->speakCalls.size(), 2);
 }
 
+// The recognition window hides on Esc; the voice window did not, so a user who
+// learnt the one key was left with a window to close by mouse.
+TEST(TTSSetupSpeak, EscHidesTheWindowFromAnyControlAndTheReadingGoesOn)
+{
+    for (const char *focused : {"MainTxtBox", "SpeakBtn", "VoiceCB", "RateSldr"}) {
+        SCOPED_TRACE(focused);
+        TtsRig rig;
+        rig.window->show();
+        rig.window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+        rig.setBoxText(QStringLiteral("a long letter"));
+        QTest::keyClick(rig.find("SpeakBtn"), Qt::Key_Space);
+        rig.voice->emitStartStream();
+        rig.find(focused)->setFocus();
+        QTest::keyClick(rig.find(focused), Qt::Key_Escape);
+        EXPECT_FALSE(rig.window->isVisible());
+        EXPECT_EQ(rig.state(), QStringLiteral("SPEAKING"));
+        EXPECT_EQ(rig.boxText(), QStringLiteral("a long letter"));
+    }
+}
+
 // Test puts its sentence on the clipboard first; Play Clipboard needs no monitor.
 TEST(TTSSetupSpeak, ClipboardButtonsSpeakTheClipboard)
 {
