@@ -8,6 +8,7 @@
 #include "common/Version.h"
 #include "settings/SettingsFile.h"
 #include "speech_platform/AudioFormats.h"
+#include "tts/TextRules.h"
 #include "tts/VisemeFace.h"
 #include "window_common/BringForward.h"
 #include "window_common/EnterKeys.h"
@@ -364,7 +365,11 @@ void TTSSetup::StopVoice()
 void TTSSetup::SetSpeakState(bool speaking)
 {
     if (!speaking && m_ui->ClearIt->checkState() == Qt::Checked) {
-        writeClipboard(QString());
+        // The clipboard only while it holds what was spoken. A command's
+        // announcement is spoken from the box, and the user's own copy must
+        // still be there for the paste that follows it.
+        if (textBoxForm(readClipboard(ClipboardRead::AskOwner)) == m_ui->MainTxtBox->toPlainText())
+            writeClipboard(QString());
         m_ui->MainTxtBox->clear();
     }
     showSpeaking(speaking);

@@ -149,19 +149,35 @@ TEST(TTSSetupSpeak, ClipboardButtonsSpeakTheClipboard)
     }
 }
 
-TEST(TTSSetupSpeak, ClearAfterSpeakEmptiesBoxAndClipboardOnlyWhenTicked)
+// The clipboard is emptied only while it holds the text spoken. A command's
+// announcement ("Executing paste") is spoken from the box, and emptying the
+// clipboard at its end left the paste that follows nothing to paste.
+TEST(TTSSetupSpeak, ClearAfterSpeakEmptiesTheBoxAndTheClipboardOfWhatWasSpoken)
 {
-    for (const auto &[clearIt, cleared] :
-         {std::pair{Qt::Checked, true}, {Qt::Unchecked, false}, {Qt::PartiallyChecked, false}}) {
+    const struct
+    {
+        const char *name;
+        Qt::CheckState clearIt;
+        QString clipboard, clipboardAfter;
+        bool boxCleared;
+    } cases[] = {
+        {"the clipboard holds the text spoken", Qt::Checked, QStringLiteral("Say\r\nthis"), QString(), true},
+        {"the clipboard holds the user's own copy", Qt::Checked, QStringLiteral("copied"),
+         QStringLiteral("copied"), true},
+        {"not ticked", Qt::Unchecked, QStringLiteral("Say\nthis"), QStringLiteral("Say\nthis"), false},
+        {"greyed", Qt::PartiallyChecked, QStringLiteral("Say\nthis"), QStringLiteral("Say\nthis"), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         TtsRig rig;
-        rig.find<QCheckBox>("ClearIt")->setCheckState(clearIt);
-        rig.desktop.setClipboard(QStringLiteral("copied"));
-        rig.setBoxText(QStringLiteral("Say this"));
+        rig.find<QCheckBox>("ClearIt")->setCheckState(c.clearIt);
+        rig.desktop.setClipboard(c.clipboard);
+        rig.setBoxText(QStringLiteral("Say\nthis"));
         rig.window->speakItX();
-        EXPECT_EQ(rig.boxText(), QStringLiteral("Say this")); // not before the end
-        rig.voice->emitWholeStream(QStringLiteral("Say this"));
-        EXPECT_EQ(rig.boxText().isEmpty(), cleared) << clearIt;
-        EXPECT_EQ(rig.desktop.clipboardText().isEmpty(), cleared) << clearIt;
+        EXPECT_EQ(rig.boxText(), QStringLiteral("Say\nthis")); // not before the end
+        rig.voice->emitWholeStream(QStringLiteral("Say\nthis"));
+        EXPECT_EQ(rig.boxText().isEmpty(), c.boxCleared);
+        EXPECT_EQ(rig.desktop.clipboardText(), c.clipboardAfter);
     }
 }
 
