@@ -624,6 +624,94 @@ TEST(EspeakSpeakerTest, TheDefaultOutputIsTheSoundServersAsItChanges)
     }
 }
 
+// Plays against a clock and breaks off when told to, as a sink does when its
+// device is unplugged; counts what each device was given.
+class BreakingOutput final : public StreamOutput
+{
+public:
+    BreakingOutput(const AudioFormatInfo &format, const bool &broken, qint64 &written)
+        : StreamOutput(format), m_clock(format), m_broken(broken), m_written(written)
+    {
+    }
+
+    void write(const QByteArray &bytes) override
+    {
+        m_clock.write(bytes);
+        m_writtenBytes += bytes.size();
+        m_written += bytes.size();
+    }
+    void service() override { m_clock.service(); }
+    void stop() override { m_clock.stop(); }
+    qint64 processedUSecs() override { return m_clock.processedUSecs(); }
+    bool finished() override
+    {
+        if (m_endOfData)
+            m_clock.endOfData();
+        return m_clock.finished();
+    }
+    bool failed() const override { return m_broken; }
+
+private:
+    ClockOutput m_clock;
+    const bool &m_broken;
+    qint64 &m_written;
+};
+
+// A headset unplugged in the middle of a long reading: the rest is read on the
+// output that speaks now, not timed in silence by a clock while listening
+// stays paused for the whole text. A device that is still listed (a sound
+// server that stalled) is not opened again: that open could hang.
+TEST(EspeakSpeakerTest, AReadingWhoseDeviceGoesAwayGoesOnOnTheOutputThatSpeaksNow)
+{
+    if (!haveSpeaker() || QMediaDevices::audioInputs().isEmpty())
+        GTEST_SKIP() << "no PulseAudio speaker";
+    const QAudioDevice speaker = QMediaDevices::defaultAudioOutput();
+    // Any second device will do as the headset: nothing is played on it.
+    const QAudioDevice headset = QMediaDevices::audioInputs().constFirst();
+    const struct
+    {
+        const char *name;
+        QList<QAudioDevice> listedAfter;
+        QList<QAudioDevice> opened;
+    } cases[] = {
+        {"the headset is unplugged", {speaker}, {headset, speaker}},
+        {"the headset is still listed", {headset, speaker}, {headset}},
+        {"no output is left", {}, {headset}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<QAudioDevice> listed{headset, speaker};
+        QList<QAudioDevice> opened;
+        bool headsetBroken = false;
+        const bool speakerBroken = false;
+        qint64 writtenToSpeaker = 0, writtenToHeadset = 0;
+        auto open = [&](const QAudioDevice &device, const AudioFormatInfo &format) {
+            opened.append(device);
+            return std::unique_ptr<StreamOutput>(
+                device == headset
+                    ? std::make_unique<BreakingOutput>(format, headsetBroken, writtenToHeadset)
+                    : std::make_unique<BreakingOutput>(format, speakerBroken, writtenToSpeaker));
+        };
+        EspeakVoice voice(AudioOutputs{[&] { return listed; }, open});
+        VoiceRecorder recorder(voice);
+        recorder.onEvent = [&](const VoiceEvent &e) {
+            if (e.kind == "word" && !headsetBroken) {
+                listed = c.listedAfter;
+                headsetBroken = true;
+            }
+        };
+        const QString text =
+            QStringLiteral("One two three four five six seven eight nine ten eleven twelve.");
+        const int stream = voice.speak(text, kSpeakFlags);
+        ASSERT_TRUE(recorder.waitForEnd(stream));
+        EXPECT_EQ(opened, c.opened);
+        EXPECT_GT(writtenToHeadset, 0);
+        EXPECT_EQ(writtenToSpeaker > 0, c.opened.contains(speaker));
+        EXPECT_EQ(recorder.wordsOf(stream, text).size(), 12) << "every word is still told";
+        EXPECT_EQ(recorder.count("end", stream), 1);
+    }
+}
+
 TEST(EspeakSpeakerTest, SinkThatFailsToOpenFallsBackToTheClock)
 {
     if (!haveSpeaker())

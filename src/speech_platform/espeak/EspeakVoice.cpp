@@ -327,13 +327,37 @@ void EspeakVoice::keepOutputAlive(Stream &stream)
     stream.output->service();
     if (!stream.output->failed())
         return;
-    // The device is gone (or never opened): the rest of the stream is timed by a
-    // clock from where the device stopped.
-    auto clock = std::make_unique<ClockOutput>(stream.format, stream.output->processedUSecs(),
-                                               stream.output->writtenBytes());
+    // A device that went away (a headset unplugged, a sink unloaded): the rest
+    // is read on the output that speaks now. Timed by a clock in silence, a long
+    // reading would hold listening off for all its length. A device still
+    // listed is not opened again: a stalled sound server can hang that open.
+    const QAudioDevice now = currentDevice();
+    std::unique_ptr<StreamOutput> rest;
+    if (!now.isNull() && now != stream.device) {
+        stream.device = now;
+        stream.opening = true;
+        rest = m_outputs.open(now, stream.format);
+        stream.opening = false;
+        if (stream.purged) {
+            // Purged meanwhile (the open ran the event loop): the purge took
+            // the broken output, and nothing is left to play.
+            retire(std::move(rest));
+            return;
+        }
+        if (rest && rest->failed())
+            rest.reset();
+    }
+    if (rest) {
+        rest = std::make_unique<ContinuedOutput>(std::move(rest), stream.output->writtenBytes());
+    } else {
+        // Nowhere to speak: the rest of the stream is timed by a clock from
+        // where the device stopped.
+        rest = std::make_unique<ClockOutput>(stream.format, stream.output->processedUSecs(),
+                                             stream.output->writtenBytes());
+    }
     if (stream.synthesisDone)
-        clock->endOfData();
-    retire(std::exchange(stream.output, std::move(clock)));
+        rest->endOfData();
+    retire(std::exchange(stream.output, std::move(rest)));
 }
 
 bool EspeakVoice::finishPurged(Stream &stream)
@@ -364,6 +388,8 @@ bool EspeakVoice::step()
     if (stream.purged)
         return true;
     keepOutputAlive(stream);
+    if (stream.purged)
+        return true;
     const int number = stream.number;
 
     if (!stream.started) {

@@ -47,9 +47,10 @@ private:
 /// played by a QAudioSink on the chosen device. A stream starts when its first
 /// audio reaches the device; its events are emitted on the user-interface thread
 /// when the device's processed time reaches their moment, and it ends when all of
-/// its audio has been heard. Without a device (or when the device fails) the
-/// stream's audio is "heard" against a clock, so every stream still has its
-/// events and its end.
+/// its audio has been heard. A device that goes away part way hands the rest of
+/// the stream to the output that speaks now. Without a device (or when the
+/// device fails and no other one is there) the stream's audio is "heard"
+/// against a clock, so every stream still has its events and its end.
 ///
 /// Every accepted speak() produces exactly one startStream and one endStream, in
 /// stream order, also when the stream is purged: a purged stream that never

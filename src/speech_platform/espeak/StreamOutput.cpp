@@ -191,6 +191,41 @@ bool ClockOutput::finished()
     return m_stopped || (m_endOfData && processedUSecs() >= writtenUSecs());
 }
 
+ContinuedOutput::ContinuedOutput(std::unique_ptr<StreamOutput> rest, qint64 alreadyWrittenBytes)
+    : StreamOutput(rest->format()), m_rest(std::move(rest))
+{
+    m_writtenBytes = alreadyWrittenBytes;
+    m_lostUSecs = writtenUSecs();
+}
+
+void ContinuedOutput::write(const QByteArray &bytes)
+{
+    m_writtenBytes += bytes.size();
+    m_rest->write(bytes);
+}
+
+void ContinuedOutput::service()
+{
+    m_rest->service();
+}
+
+void ContinuedOutput::stop()
+{
+    m_rest->stop();
+}
+
+qint64 ContinuedOutput::processedUSecs()
+{
+    return m_lostUSecs + m_rest->processedUSecs();
+}
+
+bool ContinuedOutput::finished()
+{
+    if (m_endOfData)
+        m_rest->endOfData();
+    return m_rest->finished();
+}
+
 std::unique_ptr<StreamOutput> openStreamOutput(const QAudioDevice &device, const AudioFormatInfo &format)
 {
     if (!device.isNull()) {

@@ -117,6 +117,26 @@ private:
     bool m_stopped = false;
 };
 
+/// Carries on a stream whose device broke off, on an output opened for the rest
+/// of it. The audio the old device had been given is lost with it and counts
+/// as heard, so the stream's positions run on from there.
+class ContinuedOutput final : public StreamOutput
+{
+public:
+    ContinuedOutput(std::unique_ptr<StreamOutput> rest, qint64 alreadyWrittenBytes);
+
+    void write(const QByteArray &bytes) override;
+    void service() override;
+    void stop() override;
+    qint64 processedUSecs() override;
+    bool finished() override;
+    bool failed() const override { return m_rest->failed(); }
+
+private:
+    std::unique_ptr<StreamOutput> m_rest;
+    qint64 m_lostUSecs;
+};
+
 /// Opens the output for one stream: a SinkOutput on `device`, or a ClockOutput
 /// when the device is null or the sink failed to open.
 std::unique_ptr<StreamOutput> openStreamOutput(const QAudioDevice &device, const AudioFormatInfo &format);
