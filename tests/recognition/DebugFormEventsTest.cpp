@@ -413,6 +413,35 @@ TEST_F(DebugFormTest, KeysTypedByTheCommandItselfEmulateNothing)
     EXPECT_EQ(script.callCount("emulateRecognition(new line)"), 1);
 }
 
+// A command that clicks where the pointer is ("left click") with the pointer
+// left on Emulate: that click is the command's, handled while it runs, and
+// pressing Emulate with it ran the command inside itself until the program
+// crashed. The user's own click afterwards still emulates.
+TEST_F(DebugFormTest, AClickTheCommandItselfSendsToEmulateEmulatesNothing)
+{
+    form->showWindow();
+    auto *text = control<QPlainTextEdit>("EmulateRecoTxt");
+    auto *emulate = control<QPushButton>("Emulate");
+    text->setPlainText(QStringLiteral("left click"));
+    int runs = 0;
+    mainWindow.onRecoIt = [&] {
+        if (++runs > 3)
+            return;
+        QTest::mouseClick(emulate, Qt::LeftButton);
+        QCoreApplication::processEvents();
+    };
+    script.clearCalls();
+    QTest::mouseClick(emulate, Qt::LeftButton);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return runs >= 2; }, 400));
+    EXPECT_EQ(script.callCount("emulateRecognition(left click)"), 1);
+
+    mainWindow.onRecoIt = {};
+    script.clearCalls();
+    QTest::mouseClick(emulate, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(script.callCount("emulateRecognition(left click)"), 1);
+}
+
 // Users with a tremor often hold a key past its repeat delay; the phrase must
 // run once, not once per repeat (five closed windows for "close window").
 TEST_F(DebugFormTest, AHeldEnterEmulatesOnce)

@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -777,6 +778,31 @@ TEST_F(X11Windows, TypesIntoAWindowOfThisVeryProcess)
     m_desktop->activateWindow(window);
     m_desktop->typeText("own €ŵ");
     EXPECT_EQ(edit.text(), "own €ŵ");
+}
+
+// A command's click on one of the program's own buttons is handled before the
+// click returns, inside the command that sent it. Handled later, the click on
+// Emulate ran the command again after it had ended, and again, without end.
+TEST_F(X11Windows, AClickOnAWindowOfThisVeryProcessIsHandledBeforeTheClickReturns)
+{
+    QPushButton button(QStringLiteral("Press me"));
+    const QString title = uniqueTitle("own button");
+    button.setWindowTitle(title);
+    button.resize(200, 80);
+    button.show();
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&clicks] { ++clicks; });
+    const WindowId window = button.winId();
+    ASSERT_TRUE(waitUntil([&] {
+        QCoreApplication::processEvents();
+        return xid(m_desktop->findTopLevelWindow(title)) == window && isShown(window);
+    }));
+    m_desktop->setCursorPosition(button.mapToGlobal(button.rect().center()));
+    m_desktop->mouseButton(Desktop::Button::Left, true);
+    m_desktop->mouseButton(Desktop::Button::Left, false);
+    EXPECT_EQ(clicks, 1) << "not handled by the time the click returned";
+    QTest::qWait(100);
+    EXPECT_EQ(clicks, 1);
 }
 
 // A clipboard owner as Tk programs are: it takes the clipboard once and then

@@ -104,8 +104,14 @@ void X11Desktop::mouseButton(Button button, bool press)
     XTestFakeButtonEvent(m_connection->display(), number, press ? True : False, CurrentTime);
     m_connection->sync();
     // Whatever comes next (keys, mostly) must find the click done.
-    if (!press)
-        m_windows->waitUntilButtonsUp();
+    if (press)
+        return;
+    m_windows->waitUntilButtonsUp();
+    // A click on one of the program's own windows is handled now, inside the
+    // command that sent it, which those windows can tell from the user's own.
+    // Handled after the command, a click on Emulate ran it again, without end.
+    if (const x11::XWindow own = m_windows->ownWindowUnderPointer())
+        m_windows->waitUntilProcessed(own);
 }
 
 void X11Desktop::play(const std::vector<KeyStroke> &strokes, bool waitAtEnd)

@@ -383,6 +383,27 @@ void X11Windows::waitUntilButtonsUp()
     waitFor(kWindowManagerTimeoutSeconds, false, buttonsUp);
 }
 
+XWindow X11Windows::ownWindowUnderPointer()
+{
+    Display *display = m_connection.display();
+    Window current = m_connection.root();
+    // Down the windows the pointer is in: the window manager's frame first,
+    // then the client inside it.
+    for (int depth = 0; depth < 8; ++depth) {
+        Window root = 0;
+        Window child = 0;
+        int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
+        unsigned int mask = 0;
+        if (!XQueryPointer(display, current, &root, &child, &rootX, &rootY, &windowX, &windowY, &mask) ||
+            child == None)
+            return 0;
+        if (isOwnWindow(child))
+            return child;
+        current = child;
+    }
+    return 0;
+}
+
 bool X11Windows::answersPing(XWindow window)
 {
     Atom *protocols = nullptr;

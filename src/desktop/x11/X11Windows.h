@@ -67,6 +67,9 @@ public:
     /// before the call (see the class comment).
     void waitUntilProcessed(XWindow window);
 
+    /// The window of this very process that the pointer is over, or 0.
+    XWindow ownWindowUnderPointer();
+
     /// Returns once no pointer button is down any more for the server, or after
     /// the window manager's timeout. A window manager that focuses on click holds
     /// the click (a frozen pointer grab) until it has dealt with it, and the
