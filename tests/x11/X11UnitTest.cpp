@@ -21,6 +21,7 @@
 
 #include <gmock/gmock.h>
 
+#include <functional>
 #include <optional>
 #include <unistd.h>
 
@@ -263,10 +264,10 @@ TEST_F(ProgramStarts, FailuresAreBelowThirtyThreeWithADescription)
     using F = std::tuple<QString, QString, std::int64_t>; // program, working directory, result
     const F cases[] = {F{"no-such-program-kestrel", QString(), kFileNotFound},
                        F{path("missing.sh"), QString(), kFileNotFound},
-                       F{QString(), QString(), kFileNotFound}, F{path("doc.txt"), QString(), kAccessDenied},
+                       F{QString(), QString(), kFileNotFound},
+                       F{path("doc.txt"), QString(), kAccessDenied},
                        F{path("sub"), QString(), kAccessDenied},
-                       // A relative program is found in the working directory.
-                       F{"sh", path("missing"), kPathNotFound}, F{"./doc.txt", m_dir.path(), kAccessDenied}};
+                       F{"sh", path("missing"), kPathNotFound}};
     for (const auto &[program, workingDirectory, expected] : cases) {
         const auto result = ProgramStarter().startProgram(program, {}, workingDirectory);
         EXPECT_EQ(result.value, expected) << program.toStdString();
@@ -282,7 +283,8 @@ TEST_F(ProgramStarts, FailuresAreBelowThirtyThreeWithADescription)
 
 TEST_F(ProgramStarts, StartsWithArgumentsAndNoShell)
 {
-    const auto result = ProgramStarter().startProgram("./record.sh", {"a b", "$HOME;echo x", "*"}, m_dir.path());
+    const auto result =
+        ProgramStarter().startProgram(path("record.sh"), {"a b", "$HOME;echo x", "*"}, m_dir.path());
     ASSERT_TRUE(result.ok()) << result.description.toStdString();
     EXPECT_EQ(result.value, kStarted);
     EXPECT_GT(result.processId, 0);
@@ -306,11 +308,51 @@ TEST_F(ProgramStarts, ABareNameInTheWorkingDirectoryStarts)
     EXPECT_EQ(ProgramStarter().startProgram("doc.txt", {}, QString()).value, kFileNotFound);
 }
 
+// The launch looks for a relative path from this program's own folder, and the
+// start must take the file it found there. Taken from the folder the row names
+// for the program to work in, it was another file or none, and the start failed
+// without a word after the launch had found the file.
+TEST_F(ProgramStarts, ARelativePathIsTheFileFoundFromThisProgramsFolderWhateverFolderTheProgramWorksIn)
+{
+    const test::ScopedWorkingDirectory here(false);
+    QDir(here.path("")).mkdir(QStringLiteral("tools"));
+    QFile::copy(path("record.sh"), here.path("tools/run me.sh"));
+    writeFile(here.path("tools/note.txt"), "x");
+    writeFile(here.path("plain.txt"), "x");
+    writeFile(path("sub/note.txt"), "elsewhere");
+    const struct
+    {
+        const char *name;
+        std::function<Desktop::StartResult()> start;
+        QByteArray recorded;
+    } cases[] = {
+        {"a program", [] { return ProgramStarter().startProgram("tools/run me.sh", {"a b"}, QString()); },
+         "a b\n"},
+        {"a program working elsewhere",
+         [&] { return ProgramStarter().startProgram("tools/run me.sh", {"a b"}, path("sub")); }, "a b\n"},
+        {"a document working elsewhere",
+         [&] { return ProgramStarter(path("record.sh")).open("tools/note.txt", path("sub")); },
+         here.path("tools/note.txt").toUtf8() + '\n'},
+        {"a bare document working elsewhere",
+         [&] { return ProgramStarter(path("record.sh")).open("plain.txt", path("sub")); },
+         here.path("plain.txt").toUtf8() + '\n'},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path("out.txt"));
+        const auto result = c.start();
+        ASSERT_TRUE(result.ok()) << result.description.toStdString();
+        EXPECT_EQ(awaitFile(path("out.txt")), c.recorded);
+    }
+    writeFile(here.path("tools/data.txt"), "x");
+    EXPECT_EQ(ProgramStarter().startProgram("tools/data.txt", {}, path("sub")).value, kAccessDenied);
+    EXPECT_EQ(ProgramStarter().startProgram("tools/missing.sh", {}, path("sub")).value, kFileNotFound);
+}
+
 TEST_F(ProgramStarts, OpenerReceivesTheResolvedTarget)
 {
     using O = std::tuple<QString, QString, QString>; // target, working directory, what the opener gets
-    const O cases[] = {O{"doc.txt", m_dir.path(), path("doc.txt")},
-                       O{path("my file [1].txt"), QString(), path("my file [1].txt")},
+    const O cases[] = {O{path("my file [1].txt"), QString(), path("my file [1].txt")},
                        // Web and mail addresses go as they are; "www." gets its scheme.
                        O{"https://example.org/a?b=c", QString(), "https://example.org/a?b=c"},
                        O{"www.example.org", QString(), "http://www.example.org"},

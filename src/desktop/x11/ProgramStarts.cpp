@@ -33,11 +33,12 @@ bool hasUrlScheme(const QString &target)
     return scheme.match(target).hasMatch();
 }
 
-QString resolvedAgainst(const QString &path, const QString &workingDirectory)
+// The launch checks a relative path from this program's own working directory;
+// the start takes the file found there, whatever folder the program is to work
+// in (it would take another file, or none, once started in that folder).
+QString foundFromHere(const QString &path)
 {
-    if (workingDirectory.isEmpty() || QDir::isAbsolutePath(path))
-        return path;
-    return QDir(workingDirectory).filePath(path);
+    return QFileInfo(path).absoluteFilePath();
 }
 
 } // namespace
@@ -60,14 +61,13 @@ Desktop::StartResult ProgramStarter::startProgram(const QString &program, const 
             return failed(kFileNotFound,
                           QStringLiteral("The program \"%1\" is not on the PATH.").arg(program));
         return launch(startable, arguments, workingDirectory, false);
-    } else {
-        const QFileInfo info(resolvedAgainst(program, workingDirectory));
-        if (!info.exists())
-            return failed(kFileNotFound, QStringLiteral("The program \"%1\" does not exist.").arg(program));
-        if (info.isDir() || !info.isExecutable())
-            return failed(kAccessDenied, QStringLiteral("\"%1\" is not an executable program.").arg(program));
     }
-    return launch(program, arguments, workingDirectory, false);
+    const QFileInfo info(foundFromHere(program));
+    if (!info.exists())
+        return failed(kFileNotFound, QStringLiteral("The program \"%1\" does not exist.").arg(program));
+    if (info.isDir() || !info.isExecutable())
+        return failed(kAccessDenied, QStringLiteral("\"%1\" is not an executable program.").arg(program));
+    return launch(info.absoluteFilePath(), arguments, workingDirectory, false);
 }
 
 Desktop::StartResult ProgramStarter::open(const QString &target, const QString &workingDirectory)
@@ -84,7 +84,7 @@ Desktop::StartResult ProgramStarter::open(const QString &target, const QString &
     if (target.startsWith(QLatin1String("www."), Qt::CaseInsensitive)) {
         argument = QLatin1String("http://") + target;
     } else if (!hasUrlScheme(target)) {
-        const QString path = resolvedAgainst(target, workingDirectory);
+        const QString path = foundFromHere(target);
         if (!QFileInfo::exists(path))
             return failed(kFileNotFound, QStringLiteral("\"%1\" does not exist.").arg(target));
         argument = QFileInfo(path).absoluteFilePath();

@@ -36,12 +36,14 @@ public:
     /// Starts `program` with `arguments` in `workingDirectory` (empty: ours),
     /// never through a shell. A program without "/" is looked up on PATH, else
     /// in the working directory of this process; a relative path with "/" is
-    /// taken relative to `workingDirectory`, as the start itself does.
+    /// taken from the working directory of this process too, where the launch
+    /// found it, not from `workingDirectory`.
     Desktop::StartResult startProgram(const QString &program, const QStringList &arguments,
                                       const QString &workingDirectory);
 
-    /// A target that is a local path (no URL scheme) must exist; one that starts
-    /// with "www." is opened as a web address.
+    /// A target that is a local path (no URL scheme) must exist, a relative one
+    /// from the working directory of this process; one that starts with "www."
+    /// is opened as a web address.
     Desktop::StartResult open(const QString &target, const QString &workingDirectory);
 
     /// True once the latest start, reported as `processId`, has ended with a
