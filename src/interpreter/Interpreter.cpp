@@ -230,7 +230,7 @@ void Interpreter::startDictation()
     const QString parent = m_currentRow.Parent;
     if (parent.isEmpty())
         return;
-    for (int s = OpenProgramSlots::FirstSearched; s <= OpenProgramSlots::LastSearched; ++s) {
+    for (int s = OpenProgramSlots::FirstSearched; s <= m_slots.lastSearched(); ++s) {
         const QString phrase = m_slots.phrase(s);
         if (phrase.trimmed() != kFreeSlot && parentNamesRecordedPhrase(parent, phrase)) {
             m_rowIndex = 0;

@@ -14,7 +14,7 @@ OpenProgramSlots::OpenProgramSlots() : m_phrases(InitialSlotCount), m_windows(In
 
 void OpenProgramSlots::clearStartups()
 {
-    for (int s = FirstSearched; s <= LastSearched; ++s) {
+    for (int s = FirstSearched; s <= lastSearched(); ++s) {
         m_phrases[s] = kFree;
         m_windows[s] = 0;
     }
@@ -79,7 +79,7 @@ void OpenProgramSlots::removeRows(int firstRow, int count)
     m_windows.remove(firstRow, count);
     // The slots that come free at the end are as start-up leaves them.
     for (int s = size(), end = size() + count; s < end; ++s) {
-        m_phrases.append(s >= FirstSearched && s <= LastSearched ? kFree : QString());
+        m_phrases.append(kFree);
         m_windows.append(0);
     }
 }

@@ -11,22 +11,23 @@ namespace kestrel {
 
 /// The open-program slots: for the OPEN command in table row s, slot s records the
 /// upper-cased phrase that started the program and the window that came up. A free
-/// slot holds "NULL" and 0. Slots 0 and above the cleared range start empty (empty
-/// phrase, window 0).
+/// slot holds "NULL" and 0. Slot 0 starts empty (empty phrase, window 0).
 ///
 /// The table has 411 slots (0 to 410) to begin with and grows on demand, so that
-/// OPEN commands in rows beyond 410 work like any other.
+/// OPEN commands in rows beyond 410 work like any other; their commands find
+/// them, and "Clear Startups" forgets them, as it does the others.
 class OpenProgramSlots
 {
 public:
     static constexpr int InitialSlotCount = 411;
     static constexpr int FirstSearched = 1;
-    static constexpr int LastSearched = 400; ///< clear and search cover slots 1..400
 
     OpenProgramSlots();
 
-    /// Frees slots 1 to 400 (start-up and "Clear Startups"); others are untouched.
+    /// Frees slots 1 and up (start-up and "Clear Startups"); slot 0 is untouched.
     void clearStartups();
+    /// The last slot a parent is looked for in.
+    int lastSearched() const { return size() - 1; }
 
     QString phrase(int slot) const;
     WindowId window(int slot) const;

@@ -149,7 +149,7 @@ ProgramLauncher::WaitResult ProgramLauncher::waitForNewWindow(WindowId previous,
 std::optional<int> ProgramLauncher::bringParentForward(const QString &parent)
 {
     const bool noParent = parent.isEmpty();
-    for (int s = OpenProgramSlots::FirstSearched; s <= OpenProgramSlots::LastSearched; ++s) {
+    for (int s = OpenProgramSlots::FirstSearched; s <= m_slots.lastSearched(); ++s) {
         const QString phrase = m_slots.phrase(s);
         if (noParent || (phrase.trimmed() != kFreeSlot && parentNamesRecordedPhrase(parent, phrase))) {
             // The keys meant for the parent must never land in whatever window

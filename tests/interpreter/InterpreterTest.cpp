@@ -825,6 +825,35 @@ TEST(ParentNames, AParentIsFoundByTheWordsItsOpenPhraseIsHeardAs)
     EXPECT_EQ(f.speech.spoken, QStringList{"You must execute OPEN EDIT before you can operate on it."});
 }
 
+// A long table: an OPEN row far down starts its program and brings it forward
+// when said again, so its commands must find it open too. They answered "You
+// must execute ..." for a program on the screen, and its CLOSE did nothing.
+TEST_F(Launch, AProgramOpenedFromARowFarDownServesItsCommandsLikeAnyOther)
+{
+    for (const int fillers : {398, 399, 409, 500}) {
+        SCOPED_TRACE(fillers);
+        commands.rows.clear();
+        slots.clearStartups();
+        speech.spoken.clear();
+        for (int n = 1; n <= fillers; ++n)
+            commands.rows.append(row(QStringLiteral("FILLER %1").arg(n), "FUNCTION"));
+        commands.rows.append(row("OPEN EDITOR", "OPEN", "/usr/bin/gedit"));
+        commands.rows.append(row("SAVE IT", "FUNCTION", "^s", "OPEN EDITOR"));
+        commands.rows.append(row("CLOSE EDITOR", "CLOSE", "%{F4}", "OPEN EDITOR"));
+        const int slot = fillers + 1;
+        planEditor();
+        say("open editor");
+        took();
+        ASSERT_EQ(slots.window(slot), kEditor);
+        say("save it");
+        EXPECT_EQ(took(), lines("activate 0x50|keys ^s wait"));
+        say("close editor");
+        EXPECT_EQ(took(), lines("activate 0x50|keys %{F4} wait"));
+        expectSlot(slot, "NULL", 0);
+        EXPECT_TRUE(speech.spoken.isEmpty()) << speech.spoken.join(" / ").toStdString();
+    }
+}
+
 TEST_F(Launch, OpenRowBeyond410IsRecordedAndItsQuitPhraseEndsTheProgramAfterTheLaunch)
 {
     commands.rows.clear();
