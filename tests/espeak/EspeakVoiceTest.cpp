@@ -211,6 +211,37 @@ TEST_P(EspeakVoiceTest, OddCharactersBetweenWordsNeitherCutTheTextShortNorShiftT
     }
 }
 
+// Text is handed over as markup, and eSpeak takes a "<" before a letter for
+// the start of a tag: "if a<b then c" was read as "if a", and a mail address
+// in angle brackets took the rest of the sentence with it. Text without real
+// markup is read as it is written; markup still acts where there is some.
+TEST_P(EspeakVoiceTest, AngleBracketsThatAreNoMarkupLoseNoWords)
+{
+    const struct
+    {
+        const char *label;
+        QString text;
+        QStringList words;
+    } rows[] = {
+        {"comparison", QStringLiteral("if a<b then c end"), {"if", "a", "b", "then", "c", "end"}},
+        {"unclosed", QStringLiteral("it is <less than that"), {"it", "is", "less", "than", "that"}},
+        {"mail address", QStringLiteral("Ann <ann@x.org> wrote back"), {}},
+        {"include line", QStringLiteral("include <stdio> here"), {}},
+        {"real markup", QStringLiteral("Hello <break time=\"10ms\"/> there"), {"Hello", "there"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        const int stream = voice->speak(row.text, kQueueFlags);
+        ASSERT_TRUE(recorder->waitForEnd(stream));
+        const QStringList told = recorder->wordsOf(stream, row.text);
+        if (!row.words.isEmpty())
+            EXPECT_EQ(told, row.words);
+        else
+            EXPECT_EQ(told.value(told.size() - 1), row.text.section(u' ', -1))
+                << told.join(u'|').toStdString();
+    }
+}
+
 // Everything is spoken as markup, and eSpeak acts on an audio element: it
 // opened the file named (a FIFO blocked the voice for good) and ran a shell
 // with the name in it to convert the file. Text from the clipboard or a file

@@ -309,6 +309,27 @@ TEST(TextPositionMapTest, WordEventsSelectTheSpokenWord)
     }
 }
 
+TEST(TextPositionMapTest, OnlyWholeTagsAndEntitiesMakeTheTextMarkup)
+{
+    const std::pair<const char *, bool> texts[] = {
+        {"plain words", false},
+        {"if a<b then c", false},
+        {"x < y > z", false},
+        {"mail <ann@x.org> today", false},
+        {"AT&T and R&D", false},
+        {"<speak>Hi</speak>", true},
+        {"Hello <break time=\"10ms\"/> there", true},
+        {"a <voice name='en'>b</voice>", true},
+        {"tag <b> alone", true},
+        {"x &lt; y", true},
+        {"caf&#233;", true},
+        {"<!-- note --> text", true},
+        {"<break time=\"1s\"", false},
+    };
+    for (const auto &[text, markup] : texts)
+        EXPECT_EQ(holdsMarkup(QString::fromUtf8(text)), markup) << text;
+}
+
 TEST(TextPositionMapTest, PositionsCountCharactersNotUtf16Units)
 {
     const TextPositionMap map(QStringLiteral("a\U0001F600b"), false);

@@ -2,6 +2,7 @@
 
 #include "common/Failure.h"
 #include "speech_platform/espeak/EspeakSynthesizer.h"
+#include "speech_platform/espeak/TextPositionMap.h"
 #include "speech_platform/espeak/VoiceParameters.h"
 #include "speech_platform/soundserver/SoundServerDefaults.h"
 
@@ -127,7 +128,7 @@ int EspeakVoice::speak(const QString &text, int flags)
     SynthesisRequest request;
     request.stream = number;
     request.text = text;
-    request.isXml = (flags & IsXml) != 0;
+    request.isXml = (flags & IsXml) != 0 && holdsMarkup(text);
     request.voiceId = m_voice.id;
     request.wordsPerMinute = VoiceParameters::wordsPerMinute(m_rate);
     request.volume = VoiceParameters::espeakVolume(m_volume);

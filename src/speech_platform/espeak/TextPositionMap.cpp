@@ -1,6 +1,7 @@
 #include "speech_platform/espeak/TextPositionMap.h"
 
 #include <QChar>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -21,6 +22,16 @@ bool opensMarkup(QChar next)
 constexpr int kLongestEntity = 12;
 
 } // namespace
+
+bool holdsMarkup(const QString &text)
+{
+    static const QRegularExpression markup(
+        QStringLiteral(
+            R"(<(/?[A-Za-z_][\w:.-]*(\s+[A-Za-z_][\w:.-]*\s*=\s*("[^"<]*"|'[^'<]*'))*\s*/?|!--.*?--|\?[^<>]*\?)>)"
+            R"(|&(#[0-9]+|#[xX][0-9A-Fa-f]+|[A-Za-z][A-Za-z0-9]{0,11});)"),
+        QRegularExpression::DotMatchesEverythingOption);
+    return text.contains(markup);
+}
 
 TextPositionMap::TextPositionMap(const QString &text, bool isXml) : m_text(text), m_isXml(isXml)
 {

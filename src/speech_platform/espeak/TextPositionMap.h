@@ -17,6 +17,12 @@ struct TextSpan
     bool operator==(const TextSpan &) const = default;
 };
 
+/// True when `text` holds markup to act on: a whole tag ("<break time="1s"/>",
+/// "</voice>", "<!-- -->") or an entity ("&lt;", "&#233;"). Given as markup,
+/// eSpeak takes any "<" before a letter for a tag and drops what follows up to
+/// the next ">", so "if a<b then c" must go as plain text.
+bool holdsMarkup(const QString &text);
+
 /// Maps eSpeak NG's text positions back into the text that was spoken.
 ///
 /// eSpeak counts 1-based characters (code points, not bytes) of the text it was
