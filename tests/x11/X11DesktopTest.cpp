@@ -797,6 +797,15 @@ TEST_F(X11Windows, AClickOnAWindowOfThisVeryProcessIsHandledBeforeTheClickReturn
         QCoreApplication::processEvents();
         return xid(m_desktop->findTopLevelWindow(title)) == window && isShown(window);
     }));
+    // In front, and off the middle of the screen, where the window manager
+    // shows its workspace name for a moment after a switch.
+    m_desktop->activateWindow(window);
+    m_desktop->moveWindow(window, 40, 60);
+    ASSERT_TRUE(waitUntil([&] {
+        QCoreApplication::processEvents();
+        return xid(m_desktop->foregroundWindow()) == window && button.isActiveWindow() &&
+               button.mapToGlobal(QPoint(0, 0)).x() < 200;
+    }));
     m_desktop->setCursorPosition(button.mapToGlobal(button.rect().center()));
     m_desktop->mouseButton(Desktop::Button::Left, true);
     m_desktop->mouseButton(Desktop::Button::Left, false);
