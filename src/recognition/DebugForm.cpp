@@ -551,10 +551,10 @@ void DebugForm::EmulateRecoTxt_Change()
 
 void DebugForm::Emulate_Click()
 {
-    // A press that comes while a phrase runs is that phrase's own click, left
+    // A press while an emulated phrase runs is that phrase's own click, left
     // where the pointer was on this button: emulating it would run the phrase
-    // inside itself, again and again.
-    if (m_phrasesRunning > 0)
+    // inside itself, again and again. A spoken "left click" there presses it.
+    if (m_emulatedPhrasesRunning > 0)
         return;
     try {
         m_setup.Emulate(m_ui->EmulateRecoTxt->toPlainText());

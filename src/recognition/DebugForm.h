@@ -181,6 +181,7 @@ private:
     bool m_restartUnproven = false;
     /// Recognised phrases being carried out (nested when one pauses).
     int m_phrasesRunning = 0;
+    int m_emulatedPhrasesRunning = 0; ///< of those, typed ones (no audio)
 };
 
 } // namespace kestrel

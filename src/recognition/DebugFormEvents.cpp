@@ -206,8 +206,13 @@ void DebugForm::RC_Recognition(qint32 streamNumber, qint64 streamPosition, qint3
     // left open all day stays responsive and its memory bounded.
     m_treeNodes->keepNewestRoots(ResultTreeRecognitionLimit);
     m_shared.RecoText = text;
+    const int emulated = result.hasAudio ? 0 : 1;
     ++m_phrasesRunning;
-    const auto ran = qScopeGuard([this] { --m_phrasesRunning; });
+    m_emulatedPhrasesRunning += emulated;
+    const auto ran = qScopeGuard([this, emulated] {
+        --m_phrasesRunning;
+        m_emulatedPhrasesRunning -= emulated;
+    });
     try {
         m_main.recoIt();
     } catch (const Failure &failure) {

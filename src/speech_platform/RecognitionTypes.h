@@ -56,6 +56,7 @@ struct RecognitionResult
     PhraseInfo phrase;
     /// Absent when the engine offers no alternates collection for this result.
     std::optional<QList<PhraseInfo>> alternates;
+    /// Heard, not emulated: the recognition came from audio.
     bool hasAudio = false;
 };
 

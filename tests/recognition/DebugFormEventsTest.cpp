@@ -413,9 +413,9 @@ TEST_F(DebugFormTest, KeysTypedByTheCommandItselfEmulateNothing)
     EXPECT_EQ(script.callCount("emulateRecognition(new line)"), 1);
 }
 
-// A command that clicks where the pointer is ("left click") with the pointer
-// left on Emulate: that click is the command's, handled while it runs, and
-// pressing Emulate with it ran the command inside itself until the program
+// An emulated command that clicks where the pointer is ("left click") with the
+// pointer left on Emulate: that click is the command's, handled while it runs,
+// and pressing Emulate with it ran the command inside itself until the program
 // crashed. The user's own click afterwards still emulates.
 TEST_F(DebugFormTest, AClickTheCommandItselfSendsToEmulateEmulatesNothing)
 {
@@ -439,6 +439,23 @@ TEST_F(DebugFormTest, AClickTheCommandItselfSendsToEmulateEmulatesNothing)
     script.clearCalls();
     QTest::mouseClick(emulate, Qt::LeftButton);
     QCoreApplication::processEvents();
+    EXPECT_EQ(script.callCount("emulateRecognition(left click)"), 1);
+
+    // Said aloud with the pointer on Emulate, "left click" presses it once;
+    // the emulated phrase's own click then presses nothing.
+    runs = 0;
+    mainWindow.onRecoIt = [&] {
+        if (++runs > 3)
+            return;
+        QTest::mouseClick(emulate, Qt::LeftButton);
+        QCoreApplication::processEvents();
+    };
+    script.clearCalls();
+    RecognitionResult spoken = ScriptedRecognizer::resultFor(QStringLiteral("left click"));
+    spoken.hasAudio = true;
+    script.context()->emitUtterance(spoken, 1);
+    QTest::qWait(400);
+    EXPECT_EQ(runs, 2) << "the spoken phrase and the one it emulated";
     EXPECT_EQ(script.callCount("emulateRecognition(left click)"), 1);
 }
 

@@ -187,6 +187,7 @@ TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTh
     const auto spoken = recognitions.takeFirst();
     EXPECT_EQ(spoken.at(2).toInt(), 0);
     EXPECT_EQ(spoken.at(3).value<RecognitionResult>().phrase.getText(true), QStringLiteral("open notepad"));
+    EXPECT_TRUE(spoken.at(3).value<RecognitionResult>().hasAudio) << "heard, not emulated";
     EXPECT_EQ(starts.count(), 1);
 
     recognizer->emulateRecognition(QStringLiteral("cursor one hundred comma two hundred"));
