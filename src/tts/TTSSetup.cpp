@@ -367,8 +367,9 @@ void TTSSetup::SetSpeakState(bool speaking)
     if (!speaking && m_ui->ClearIt->checkState() == Qt::Checked) {
         // The clipboard only while it holds what was spoken. A command's
         // announcement is spoken from the box, and the user's own copy must
-        // still be there for the paste that follows it.
-        if (textBoxForm(readClipboard(ClipboardRead::AskOwner)) == m_ui->MainTxtBox->toPlainText())
+        // still be there for the paste that follows it. The text kept since the
+        // clipboard last changed: asking a busy owner would hold up the command.
+        if (textBoxForm(readClipboard()) == m_ui->MainTxtBox->toPlainText())
             writeClipboard(QString());
         m_ui->MainTxtBox->clear();
     }

@@ -178,6 +178,8 @@ TEST(TTSSetupSpeak, ClearAfterSpeakEmptiesTheBoxAndTheClipboardOfWhatWasSpoken)
         rig.voice->emitWholeStream(QStringLiteral("Say\nthis"));
         EXPECT_EQ(rig.boxText().isEmpty(), c.boxCleared);
         EXPECT_EQ(rig.desktop.clipboardText(), c.clipboardAfter);
+        // A busy owner asked at every end of speech would hold up each command.
+        EXPECT_FALSE(rig.desktop.log().contains(QStringLiteral("? clipboard now")));
     }
 }
 

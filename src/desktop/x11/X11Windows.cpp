@@ -439,7 +439,9 @@ void X11Windows::waitUntilProcessed(XWindow window)
     // ping is answered on a later turn, after that queue was delivered. A client
     // that does not answer at all (busy, hung) is given up on after the timeout:
     // the keys then simply take their chance, as they would without a barrier.
-    if (ping(window, own))
+    // A click may close the window it landed on (the OK of a box of our own):
+    // nothing would answer the second ping.
+    if (ping(window, own) && m_connection.windowExists(window))
         ping(window, own);
 }
 
