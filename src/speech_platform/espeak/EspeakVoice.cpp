@@ -60,6 +60,7 @@ struct EspeakVoice::Stream
     bool voiceChangePending = false;
     bool synthesisDone = false;
     bool opening = false; ///< its output is being opened (see openOutput)
+    int outputListSeen = 0; ///< the output list's change count when last looked at
     qint64 purgedAt = 0;  ///< bytes heard when the stream was purged
     std::unique_ptr<StreamOutput> output;
     std::deque<VoiceEventRecord> events;
@@ -83,6 +84,7 @@ EspeakVoice::EspeakVoice(AudioOutputs outputs, QObject *parent)
         if (now == m_listedOutputs)
             return;
         m_listedOutputs = std::move(now);
+        ++m_outputListChanges;
         Q_EMIT audioOutputsChanged();
     });
     m_outputWatch.start();
@@ -326,8 +328,14 @@ void EspeakVoice::keepOutputAlive(Stream &stream)
     if (!stream.output)
         return;
     stream.output->service();
-    if (!stream.output->failed())
+    const bool broken = stream.output->failed();
+    // A stream timed by a clock looks for a device again whenever the list of
+    // outputs changes: a device that went away may have left the list only
+    // after its sink broke, and a long reading would stay silent to its end.
+    const bool lookAgain = !stream.output->audible() && stream.outputListSeen != m_outputListChanges;
+    if (!broken && !lookAgain)
         return;
+    stream.outputListSeen = m_outputListChanges;
     // A device that went away (a headset unplugged, a sink unloaded): the rest
     // is read on the output that speaks now. Timed by a clock in silence, a long
     // reading would hold listening off for all its length. A device still
@@ -341,20 +349,26 @@ void EspeakVoice::keepOutputAlive(Stream &stream)
         stream.opening = false;
         if (stream.purged) {
             // Purged meanwhile (the open ran the event loop): the purge took
-            // the broken output, and nothing is left to play.
+            // the old output, and nothing is left to play.
             retire(std::move(rest));
             return;
         }
-        if (rest && rest->failed())
-            rest.reset();
+        if (rest && !rest->audible())
+            retire(std::move(rest));
     }
     if (rest) {
+        // What the old device was never handed is played on the new one.
+        const QByteArray unsent = stream.output->takeUnsent();
         rest = std::make_unique<ContinuedOutput>(std::move(rest), stream.output->writtenBytes());
-    } else {
+        if (!unsent.isEmpty())
+            rest->write(unsent);
+    } else if (broken) {
         // Nowhere to speak: the rest of the stream is timed by a clock from
         // where the device stopped.
         rest = std::make_unique<ClockOutput>(stream.format, stream.output->processedUSecs(),
                                              stream.output->writtenBytes());
+    } else {
+        return; // the clock goes on until a device comes
     }
     if (stream.synthesisDone)
         rest->endOfData();

@@ -135,6 +135,7 @@ private:
     /// Looks for outputs plugged in or removed (audioOutputsChanged).
     QTimer m_outputWatch;
     SpeechTokenList m_listedOutputs;
+    int m_outputListChanges = 0; ///< how often m_listedOutputs changed
     std::atomic<bool> m_pumpPosted{false};
 };
 

@@ -95,6 +95,15 @@ void SinkOutput::service()
     }
 }
 
+QByteArray SinkOutput::takeUnsent()
+{
+    QByteArray unsent = m_pending.mid(m_pendingOffset);
+    m_pending.clear();
+    m_pendingOffset = 0;
+    m_writtenBytes -= unsent.size();
+    return unsent;
+}
+
 void SinkOutput::stop()
 {
     m_stopped = true;
@@ -212,6 +221,13 @@ void ContinuedOutput::service()
 void ContinuedOutput::stop()
 {
     m_rest->stop();
+}
+
+QByteArray ContinuedOutput::takeUnsent()
+{
+    QByteArray unsent = m_rest->takeUnsent();
+    m_writtenBytes -= unsent.size();
+    return unsent;
 }
 
 qint64 ContinuedOutput::processedUSecs()

@@ -40,6 +40,11 @@ public:
     virtual bool finished() = 0;
     /// The device cannot play (it did not open, or it broke off).
     virtual bool failed() const = 0;
+    /// The sound is heard on a device (a clock plays into thin air).
+    virtual bool audible() const { return !failed(); }
+    /// Takes back the audio written but not handed to the device yet, for the
+    /// output that carries the stream on; it no longer counts as written here.
+    virtual QByteArray takeUnsent() { return {}; }
 
     qint64 writtenBytes() const { return m_writtenBytes; }
     qint64 writtenUSecs() const;
@@ -73,6 +78,7 @@ public:
     qint64 processedUSecs() override;
     bool finished() override;
     bool failed() const override;
+    QByteArray takeUnsent() override;
 
 private:
     void watchProgress();
@@ -107,6 +113,7 @@ public:
     qint64 processedUSecs() override;
     bool finished() override;
     bool failed() const override { return false; }
+    bool audible() const override { return false; }
 
 private:
     void advance();
@@ -118,8 +125,8 @@ private:
 };
 
 /// Carries on a stream whose device broke off, on an output opened for the rest
-/// of it. The audio the old device had been given is lost with it and counts
-/// as heard, so the stream's positions run on from there.
+/// of it. The audio the old device had already been handed is lost with it and
+/// counts as heard, so the stream's positions run on from there.
 class ContinuedOutput final : public StreamOutput
 {
 public:
@@ -131,6 +138,8 @@ public:
     qint64 processedUSecs() override;
     bool finished() override;
     bool failed() const override { return m_rest->failed(); }
+    bool audible() const override { return m_rest->audible(); }
+    QByteArray takeUnsent() override;
 
 private:
     std::unique_ptr<StreamOutput> m_rest;
