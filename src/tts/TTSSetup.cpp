@@ -17,6 +17,7 @@
 #include "window_common/SwitchButtons.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -420,6 +421,18 @@ void TTSSetup::about()
                    QStringLiteral("KESTREL Text To Speech Setup, %1: speaks typed text, text files and the "
                                   "clipboard.")
                        .arg(QString::fromLatin1(kVersionText)));
+}
+
+// Esc hides the window, as it does the recognition window; speech that has
+// started goes on. An Esc that a control takes for itself (an open list
+// closing) never gets here, where a shortcut would have hidden the window too.
+void TTSSetup::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        hide();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TTSSetup::closeEvent(QCloseEvent *event)

@@ -3,6 +3,7 @@
 #include "tts/MouthImageList.h"
 #include "tts/face/FacePainter.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -123,6 +124,19 @@ TEST(TTSSetupSpeak, EscHidesTheWindowFromAnyControlAndTheReadingGoesOn)
         EXPECT_EQ(rig.state(), QStringLiteral("SPEAKING"));
         EXPECT_EQ(rig.boxText(), QStringLiteral("a long letter"));
     }
+
+    // Esc in an open list closes the list only.
+    TtsRig rig;
+    rig.window->show();
+    rig.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+    auto *voices = rig.find<QComboBox>("VoiceCB");
+    voices->showPopup();
+    QWidget *list = voices->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !list->isVisible(); }));
+    EXPECT_TRUE(rig.window->isVisible());
 }
 
 // Test puts its sentence on the clipboard first; Play Clipboard needs no monitor.

@@ -50,7 +50,8 @@ private:
 /// its audio has been heard. A device that goes away part way hands the rest of
 /// the stream to the output that speaks now. Without a device (or when the
 /// device fails and no other one is there) the stream's audio is "heard"
-/// against a clock, so every stream still has its events and its end.
+/// against a clock, so every stream still has its events and its end; such a
+/// stream takes up a device that the output list shows later.
 ///
 /// Every accepted speak() produces exactly one startStream and one endStream, in
 /// stream order, also when the stream is purged: a purged stream that never
