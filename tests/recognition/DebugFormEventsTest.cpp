@@ -424,12 +424,13 @@ TEST_F(DebugFormTest, AClickTheCommandItselfSendsToEmulateEmulatesNothing)
     auto *emulate = control<QPushButton>("Emulate");
     text->setPlainText(QStringLiteral("left click"));
     int runs = 0;
-    mainWindow.onRecoIt = [&] {
+    const auto clickEmulateWhileRunning = [&] {
         if (++runs > 3)
             return;
         QTest::mouseClick(emulate, Qt::LeftButton);
         QCoreApplication::processEvents();
     };
+    mainWindow.onRecoIt = clickEmulateWhileRunning;
     script.clearCalls();
     QTest::mouseClick(emulate, Qt::LeftButton);
     EXPECT_FALSE(QTest::qWaitFor([&] { return runs >= 2; }, 400));
@@ -444,12 +445,7 @@ TEST_F(DebugFormTest, AClickTheCommandItselfSendsToEmulateEmulatesNothing)
     // Said aloud with the pointer on Emulate, "left click" presses it once;
     // the emulated phrase's own click then presses nothing.
     runs = 0;
-    mainWindow.onRecoIt = [&] {
-        if (++runs > 3)
-            return;
-        QTest::mouseClick(emulate, Qt::LeftButton);
-        QCoreApplication::processEvents();
-    };
+    mainWindow.onRecoIt = clickEmulateWhileRunning;
     script.clearCalls();
     RecognitionResult spoken = ScriptedRecognizer::resultFor(QStringLiteral("left click"));
     spoken.hasAudio = true;
