@@ -206,7 +206,7 @@ void DebugForm::RC_Recognition(qint32 streamNumber, qint64 streamPosition, qint3
     // left open all day stays responsive and its memory bounded.
     m_treeNodes->keepNewestRoots(ResultTreeRecognitionLimit);
     m_shared.RecoText = text;
-    const int emulated = result.hasAudio ? 0 : 1;
+    const int emulated = result.emulated ? 1 : 0;
     ++m_phrasesRunning;
     m_emulatedPhrasesRunning += emulated;
     const auto ran = qScopeGuard([this, emulated] {

@@ -56,8 +56,10 @@ struct RecognitionResult
     PhraseInfo phrase;
     /// Absent when the engine offers no alternates collection for this result.
     std::optional<QList<PhraseInfo>> alternates;
-    /// Heard, not emulated: the recognition came from audio.
+    /// Audio retained with the result (none is: no context keeps it).
     bool hasAudio = false;
+    /// Typed text handed to EmulateRecognition, not something heard.
+    bool emulated = false;
 };
 
 /// Event-interest flags of a recognition context (the classic values).

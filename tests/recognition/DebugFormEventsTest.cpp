@@ -447,9 +447,7 @@ TEST_F(DebugFormTest, AClickTheCommandItselfSendsToEmulateEmulatesNothing)
     runs = 0;
     mainWindow.onRecoIt = clickEmulateWhileRunning;
     script.clearCalls();
-    RecognitionResult spoken = ScriptedRecognizer::resultFor(QStringLiteral("left click"));
-    spoken.hasAudio = true;
-    script.context()->emitUtterance(spoken, 1);
+    script.context()->emitUtterance(ScriptedRecognizer::resultFor(QStringLiteral("left click")), 1);
     QTest::qWait(400);
     EXPECT_EQ(runs, 2) << "the spoken phrase and the one it emulated";
     EXPECT_EQ(script.callCount("emulateRecognition(left click)"), 1);

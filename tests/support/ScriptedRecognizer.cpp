@@ -115,7 +115,8 @@ void ScriptedRecoRecognizer::emulateRecognition(const QString &text)
     if (!m_script.emulationDelivers || !m_context)
         return;
     ScriptedRecoContext *context = m_context.data();
-    const RecognitionResult result = ScriptedRecognizer::resultFor(text);
+    RecognitionResult result = ScriptedRecognizer::resultFor(text);
+    result.emulated = true;
     // Queued like a real engine's event; dropped if the context goes first.
     QMetaObject::invokeMethod(
         context, [context, result] { context->emitRecognition(result, 1, 0, 2); }, Qt::QueuedConnection);

@@ -232,8 +232,9 @@ void SphinxRecognizer::emulateRecognition(const QString &text)
         throw Failure(QStringLiteral("No grammar is loaded to receive the emulated recognition."));
     if (words.isEmpty())
         return;
-    const RecognitionResult result =
+    RecognitionResult result =
         UtteranceStream::makeResult(*m_shared.decoder(), words, QStringLiteral("Emulated"), {});
+    result.emulated = true;
     for (SphinxRecoContext *context : targets)
         context->deliverEmulated(result);
 }

@@ -182,7 +182,6 @@ void UtteranceStream::endUtterance(QList<StreamEvent> &events)
         recognised = verdict.commandAccepted || !verdict.dictationWords.isEmpty();
     }
     m_utterance.clear();
-    result.hasAudio = true;
     events << StreamEvent{recognised ? StreamEvent::Kind::Recognition : StreamEvent::Kind::FalseRecognition,
                           bytePosition(), 0, result};
 }
@@ -216,7 +215,6 @@ void UtteranceStream::endShortSettlingSegment(QList<StreamEvent> &events)
         m_observer(verdict);
     if (!verdict.commandAccepted || !m_decoder.isAnswer(verdict.commandWords))
         return;
-    result.hasAudio = true;
     const qint64 at = bytePosition();
     events << StreamEvent{StreamEvent::Kind::SoundStart, at, 0, {}};
     events << StreamEvent{StreamEvent::Kind::PhraseStart, at, 0, {}};
