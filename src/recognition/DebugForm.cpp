@@ -422,6 +422,17 @@ void DebugForm::hideWindow()
     hide();
 }
 
+// Esc hides the window, as CLOSE does. A key, not the button's shortcut: an
+// Esc that a control takes for itself (an open list closing) never gets here.
+void DebugForm::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        hideWindow();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
 void DebugForm::closeEvent(QCloseEvent *event)
 {
     // The user's close box would destroy the event list and tree with the

@@ -9,6 +9,7 @@
 #include "support/ScriptedRecognizer.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>

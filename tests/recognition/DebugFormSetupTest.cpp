@@ -902,7 +902,7 @@ TEST_F(DebugFormTest, EveryControlIsInsideTheWindowWithCaptionKeyAndToolTip)
         {"Inproc", "Inproc", "Alt+I"},
         {"Recognition", nullptr, "Alt+R"},
         {"ActivateMic", "Activate Mic", "Alt+M"},
-        {"ExitBtn", "CLOSE", "Esc"},
+        {"ExitBtn", "CLOSE"},
         {"ClearEvents", "Clear Event List", "Alt+E"},
         {"ShowStreamInfo", "Show Stream Info", "Alt+W"},
         {"ClearTree", "Clear Tree View", "Alt+T"},
@@ -952,6 +952,32 @@ TEST_F(DebugFormTest, EveryControlIsInsideTheWindowWithCaptionKeyAndToolTip)
         keys.append(shortcut->key().toString());
     keys.removeAll(QString());
     EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size()) << keys.join(' ').toStdString();
+}
+
+// Esc hides the window from any control, as CLOSE does; in an open list it
+// closes only the list. As CLOSE's shortcut it hid the window through the list.
+TEST_F(DebugFormTest, EscHidesTheWindowButInAnOpenListClosesOnlyTheList)
+{
+    load(false);
+    for (const char *focused : {"EmulateRecoTxt", "EventTextField", "TreeView1", "SREngines", "ExitBtn"}) {
+        SCOPED_TRACE(focused);
+        form->showWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        QWidget *widget = control<QWidget>(focused);
+        widget->setFocus();
+        QTest::keyClick(widget, Qt::Key_Escape);
+        EXPECT_FALSE(form->isVisible());
+    }
+    form->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto *engines = control<QComboBox>("SREngines");
+    engines->setEnabled(true);
+    engines->showPopup();
+    QWidget *list = engines->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !list->isVisible(); }));
+    EXPECT_TRUE(form->isVisible());
 }
 
 // Setting a button's caption also sets its mnemonic, and a caption without one
