@@ -54,6 +54,8 @@ PA
   pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --system=false \
     --use-pid-file=no -F "$dir/default.pa" >"$dir/pulse.log" 2>&1 &
   KESTREL_SESSION_PIDS+=($!)
+  # Tests that stall the sound server on purpose need to know which it is.
+  export KESTREL_PULSE_PID=$!
   for _ in $(seq 1 100); do
     if pactl info >/dev/null 2>&1; then break; fi
     sleep 0.05

@@ -23,12 +23,15 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <memory>
 #include <thread>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 using namespace kestrel;
@@ -800,6 +803,55 @@ TEST(EspeakSpeakerTest, SinkThatFailsToOpenFallsBackToTheClock)
     ASSERT_TRUE(recorder.waitForEnd(stream));
     EXPECT_EQ(recorder.wordsOf(stream, text), QStringList({"Still", "heard"}));
     EXPECT_GT(recorder.eventsOf(stream).last().position, 0);
+}
+
+// A sound server that stops answering (suspended, swapped out, busy) must not
+// take the program with it: the stream is timed by the clock and ends while the
+// server is still silent, and the next one plays once it answers again.
+TEST(EspeakSpeakerTest, AStreamSpokenWhileTheSoundServerIsStoppedEndsAndTheNextOneIsHeard)
+{
+    const int server = qEnvironmentVariableIntValue("KESTREL_PULSE_PID");
+    if (!haveSpeaker() || server <= 0)
+        GTEST_SKIP() << "no PulseAudio speaker of this test session";
+    EspeakVoice voice;
+    VoiceRecorder recorder(voice);
+    ASSERT_TRUE(recorder.waitForEnd(voice.speak(QStringLiteral("Hi."), kSpeakFlags)));
+
+    ASSERT_EQ(::kill(server, SIGSTOP), 0);
+    // The server is resumed whatever becomes of this thread: a thread of its own
+    // resumes it after a while, so a voice that waits for it cannot hang the run.
+    std::promise<void> finished;
+    std::atomic_bool resumedByWatchdog{false};
+    std::thread watchdog([&, done = finished.get_future()] {
+        if (done.wait_for(std::chrono::seconds(20)) == std::future_status::timeout) {
+            resumedByWatchdog = true;
+            ::kill(server, SIGCONT);
+        }
+    });
+    auto resume = qScopeGuard([&] {
+        finished.set_value();
+        watchdog.join();
+        ::kill(server, SIGCONT);
+    });
+
+    const QString text = QStringLiteral("Still heard.");
+    const int silent = voice.speak(text, kSpeakFlags);
+    EXPECT_TRUE(recorder.waitForEnd(silent));
+    EXPECT_FALSE(resumedByWatchdog) << "the stream ended only once the sound server answered again";
+    EXPECT_EQ(recorder.wordsOf(silent, text), QStringList({"Still", "heard"}));
+    resume.dismiss();
+    finished.set_value();
+    watchdog.join();
+    ASSERT_EQ(::kill(server, SIGCONT), 0);
+
+    QString seen;
+    recorder.onEvent = [&](const VoiceEvent &e) {
+        if (e.kind == "word")
+            seen = ourSinkInputFormat();
+    };
+    const int heard = voice.speak(QStringLiteral("Heard again."), kSpeakFlags);
+    ASSERT_TRUE(recorder.waitForEnd(heard));
+    EXPECT_FALSE(seen.isEmpty()) << "the stream after the stall played on no device";
 }
 
 void submit(EspeakSynthesizer &synthesizer, int stream, const QString &text, int volume = 100)

@@ -44,7 +44,9 @@ private:
 ///
 /// speak() returns at once. eSpeak synthesises on a worker thread (see
 /// EspeakSynthesizer); the samples are converted to the chosen output format and
-/// played by a QAudioSink on the chosen device. A stream starts when its first
+/// played by a QAudioSink on the chosen device, opened and driven on a thread of
+/// its own (see ThreadedOutput), so a sound server that stops answering holds
+/// up neither the window nor the stream. A stream starts when its first
 /// audio reaches the device; its events are emitted on the user-interface thread
 /// when the device's processed time reaches their moment, and it ends when all of
 /// its audio has been heard. A device that goes away part way hands the rest of
