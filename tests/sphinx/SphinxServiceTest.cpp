@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
+#include <signal.h>
 #include <thread>
 #include <unistd.h>
 
@@ -539,6 +540,52 @@ TEST(SphinxServiceLive, anInputGoneAsListeningStartsIsAFailureNotAHang)
     commands.dictationLoad();
     EXPECT_NO_THROW(commands.dictationSetState(true));
     commands.dictationSetState(false);
+}
+
+// A sound server that stops answering for a while (busy, swapped out) holds
+// the microphone's open until it answers again. The input is refused
+// meanwhile, and listening starts again as soon as that open has come back,
+// not minutes later.
+TEST(SphinxServiceLive, aMicrophoneGivenUpWhileTheServerStalledIsTakenAgainOnceItAnswers)
+{
+    const int server = qEnvironmentVariableIntValue("KESTREL_PULSE_PID");
+    if (!pulseSessionRuns() || server <= 0)
+        GTEST_SKIP() << kNoPulseSession;
+    CommandPhraseList vocabulary;
+    vocabulary.setPhrases({"OPEN NOTEPAD"});
+    SphinxRecognitionService service(vocabulary);
+    auto recognizer = recognizerOnTestMicrophone(service);
+    ASSERT_NE(recognizer, nullptr);
+    auto context = recognizer->createRecoContext();
+    RecoGrammar &grammar = context->createGrammar(1);
+    grammar.dictationLoad();
+    EXPECT_NO_THROW(grammar.dictationSetState(true));
+    grammar.dictationSetState(false);
+    const int stuckBefore = AudioCapture::stuckCaptures();
+
+    ASSERT_EQ(::kill(server, SIGSTOP), 0);
+    auto resume = qScopeGuard([&] { ::kill(server, SIGCONT); });
+    EXPECT_THROW(grammar.dictationSetState(true), Failure);
+    EXPECT_EQ(AudioCapture::stuckCaptures(), stuckBefore + 1) << "the open was not given up";
+    EXPECT_THROW(grammar.dictationSetState(true), Failure);
+    EXPECT_EQ(AudioCapture::stuckCaptures(), stuckBefore + 1) << "an input given up was opened again";
+
+    // Tried again now and then, as the recognition window does after a loss.
+    ASSERT_EQ(::kill(server, SIGCONT), 0);
+    const bool listening = QTest::qWaitFor(
+        [&] {
+            try {
+                grammar.dictationSetState(true);
+            } catch (const Failure &) {
+                return false;
+            }
+            return true;
+        },
+        20000);
+    EXPECT_TRUE(listening) << "the microphone is still refused after the server answered again";
+    EXPECT_TRUE(grammar.dictationActive());
+    EXPECT_EQ(AudioCapture::stuckCaptures(), stuckBefore) << "the open that came back still counts as stuck";
+    grammar.dictationSetState(false);
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 #include <QTimer>
 
 #include <atomic>
-#include <future>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 namespace kestrel {
@@ -223,9 +225,10 @@ int AudioCapture::stuckCaptures()
 AudioCapture::~AudioCapture()
 {
     if (m_abandoned) {
-        // Its thread is caught in an open that never returns: waiting for it
-        // would hang the program, and destroying a running thread ends it. The
-        // thread and its worker are left to the end of the process.
+        // Its thread may be caught in an open that never returns: waiting for
+        // it would hang the program, and destroying a running thread ends it.
+        // The thread is left to end by itself once the open comes back, or
+        // with the process.
         m_thread->quit();
         (void)m_thread.release();
         return;
@@ -240,31 +243,45 @@ void AudioCapture::start(const QAudioDevice &device)
     if (m_running || m_abandoned)
         return;
     // A stream for an input that went away a moment ago is taken by the sound
-    // server and failed after, and Qt then waits for ever for it to be ready.
+    // server and failed after, and Qt then waits for ever for it to be ready;
+    // a server that has stopped answering keeps it waiting until it answers.
     // The wait here is bounded, so such an input is a failure like any other.
     struct Opening
     {
-        std::promise<QString> result;
-        std::atomic_bool abandoned{false};
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<QString> error;
+        bool abandoned = false;
+        std::atomic_bool stuck{false};
     };
     const auto opening = std::make_shared<Opening>();
-    std::future<QString> opened = opening->result.get_future();
     QMetaObject::invokeMethod(
         m_worker,
         [worker = m_worker, device, opening] {
             const QString error = worker->start(device);
-            if (opening->abandoned)
+            std::unique_lock lock(opening->mutex);
+            if (opening->abandoned) {
+                lock.unlock();
                 worker->abandon();
-            opening->result.set_value(error);
+                opening->stuck = false;
+                --g_stuckCaptures;
+                return;
+            }
+            opening->error = error;
+            opening->done.notify_all();
         },
         Qt::QueuedConnection);
-    if (opened.wait_for(kOpenTimeout) != std::future_status::ready) {
+    std::unique_lock lock(opening->mutex);
+    if (!opening->done.wait_for(lock, kOpenTimeout, [&] { return opening->error.has_value(); })) {
         opening->abandoned = true;
+        opening->stuck = true;
         m_abandoned = true;
+        m_stuckOpen = std::shared_ptr<const std::atomic_bool>(opening, &opening->stuck);
         ++g_stuckCaptures;
         throw Failure(QStringLiteral("The audio input \"%1\" did not open.").arg(device.description()));
     }
-    const QString error = opened.get();
+    const QString error = *opening->error;
+    lock.unlock();
     if (!error.isEmpty())
         throw Failure(error);
     m_running = true;

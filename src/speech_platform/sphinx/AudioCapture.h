@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QThread>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 
@@ -32,9 +33,9 @@ public:
                  QObject *parent = nullptr);
     ~AudioCapture() override;
 
-    /// How many captures this process has left stuck in an open that never came
-    /// back. Their threads wait inside Qt's sound backend, whose teardown at a
-    /// normal exit would then abort; the program always ends with _exit.
+    /// How many captures this process has left stuck in an open that has not
+    /// come back. Their threads wait inside Qt's sound backend, whose teardown at
+    /// a normal exit would then abort; the program always ends with _exit.
     static int stuckCaptures();
 
     /// Opens the device and starts the stream; returns once it runs. Throws
@@ -47,8 +48,12 @@ public:
     /// every event already on its way (its StartStream included).
     void emulate(const RecognitionResult &result);
     bool running() const { return m_running; }
-    /// Its open never came back (start threw for that reason).
+    /// Its open did not come back in time (start threw for that reason).
     bool abandoned() const { return m_abandoned; }
+    /// Once abandoned: true for as long as that open has not come back. It
+    /// comes back when a sound server that stopped answering answers again; one
+    /// for an input that went away may never.
+    std::shared_ptr<const std::atomic_bool> stuckOpen() const { return m_stuckOpen; }
     /// Whoever receives events() has been handed this stream's EndStream; for
     /// that receiver's own record, nothing here reads it.
     bool endDelivered() const { return m_endDelivered; }
@@ -64,7 +69,8 @@ private:
     std::unique_ptr<QThread> m_thread = std::make_unique<QThread>();
     Worker *m_worker = nullptr;
     bool m_running = false;
-    bool m_abandoned = false; ///< an open never came back; the thread is stuck in it
+    bool m_abandoned = false; ///< an open did not come back in time; the thread may be stuck in it
+    std::shared_ptr<const std::atomic_bool> m_stuckOpen;
     bool m_endDelivered = false;
 };
 

@@ -352,7 +352,7 @@ void SphinxRecoContext::startListening()
         capture->start(device);
     } catch (const Failure &) {
         if (capture->abandoned())
-            shared.giveUpInput(inputId, m_recognizer.inputGiveUpTime());
+            shared.giveUpInput(inputId, m_recognizer.inputGiveUpTime(), capture->stuckOpen());
         throw;
     }
     m_capture = std::move(capture);

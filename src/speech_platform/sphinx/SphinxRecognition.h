@@ -13,6 +13,8 @@
 #include <QSet>
 #include <QThreadPool>
 
+#include <atomic>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -40,20 +42,23 @@ public:
     std::shared_ptr<SphinxDecoder> decoder();
     void checkModels() const { m_paths.check(); }
 
-    /// Inputs whose open never came back. Opening one again would wait out the
-    /// open once more and leave one more thread stuck in the sound backend, and
-    /// listening resumes after every sentence the program says; so it is refused
-    /// at once until a listing of the inputs has lacked it (unplugged, and
-    /// perhaps back), or for `time` at most: one that was back before the next
-    /// listing, or cannot be unplugged, gets another chance then.
-    void giveUpInput(const QString &id, std::chrono::milliseconds time)
+    /// Inputs whose open did not come back. Opening one again would wait out
+    /// the open once more and leave one more thread stuck in the sound backend,
+    /// and listening resumes after every sentence the program says; so it is
+    /// refused at once until the open comes back after all (`stuck` turns
+    /// false: the sound server answers again), a listing of the inputs has
+    /// lacked it (unplugged, and perhaps back), or for `time` at most: one that
+    /// was back before the next listing, or cannot be unplugged, gets another
+    /// chance then.
+    void giveUpInput(const QString &id, std::chrono::milliseconds time,
+                     std::shared_ptr<const std::atomic_bool> stuck = nullptr)
     {
-        m_givenUpInputs.insert(id, QDeadlineTimer(time));
+        m_givenUpInputs.insert(id, GivenUp{QDeadlineTimer(time), std::move(stuck)});
     }
     bool inputGivenUp(const QString &id) const
     {
         const auto it = m_givenUpInputs.constFind(id);
-        return it != m_givenUpInputs.constEnd() && !it->hasExpired();
+        return it != m_givenUpInputs.constEnd() && !it->until.hasExpired() && (!it->stuck || *it->stuck);
     }
     void inputsListed(const QList<QAudioDevice> &listed);
 
@@ -64,7 +69,12 @@ private:
     SphinxModelPaths m_paths;
     std::shared_ptr<SphinxDecoder> m_decoder;
     QThreadPool m_builder;
-    QHash<QString, QDeadlineTimer> m_givenUpInputs;
+    struct GivenUp
+    {
+        QDeadlineTimer until;
+        std::shared_ptr<const std::atomic_bool> stuck;
+    };
+    QHash<QString, GivenUp> m_givenUpInputs;
 };
 
 /// Lists the audio inputs; tests substitute their own.
