@@ -813,7 +813,7 @@ TEST(EspeakSpeakerTest, AStreamSpokenWhileTheSoundServerIsStoppedEndsAndTheNextO
     const int server = qEnvironmentVariableIntValue("KESTREL_PULSE_PID");
     if (!haveSpeaker() || server <= 0)
         GTEST_SKIP() << "no PulseAudio speaker of this test session";
-    EspeakVoice voice;
+    EspeakVoice voice(AudioOutputs::system());
     VoiceRecorder recorder(voice);
     ASSERT_TRUE(recorder.waitForEnd(voice.speak(QStringLiteral("Hi."), kSpeakFlags)));
 

@@ -3,7 +3,6 @@
 #include "common/Failure.h"
 #include "speech_platform/espeak/EspeakSynthesizer.h"
 #include "speech_platform/espeak/TextPositionMap.h"
-#include "speech_platform/espeak/ThreadedOutput.h"
 #include "speech_platform/espeak/VoiceParameters.h"
 #include "speech_platform/soundserver/SoundServerDefaults.h"
 
@@ -46,6 +45,16 @@ AudioOutputs AudioOutputs::system(std::shared_ptr<const SoundServerDefaults> ser
     AudioOutputs outputs;
     outputs.devices = [server] {
         return SoundServerDefaults::defaultFirst(QMediaDevices::audioOutputs(), server->defaultSink());
+    };
+    outputs.open = [server](const QAudioDevice &device,
+                            const AudioFormatInfo &format) -> std::unique_ptr<StreamOutput> {
+        // Qt opens a stream on this thread and waits, without a limit, for the
+        // server to make it ready: one that has stopped answering would freeze
+        // the program, for good once the stream fails. The stream is heard
+        // against the clock instead.
+        if (!device.isNull() && server->silent(SoundServerDefaults::kAnswerTime))
+            return std::make_unique<ClockOutput>(format);
+        return openStreamOutput(device, format);
     };
     return outputs;
 }
@@ -111,9 +120,6 @@ EspeakVoice::~EspeakVoice()
     for (const auto &stream : m_streams)
         retire(std::move(stream->output));
     releaseRetired();
-    // Outputs close on threads of their own; Qt's sound backend must not be
-    // torn down under them when the program ends after the voice.
-    ThreadedOutput::waitForClosed(std::chrono::seconds(2));
 }
 
 int EspeakVoice::speak(const QString &text, int flags)
@@ -311,9 +317,8 @@ void EspeakVoice::collect(Stream &stream)
 
 bool EspeakVoice::openOutput(Stream &stream)
 {
-    // An opener may run the event loop (Qt's PulseAudio backend does when the
-    // server has gone away and the sink is opened on this thread); a pump from
-    // there must leave this stream alone.
+    // Opening a sink can run the event loop (Qt's PulseAudio backend does when
+    // the server has gone away); a pump from there must leave this stream alone.
     stream.opening = true;
     std::unique_ptr<StreamOutput> output = m_outputs.open(stream.device, stream.format);
     stream.opening = false;
@@ -344,8 +349,7 @@ void EspeakVoice::keepOutputAlive(Stream &stream)
     // A device that went away (a headset unplugged, a sink unloaded): the rest
     // is read on the output that speaks now. Timed by a clock in silence, a long
     // reading would hold listening off for all its length. A device still
-    // listed is not opened again: its server stalled or refused, and another
-    // open would only wait behind the first.
+    // listed is not opened again: a stalled sound server can hang that open.
     const QAudioDevice now = currentDevice();
     std::unique_ptr<StreamOutput> rest;
     if (!now.isNull() && now != stream.device) {

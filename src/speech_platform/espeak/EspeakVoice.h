@@ -33,7 +33,8 @@ struct AudioOutputs
     /// The system's outputs with the sound server's default first, which
     /// follows the default the user (or the desktop, for a headset plugged in)
     /// sets while the program runs; a connection to the server is made when
-    /// none is given.
+    /// none is given. A stream is not opened on a server that does not answer
+    /// (see SoundServerDefaults::silent); it is timed by the clock.
     static AudioOutputs system(std::shared_ptr<const SoundServerDefaults> server = nullptr);
 
 private:
@@ -44,9 +45,7 @@ private:
 ///
 /// speak() returns at once. eSpeak synthesises on a worker thread (see
 /// EspeakSynthesizer); the samples are converted to the chosen output format and
-/// played by a QAudioSink on the chosen device, opened and driven on a thread of
-/// its own (see ThreadedOutput), so a sound server that stops answering holds
-/// up neither the window nor the stream. A stream starts when its first
+/// played by a QAudioSink on the chosen device. A stream starts when its first
 /// audio reaches the device; its events are emitted on the user-interface thread
 /// when the device's processed time reaches their moment, and it ends when all of
 /// its audio has been heard. A device that goes away part way hands the rest of

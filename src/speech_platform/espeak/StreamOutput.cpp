@@ -1,7 +1,5 @@
 #include "speech_platform/espeak/StreamOutput.h"
 
-#include "speech_platform/espeak/ThreadedOutput.h"
-
 #include <QAudioFormat>
 #include <QAudioSink>
 
@@ -246,10 +244,12 @@ bool ContinuedOutput::finished()
 
 std::unique_ptr<StreamOutput> openStreamOutput(const QAudioDevice &device, const AudioFormatInfo &format)
 {
-    if (device.isNull())
-        return std::make_unique<ClockOutput>(format);
-    return std::make_unique<ThreadedOutput>(
-        format, [device, format] { return std::make_unique<SinkOutput>(device, format); });
+    if (!device.isNull()) {
+        auto sink = std::make_unique<SinkOutput>(device, format);
+        if (!sink->failed())
+            return sink;
+    }
+    return std::make_unique<ClockOutput>(format);
 }
 
 } // namespace kestrel

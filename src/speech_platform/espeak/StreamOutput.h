@@ -146,8 +146,8 @@ private:
     qint64 m_lostUSecs;
 };
 
-/// Opens the output for one stream: a SinkOutput on `device`, on a thread of its
-/// own (see ThreadedOutput), or a ClockOutput when the device is null.
+/// Opens the output for one stream: a SinkOutput on `device`, or a ClockOutput
+/// when the device is null or the sink failed to open.
 std::unique_ptr<StreamOutput> openStreamOutput(const QAudioDevice &device, const AudioFormatInfo &format);
 
 } // namespace kestrel

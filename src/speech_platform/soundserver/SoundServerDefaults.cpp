@@ -12,8 +12,8 @@
 
 namespace kestrel {
 
-// Everything here but the constructor, the destructor and defaultSource()
-// runs on PulseAudio's own mainloop thread.
+// Everything here but the constructor, the destructor and the public
+// functions runs on PulseAudio's own mainloop thread.
 struct SoundServerDefaults::Connection
 {
     pa_threaded_mainloop *loop = nullptr;
@@ -118,6 +118,35 @@ QByteArray SoundServerDefaults::defaultSink() const
 {
     const QMutexLocker lock(&m_connection->mutex);
     return m_connection->sink;
+}
+
+bool SoundServerDefaults::silent(std::chrono::milliseconds within) const
+{
+    Connection &c = *m_connection;
+    if (!c.running)
+        return false;
+    std::atomic<bool> answered{false};
+    const auto answer = [](pa_context *, const pa_server_info *, void *flag) {
+        static_cast<std::atomic<bool> *>(flag)->store(true);
+    };
+    pa_threaded_mainloop_lock(c.loop);
+    pa_operation *op = pa_context_get_state(c.context) == PA_CONTEXT_READY
+                           ? pa_context_get_server_info(c.context, answer, &answered)
+                           : nullptr;
+    pa_threaded_mainloop_unlock(c.loop);
+    if (!op)
+        return false;
+    // The mainloop thread holds its lock only while it dispatches, never while
+    // it waits for the server: polling here cannot be held up by a silent one.
+    for (QDeadlineTimer deadline(within.count()); !answered && !deadline.hasExpired();)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    pa_threaded_mainloop_lock(c.loop);
+    // Cancelled under the lock, the answer can no longer reach `answered`.
+    if (pa_operation_get_state(op) == PA_OPERATION_RUNNING)
+        pa_operation_cancel(op);
+    pa_operation_unref(op);
+    pa_threaded_mainloop_unlock(c.loop);
+    return !answered;
 }
 
 QList<QAudioDevice> SoundServerDefaults::defaultFirst(QList<QAudioDevice> devices,

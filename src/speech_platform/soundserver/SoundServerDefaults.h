@@ -26,6 +26,10 @@ namespace kestrel {
 class SoundServerDefaults
 {
 public:
+    /// How long callers give the server to answer before they take it for
+    /// stopped; a busy one answers within milliseconds.
+    static constexpr std::chrono::milliseconds kAnswerTime{500};
+
     explicit SoundServerDefaults(std::chrono::milliseconds firstAnswer = std::chrono::milliseconds(1000));
     ~SoundServerDefaults();
     SoundServerDefaults(const SoundServerDefaults &) = delete;
@@ -35,6 +39,13 @@ public:
     QByteArray defaultSource() const;
     /// The default sink's name (a QAudioDevice id); empty when unknown.
     QByteArray defaultSink() const;
+
+    /// The server is connected but has not answered a request within `within`:
+    /// it has stopped (suspended, swapped out, hung). Qt's sound backend waits
+    /// without a limit for a stream it opens to be ready, on the caller's
+    /// thread, so callers ask this first. False without a connection: a server
+    /// that is gone makes Qt's open fail at once.
+    bool silent(std::chrono::milliseconds within) const;
 
     /// `devices` with the one named `serverDefault` first, or, when no device
     /// has that name (no server, or it has not answered), with Qt's default
