@@ -230,7 +230,10 @@ AudioCapture::~AudioCapture()
         // The thread is left to end by itself once the open comes back, or
         // with the process.
         m_thread->quit();
-        (void)m_thread.release();
+        QThread *thread = m_thread.release();
+        connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+        if (thread->isFinished())
+            thread->deleteLater();
         return;
     }
     stop();
@@ -263,8 +266,8 @@ void AudioCapture::start(const QAudioDevice &device)
             if (opening->abandoned) {
                 lock.unlock();
                 worker->abandon();
-                opening->stuck = false;
                 --g_stuckCaptures;
+                opening->stuck = false;
                 return;
             }
             opening->error = error;

@@ -112,6 +112,7 @@ AudioInputs AudioInputs::system(std::shared_ptr<const SoundServerDefaults> serve
         return devices.isEmpty() ? QMediaDevices::defaultAudioInput() : devices.constFirst();
     };
     inputs.desktopDefault = [server] { return server->defaultSource(); };
+    inputs.serverSilent = [server] { return server->silent(SoundServerDefaults::kAnswerTime); };
     return inputs;
 }
 
@@ -334,6 +335,12 @@ void SphinxRecoContext::startListening()
     const QString inputId = tokenOf(device).id;
     if (shared.inputGivenUp(inputId))
         throw Failure(QStringLiteral("The audio input \"%1\" did not open.").arg(device.description()));
+    // Qt waits for the open of a silent server until it answers; after each
+    // sentence the program says, that wait would hold the window.
+    if (m_recognizer.serverSilent())
+        throw Failure(QStringLiteral("The sound server does not answer, so the audio input \"%1\" was not "
+                                     "opened.")
+                          .arg(device.description()));
     auto decoder = shared.decoder();
     auto capture = std::make_unique<AudioCapture>(decoder, m_recognizer.mode());
     connect(capture.get(), &AudioCapture::events, this,

@@ -87,6 +87,9 @@ struct AudioInputs
     std::chrono::milliseconds giveUpTime = std::chrono::minutes(5);
     /// The id of the input the desktop takes as its default; empty when not known.
     std::function<QByteArray()> desktopDefault = {};
+    /// The sound server is there but does not answer, so an open would only
+    /// wait (see SoundServerDefaults::silent); never, when not given.
+    std::function<bool()> serverSilent = {};
     /// The system's inputs, the sound server's default first (see
     /// SoundServerDefaults); a connection to the server is made when none is
     /// given.
@@ -112,6 +115,7 @@ public:
 
     UtteranceStream::Mode mode() const;
     std::chrono::milliseconds inputGiveUpTime() const { return m_inputs.giveUpTime; }
+    bool serverSilent() const { return m_inputs.serverSilent && m_inputs.serverSilent(); }
     /// The chosen input, or the default one; throws kestrel::Failure when there is none.
     QAudioDevice inputDevice() const;
     SphinxEngineShared &shared() { return m_shared; }
