@@ -14,7 +14,6 @@
 #include <QThreadPool>
 
 #include <atomic>
-
 #include <chrono>
 #include <functional>
 #include <memory>
