@@ -2,7 +2,7 @@
 //
 //   kestrel_sphinx_latency [--clips N]
 //
-// Prints start-up time, memory, the time from end of speech (the moment voice
+// Prints start-up time, memory, the cost of one table edit, the time from end of speech (the moment voice
 // activity drops) to the Recognition event (p50/p95), and CPU time per second of
 // audio while idle (noise floor only) and while speaking. With
 // pocketsphinx_continuous installed, it also times that program on the same audio.
@@ -54,6 +54,17 @@ int main(int argc, char **argv)
     decoder.setCommandPhrases(bench::evalCommandPhrases());
     std::printf("start-up (models + command grammar): %lld ms, resident memory %ld kB\n", startup.elapsed(),
                 residentKiB());
+    {
+        // What one edit of the table costs: the grammar and its language model are
+        // built again, here with a word the dictionary lacks.
+        QStringList edited = bench::evalCommandPhrases();
+        edited << QStringLiteral("OPEN ZORBLAX");
+        QElapsedTimer edit;
+        edit.start();
+        decoder.setCommandPhrases(edited);
+        std::printf("table edit (grammar and command model rebuilt): %lld ms\n", edit.elapsed());
+        decoder.setCommandPhrases(bench::evalCommandPhrases());
+    }
 
     UtteranceStream stream(decoder, UtteranceStream::Mode::CommandsAndDictation);
     QList<double> latencies;

@@ -370,11 +370,14 @@ void SphinxDecoder::setCommandModel(const CommandGrammar &grammar)
                                                NGRAM_ARPA, ps_get_logmath(m_decoder));
     if (!commands)
         throw Failure(QStringLiteral("The command language model could not be read."));
-    ngram_model_t *models[] = {commands, ngram_model_retain(m_dictationModel)};
-    char commandsName[] = "commands";
+    // The set sizes its merged vocabulary by its first model and never grows it:
+    // with the few command words first, every dictation word went down one of a
+    // few dozen hash chains and each table edit took seconds of a core.
+    ngram_model_t *models[] = {ngram_model_retain(m_dictationModel), commands};
     char dictationName[] = "dictation";
-    char *names[] = {commandsName, dictationName};
-    const float32 weights[] = {float32(m_commandModelWeight), float32(1.0 - m_commandModelWeight)};
+    char commandsName[] = "commands";
+    char *names[] = {dictationName, commandsName};
+    const float32 weights[] = {float32(1.0 - m_commandModelWeight), float32(m_commandModelWeight)};
     ngram_model_t *mixed = ngram_model_set_init(m_config, models, names, weights, 2);
     if (!mixed) {
         ngram_model_free(models[0]);
