@@ -380,12 +380,16 @@ TEST_F(SphinxDecoding, speechThatNeverPausesIsCutIntoUtterancesOfBoundedLength)
                        "the children walk to school along the river where the ducks swim and the old men "
                        "sit on the benches talking about the weather and the football results of the week "
                        "and the price of bread and milk in the shop at the corner of the market square";
+    // A few seconds past the limit is enough to need a cut; every second more
+    // costs the test more decoding.
+    const size_t needed = size_t(UtteranceStream::kSampleRate) * (UtteranceStream::kMaxUtteranceSeconds + 3);
     Samples audio;
-    for (int i = 0; i < 2; ++i) {
+    while (audio.size() < needed) {
         const Samples clip = testing::synthesise(QString::fromLatin1(text), QStringLiteral("en-us"), 200);
         ASSERT_FALSE(clip.empty());
         audio.insert(audio.end(), clip.begin(), clip.end());
     }
+    audio.resize(needed);
     audio = testing::padded(audio, 1.0, 1.0, 40);
     const QList<StreamEvent> events = run(audio);
     qint64 start = -1;
