@@ -7,6 +7,7 @@
 #include "speech_platform/espeak/StreamOutput.h"
 
 #include "support/Pactl.h"
+#include "support/PrivateSoundServer.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -784,7 +785,7 @@ TEST(EspeakSpeakerTest, AReadingWhoseDeviceGoesAwayGoesOnOnTheOutputThatSpeaksNo
     }
 }
 
-TEST(EspeakSpeakerTest, SinkThatFailsToOpenFallsBackToTheClock)
+TEST(EspeakSpeakerTest, AnOutputThatFailsToOpenFallsBackToTheClock)
 {
     if (!haveSpeaker())
         GTEST_SKIP() << "no PulseAudio speaker";
@@ -792,7 +793,7 @@ TEST(EspeakSpeakerTest, SinkThatFailsToOpenFallsBackToTheClock)
     auto impossible = [](const QAudioDevice &device, const AudioFormatInfo &format) {
         AudioFormatInfo tooFast = format;
         tooFast.sampleRate = 10000000;
-        return std::unique_ptr<StreamOutput>(std::make_unique<SinkOutput>(device, tooFast));
+        return std::unique_ptr<StreamOutput>(std::make_unique<PulseOutput>(device.id(), tooFast));
     };
     ASSERT_TRUE(impossible(QMediaDevices::defaultAudioOutput(), *AudioFormats::byCode(22))->failed());
 
@@ -803,6 +804,35 @@ TEST(EspeakSpeakerTest, SinkThatFailsToOpenFallsBackToTheClock)
     ASSERT_TRUE(recorder.waitForEnd(stream));
     EXPECT_EQ(recorder.wordsOf(stream, text), QStringList({"Still", "heard"}));
     EXPECT_GT(recorder.eventsOf(stream).last().position, 0);
+}
+
+// The sound server can restart under the program (a crash, an update, a user
+// running pulseaudio -k). The voice must be heard again on the next utterance,
+// not stay silent until KESTREL restarts.
+TEST(EspeakSpeakerTest, TheVoiceIsHeardAgainAfterTheSoundServerRestarts)
+{
+    if (!qEnvironmentVariableIsSet("PULSE_SERVER"))
+        GTEST_SKIP() << "no PulseAudio session";
+    // Made before anything here touches a sound device, so all of it uses this one.
+    test::PrivateSoundServer server;
+    ASSERT_TRUE(server.running()) << "pulseaudio did not start";
+    ASSERT_TRUE(haveSpeaker());
+    EspeakVoice voice;
+    VoiceRecorder recorder(voice);
+    QString seen;
+    recorder.onEvent = [&](const VoiceEvent &e) {
+        if (e.kind == "word" && seen.isEmpty())
+            seen = ourSinkInputFormat();
+    };
+    const auto heard = [&](const QString &text) {
+        seen.clear();
+        const int stream = voice.speak(text, kSpeakFlags);
+        EXPECT_TRUE(recorder.waitForEnd(stream)) << qPrintable(text);
+        return !seen.isEmpty();
+    };
+    ASSERT_TRUE(heard(QStringLiteral("Before the restart.")));
+    ASSERT_TRUE(server.restart()) << "pulseaudio did not start again";
+    EXPECT_TRUE(heard(QStringLiteral("After the restart."))) << "no playback stream on the new server";
 }
 
 // A sound server that stops answering (suspended, swapped out, busy) must not

@@ -1,32 +1,20 @@
 #include "speech_platform/espeak/StreamOutput.h"
 
-#include <QAudioFormat>
-#include <QAudioSink>
+#include "speech_platform/soundserver/PulseStream.h"
 
 #include <algorithm>
 
 namespace kestrel {
 namespace {
 
-// A second's worth of no progress from an idle sink that still owes us sound.
-constexpr qint64 kStallMs = 1000;
 // No progress at all for this long means the sound server is not playing. A
 // PulseAudio null sink can take two seconds to start a stream, so not less.
 constexpr qint64 kDeadMs = 5000;
-// Devices report processed time in whole buffers or milliseconds; a stream whose
+// Servers report played time in whole buffers or milliseconds; a stream whose
 // last sliver is within this of its end has been heard.
 constexpr qint64 kEndToleranceUSecs = 2000;
-// Enough buffered in the sink to ride out a busy user-interface thread.
-constexpr int kSinkBufferMs = 200;
-
-QAudioFormat toQtFormat(const AudioFormatInfo &format)
-{
-    QAudioFormat qt;
-    qt.setSampleRate(format.sampleRate);
-    qt.setChannelCount(format.channels);
-    qt.setSampleFormat(format.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
-    return qt;
-}
+// Enough buffered in the server to ride out a busy user-interface thread.
+constexpr int kBufferMs = 200;
 
 } // namespace
 
@@ -36,66 +24,65 @@ qint64 StreamOutput::writtenUSecs() const
     return frames * 1000000 / m_format.sampleRate;
 }
 
-SinkOutput::SinkOutput(const QAudioDevice &device, const AudioFormatInfo &format) : StreamOutput(format)
+PulseOutput::PulseOutput(const QByteArray &device, const AudioFormatInfo &format)
+    : StreamOutput(format),
+      m_stream(std::make_unique<PulseStream>(
+          PulseStream::Direction::Playback, device,
+          PulseStream::Format{format.sampleRate, format.channels, format.bitsPerSample == 8},
+          std::chrono::milliseconds(kBufferMs)))
 {
-    const QAudioFormat qtFormat = toQtFormat(format);
-    m_sink = std::make_unique<QAudioSink>(device, qtFormat);
-    m_sink->setBufferSize(qtFormat.bytesForDuration(kSinkBufferMs * 1000));
-    m_io = m_sink->start();
+    m_sinceOpen.start();
 }
 
-SinkOutput::~SinkOutput()
-{
-    if (m_sink)
-        m_sink->stop();
-}
+PulseOutput::~PulseOutput() = default;
 
-bool SinkOutput::failed() const
+bool PulseOutput::failed() const
 {
-    if (!m_io || m_dead)
+    if (m_stopped)
+        return false;
+    if (m_dead)
         return true;
-    switch (m_sink->error()) {
-    case QAudio::OpenError:
-    case QAudio::IOError:
-    case QAudio::FatalError:
+    switch (m_stream->state()) {
+    case PulseStream::State::Failed:
         return true;
-    default:
+    case PulseStream::State::Connecting:
+        return m_sinceOpen.elapsed() >= kDeadMs;
+    case PulseStream::State::Ready:
         return false;
     }
+    return false;
 }
 
-void SinkOutput::write(const QByteArray &bytes)
+void PulseOutput::write(const QByteArray &bytes)
 {
     m_pending.append(bytes);
     m_writtenBytes += bytes.size();
     service();
 }
 
-void SinkOutput::service()
+void PulseOutput::service()
 {
     if (m_stopped || failed())
         return;
     watchProgress();
     const qint64 waiting = m_pending.size() - m_pendingOffset;
-    if (waiting <= 0)
-        return;
-    const qint64 frameBytes = m_format.bytesPerFrame();
-    const qint64 room = std::min<qint64>(m_sink->bytesFree(), waiting) / frameBytes * frameBytes;
-    if (room <= 0)
-        return;
-    const qint64 accepted = m_io->write(m_pending.constData() + m_pendingOffset, room);
-    if (accepted <= 0)
-        return;
-    m_pendingOffset += accepted;
-    // Drop what the device has taken once it is a good share of the buffer, so
-    // the buffer does not grow for a long text.
-    if (m_pendingOffset > 65536 && m_pendingOffset * 2 > m_pending.size()) {
-        m_pending.remove(0, m_pendingOffset);
-        m_pendingOffset = 0;
+    if (waiting > 0) {
+        const qint64 accepted = m_stream->write(m_pending.constData() + m_pendingOffset, waiting);
+        m_pendingOffset += accepted;
+        // Drop what the server has taken once it is a good share of the buffer,
+        // so the buffer does not grow for a long text.
+        if (m_pendingOffset > 65536 && m_pendingOffset * 2 > m_pending.size()) {
+            m_pending.remove(0, m_pendingOffset);
+            m_pendingOffset = 0;
+        }
     }
+    // A stream shorter than the server's buffer only starts once it is told
+    // that no more is coming.
+    if (m_endOfData && m_pending.size() == m_pendingOffset)
+        m_stream->drain();
 }
 
-QByteArray SinkOutput::takeUnsent()
+QByteArray PulseOutput::takeUnsent()
 {
     QByteArray unsent = m_pending.mid(m_pendingOffset);
     m_pending.clear();
@@ -104,22 +91,25 @@ QByteArray SinkOutput::takeUnsent()
     return unsent;
 }
 
-void SinkOutput::stop()
+void PulseOutput::stop()
 {
+    processedUSecs();
     m_stopped = true;
-    m_sink->stop();
+    // Closing the stream drops what the server still had to play; nothing
+    // touches it once stopped.
+    m_stream.reset();
 }
 
-qint64 SinkOutput::processedUSecs()
+qint64 PulseOutput::processedUSecs()
 {
-    // A sink that failed reports nothing heard at all; keep what it had said,
-    // so that the clock taking over carries on from there.
-    if (m_io && !failed())
-        m_heardUSecs = std::max(m_heardUSecs, std::min(m_sink->processedUSecs(), writtenUSecs()));
+    // A stream that failed reports nothing played at all; keep what it had
+    // said, so that the clock taking over carries on from there.
+    if (!m_stopped && !failed())
+        m_heardUSecs = std::max(m_heardUSecs, std::min(m_stream->playedUSecs(), writtenUSecs()));
     return m_heardUSecs;
 }
 
-void SinkOutput::watchProgress()
+void PulseOutput::watchProgress()
 {
     const qint64 heard = processedUSecs();
     if (heard >= writtenUSecs() - kEndToleranceUSecs) {
@@ -134,25 +124,14 @@ void SinkOutput::watchProgress()
     }
 }
 
-bool SinkOutput::finished()
+bool PulseOutput::finished()
 {
     if (m_stopped)
         return true;
     if (!m_endOfData || m_pending.size() > m_pendingOffset)
         return false;
-    const qint64 processed = processedUSecs();
-    if (processed >= writtenUSecs() - kEndToleranceUSecs)
-        return true;
-    if (m_sink->state() != QAudio::IdleState) {
-        m_stalledSince.invalidate();
-        return false;
-    }
-    if (processed != m_lastProcessed || !m_stalledSince.isValid()) {
-        m_lastProcessed = processed;
-        m_stalledSince.start();
-        return false;
-    }
-    return m_stalledSince.elapsed() >= kStallMs;
+    service();
+    return m_stream->drained() || processedUSecs() >= writtenUSecs() - kEndToleranceUSecs;
 }
 
 ClockOutput::ClockOutput(const AudioFormatInfo &format, qint64 alreadyHeardUSecs, qint64 alreadyWrittenBytes)
@@ -245,9 +224,9 @@ bool ContinuedOutput::finished()
 std::unique_ptr<StreamOutput> openStreamOutput(const QAudioDevice &device, const AudioFormatInfo &format)
 {
     if (!device.isNull()) {
-        auto sink = std::make_unique<SinkOutput>(device, format);
-        if (!sink->failed())
-            return sink;
+        auto output = std::make_unique<PulseOutput>(device.id(), format);
+        if (!output->failed())
+            return output;
     }
     return std::make_unique<ClockOutput>(format);
 }

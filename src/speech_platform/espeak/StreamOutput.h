@@ -8,10 +8,9 @@
 
 #include <memory>
 
-class QAudioSink;
-class QIODevice;
-
 namespace kestrel {
+
+class PulseStream;
 
 /// Where one stream's audio goes, and how far it has been heard. The voice
 /// releases a stream's events when processedUSecs() passes their position and
@@ -58,19 +57,19 @@ protected:
     bool m_endOfData = false;
 };
 
-/// Plays on an audio device through a QAudioSink in push mode.
+/// Plays on an audio device through a stream of its own on the sound server
+/// (see PulseStream), which connects afresh for every stream.
 ///
-/// The sink's processed time, not its state, says how far the sound has got:
-/// QAudioSink turns idle some 40 ms before the last sample has been played. A
-/// device whose clock stops would hold a stream open for ever, so an idle sink
-/// whose processed time has not moved for a second counts as done, and a sink
-/// that owes sound and makes no progress for five seconds (a hung or vanished
-/// sound server) counts as failed.
-class SinkOutput final : public StreamOutput
+/// The stream's played time, not its state, says how far the sound has got. A
+/// stream that owes sound and makes no progress for five seconds, or has not
+/// connected within that time (a hung or vanished sound server), counts as
+/// failed.
+class PulseOutput final : public StreamOutput
 {
 public:
-    SinkOutput(const QAudioDevice &device, const AudioFormatInfo &format);
-    ~SinkOutput() override;
+    /// `device` is the sink's name; empty is the server's default.
+    PulseOutput(const QByteArray &device, const AudioFormatInfo &format);
+    ~PulseOutput() override;
 
     void write(const QByteArray &bytes) override;
     void service() override;
@@ -83,13 +82,11 @@ public:
 private:
     void watchProgress();
 
-    std::unique_ptr<QAudioSink> m_sink;
-    QIODevice *m_io = nullptr;
+    std::unique_ptr<PulseStream> m_stream;
+    QElapsedTimer m_sinceOpen;
     QByteArray m_pending;
     qint64 m_pendingOffset = 0;
-    qint64 m_heardUSecs = 0; ///< the furthest the sink has reported
-    qint64 m_lastProcessed = -1;
-    QElapsedTimer m_stalledSince;
+    qint64 m_heardUSecs = 0; ///< the furthest the stream has reported
     qint64 m_progressMark = -1;
     QElapsedTimer m_noProgressSince;
     bool m_dead = false;
@@ -146,8 +143,8 @@ private:
     qint64 m_lostUSecs;
 };
 
-/// Opens the output for one stream: a SinkOutput on `device`, or a ClockOutput
-/// when the device is null or the sink failed to open.
+/// Opens the output for one stream: a PulseOutput on `device`, or a ClockOutput
+/// when the device is null or its stream could not even be begun.
 std::unique_ptr<StreamOutput> openStreamOutput(const QAudioDevice &device, const AudioFormatInfo &format);
 
 } // namespace kestrel

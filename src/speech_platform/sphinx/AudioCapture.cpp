@@ -3,7 +3,10 @@
 #include "common/Failure.h"
 #include "speech_platform/sphinx/SphinxDecoder.h"
 
-#include <QAudioSource>
+#include "speech_platform/soundserver/PulseStream.h"
+
+#include <QAudioFormat>
+#include <QDeadlineTimer>
 #include <QMediaDevices>
 #include <QMetaObject>
 #include <QTimer>
@@ -12,6 +15,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 namespace kestrel {
@@ -36,19 +40,30 @@ public:
             return QStringLiteral("The audio input \"%1\" cannot record 16 kHz mono audio.")
                 .arg(device.description());
         m_device = device;
-        m_source = std::make_unique<QAudioSource>(device, format);
-        // Small buffers keep the time from end of speech to result short.
-        m_source->setBufferSize(UtteranceStream::kSampleRate / 10 * 2);
-        m_io = m_source->start();
-        if (!m_io || m_source->error() != QAudio::NoError) {
+        // Small fragments keep the time from end of speech to result short.
+        m_source = std::make_unique<PulseStream>(PulseStream::Direction::Record, device.id(),
+                                                 PulseStream::Format{UtteranceStream::kSampleRate, 1, false},
+                                                 std::chrono::milliseconds(kFragmentMs));
+        // Bounded below the caller's own wait, so that an open the server never
+        // answers ends here, with nothing left behind on this thread.
+        PulseStream::State state = m_source->state();
+        for (QDeadlineTimer deadline(std::chrono::duration_cast<std::chrono::milliseconds>(kOpenTimeout) -
+                                     kOpenMargin);
+             state == PulseStream::State::Connecting && !deadline.hasExpired(); state = m_source->state())
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (state != PulseStream::State::Ready) {
             m_source.reset();
+            if (state == PulseStream::State::Connecting)
+                return QStringLiteral("The audio input \"%1\" did not open.").arg(device.description());
             return QStringLiteral(
                        "The audio input \"%1\" could not be opened. It is possible that it is used by "
                        "another application.")
                 .arg(device.description());
         }
-        connect(m_io, &QIODevice::readyRead, this, &Worker::read);
-        connect(m_source.get(), &QAudioSource::stateChanged, this, &Worker::sourceStateChanged);
+        m_reader = std::make_unique<QTimer>();
+        m_reader->setInterval(kReadMs);
+        connect(m_reader.get(), &QTimer::timeout, this, &Worker::read);
+        m_reader->start();
         m_devices = std::make_unique<QMediaDevices>();
         connect(m_devices.get(), &QMediaDevices::audioInputsChanged, this, &Worker::inputsChanged);
         // The change signal does not reach this thread on every backend (PulseAudio
@@ -104,10 +119,23 @@ Q_SIGNALS:
 private:
     void read()
     {
-        if (!m_io || m_decoderFailed)
+        if (!m_source || m_decoderFailed)
             return;
-        const QByteArray bytes = m_io->readAll();
-        m_pending.append(bytes);
+        m_pending.append(m_source->takeRecorded());
+        if (m_source->state() == PulseStream::State::Failed) {
+            // The source went away, or the sound server did (it may be starting
+            // again): what came before is decoded, then the stream ends. Not
+            // from inside the timer's own signal: closing deletes the timer.
+            const QString description = QStringLiteral("The audio input \"%1\" stopped delivering audio.")
+                                            .arg(m_device.description());
+            QMetaObject::invokeMethod(
+                this,
+                [this, description] {
+                    if (m_source)
+                        fail(description);
+                },
+                Qt::QueuedConnection);
+        }
         const qsizetype whole = m_pending.size() / 2 * 2;
         if (whole == 0)
             return;
@@ -118,7 +146,7 @@ private:
         } catch (const Failure &failure) {
             // Thrown out of a slot of this thread's event loop, it would end the
             // program; the decoder could not go on, so the stream is lost. Not
-            // from inside the source's own signal: closing deletes the source.
+            // from inside the timer's own signal: closing deletes the timer.
             m_decoderFailed = true;
             QMetaObject::invokeMethod(
                 this,
@@ -137,22 +165,6 @@ private:
             Q_EMIT events(out);
     }
 
-    void sourceStateChanged(QAudio::State state)
-    {
-        if (!m_source || state != QAudio::StoppedState || m_source->error() == QAudio::NoError)
-            return;
-        // Not from inside the source's own signal: stopping deletes the source.
-        const QString description =
-            QStringLiteral("The audio input \"%1\" stopped delivering audio.").arg(m_device.description());
-        QMetaObject::invokeMethod(
-            this,
-            [this, description] {
-                if (m_source)
-                    fail(description);
-            },
-            Qt::QueuedConnection);
-    }
-
     void inputsChanged()
     {
         const auto inputs = QMediaDevices::audioInputs();
@@ -164,10 +176,9 @@ private:
 
     void closeSource()
     {
-        m_source->disconnect(this);
-        m_source->stop();
         m_source.reset();
-        m_io = nullptr;
+        m_reader->stop();
+        m_reader.release()->deleteLater();
         // The check itself may be what found the device gone.
         m_presence->stop();
         m_presence.release()->deleteLater();
@@ -183,11 +194,14 @@ private:
     std::shared_ptr<SphinxDecoder> m_decoder;
     UtteranceStream m_stream;
     QAudioDevice m_device;
-    std::unique_ptr<QAudioSource> m_source;
+    std::unique_ptr<PulseStream> m_source;
     std::unique_ptr<QMediaDevices> m_devices;
     static constexpr int kPresenceCheckMs = 1000;
     std::unique_ptr<QTimer> m_presence;
-    QIODevice *m_io = nullptr;
+    static constexpr int kFragmentMs = 50;
+    static constexpr int kReadMs = 20;
+    static constexpr std::chrono::seconds kOpenMargin{2};
+    std::unique_ptr<QTimer> m_reader;
     QByteArray m_pending;
     bool m_decoderFailed = false; ///< feeding threw; the source closes next
 };

@@ -11,22 +11,21 @@
 #include <chrono>
 #include <memory>
 
-class QAudioSource;
-class QIODevice;
-
 namespace kestrel {
 
 class SphinxDecoder;
 
 /// Captures 16 kHz mono audio from one input device on its own thread and runs it
-/// through an UtteranceStream there. Events leave through the events() signal,
-/// which a receiver on the user-interface thread gets queued.
+/// through an UtteranceStream there. The recording is a sound-server stream of
+/// its own (PulseStream), so listening opens again after the server restarted. Events leave through the
+/// events() signal, which a receiver on the user-interface thread gets queued.
 class AudioCapture : public QObject
 {
     Q_OBJECT
 public:
     /// An open takes well under a second, a Bluetooth headset switching its
-    /// profile a few seconds.
+    /// profile a few seconds. The capture's own thread gives up on an open two
+    /// seconds before this, so the caller's wait ends with its answer.
     static constexpr std::chrono::seconds kOpenTimeout{10};
 
     AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode,
@@ -34,8 +33,8 @@ public:
     ~AudioCapture() override;
 
     /// How many captures this process has left stuck in an open that has not
-    /// come back. Their threads wait inside Qt's sound backend, whose teardown at
-    /// a normal exit would then abort; the program always ends with _exit.
+    /// come back. The capture's thread bounds its own wait for the server, so
+    /// this stays at zero unless that thread itself is held up.
     static int stuckCaptures();
 
     /// Opens the device and starts the stream; returns once it runs. Throws
