@@ -15,6 +15,9 @@ constexpr qint64 kDeadMs = 5000;
 constexpr qint64 kEndToleranceUSecs = 2000;
 // Enough buffered in the server to ride out a busy user-interface thread.
 constexpr int kBufferMs = 200;
+// A stream's sound is heard at most this long after the server has drained it:
+// the buffer asked for plus what a device adds.
+constexpr qint64 kDrainedLatencyMs = kBufferMs + 300;
 
 } // namespace
 
@@ -63,6 +66,10 @@ void PulseOutput::write(const QByteArray &bytes)
 void PulseOutput::service()
 {
     if (m_stopped || failed())
+        return;
+    // Time spent connecting has its own limit (failed()); only a stream the
+    // server has taken can be late with its sound.
+    if (m_stream->state() != PulseStream::State::Ready)
         return;
     watchProgress();
     const qint64 waiting = m_pending.size() - m_pendingOffset;
@@ -131,7 +138,17 @@ bool PulseOutput::finished()
     if (!m_endOfData || m_pending.size() > m_pendingOffset)
         return false;
     service();
-    return m_stream->drained() || processedUSecs() >= writtenUSecs() - kEndToleranceUSecs;
+    if (processedUSecs() >= writtenUSecs() - kEndToleranceUSecs)
+        return true;
+    // The server says a stream is drained once its sound is in the device's
+    // buffer, before it has been heard; closing it then would cut the last
+    // words off. Its played time is waited for, or, should its reports stop
+    // short, its drain plus the device's latency at most.
+    if (!m_stream->drained())
+        return false;
+    if (!m_drainedSince.isValid())
+        m_drainedSince.start();
+    return m_drainedSince.elapsed() >= kDrainedLatencyMs;
 }
 
 ClockOutput::ClockOutput(const AudioFormatInfo &format, qint64 alreadyHeardUSecs, qint64 alreadyWrittenBytes)

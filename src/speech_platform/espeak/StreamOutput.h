@@ -89,6 +89,7 @@ private:
     qint64 m_heardUSecs = 0; ///< the furthest the stream has reported
     qint64 m_progressMark = -1;
     QElapsedTimer m_noProgressSince;
+    QElapsedTimer m_drainedSince;
     bool m_dead = false;
     bool m_stopped = false;
 };

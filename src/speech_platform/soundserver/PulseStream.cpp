@@ -81,9 +81,9 @@ struct PulseStream::Connection
         if (direction == Direction::Record)
             pa_stream_set_read_callback(stream, &Connection::readable, this);
         const char *name = device.isEmpty() ? nullptr : device.constData();
-        // Never moved by the server: a device that goes away is the caller's to
-        // know of, as it was when Qt played and recorded.
-        const auto common = pa_stream_flags_t(PA_STREAM_DONT_MOVE | PA_STREAM_ADJUST_LATENCY);
+        // Movable as any client's stream: the user may move it in the sound
+        // settings, and the server moves it on when its device goes away.
+        const auto common = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY);
         const int rc =
             direction == Direction::Playback
                 ? pa_stream_connect_playback(
@@ -138,10 +138,14 @@ struct PulseStream::Connection
         }
     }
 
-    static void drainDone(pa_stream *, int success, void *self)
+    static void drainDone(pa_stream *stream, int success, void *self)
     {
-        if (success)
-            static_cast<Connection *>(self)->drained = true;
+        if (!success)
+            return;
+        static_cast<Connection *>(self)->drained = true;
+        // The time reported last may stop short of the end; ask once more.
+        if (pa_operation *op = pa_stream_update_timing_info(stream, nullptr, nullptr))
+            pa_operation_unref(op);
     }
 
     static void readable(pa_stream *stream, size_t, void *self)

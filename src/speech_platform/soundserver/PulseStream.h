@@ -23,8 +23,10 @@ namespace kestrel {
 /// server that stopped answering leaves the stream connecting (or making no
 /// progress), which the caller times.
 ///
-/// The stream never moves to another device: when its device goes away, or the
-/// server does, it fails, and the caller decides where the sound goes next.
+/// When the server goes away the stream fails, and the caller decides where the
+/// sound goes next. When only its device goes away, the server moves it to
+/// another one, as it does any client's stream; a name that is not there when
+/// the stream is made fails it.
 ///
 /// Threading: any one thread at a time; libpulse's thread is internal.
 class PulseStream

@@ -53,7 +53,8 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         if (state != PulseStream::State::Ready) {
             m_source.reset();
-            if (state == PulseStream::State::Connecting)
+            m_openTimedOut = state == PulseStream::State::Connecting;
+            if (m_openTimedOut)
                 return QStringLiteral("The audio input \"%1\" did not open.").arg(device.description());
             return QStringLiteral(
                        "The audio input \"%1\" could not be opened. It is possible that it is used by "
@@ -92,6 +93,9 @@ public:
     }
 
     void emulate(const RecognitionResult &result) { Q_EMIT events(m_stream.emulated(result)); }
+
+    /// The last start() failed because the server never answered the open.
+    bool openTimedOut() const { return m_openTimedOut; }
 
     /// The open came back after the caller stopped waiting for it: nobody
     /// listens any more.
@@ -204,6 +208,7 @@ private:
     std::unique_ptr<QTimer> m_reader;
     QByteArray m_pending;
     bool m_decoderFailed = false; ///< feeding threw; the source closes next
+    bool m_openTimedOut = false;
 };
 
 AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode,
@@ -268,6 +273,7 @@ void AudioCapture::start(const QAudioDevice &device)
         std::mutex mutex;
         std::condition_variable done;
         std::optional<QString> error;
+        bool timedOut = false;
         bool abandoned = false;
         std::atomic_bool stuck{false};
     };
@@ -285,6 +291,7 @@ void AudioCapture::start(const QAudioDevice &device)
                 return;
             }
             opening->error = error;
+            opening->timedOut = worker->openTimedOut();
             opening->done.notify_all();
         },
         Qt::QueuedConnection);
@@ -298,6 +305,7 @@ void AudioCapture::start(const QAudioDevice &device)
         throw Failure(QStringLiteral("The audio input \"%1\" did not open.").arg(device.description()));
     }
     const QString error = *opening->error;
+    m_openTimedOut = opening->timedOut;
     lock.unlock();
     if (!error.isEmpty())
         throw Failure(error);

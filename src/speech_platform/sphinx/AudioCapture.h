@@ -49,6 +49,9 @@ public:
     bool running() const { return m_running; }
     /// Its open did not come back in time (start threw for that reason).
     bool abandoned() const { return m_abandoned; }
+    /// start() threw because the sound server took the open but never answered
+    /// it; the capture's thread gave it up and holds nothing.
+    bool openTimedOut() const { return m_openTimedOut; }
     /// Once abandoned: true for as long as that open has not come back. It
     /// comes back when a sound server that stopped answering answers again; one
     /// for an input that went away may never.
@@ -69,6 +72,7 @@ private:
     Worker *m_worker = nullptr;
     bool m_running = false;
     bool m_abandoned = false; ///< an open did not come back in time; the thread may be stuck in it
+    bool m_openTimedOut = false;
     std::shared_ptr<const std::atomic_bool> m_stuckOpen;
     bool m_endDelivered = false;
 };

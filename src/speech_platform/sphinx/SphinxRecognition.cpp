@@ -19,6 +19,8 @@ constexpr qint32 kRecognitionStandard = 0;
 constexpr qint32 kRecognitionEmulated = 2;
 constexpr qint32 kStateInactive = 0;
 constexpr qint32 kStateActive = 1;
+// Short enough that a server that answers again is listened to soon after.
+constexpr std::chrono::milliseconds kTimedOutOpenRefusal = std::chrono::seconds(30);
 
 SpeechToken commandsEngine()
 {
@@ -335,8 +337,8 @@ void SphinxRecoContext::startListening()
     const QString inputId = tokenOf(device).id;
     if (shared.inputGivenUp(inputId))
         throw Failure(QStringLiteral("The audio input \"%1\" did not open.").arg(device.description()));
-    // Qt waits for the open of a silent server until it answers; after each
-    // sentence the program says, that wait would hold the window.
+    // An open on a silent server waits until it answers or the capture gives
+    // up; after each sentence the program says, that wait would hold the window.
     if (m_recognizer.serverSilent())
         throw Failure(QStringLiteral("The sound server does not answer, so the audio input \"%1\" was not "
                                      "opened.")
@@ -360,6 +362,12 @@ void SphinxRecoContext::startListening()
     } catch (const Failure &) {
         if (capture->abandoned())
             shared.giveUpInput(inputId, m_recognizer.inputGiveUpTime(), capture->stuckOpen());
+        // The server answers, but not for this input (a source that cannot
+        // start, or a stall that began inside the open). Listening resumes after
+        // every sentence, and each try would hold the window for the whole
+        // wait again: it is refused at once for a while instead.
+        else if (capture->openTimedOut())
+            shared.giveUpInput(inputId, std::min(m_recognizer.inputGiveUpTime(), kTimedOutOpenRefusal));
         throw;
     }
     m_capture = std::move(capture);
