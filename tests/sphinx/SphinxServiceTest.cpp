@@ -438,6 +438,22 @@ TEST(SphinxServiceLive, theRestOfABatchIsDroppedOnceItsStreamHasEnded)
     EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const auto &e) { return e.first == "recognition"; }), 1);
 }
 
+/// Switches listening on again and again, as the recognition window does after
+/// a loss, until it takes or `ms` have passed.
+bool listensWithin(RecoGrammar &grammar, int ms)
+{
+    return QTest::qWaitFor(
+        [&] {
+            try {
+                grammar.dictationSetState(true);
+            } catch (const Failure &) {
+                return false;
+            }
+            return true;
+        },
+        ms);
+}
+
 // A capture left stuck in an open makes the sound backend's teardown at a
 // normal exit abort. The program always ends with _exit; a test process that
 // left one (none should) ends the same way, with its result.
@@ -564,19 +580,9 @@ TEST(SphinxServiceLive, aMicrophoneRefusedWhileTheServerIsStoppedIsTakenAgainOnc
         EXPECT_EQ(AudioCapture::stuckCaptures(), stuckBefore)
             << "an open was left waiting on the silent server";
 
-        // Tried again now and then, as the recognition window does after a loss.
         ASSERT_EQ(::kill(server, SIGCONT), 0);
-        const bool listening = QTest::qWaitFor(
-            [&] {
-                try {
-                    grammar.dictationSetState(true);
-                } catch (const Failure &) {
-                    return false;
-                }
-                return true;
-            },
-            // An open the server never answered is refused for half a minute.
-            45000);
+        // An open the server never answered is refused for half a minute.
+        const bool listening = listensWithin(grammar, 45000);
         EXPECT_TRUE(listening) << "the microphone is still refused after the server answered again";
         EXPECT_TRUE(grammar.dictationActive());
         grammar.dictationSetState(false);
@@ -612,17 +618,7 @@ TEST(SphinxServiceLive, listeningOpensAgainAfterTheSoundServerRestarts)
     ASSERT_TRUE(lost.count() == 1 || lost.wait(10000)) << "nothing told the user that listening stopped";
     grammar.dictationSetState(false); // as the recognition window does on a loss
 
-    // Tried again now and then, as the recognition window does after a loss.
-    const bool listening = QTest::qWaitFor(
-        [&] {
-            try {
-                grammar.dictationSetState(true);
-            } catch (const Failure &) {
-                return false;
-            }
-            return true;
-        },
-        20000);
+    const bool listening = listensWithin(grammar, 20000);
     ASSERT_TRUE(listening) << "the microphone is still refused by the new server";
     ASSERT_TRUE(starts.count() == 2 || starts.wait(30000));
     const testing::Samples audio = testing::padded(

@@ -11,6 +11,9 @@
 #include <thread>
 
 namespace kestrel {
+namespace {
+constexpr pa_usec_t kReconnectUSecs = 1000 * 1000;
+} // namespace
 
 // Everything here but the constructor, the destructor and the public
 // functions runs on PulseAudio's own mainloop thread.
@@ -23,6 +26,47 @@ struct SoundServerDefaults::Connection
     QByteArray sink;
     std::atomic<bool> settled{false}; ///< the first answer came, or none will
     bool running = false;             ///< the mainloop thread was started
+    bool stopping = false;            ///< being destroyed: no more connections
+    bool reconnectPending = false;
+
+    /// Connects `context` anew; its state callback takes it from there.
+    void connect()
+    {
+        context = pa_context_new(pa_threaded_mainloop_get_api(loop), "KESTREL");
+        if (!context) {
+            settled = true;
+            return;
+        }
+        pa_context_set_state_callback(context, &Connection::stateChanged, this);
+        pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
+    }
+
+    /// A server gone may be restarting: it is looked for again a second later,
+    /// and again, for as long as the program runs.
+    void scheduleReconnect()
+    {
+        if (stopping || reconnectPending || !running)
+            return;
+        pa_mainloop_api *api = pa_threaded_mainloop_get_api(loop);
+        timeval when{};
+        pa_timeval_add(pa_gettimeofday(&when), kReconnectUSecs);
+        if (api->time_new(api, &when, &Connection::reconnect, this))
+            reconnectPending = true;
+    }
+
+    static void reconnect(pa_mainloop_api *api, pa_time_event *event, const timeval *, void *self)
+    {
+        auto *c = static_cast<Connection *>(self);
+        api->time_free(event);
+        c->reconnectPending = false;
+        if (c->stopping)
+            return;
+        if (c->context) {
+            pa_context_set_state_callback(c->context, nullptr, nullptr);
+            pa_context_unref(c->context);
+        }
+        c->connect();
+    }
 
     void askServer()
     {
@@ -61,11 +105,14 @@ struct SoundServerDefaults::Connection
             break;
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED: {
-            // A server gone (or restarted) no longer says; Qt's choice stands.
-            const QMutexLocker lock(&c->mutex);
-            c->source.clear();
-            c->sink.clear();
+            // A server gone no longer says; Qt's choice stands until one answers.
+            {
+                const QMutexLocker lock(&c->mutex);
+                c->source.clear();
+                c->sink.clear();
+            }
             c->settled = true;
+            c->scheduleReconnect();
             break;
         }
         default:
@@ -81,14 +128,13 @@ SoundServerDefaults::SoundServerDefaults(std::chrono::milliseconds firstAnswer)
     c.loop = pa_threaded_mainloop_new();
     if (!c.loop)
         return;
-    c.context = pa_context_new(pa_threaded_mainloop_get_api(c.loop), "KESTREL");
-    if (!c.context)
+    pa_threaded_mainloop_lock(c.loop);
+    c.running = pa_threaded_mainloop_start(c.loop) >= 0;
+    if (c.running)
+        c.connect();
+    pa_threaded_mainloop_unlock(c.loop);
+    if (!c.running)
         return;
-    pa_context_set_state_callback(c.context, &Connection::stateChanged, &c);
-    if (pa_context_connect(c.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-        pa_threaded_mainloop_start(c.loop) < 0)
-        return;
-    c.running = true;
     // The first answer usually takes a millisecond or two; an input chosen
     // before it would be Qt's.
     for (QDeadlineTimer deadline(firstAnswer.count()); !c.settled && !deadline.hasExpired();)
@@ -98,9 +144,14 @@ SoundServerDefaults::SoundServerDefaults(std::chrono::milliseconds firstAnswer)
 SoundServerDefaults::~SoundServerDefaults()
 {
     Connection &c = *m_connection;
-    if (c.running)
+    if (c.running) {
+        pa_threaded_mainloop_lock(c.loop);
+        c.stopping = true;
+        pa_threaded_mainloop_unlock(c.loop);
         pa_threaded_mainloop_stop(c.loop); // joins its thread: no callback runs after this
+    }
     if (c.context) {
+        pa_context_set_state_callback(c.context, nullptr, nullptr);
         pa_context_disconnect(c.context);
         pa_context_unref(c.context);
     }
@@ -130,7 +181,7 @@ bool SoundServerDefaults::silent(std::chrono::milliseconds within) const
         static_cast<std::atomic<bool> *>(flag)->store(true);
     };
     pa_threaded_mainloop_lock(c.loop);
-    pa_operation *op = pa_context_get_state(c.context) == PA_CONTEXT_READY
+    pa_operation *op = c.context && pa_context_get_state(c.context) == PA_CONTEXT_READY
                            ? pa_context_get_server_info(c.context, answer, &answered)
                            : nullptr;
     pa_threaded_mainloop_unlock(c.loop);

@@ -10,7 +10,8 @@
 namespace kestrel {
 
 /// The sound server's default recording and playback devices, kept up to date
-/// while the program runs.
+/// while the program runs, and again once a server that went away (restarted)
+/// is back.
 ///
 /// Qt's sound-server backend (Qt 6.4) does not know them: it takes the first
 /// source it was told of, so on a machine with a built-in microphone and a

@@ -1,7 +1,10 @@
-// Streams of the program's own on the test session's sound server: what a
-// stream that cannot be made says, and that sound goes out and comes in at the
-// server's pace.
+// The program's own connections to the test session's sound server: what a
+// stream that cannot be made says, that sound goes out and comes in at the
+// server's pace, and that the server's defaults are followed across a restart.
 #include "speech_platform/soundserver/PulseStream.h"
+#include "speech_platform/soundserver/SoundServerDefaults.h"
+#include "support/Pactl.h"
+#include "support/PrivateSoundServer.h"
 
 #include <QByteArray>
 #include <QTest>
@@ -134,6 +137,31 @@ TEST(PulseStreamTest, RecordingDeliversWhatTheSourceIsFed)
     const auto *samples = reinterpret_cast<const int16_t *>(recorded.constData());
     const auto fed = std::count(samples, samples + recorded.size() / 2, int16_t(1234));
     EXPECT_GE(fed, 7200) << "of 8000 samples fed";
+}
+
+// A restarted server is one the program knows again: the default devices a
+// user chooses after it (a headset) are followed, and it is asked whether it
+// answers, as before.
+TEST(SoundServerDefaultsTest, TheDefaultsAreFollowedAgainAfterTheServerRestarts)
+{
+    if (!pulseSessionRuns())
+        GTEST_SKIP() << kNoPulseSession;
+    test::PrivateSoundServer server;
+    ASSERT_TRUE(server.running()) << "pulseaudio did not start";
+    SoundServerDefaults defaults;
+    EXPECT_EQ(defaults.defaultSink(), QByteArray("kestrel_speaker"));
+    EXPECT_EQ(defaults.defaultSource(), QByteArray("kestrel_mic"));
+
+    ASSERT_TRUE(server.restart()) << "pulseaudio did not start again";
+    ASSERT_FALSE(test::pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                              QStringLiteral("sink_name=kestrel_headset")})
+                     .isEmpty());
+    test::pactl({QStringLiteral("set-default-sink"), QStringLiteral("kestrel_headset")});
+    ASSERT_EQ(test::pactl({QStringLiteral("get-default-sink")}), QStringLiteral("kestrel_headset"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return defaults.defaultSink() == "kestrel_headset"; }, 10000))
+        << "the default output is still \"" << defaults.defaultSink().toStdString() << "\"";
+    EXPECT_EQ(defaults.defaultSource(), QByteArray("kestrel_mic"));
+    EXPECT_FALSE(defaults.silent(SoundServerDefaults::kAnswerTime));
 }
 
 } // namespace
