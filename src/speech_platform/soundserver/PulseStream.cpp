@@ -41,7 +41,7 @@ struct PulseStream::Connection
 {
     Direction direction = Direction::Playback;
     QByteArray device;
-    pa_sample_spec spec{};
+    pa_sample_spec sampleFormat{};
     pa_buffer_attr attr{};
     pa_threaded_mainloop *loop = nullptr;
     pa_context *context = nullptr;
@@ -72,7 +72,7 @@ struct PulseStream::Connection
     {
         stream =
             pa_stream_new(context, direction == Direction::Playback ? "KESTREL voice" : "KESTREL microphone",
-                          &spec, nullptr);
+                          &sampleFormat, nullptr);
         if (!stream) {
             fail(contextError());
             return;
@@ -169,7 +169,7 @@ struct PulseStream::Connection
             pa_stream_drop(stream);
         }
         if (c->recorded.size() > c->recordedLimit) {
-            const qsizetype frame = qsizetype(pa_frame_size(&c->spec));
+            const qsizetype frame = qsizetype(pa_frame_size(&c->sampleFormat));
             c->recorded.remove(0, (c->recorded.size() - c->recordedLimit) / frame * frame);
         }
     }
@@ -182,14 +182,14 @@ PulseStream::PulseStream(Direction direction, const QByteArray &device, const Fo
     Connection &c = *m_connection;
     c.direction = direction;
     c.device = device;
-    c.spec.format = format.unsigned8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    c.spec.rate = uint32_t(format.sampleRate);
-    c.spec.channels = uint8_t(format.channels);
-    if (!pa_sample_spec_valid(&c.spec)) {
+    c.sampleFormat.format = format.unsigned8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    c.sampleFormat.rate = uint32_t(format.sampleRate);
+    c.sampleFormat.channels = uint8_t(format.channels);
+    if (!pa_sample_spec_valid(&c.sampleFormat)) {
         c.fail(QString::fromUtf8(pa_strerror(PA_ERR_INVALID)));
         return;
     }
-    const auto latencyBytes = uint32_t(pa_usec_to_bytes(pa_usec_t(latency.count()) * 1000, &c.spec));
+    const auto latencyBytes = uint32_t(pa_usec_to_bytes(pa_usec_t(latency.count()) * 1000, &c.sampleFormat));
     c.attr.maxlength = uint32_t(-1);
     c.attr.tlength = direction == Direction::Playback ? latencyBytes : uint32_t(-1);
     c.attr.prebuf = uint32_t(-1);
@@ -270,7 +270,7 @@ qint64 PulseStream::write(const char *data, qint64 bytes)
     const size_t room = pa_stream_writable_size(c.stream);
     if (room == size_t(-1))
         return 0;
-    const qint64 frame = qint64(pa_frame_size(&c.spec));
+    const qint64 frame = qint64(pa_frame_size(&c.sampleFormat));
     const qint64 taken = std::min<qint64>(bytes, qint64(room)) / frame * frame;
     if (taken <= 0)
         return 0;
