@@ -9,6 +9,7 @@
 // loop that long). End of input is ignored.
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <QWindow>
 
 #include <cstdio>
 #include <unistd.h>
@@ -64,6 +66,25 @@ struct Recorder : QObject
 
 } // namespace
 
+// Qt stamps a claim of the clipboard with the time of the last event this
+// program received, and the X server ignores a claim older than the current
+// owner's: after a test had set the clipboard itself, a copy here now and then
+// did not take. A property change on our own window brings an event stamped
+// with the server's time now.
+void takeFreshTime(QWidget &window)
+{
+    QWindow *handle = window.windowHandle();
+    if (!handle)
+        return;
+    const qreal opacity = handle->opacity();
+    handle->setOpacity(opacity > 0.5 ? opacity - 0.01 : opacity + 0.01);
+    handle->setOpacity(opacity);
+    QElapsedTimer spent;
+    spent.start();
+    while (spent.elapsed() < 50)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -104,11 +125,13 @@ int main(int argc, char **argv)
             else if (command == "quit")
                 app.quit();
             else if (command.startsWith("copy ")) {
+                takeFreshTime(window);
                 QGuiApplication::clipboard()->setText(QString::fromUtf8(QByteArray::fromHex(command.mid(5))));
                 emitLine("COPIED");
             } else if (command.startsWith("copybusy ")) {
                 // Copies, then is too busy to hand the text over for a while.
                 const QList<QByteArray> parts = command.split(' ');
+                takeFreshTime(window);
                 QGuiApplication::clipboard()->setText(QString::fromUtf8(QByteArray::fromHex(parts.value(2))));
                 QCoreApplication::processEvents(); // the server learns of the new owner now
                 emitLine("COPIED");
