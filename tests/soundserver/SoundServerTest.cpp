@@ -5,6 +5,7 @@
 #include "speech_platform/soundserver/SoundServerDefaults.h"
 #include "support/Pactl.h"
 #include "support/PrivateSoundServer.h"
+#include "support/PulseSession.h"
 
 #include <QByteArray>
 #include <QTest>
@@ -25,13 +26,8 @@ using namespace std::chrono_literals;
 using Direction = PulseStream::Direction;
 using State = PulseStream::State;
 
-bool pulseSessionRuns()
-{
-    return !qgetenv("PULSE_SERVER").isEmpty() && !qgetenv("KESTREL_PULSE_DIR").isEmpty();
-}
-
-constexpr const char *kNoPulseSession =
-    "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
+using test::kNoPulseSession;
+using test::pulseSessionRuns;
 
 const PulseStream::Format kMono16k{16000, 1, false};
 

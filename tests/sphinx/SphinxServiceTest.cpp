@@ -9,6 +9,7 @@
 #include "speech_platform/sphinx/SphinxRecognition.h"
 #include "support/Pactl.h"
 #include "support/PrivateSoundServer.h"
+#include "support/PulseSession.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -131,13 +132,8 @@ std::unique_ptr<Recognizer> recognizerOnTestMicrophone(SphinxRecognitionService 
     return recognizer;
 }
 
-constexpr const char *kNoPulseSession =
-    "no PulseAudio session (source scripts/desktop-session.sh and run kestrel_start_pulse)";
-
-bool pulseSessionRuns()
-{
-    return !qgetenv("PULSE_SERVER").isEmpty() && !qgetenv("KESTREL_PULSE_DIR").isEmpty();
-}
+using test::kNoPulseSession;
+using test::pulseSessionRuns;
 
 using test::pactl;
 
