@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QTest>
@@ -17,23 +16,32 @@ public:
     PrivateXServer(const PrivateXServer &) = delete;
     PrivateXServer &operator=(const PrivateXServer &) = delete;
 
-    /// False when no display number is free or the server did not come up.
+    /// False when the server did not come up.
     bool start()
     {
-        for (int n = 150; n < 200 && m_display.isEmpty(); ++n) {
-            if (!QFileInfo::exists(socketOf(n)) &&
-                !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                m_display = QStringLiteral(":%1").arg(n);
-        }
-        if (m_display.isEmpty())
-            return false;
+        // The server picks a free display number itself and says which once it
+        // takes connections: tests running side by side that each looked for a
+        // free number first could both pick the same one, and one of them then
+        // talked to the other's server.
         m_server.start(QStringLiteral("Xvfb"),
-                       {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp")});
         if (!m_server.waitForStarted(10000))
             return false;
-        const QString socket = socketOf(m_display.mid(1).toInt());
-        return QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 10000);
+        QByteArray said;
+        const bool ready = QTest::qWaitFor(
+            [&] {
+                said += m_server.readAllStandardOutput();
+                return said.contains('\n') || m_server.state() != QProcess::Running;
+            },
+            10000);
+        bool numbered = false;
+        const int number = said.trimmed().toInt(&numbered);
+        if (!ready || !numbered || m_server.state() != QProcess::Running)
+            return false;
+        m_display = QStringLiteral(":%1").arg(number);
+        return true;
     }
 
     QString display() const { return m_display; }
@@ -48,8 +56,6 @@ public:
     }
 
 private:
-    static QString socketOf(int number) { return QStringLiteral("/tmp/.X11-unix/X%1").arg(number); }
-
     QProcess m_server;
     QString m_display;
 };
