@@ -106,9 +106,19 @@ protected:
         const auto listed = [&] {
             return xid(m_desktop->windowOfProcess(target->pid())) == target->window();
         };
-        return target->waitReady() && waitUntil(listed) && showAndActivate(target->window())
-                   ? std::move(target)
-                   : nullptr;
+        // Which step never came says whether the target, the desktop backend or
+        // the window manager was late.
+        if (!target->waitReady())
+            ADD_FAILURE() << "the target window never reported itself ready";
+        else if (!waitUntil(listed))
+            ADD_FAILURE() << "the target's window was never found as its process's window";
+        else if (!waitUntil([&] { return isShown(target->window()); }, 20000))
+            ADD_FAILURE() << "the window manager never showed the target's window";
+        else if (!showAndActivate(target->window()))
+            ADD_FAILURE() << "the target's window never became the active one";
+        else
+            return target;
+        return nullptr;
     }
 
     /// Frames and shows (WM_STATE Normal) come a moment after the window is listed.
