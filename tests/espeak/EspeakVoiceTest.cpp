@@ -218,7 +218,8 @@ TEST_P(EspeakVoiceTest, OddCharactersBetweenWordsNeitherCutTheTextShortNorShiftT
 // Text is handed over as markup, and eSpeak takes a "<" before a letter for
 // the start of a tag: "if a<b then c" was read as "if a", and a mail address
 // in angle brackets took the rest of the sentence with it. Text without real
-// markup is read as it is written; markup still acts where there is some.
+// markup is read as it is written; markup still acts where there is some, and
+// a "<" beside it that opens no whole tag is read as a "<".
 TEST_P(EspeakVoiceTest, AngleBracketsThatAreNoMarkupLoseNoWords)
 {
     const struct
@@ -232,6 +233,10 @@ TEST_P(EspeakVoiceTest, AngleBracketsThatAreNoMarkupLoseNoWords)
         {"mail address", QStringLiteral("Ann <ann@x.org> wrote back"), {}},
         {"include line", QStringLiteral("include <stdio> here"), {}},
         {"real markup", QStringLiteral("Hello <break time=\"10ms\"/> there"), {"Hello", "there"}},
+        {"comparison beside markup",
+         QStringLiteral("Hello <break time=\"10ms\"/> if a<b then c end"),
+         {"Hello", "if", "a", "b", "then", "c", "end"}},
+        {"unclosed beside an entity", QStringLiteral("Tom &amp; Ann <ann@x.org wrote back"), {}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);

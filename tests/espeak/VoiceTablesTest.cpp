@@ -330,6 +330,51 @@ TEST(TextPositionMapTest, OnlyWholeTagsAndEntitiesMakeTheTextMarkup)
         EXPECT_EQ(holdsMarkup(QString::fromUtf8(text)), markup) << text;
 }
 
+// A text with real markup goes to eSpeak as markup, where a "<" that opens no
+// whole tag would swallow the words after it. It goes as "&lt;", and eSpeak's
+// positions in what it was handed still select the words of the text.
+TEST(TextPositionMapTest, AStrayLessThanBesideMarkupGoesEscapedAndPositionsMapBack)
+{
+    const struct
+    {
+        const char *label;
+        QString text;
+        bool xml;
+        QString handed; // what eSpeak is given
+        QString word;   // a word after the "<", looked up by its place in `handed`
+    } rows[] = {
+        {"comparison beside a tag", QStringLiteral("Hi <break time=\"1s\"/> if a<b then c"), true,
+         QStringLiteral("Hi <break time=\"1s\"/> if a&lt;b then c"), "then"},
+        {"mail address beside an entity", QStringLiteral("Tom &amp; Ann <ann@x.org> wrote"), true,
+         QStringLiteral("Tom &amp; Ann &lt;ann@x.org> wrote"), "wrote"},
+        // eSpeak speaks a "<" before another as it stands.
+        {"two in a row", QStringLiteral("<s>x<<y</s> end"), true, QStringLiteral("<s>x<&lt;y</s> end"),
+         "end"},
+        {"before a slash or a bang", QStringLiteral("a </ b <! c <p/> end"), true,
+         QStringLiteral("a &lt;/ b &lt;! c <p/> end"), "end"},
+        {"after a wide character", QStringLiteral("\U0001F600<x <p/> end"), true,
+         QStringLiteral("\U0001F600&lt;x <p/> end"), "end"},
+        {"spoken less-than left as it is", QStringLiteral("3 < 4 <p/> ok"), true,
+         QStringLiteral("3 < 4 <p/> ok"), "ok"},
+        {"inside a comment", QStringLiteral("<!-- a<b --> end"), true, QStringLiteral("<!-- a<b --> end"),
+         "end"},
+        {"plain text as it is", QStringLiteral("if a<b then c"), false, QStringLiteral("if a<b then c"),
+         "then"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        const TextPositionMap map(row.text, row.xml);
+        EXPECT_EQ(map.handedText(), row.handed);
+        // eSpeak counts characters from 1, a surrogate pair as one.
+        const int at =
+            static_cast<int>(row.handed.left(row.handed.lastIndexOf(row.word)).toUcs4().size()) + 1;
+        const auto span = map.wordSpan(at, static_cast<int>(row.word.size()));
+        ASSERT_TRUE(span.has_value());
+        EXPECT_EQ(span->start, row.text.lastIndexOf(row.word));
+        EXPECT_EQ(row.text.mid(span->start, span->length), row.word);
+    }
+}
+
 TEST(TextPositionMapTest, PositionsCountCharactersNotUtf16Units)
 {
     const TextPositionMap map(QStringLiteral("a\U0001F600b"), false);

@@ -226,7 +226,7 @@ void EspeakSynthesizer::synthesize(const SynthesisRequest &request)
         // eSpeak reads its text up to the first NUL; pasted text can hold some, and
         // the rest of it would go unsaid. A space in its place keeps every
         // character where the text positions expect it.
-        QString spoken = request.text;
+        QString spoken = run->positions.handedText();
         spoken.replace(QChar(0), QLatin1Char(' '));
         const QByteArray text = spoken.toUtf8();
         unsigned int flags = espeakCHARS_UTF8;

@@ -21,47 +21,98 @@ bool opensMarkup(QChar next)
 // Entity names are short; anything longer between "&" and ";" is plain text.
 constexpr int kLongestEntity = 12;
 
+constexpr QLatin1StringView kEscapedLessThan("&lt;");
+constexpr QLatin1StringView kCommentOpening("<!--");
+constexpr QLatin1StringView kCommentClosing("-->");
+
+// An element's tag with its attributes, or a processing instruction, after "<"
+// and before ">". Neither holds a "<"; a comment may, and is looked for apart.
+constexpr QLatin1StringView kElementOrInstruction(
+    R"(/?[A-Za-z_][\w:.-]*(\s+[A-Za-z_][\w:.-]*\s*=\s*("[^"<]*"|'[^'<]*'))*\s*/?|\?[^<>]*\?)");
+
 } // namespace
 
 bool holdsMarkup(const QString &text)
 {
     static const QRegularExpression markup(
-        QStringLiteral(
-            R"(<(/?[A-Za-z_][\w:.-]*(\s+[A-Za-z_][\w:.-]*\s*=\s*("[^"<]*"|'[^'<]*'))*\s*/?|!--.*?--|\?[^<>]*\?)>)"
-            R"(|&(#[0-9]+|#[xX][0-9A-Fa-f]+|[A-Za-z][A-Za-z0-9]{0,11});)"),
+        QStringLiteral("<(") + kElementOrInstruction +
+            QStringLiteral(R"(|!--.*?--)>|&(#[0-9]+|#[xX][0-9A-Fa-f]+|[A-Za-z][A-Za-z0-9]{0,11});)"),
         QRegularExpression::DotMatchesEverythingOption);
     return text.contains(markup);
 }
 
+int TextPositionMap::wholeTagEnd(int at, bool &commentsMayClose) const
+{
+    if (QStringView(m_text).mid(at).startsWith(kCommentOpening)) {
+        if (!commentsMayClose)
+            return -1;
+        const auto closing = m_text.indexOf(kCommentClosing, at + kCommentOpening.size());
+        // With no "-->" from here on, no later comment can close either.
+        commentsMayClose = closing >= 0;
+        return closing < 0 ? -1 : static_cast<int>(closing + kCommentClosing.size()) - 1;
+    }
+    static const QRegularExpression tag(QStringLiteral("<(") + kElementOrInstruction + QStringLiteral(")>"));
+    // Matched within its reach, up to the next "<": Qt checks the whole subject
+    // on every match, and a long text holds many "<".
+    const auto next = m_text.indexOf(u'<', at + 1);
+    const QStringView reach = QStringView(m_text).mid(at, next < 0 ? -1 : next - at);
+    const QRegularExpressionMatch match =
+        tag.match(reach, 0, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+    return match.hasMatch() ? at + static_cast<int>(match.capturedEnd()) - 1 : -1;
+}
+
 TextPositionMap::TextPositionMap(const QString &text, bool isXml) : m_text(text), m_isXml(isXml)
 {
-    m_indexOfCodePoint.reserve(static_cast<std::size_t>(text.size()) + 1);
+    if (m_isXml)
+        findMarkup();
+    m_indexOfCodePoint.reserve(static_cast<std::size_t>(text.size() + 3 * m_strayOpenings.size()) + 1);
+    auto stray = m_strayOpenings.begin();
     for (int i = 0; i < text.size(); ++i) {
-        m_indexOfCodePoint.push_back(i);
+        // Each character of the "&lt;" handed in place of a stray "<" is that "<".
+        const bool escaped = stray != m_strayOpenings.end() && *stray == i;
+        const int handedLength = escaped ? static_cast<int>(kEscapedLessThan.size()) : 1;
+        m_indexOfCodePoint.insert(m_indexOfCodePoint.end(), static_cast<std::size_t>(handedLength), i);
+        if (escaped)
+            ++stray;
         // A surrogate pair is one character to eSpeak; a lone surrogate reaches it
         // as one replacement character.
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             ++i;
     }
     m_indexOfCodePoint.push_back(static_cast<int>(text.size()));
-    if (m_isXml)
-        findMarkup();
+}
+
+QString TextPositionMap::handedText() const
+{
+    if (m_strayOpenings.empty())
+        return m_text;
+    QString handed;
+    handed.reserve(m_text.size() + 3 * static_cast<qsizetype>(m_strayOpenings.size()));
+    int from = 0;
+    for (const int at : m_strayOpenings) {
+        handed += QStringView(m_text).mid(from, at - from);
+        handed += kEscapedLessThan;
+        from = at + 1;
+    }
+    handed += QStringView(m_text).mid(from);
+    return handed;
 }
 
 void TextPositionMap::findMarkup()
 {
     const int size = static_cast<int>(m_text.size());
+    bool commentsMayClose = true;
     for (int i = 0; i < size; ++i) {
         if (m_text[i] == u'<') {
-            // eSpeak reads "<" as the start of markup only before these; "3 < 4"
-            // is spoken, and so is everything up to a later ">".
-            if (i + 1 >= size || !opensMarkup(m_text[i + 1]))
-                continue;
-            const int close = static_cast<int>(m_text.indexOf(u'>', i + 1));
-            if (close < 0)
-                continue;
-            m_tags.emplace_back(i, close);
-            i = close;
+            if (const int close = wholeTagEnd(i, commentsMayClose); close >= 0) {
+                m_tags.emplace_back(i, close);
+                i = close;
+            } else if (i + 1 < size && opensMarkup(m_text[i + 1])) {
+                // eSpeak would drop all up to the next ">", or the rest of the
+                // text. Before anything else "<" is spoken as it stands ("3 < 4").
+                m_strayOpenings.push_back(i);
+                m_entities.emplace_back(i, i);
+            }
         } else if (m_text[i] == u'&') {
             int j = i + 1;
             while (j < size && j - i <= kLongestEntity && (m_text[j].isLetterOrNumber() || m_text[j] == u'#'))

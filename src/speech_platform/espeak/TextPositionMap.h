@@ -37,6 +37,11 @@ class TextPositionMap
 public:
     TextPositionMap(const QString &text, bool isXml);
 
+    /// The text to hand eSpeak. As markup, a "<" that opens no whole tag but
+    /// that eSpeak would take for one goes as "&lt;", which eSpeak reads as it
+    /// reads "<" in plain text; positions are counted in this text.
+    QString handedText() const;
+
     /// The 0-based QString index of eSpeak's 1-based position, clamped to the text.
     int toTextIndex(int espeakPosition) const;
 
@@ -56,12 +61,14 @@ private:
     int codePointAt(int index) const;
     std::optional<Range> rangeContaining(const std::vector<Range> &ranges, int index) const;
     void findMarkup();
+    int wholeTagEnd(int at, bool &commentsMayClose) const;
 
     QString m_text;
     bool m_isXml;
     std::vector<int> m_indexOfCodePoint; ///< code point number -> QString index
     std::vector<Range> m_tags;           ///< "<...>" in XML text, in order
-    std::vector<Range> m_entities;       ///< "&name;" in XML text, in order
+    std::vector<Range> m_entities;       ///< "&name;" in XML text, and stray "<", in order
+    std::vector<int> m_strayOpenings;    ///< indexes of the "<" handed over as "&lt;"
 };
 
 } // namespace kestrel
