@@ -195,8 +195,8 @@ void markupCost()
         {"unclosed attributes", QStringLiteral("<a b=\"c ")},
     };
     for (const auto &text : texts) {
-        // One real tag first, so the text goes as markup and is mapped.
-        const QString whole = QStringLiteral("<p/>") + text.piece.repeated(kCharacters / text.piece.size());
+        // One real tag, last, so the whole text is searched and then mapped.
+        const QString whole = text.piece.repeated(kCharacters / text.piece.size()) + QStringLiteral("<p/>");
         QElapsedTimer timer;
         timer.start();
         const bool markup = holdsMarkup(whole);

@@ -325,6 +325,13 @@ TEST(TextPositionMapTest, OnlyWholeTagsAndEntitiesMakeTheTextMarkup)
         {"caf&#233;", true},
         {"<!-- note --> text", true},
         {"<break time=\"1s\"", false},
+        // eSpeak ends a tag at its first ">", a comment too.
+        {"<!-- a > b -->", false},
+        {"<!DOCTYPE speak> words", true},
+        {"a <_x/> b", false},
+        {"<voice gender=female>hi</voice>", true},
+        {"<br / > line", true},
+        {"if a<b then c > d", false},
     };
     for (const auto &[text, markup] : texts)
         EXPECT_EQ(holdsMarkup(QString::fromUtf8(text)), markup) << text;
@@ -347,8 +354,7 @@ TEST(TextPositionMapTest, AStrayLessThanBesideMarkupGoesEscapedAndPositionsMapBa
          QStringLiteral("Hi <break time=\"1s\"/> if a&lt;b then c"), "then"},
         {"mail address beside an entity", QStringLiteral("Tom &amp; Ann <ann@x.org> wrote"), true,
          QStringLiteral("Tom &amp; Ann &lt;ann@x.org> wrote"), "wrote"},
-        // eSpeak speaks a "<" before another as it stands.
-        {"two in a row", QStringLiteral("<s>x<<y</s> end"), true, QStringLiteral("<s>x<&lt;y</s> end"),
+        {"two in a row", QStringLiteral("<s>x<<y</s> end"), true, QStringLiteral("<s>x&lt;&lt;y</s> end"),
          "end"},
         {"before a slash or a bang", QStringLiteral("a </ b <! c <p/> end"), true,
          QStringLiteral("a &lt;/ b &lt;! c <p/> end"), "end"},
@@ -358,6 +364,18 @@ TEST(TextPositionMapTest, AStrayLessThanBesideMarkupGoesEscapedAndPositionsMapBa
          QStringLiteral("3 < 4 <p/> ok"), "ok"},
         {"inside a comment", QStringLiteral("<!-- a<b --> end"), true, QStringLiteral("<!-- a<b --> end"),
          "end"},
+        // eSpeak ends a comment at its first ">", not at "-->".
+        {"a comment with a \">\"", QStringLiteral("<!-- a > if x<y then z --> end"), true,
+         QStringLiteral("&lt;!-- a > if x&lt;y then z --> end"), "then"},
+        {"declaration", QStringLiteral("<!DOCTYPE speak><speak>Hi there</speak>"), true,
+         QStringLiteral("<!DOCTYPE speak><speak>Hi there</speak>"), "there"},
+        {"hand-written tags", QStringLiteral("<voice gender=female>a<b then</voice>"), true,
+         QStringLiteral("<voice gender=female>a&lt;b then</voice>"), "then"},
+        // eSpeak's letters are not only those of one UTF-16 unit.
+        {"before a wide letter", QStringLiteral("x<\U0001D400 then y <p/>"), true,
+         QStringLiteral("x&lt;\U0001D400 then y <p/>"), "then"},
+        {"before a vowel sign", QStringLiteral("x<\u093F then y <p/>"), true,
+         QStringLiteral("x&lt;\u093F then y <p/>"), "then"},
         {"plain text as it is", QStringLiteral("if a<b then c"), false, QStringLiteral("if a<b then c"),
          "then"},
     };

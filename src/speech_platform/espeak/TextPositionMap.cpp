@@ -8,14 +8,14 @@
 namespace kestrel {
 namespace {
 
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
 bool isApostrophe(QChar c)
 {
     return c == u'\'' || c == QChar(0x2019);
-}
-
-bool opensMarkup(QChar next)
-{
-    return next.isLetter() || next == u'/' || next == u'!' || next == u'?';
 }
 
 // Entity names are short; anything longer between "&" and ";" is plain text.
@@ -25,40 +25,79 @@ constexpr QLatin1StringView kEscapedLessThan("&lt;");
 constexpr QLatin1StringView kCommentOpening("<!--");
 constexpr QLatin1StringView kCommentClosing("-->");
 
-// An element's tag with its attributes, or a processing instruction, after "<"
-// and before ">". Neither holds a "<"; a comment may, and is looked for apart.
-constexpr QLatin1StringView kElementOrInstruction(
-    R"(/?[A-Za-z_][\w:.-]*(\s+[A-Za-z_][\w:.-]*\s*=\s*("[^"<]*"|'[^'<]*'))*\s*/?|\?[^<>]*\?)");
+// Finds tags as eSpeak does: one opens at a "<" before a letter, "/", "!" or
+// "?" and ends at the first ">" after it, whatever comes between. Only those a
+// person would write as markup count as whole tags. Looks are made from left
+// to right, and the next "<" and ">" are kept, so a long text full of "<" that
+// close nothing is read once.
+class TagScanner
+{
+public:
+    explicit TagScanner(QStringView text) : m_text(text) {}
+
+    /// The index of the ">" that ends a whole tag opening at `at`, a "<", or -1.
+    int wholeTagEnd(qsizetype at)
+    {
+        if (at + 1 >= m_text.size())
+            return -1;
+        const qsizetype close = next(u'>', at + 1, m_nextClose);
+        if (close < 0)
+            return -1;
+        // eSpeak drops a comment up to its first ">": it is whole when that
+        // ">" ends its "-->". It may hold a "<"; no other tag does.
+        const QStringView tag = m_text.mid(at, close - at + 1);
+        if (tag.startsWith(kCommentOpening))
+            return tag.size() >= kCommentOpening.size() + kCommentClosing.size() &&
+                           tag.endsWith(kCommentClosing)
+                       ? static_cast<int>(close)
+                       : -1;
+        const qsizetype open = next(u'<', at + 1, m_nextOpen);
+        if (open >= 0 && open < close)
+            return -1;
+        // Declarations ("<!DOCTYPE speak>", "<![CDATA[ ]]>") and instructions
+        // ("<?xml ?>").
+        const bool declaration = (tag[1] == u'!' || tag[1] == u'?') && tag.size() > 3 &&
+                                 (isAsciiLetter(tag[2]) || (tag[1] == u'!' && tag[2] == u'['));
+        if (declaration)
+            return static_cast<int>(close);
+        // An element's attributes have values, quoted or not, so "a<b then c >
+        // d" is no tag.
+        static const QRegularExpression element(QRegularExpression::anchoredPattern(QStringLiteral(
+            R"(</?[A-Za-z][\w:.-]*(\s+[A-Za-z_][\w:.-]*\s*=\s*("[^"]*"|'[^']*'|[^\s"'=<>`]+))*\s*/?\s*>)")));
+        // Matched on the tag alone: Qt checks the whole subject on every match.
+        return element.match(tag).hasMatch() ? static_cast<int>(close) : -1;
+    }
+
+private:
+    // The first `c` at or after `from`; `kept` is the last one found (-1: none
+    // is left), which stands while `from` has not passed it.
+    qsizetype next(QChar c, qsizetype from, qsizetype &kept) const
+    {
+        if (kept == -1 || kept >= from)
+            return kept;
+        kept = m_text.indexOf(c, from);
+        return kept;
+    }
+
+    QStringView m_text;
+    qsizetype m_nextClose = -2;
+    qsizetype m_nextOpen = -2;
+};
 
 } // namespace
 
 bool holdsMarkup(const QString &text)
 {
-    static const QRegularExpression markup(
-        QStringLiteral("<(") + kElementOrInstruction +
-            QStringLiteral(R"(|!--.*?--)>|&(#[0-9]+|#[xX][0-9A-Fa-f]+|[A-Za-z][A-Za-z0-9]{0,11});)"),
-        QRegularExpression::DotMatchesEverythingOption);
-    return text.contains(markup);
-}
-
-int TextPositionMap::wholeTagEnd(int at, bool &commentsMayClose) const
-{
-    if (QStringView(m_text).mid(at).startsWith(kCommentOpening)) {
-        if (!commentsMayClose)
-            return -1;
-        const auto closing = m_text.indexOf(kCommentClosing, at + kCommentOpening.size());
-        // With no "-->" from here on, no later comment can close either.
-        commentsMayClose = closing >= 0;
-        return closing < 0 ? -1 : static_cast<int>(closing + kCommentClosing.size()) - 1;
+    static const QRegularExpression entity(
+        QStringLiteral(R"(&(#[0-9]+|#[xX][0-9A-Fa-f]+|[A-Za-z][A-Za-z0-9]{0,11});)"));
+    if (text.contains(entity))
+        return true;
+    TagScanner tags(text);
+    for (qsizetype at = text.indexOf(u'<'); at >= 0; at = text.indexOf(u'<', at + 1)) {
+        if (tags.wholeTagEnd(at) >= 0)
+            return true;
     }
-    static const QRegularExpression tag(QStringLiteral("<(") + kElementOrInstruction + QStringLiteral(")>"));
-    // Matched within its reach, up to the next "<": Qt checks the whole subject
-    // on every match, and a long text holds many "<".
-    const auto next = m_text.indexOf(u'<', at + 1);
-    const QStringView reach = QStringView(m_text).mid(at, next < 0 ? -1 : next - at);
-    const QRegularExpressionMatch match =
-        tag.match(reach, 0, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
-    return match.hasMatch() ? at + static_cast<int>(match.capturedEnd()) - 1 : -1;
+    return false;
 }
 
 TextPositionMap::TextPositionMap(const QString &text, bool isXml) : m_text(text), m_isXml(isXml)
@@ -101,15 +140,15 @@ QString TextPositionMap::handedText() const
 void TextPositionMap::findMarkup()
 {
     const int size = static_cast<int>(m_text.size());
-    bool commentsMayClose = true;
+    TagScanner tags(m_text);
     for (int i = 0; i < size; ++i) {
         if (m_text[i] == u'<') {
-            if (const int close = wholeTagEnd(i, commentsMayClose); close >= 0) {
+            if (const int close = tags.wholeTagEnd(i); close >= 0) {
                 m_tags.emplace_back(i, close);
                 i = close;
-            } else if (i + 1 < size && opensMarkup(m_text[i + 1])) {
-                // eSpeak would drop all up to the next ">", or the rest of the
-                // text. Before anything else "<" is spoken as it stands ("3 < 4").
+            } else if (i + 1 < size && !m_text[i + 1].isSpace()) {
+                // eSpeak may take it for a tag and drop what follows. Before a
+                // space, or at the end, it is always spoken as it stands ("3 < 4").
                 m_strayOpenings.push_back(i);
                 m_entities.emplace_back(i, i);
             }

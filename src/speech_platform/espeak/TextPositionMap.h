@@ -18,9 +18,10 @@ struct TextSpan
 };
 
 /// True when `text` holds markup to act on: a whole tag ("<break time="1s"/>",
-/// "</voice>", "<!-- -->") or an entity ("&lt;", "&#233;"). Given as markup,
-/// eSpeak takes any "<" before a letter for a tag and drops what follows up to
-/// the next ">", so "if a<b then c" must go as plain text.
+/// "</voice>", "<voice gender=female>", "<!-- -->", "<!DOCTYPE speak>") or an
+/// entity ("&lt;", "&#233;"). Given as markup, eSpeak takes any "<" before a
+/// letter for a tag and drops what follows up to the next ">", so "if a<b then
+/// c" goes as plain text. A tag, as eSpeak reads it, ends at its first ">".
 bool holdsMarkup(const QString &text);
 
 /// Maps eSpeak NG's text positions back into the text that was spoken.
@@ -37,9 +38,10 @@ class TextPositionMap
 public:
     TextPositionMap(const QString &text, bool isXml);
 
-    /// The text to hand eSpeak. As markup, a "<" that opens no whole tag but
-    /// that eSpeak would take for one goes as "&lt;", which eSpeak reads as it
-    /// reads "<" in plain text; positions are counted in this text.
+    /// The text to hand eSpeak. As markup, a "<" that opens no whole tag goes
+    /// as "&lt;", which eSpeak reads as it reads "<" in plain text, unless a
+    /// space follows it or it ends the text; eSpeak's positions count in this
+    /// text.
     QString handedText() const;
 
     /// The 0-based QString index of eSpeak's 1-based position, clamped to the text.
@@ -61,7 +63,6 @@ private:
     int codePointAt(int index) const;
     std::optional<Range> rangeContaining(const std::vector<Range> &ranges, int index) const;
     void findMarkup();
-    int wholeTagEnd(int at, bool &commentsMayClose) const;
 
     QString m_text;
     bool m_isXml;
