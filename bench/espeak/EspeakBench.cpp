@@ -193,6 +193,7 @@ void markupCost()
         {"unclosed comments", QStringLiteral("<!--x ")},
         {"stray \"<\" before letters", QStringLiteral("a<b ")},
         {"unclosed attributes", QStringLiteral("<a b=\"c ")},
+        {"stray \"&\" before letters", QStringLiteral("Q&a ")},
     };
     for (const auto &text : texts) {
         // One real tag, last, so the whole text is searched and then mapped.

@@ -332,15 +332,22 @@ TEST(TextPositionMapTest, OnlyWholeTagsAndEntitiesMakeTheTextMarkup)
         {"<voice gender=female>hi</voice>", true},
         {"<br / > line", true},
         {"if a<b then c > d", false},
+        {"a<!b then c > d", false},
+        {"a<?b then c > d", false},
+        {"<?xml version=\"1.0\"?><speak>x</speak>", true},
+        {"<!doctype html> x", true},
+        // eSpeak would drop the words of CDATA.
+        {"x <![CDATA[one two]]> y", false},
     };
     for (const auto &[text, markup] : texts)
         EXPECT_EQ(holdsMarkup(QString::fromUtf8(text)), markup) << text;
 }
 
 // A text with real markup goes to eSpeak as markup, where a "<" that opens no
-// whole tag would swallow the words after it. It goes as "&lt;", and eSpeak's
+// whole tag would swallow the words after it, and an "&" that starts no entity
+// garbles the letters after it. They go as "&lt;" and "&amp;", and eSpeak's
 // positions in what it was handed still select the words of the text.
-TEST(TextPositionMapTest, AStrayLessThanBesideMarkupGoesEscapedAndPositionsMapBack)
+TEST(TextPositionMapTest, StrayLessThanAndAmpersandInMarkupGoEscapedAndPositionsMapBack)
 {
     const struct
     {
@@ -371,6 +378,13 @@ TEST(TextPositionMapTest, AStrayLessThanBesideMarkupGoesEscapedAndPositionsMapBa
          QStringLiteral("<!DOCTYPE speak><speak>Hi there</speak>"), "there"},
         {"hand-written tags", QStringLiteral("<voice gender=female>a<b then</voice>"), true,
          QStringLiteral("<voice gender=female>a&lt;b then</voice>"), "then"},
+        {"CDATA", QStringLiteral("x <![CDATA[one two]]> <p/> y"), true,
+         QStringLiteral("x &lt;![CDATA[one two]]> <p/> y"), "two"},
+        // eSpeak takes the letters after "&" for an entity's name.
+        {"ampersand before letters", QStringLiteral("<p/>Q&a \u00fcber R&D"), true,
+         QStringLiteral("<p/>Q&amp;a \u00fcber R&amp;D"), QStringLiteral("\u00fcber")},
+        {"ampersand before an entity", QStringLiteral("Tom &&amp; Jerry <p/>"), true,
+         QStringLiteral("Tom &amp;&amp; Jerry <p/>"), "Jerry"},
         // eSpeak's letters are not only those of one UTF-16 unit.
         {"before a wide letter", QStringLiteral("x<\U0001D400 then y <p/>"), true,
          QStringLiteral("x&lt;\U0001D400 then y <p/>"), "then"},

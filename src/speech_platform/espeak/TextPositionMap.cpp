@@ -8,11 +8,6 @@
 namespace kestrel {
 namespace {
 
-bool isAsciiLetter(QChar c)
-{
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
-
 bool isApostrophe(QChar c)
 {
     return c == u'\'' || c == QChar(0x2019);
@@ -22,6 +17,7 @@ bool isApostrophe(QChar c)
 constexpr int kLongestEntity = 12;
 
 constexpr QLatin1StringView kEscapedLessThan("&lt;");
+constexpr QLatin1StringView kEscapedAmpersand("&amp;");
 constexpr QLatin1StringView kCommentOpening("<!--");
 constexpr QLatin1StringView kCommentClosing("-->");
 
@@ -54,18 +50,15 @@ public:
         const qsizetype open = next(u'<', at + 1, m_nextOpen);
         if (open >= 0 && open < close)
             return -1;
-        // Declarations ("<!DOCTYPE speak>", "<![CDATA[ ]]>") and instructions
-        // ("<?xml ?>").
-        const bool declaration = (tag[1] == u'!' || tag[1] == u'?') && tag.size() > 3 &&
-                                 (isAsciiLetter(tag[2]) || (tag[1] == u'!' && tag[2] == u'['));
-        if (declaration)
-            return static_cast<int>(close);
-        // An element's attributes have values, quoted or not, so "a<b then c >
-        // d" is no tag.
-        static const QRegularExpression element(QRegularExpression::anchoredPattern(QStringLiteral(
-            R"(</?[A-Za-z][\w:.-]*(\s+[A-Za-z_][\w:.-]*\s*=\s*("[^"]*"|'[^']*'|[^\s"'=<>`]+))*\s*/?\s*>)")));
+        // A declaration ("<!DOCTYPE speak>"), an instruction ("<?xml ?>") or an
+        // element whose attributes have values, quoted or not: "a<b then c > d"
+        // and "a<!b then c > d" are no tags, nor is CDATA, whose words eSpeak
+        // would drop.
+        static const QRegularExpression whole(QRegularExpression::anchoredPattern(QStringLiteral(
+            R"(<(\?[A-Za-z][^<>]*\?|!(?i:doctype|entity|element|attlist|notation)\s[^<>]*|)"
+            R"(/?[A-Za-z][\w:.-]*(\s+[A-Za-z_][\w:.-]*\s*=\s*("[^"]*"|'[^']*'|[^\s"'=<>`]+))*\s*/?\s*)>)")));
         // Matched on the tag alone: Qt checks the whole subject on every match.
-        return element.match(tag).hasMatch() ? static_cast<int>(close) : -1;
+        return whole.match(tag).hasMatch() ? static_cast<int>(close) : -1;
     }
 
 private:
@@ -104,15 +97,14 @@ TextPositionMap::TextPositionMap(const QString &text, bool isXml) : m_text(text)
 {
     if (m_isXml)
         findMarkup();
-    m_indexOfCodePoint.reserve(static_cast<std::size_t>(text.size() + 3 * m_strayOpenings.size()) + 1);
-    auto stray = m_strayOpenings.begin();
+    m_indexOfCodePoint.reserve(static_cast<std::size_t>(text.size() + 4 * m_escapes.size()) + 1);
+    auto escape = m_escapes.begin();
     for (int i = 0; i < text.size(); ++i) {
-        // Each character of the "&lt;" handed in place of a stray "<" is that "<".
-        const bool escaped = stray != m_strayOpenings.end() && *stray == i;
-        const int handedLength = escaped ? static_cast<int>(kEscapedLessThan.size()) : 1;
-        m_indexOfCodePoint.insert(m_indexOfCodePoint.end(), static_cast<std::size_t>(handedLength), i);
-        if (escaped)
-            ++stray;
+        // Each character of the entity handed in place of a "<" or "&" is that one.
+        std::size_t handedLength = 1;
+        if (escape != m_escapes.end() && escape->at == i)
+            handedLength = static_cast<std::size_t>((escape++)->as.size());
+        m_indexOfCodePoint.insert(m_indexOfCodePoint.end(), handedLength, i);
         // A surrogate pair is one character to eSpeak; a lone surrogate reaches it
         // as one replacement character.
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
@@ -123,15 +115,15 @@ TextPositionMap::TextPositionMap(const QString &text, bool isXml) : m_text(text)
 
 QString TextPositionMap::handedText() const
 {
-    if (m_strayOpenings.empty())
+    if (m_escapes.empty())
         return m_text;
     QString handed;
-    handed.reserve(m_text.size() + 3 * static_cast<qsizetype>(m_strayOpenings.size()));
+    handed.reserve(m_text.size() + 4 * static_cast<qsizetype>(m_escapes.size()));
     int from = 0;
-    for (const int at : m_strayOpenings) {
-        handed += QStringView(m_text).mid(from, at - from);
-        handed += kEscapedLessThan;
-        from = at + 1;
+    for (const Escape &escape : m_escapes) {
+        handed += QStringView(m_text).mid(from, escape.at - from);
+        handed += escape.as;
+        from = escape.at + 1;
     }
     handed += QStringView(m_text).mid(from);
     return handed;
@@ -149,7 +141,7 @@ void TextPositionMap::findMarkup()
             } else if (i + 1 < size && !m_text[i + 1].isSpace()) {
                 // eSpeak may take it for a tag and drop what follows. Before a
                 // space, or at the end, it is always spoken as it stands ("3 < 4").
-                m_strayOpenings.push_back(i);
+                m_escapes.push_back({i, kEscapedLessThan});
                 m_entities.emplace_back(i, i);
             }
         } else if (m_text[i] == u'&') {
@@ -159,6 +151,9 @@ void TextPositionMap::findMarkup()
             if (j < size && j > i + 1 && m_text[j] == u';') {
                 m_entities.emplace_back(i, j);
                 i = j;
+            } else {
+                m_escapes.push_back({i, kEscapedAmpersand});
+                m_entities.emplace_back(i, i);
             }
         }
     }

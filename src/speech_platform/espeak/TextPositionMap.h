@@ -40,8 +40,10 @@ public:
 
     /// The text to hand eSpeak. As markup, a "<" that opens no whole tag goes
     /// as "&lt;", which eSpeak reads as it reads "<" in plain text, unless a
-    /// space follows it or it ends the text; eSpeak's positions count in this
-    /// text.
+    /// space follows it or it ends the text; an "&" that starts no entity goes
+    /// as "&amp;", since eSpeak takes the letters after it for an entity's name
+    /// and hands them back garbled ("Q&a über" lost its "ü"). eSpeak's
+    /// positions count in this text.
     QString handedText() const;
 
     /// The 0-based QString index of eSpeak's 1-based position, clamped to the text.
@@ -69,7 +71,12 @@ private:
     std::vector<int> m_indexOfCodePoint; ///< code point number -> QString index
     std::vector<Range> m_tags;           ///< "<...>" in XML text, in order
     std::vector<Range> m_entities;       ///< "&name;" in XML text, and stray "<", in order
-    std::vector<int> m_strayOpenings;    ///< indexes of the "<" handed over as "&lt;"
+    struct Escape
+    {
+        int at;               ///< the "<" or "&" of the text
+        QLatin1StringView as; ///< what eSpeak is handed in its place
+    };
+    std::vector<Escape> m_escapes; ///< in order
 };
 
 } // namespace kestrel
