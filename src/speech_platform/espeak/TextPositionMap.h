@@ -70,7 +70,7 @@ private:
     bool m_isXml;
     std::vector<int> m_indexOfCodePoint; ///< code point number -> QString index
     std::vector<Range> m_tags;           ///< "<...>" in XML text, in order
-    std::vector<Range> m_entities;       ///< "&name;" in XML text, and stray "<", in order
+    std::vector<Range> m_entities;       ///< "&name;" in XML text, and each escaped "<" or "&", in order
     struct Escape
     {
         int at;               ///< the "<" or "&" of the text
