@@ -385,6 +385,8 @@ TEST(TextPositionMapTest, StrayLessThanAndAmpersandInMarkupGoEscapedAndPositions
          QStringLiteral("<p/>Q&amp;a \u00fcber R&amp;D"), QStringLiteral("\u00fcber")},
         {"ampersand before an entity", QStringLiteral("Tom &&amp; Jerry <p/>"), true,
          QStringLiteral("Tom &amp;&amp; Jerry <p/>"), "Jerry"},
+        {"no entity by its name", QStringLiteral("<p/>caf&\u00e9; &#x1F600; ok"), true,
+         QStringLiteral("<p/>caf&amp;\u00e9; &#x1F600; ok"), "ok"},
         // eSpeak's letters are not only those of one UTF-16 unit.
         {"before a wide letter", QStringLiteral("x<\U0001D400 then y <p/>"), true,
          QStringLiteral("x&lt;\U0001D400 then y <p/>"), "then"},

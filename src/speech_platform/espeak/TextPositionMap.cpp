@@ -13,9 +13,6 @@ bool isApostrophe(QChar c)
     return c == u'\'' || c == QChar(0x2019);
 }
 
-// Entity names are short; anything longer between "&" and ";" is plain text.
-constexpr int kLongestEntity = 12;
-
 constexpr QLatin1StringView kEscapedLessThan("&lt;");
 constexpr QLatin1StringView kEscapedAmpersand("&amp;");
 constexpr QLatin1StringView kCommentOpening("<!--");
@@ -77,14 +74,27 @@ private:
     qsizetype m_nextOpen = -2;
 };
 
+// The ";" that ends an entity starting at `at`, an "&" ("&amp;", "&#233;",
+// "&#xE9;"), or -1. Names are short; anything longer is plain text.
+qsizetype entityEnd(QStringView text, qsizetype at)
+{
+    constexpr qsizetype kLongest = 14; // "&", a name of twelve, ";"
+    static const QRegularExpression entity(
+        QStringLiteral(R"(&(#[0-9]{1,8}|#[xX][0-9A-Fa-f]{1,6}|[A-Za-z][A-Za-z0-9]{0,11});)"));
+    const QRegularExpressionMatch match =
+        entity.match(text.mid(at, kLongest), 0, QRegularExpression::NormalMatch,
+                     QRegularExpression::AnchorAtOffsetMatchOption);
+    return match.hasMatch() ? at + match.capturedEnd() - 1 : -1;
+}
+
 } // namespace
 
 bool holdsMarkup(const QString &text)
 {
-    static const QRegularExpression entity(
-        QStringLiteral(R"(&(#[0-9]+|#[xX][0-9A-Fa-f]+|[A-Za-z][A-Za-z0-9]{0,11});)"));
-    if (text.contains(entity))
-        return true;
+    for (qsizetype at = text.indexOf(u'&'); at >= 0; at = text.indexOf(u'&', at + 1)) {
+        if (entityEnd(text, at) >= 0)
+            return true;
+    }
     TagScanner tags(text);
     for (qsizetype at = text.indexOf(u'<'); at >= 0; at = text.indexOf(u'<', at + 1)) {
         if (tags.wholeTagEnd(at) >= 0)
@@ -145,12 +155,9 @@ void TextPositionMap::findMarkup()
                 m_entities.emplace_back(i, i);
             }
         } else if (m_text[i] == u'&') {
-            int j = i + 1;
-            while (j < size && j - i <= kLongestEntity && (m_text[j].isLetterOrNumber() || m_text[j] == u'#'))
-                ++j;
-            if (j < size && j > i + 1 && m_text[j] == u';') {
-                m_entities.emplace_back(i, j);
-                i = j;
+            if (const auto end = static_cast<int>(entityEnd(m_text, i)); end >= 0) {
+                m_entities.emplace_back(i, end);
+                i = end;
             } else {
                 m_escapes.push_back({i, kEscapedAmpersand});
                 m_entities.emplace_back(i, i);
