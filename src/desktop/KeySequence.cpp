@@ -13,6 +13,10 @@ namespace {
 // A repeat count above this is a typing slip ("{ENTER 30000}"), not an intent; it
 // would otherwise hold the desktop hostage for minutes.
 constexpr int kMaxRepeat = 1000;
+// The same holds for a whole key text: a thousand "{ENTER 1000}" in a row would
+// type for an hour, and a pasted megabyte of them would not fit in memory. Ten
+// thousand keys is already minutes of typing; nothing of a longer text is sent.
+constexpr std::size_t kMaxKeys = 10000;
 
 struct NameEntry
 {
@@ -161,10 +165,10 @@ private:
             fail(QStringLiteral("Unbalanced brace"), m_pos, m_pos + 1);
         } else if (c == U'~') {
             ++m_pos;
-            addNamed(NamedKey::Enter, mods, 1);
+            addNamed(NamedKey::Enter, mods, 1, start);
         } else {
             ++m_pos;
-            addCharacter(c, mods, 1);
+            addCharacter(c, mods, 1, start);
         }
     }
 
@@ -221,13 +225,13 @@ private:
 
         const int repeat = hasCount ? parseRepeat(count, open) : 1;
         if (name.size() == 1) {
-            addCharacter(name[0], mods, repeat);
+            addCharacter(name[0], mods, repeat, open);
             return;
         }
         NamedKey key{};
         if (!lookUpName(QString::fromStdU32String(name), key))
             fail(QStringLiteral("Unknown key name"), open, m_pos);
-        addNamed(key, mods, repeat);
+        addNamed(key, mods, repeat, open);
     }
 
     int parseRepeat(const std::u32string &count, std::size_t open) const
@@ -247,24 +251,27 @@ private:
 
     static bool isModifier(char32_t c) { return c == U'+' || c == U'^' || c == U'%'; }
 
-    void addCharacter(char32_t c, Modifiers mods, int repeat)
+    // `from` is where the item's text starts, to name it when it is one too many.
+    void addCharacter(char32_t c, Modifiers mods, int repeat, std::size_t from)
     {
         KeyStroke stroke;
         stroke.kind = KeyStroke::Kind::Character;
         stroke.character = c;
-        add(stroke, mods, repeat);
+        add(stroke, mods, repeat, from);
     }
 
-    void addNamed(NamedKey key, Modifiers mods, int repeat)
+    void addNamed(NamedKey key, Modifiers mods, int repeat, std::size_t from)
     {
         KeyStroke stroke;
         stroke.kind = KeyStroke::Kind::Named;
         stroke.key = key;
-        add(stroke, mods, repeat);
+        add(stroke, mods, repeat, from);
     }
 
-    void add(KeyStroke stroke, Modifiers mods, int repeat)
+    void add(KeyStroke stroke, Modifiers mods, int repeat, std::size_t from)
     {
+        if (m_strokes.size() + static_cast<std::size_t>(repeat) > kMaxKeys)
+            fail(QStringLiteral("Too many keys at"), from, m_pos);
         stroke.shift = mods.shift;
         stroke.control = mods.control;
         stroke.alt = mods.alt;

@@ -76,6 +76,24 @@ TEST(ParseKeySequence, FailureNamesTheBadTokenAndWhatIsWrong)
             << c.notation;
 }
 
+TEST(ParseKeySequence, AKeyTextOfMoreThanTenThousandKeysIsRefusedWhole)
+{
+    EXPECT_EQ(parseKeySequence(QString("{a 1000}").repeated(10)).size(), 10000u) << "the limit is inclusive";
+    struct Long
+    {
+        QString notation, token; // the description names the key that is one too many
+    };
+    const Long cases[] = {{QString("{a 1000}").repeated(10) + "+b", "+b"},
+                          {QString("{a 1000}").repeated(9) + QString(1000, 'x') + "~", "~"},
+                          {QString("x") + QString("{ENTER 1000}").repeated(200), "{ENTER 1000}"},
+                          {QString(10001, 'z'), "z"}};
+    for (const Long &c : cases)
+        EXPECT_THAT([&] { parseKeySequence(c.notation); },
+                    testing::ThrowsMessage<Failure>(
+                        testing::HasSubstr(QString("Too many keys at \"%1\"").arg(c.token).toStdString())))
+            << c.notation.left(40).toStdString();
+}
+
 TEST(ParseKeySequence, DeepNestingEndsInAMessageNotACrash)
 {
     const auto nested = [](int depth) {
