@@ -12,8 +12,9 @@ QStringList phraseWords(const QString &phrase)
     // with their marks (vowel signs, accents that have no letter of their own),
     // and an accent typed as a separate mark is joined to its letter first: a
     // word cut at its accent would be listened for as fragments no one says.
-    static const QRegularExpression notWord(QStringLiteral("[^\\w\\p{M}'.]|_"),
-                                            QRegularExpression::UseUnicodePropertiesOption);
+    // Never destroyed: when exit() ends the program, worker threads still read it.
+    static const auto &notWord = *new const QRegularExpression(
+        QStringLiteral("[^\\w\\p{M}'.]|_"), QRegularExpression::UseUnicodePropertiesOption);
     QString clean = phrase.normalized(QString::NormalizationForm_C).toLower();
     // A phrase pasted from a word processor has curly apostrophes: "don\u2019t"
     // would be listened for as "don tee".

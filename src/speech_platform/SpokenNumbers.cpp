@@ -29,7 +29,8 @@ std::optional<NumberToken> tokenIn(const QHash<QString, NumberToken> &table, con
 
 std::optional<NumberToken> numberToken(const QString &word)
 {
-    static const QHash<QString, NumberToken> table = {
+    // Never destroyed: when exit() ends the program, worker threads still read it.
+    static const auto &table = *new const QHash<QString, NumberToken>{
         {QStringLiteral("zero"), {NumberWord::Zero, 0}},
         {QStringLiteral("one"), {NumberWord::Unit, 1}},
         {QStringLiteral("two"), {NumberWord::Unit, 2}},
@@ -69,7 +70,7 @@ std::optional<NumberToken> numberToken(const QString &word)
 // word ("the first time").
 std::optional<NumberToken> ordinalToken(const QString &word)
 {
-    static const QHash<QString, NumberToken> table = {
+    static const auto &table = *new const QHash<QString, NumberToken>{
         {QStringLiteral("first"), {NumberWord::Unit, 1}},
         {QStringLiteral("second"), {NumberWord::Unit, 2}},
         {QStringLiteral("third"), {NumberWord::Unit, 3}},
@@ -341,7 +342,7 @@ private:
         const auto ordinal = ordinalToken(wordAt(at));
         if (!ordinal || !wordIs(at, "second"))
             return ordinal;
-        static const QStringList months = {
+        static const auto &months = *new const QStringList{
             QStringLiteral("january"), QStringLiteral("february"), QStringLiteral("march"),
             QStringLiteral("april"),   QStringLiteral("may"),      QStringLiteral("june"),
             QStringLiteral("july"),    QStringLiteral("august"),   QStringLiteral("september"),

@@ -21,9 +21,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <utility>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrel {
 namespace {
@@ -217,6 +219,32 @@ TEST(CmuPhones, idsAndNamesRoundTripAndEspeakMnemonicsBecomeThem)
                                                                {"'',,_:", ""}};
     for (const auto &[espeak, cmu] : mnemonics)
         EXPECT_EQ(espeakToCmu(QString::fromLatin1(espeak)), QString::fromLatin1(cmu)) << espeak;
+}
+
+// Qt and Xlib end the program with exit() when the X server goes away, while
+// the capture and grammar threads still run. exit() tears down every table built
+// after the program's exit handler was registered before that handler runs: a
+// thread still turning words into text must not read a freed table meanwhile.
+bool textTablesStillRead()
+{
+    const CommandGrammar g = CommandGrammar::build({QStringLiteral("open notepad")});
+    return applyReplacements(words("cursor one hundred comma two")) == QLatin1String("cursor 100, 2") &&
+           CmuPhones::name(CmuPhones::id(QStringLiteral("OW"))) == QLatin1String("OW") &&
+           phraseWords(QStringLiteral("Open, Notepad!")) == QStringList({"open", "notepad"}) &&
+           g.words.contains(QStringLiteral("notepad"));
+}
+
+TEST(TextTables, AreStillReadableWhileTheProgramIsEndedByExit)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); // a fresh process: no table is built yet
+    EXPECT_EXIT(
+        {
+            std::atexit([] { ::_exit(textTablesStillRead() ? 0 : 3); });
+            if (!textTablesStillRead())
+                ::_exit(2);
+            std::exit(1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST(EspeakPronouncer, aWordThatGetsNoPhonemesHasNoPronunciation)

@@ -51,9 +51,11 @@ public:
         // element whose attributes have values, quoted or not: "a<b then c > d"
         // and "a<!b then c > d" are no tags, nor is CDATA, whose words eSpeak
         // would drop.
-        static const QRegularExpression whole(QRegularExpression::anchoredPattern(QStringLiteral(
-            R"(<(\?[A-Za-z][^<>]*\?|!(?i:doctype|entity|element|attlist|notation)\s[^<>]*|)"
-            R"(/?[A-Za-z][\w:.-]*(\s+[A-Za-z_][\w:.-]*\s*=\s*("[^"]*"|'[^']*'|[^\s"'=<>`]+))*\s*/?\s*)>)")));
+        // Never destroyed: when exit() ends the program, worker threads still read it.
+        static const auto &whole =
+            *new const QRegularExpression(QRegularExpression::anchoredPattern(QStringLiteral(
+                R"(<(\?[A-Za-z][^<>]*\?|!(?i:doctype|entity|element|attlist|notation)\s[^<>]*|)"
+                R"(/?[A-Za-z][\w:.-]*(\s+[A-Za-z_][\w:.-]*\s*=\s*("[^"]*"|'[^']*'|[^\s"'=<>`]+))*\s*/?\s*)>)")));
         // Matched on the tag alone: Qt checks the whole subject on every match.
         return whole.match(tag).hasMatch() ? static_cast<int>(close) : -1;
     }
@@ -79,7 +81,7 @@ private:
 qsizetype entityEnd(QStringView text, qsizetype at)
 {
     constexpr qsizetype kLongest = 14; // "&", a name of twelve, ";"
-    static const QRegularExpression entity(
+    static const auto &entity = *new const QRegularExpression(
         QStringLiteral(R"(&(#[0-9]{1,8}|#[xX][0-9A-Fa-f]{1,6}|[A-Za-z][A-Za-z0-9]{0,11});)"));
     const QRegularExpressionMatch match =
         entity.match(text.mid(at, kLongest), 0, QRegularExpression::NormalMatch,

@@ -10,7 +10,8 @@ const QString kSilence = QStringLiteral("SIL");
 
 const QStringList &CmuPhones::all()
 {
-    static const QStringList phones = {
+    // Never destroyed: when exit() ends the program, worker threads still read it.
+    static const auto &phones = *new const QStringList{
         QStringLiteral("AA"), QStringLiteral("AE"), QStringLiteral("AH"), QStringLiteral("AO"),
         QStringLiteral("AW"), QStringLiteral("AY"), QStringLiteral("B"),  QStringLiteral("CH"),
         QStringLiteral("D"),  QStringLiteral("DH"), QStringLiteral("EH"), QStringLiteral("ER"),

@@ -35,7 +35,8 @@ bool isNumber(const QStringList &words)
 
 QStringList wordsOfRules(const QString &rules)
 {
-    static const QRegularExpression word(QStringLiteral("(?<![<\\w])([a-z]+)(?![>\\w])"));
+    // Never destroyed: when exit() ends the program, worker threads still read it.
+    static const auto &word = *new const QRegularExpression(QStringLiteral("(?<![<\\w])([a-z]+)(?![>\\w])"));
     QStringList words;
     auto it = word.globalMatch(rules);
     while (it.hasNext())
