@@ -92,7 +92,15 @@ public:
         }
     }
 
-    void emulate(const RecognitionResult &result) { Q_EMIT events(m_stream.emulated(result)); }
+    void emulate(const RecognitionResult &result)
+    {
+        // A lost input ends the stream here first; what the user typed
+        // meanwhile must not go down with it.
+        if (m_stream.running())
+            Q_EMIT events(m_stream.emulated(result));
+        else
+            Q_EMIT emulatedAfterItsEnd(result);
+    }
 
     /// The last start() failed because the server never answered the open.
     bool openTimedOut() const { return m_openTimedOut; }
@@ -119,6 +127,7 @@ public:
 Q_SIGNALS:
     void events(const QList<kestrel::StreamEvent> &events);
     void lost(const QString &description);
+    void emulatedAfterItsEnd(const kestrel::RecognitionResult &result);
 
 private:
     void read()
@@ -221,6 +230,8 @@ AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStre
     m_worker->moveToThread(m_thread.get());
     connect(m_thread.get(), &QThread::finished, m_worker, &QObject::deleteLater);
     connect(m_worker, &Worker::events, this, &AudioCapture::events, Qt::QueuedConnection);
+    connect(m_worker, &Worker::emulatedAfterItsEnd, this, &AudioCapture::emulatedAfterItsEnd,
+            Qt::QueuedConnection);
     connect(
         m_worker, &Worker::lost, this,
         [this](const QString &description) {

@@ -65,6 +65,9 @@ Q_SIGNALS:
     void events(const QList<kestrel::StreamEvent> &events);
     /// The device failed or went away while listening; the stream has ended.
     void lost(const QString &description);
+    /// emulate() came after the stream had ended on the capture's thread, before
+    /// the window heard of the end: the result belongs to no stream.
+    void emulatedAfterItsEnd(const kestrel::RecognitionResult &result);
 
 private:
     class Worker;

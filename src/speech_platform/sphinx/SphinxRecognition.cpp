@@ -349,6 +349,8 @@ void SphinxRecoContext::startListening()
             [this, from = QPointer<AudioCapture>(capture.get())](const QList<StreamEvent> &events) {
                 deliver(from, events);
             });
+    connect(capture.get(), &AudioCapture::emulatedAfterItsEnd, this,
+            &SphinxRecoContext::recognizeOutsideAStream);
     connect(capture.get(), &AudioCapture::lost, this, [this](const QString &description) {
         const QPointer<SphinxRecoContext> alive(this);
         m_lossReported = true;
@@ -415,12 +417,13 @@ void SphinxRecoContext::deliverEmulated(const RecognitionResult &result)
         return;
     }
     QMetaObject::invokeMethod(
-        this,
-        [this, result] {
-            if (wants(EventRecognition))
-                Q_EMIT recognition(m_streamNumber, m_lastPosition, kRecognitionEmulated, result);
-        },
-        Qt::QueuedConnection);
+        this, [this, result] { recognizeOutsideAStream(result); }, Qt::QueuedConnection);
+}
+
+void SphinxRecoContext::recognizeOutsideAStream(const RecognitionResult &result)
+{
+    if (wants(EventRecognition))
+        Q_EMIT recognition(m_streamNumber, m_lastPosition, kRecognitionEmulated, result);
 }
 
 void SphinxRecoContext::deliver(const QPointer<AudioCapture> &from, const QList<StreamEvent> &events)

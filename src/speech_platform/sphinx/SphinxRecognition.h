@@ -187,6 +187,9 @@ public:
 
 private:
     void deliver(const QPointer<AudioCapture> &from, const QList<StreamEvent> &events);
+    /// A Recognition event of no running stream: typed with no capture
+    /// listening, or after the capture's stream had ended.
+    void recognizeOutsideAStream(const RecognitionResult &result);
     /// `openingStream`: the stream a switch on opens; none for a switch off.
     void postStateChange(std::optional<qint32> openingStream, qint32 state);
     bool wants(RecoEventFlag flag) const { return (m_interests & flag) != 0; }
