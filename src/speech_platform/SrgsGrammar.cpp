@@ -182,6 +182,7 @@ SrgsGrammar SrgsGrammar::parse(const QByteArray &xmlText)
             if (grammar.rule(rule.id))
                 fail(xml, QStringLiteral("duplicate rule \"%1\"").arg(rule.id));
             rule.body = parseBody(xml, SrgsExpansion::Kind::Sequence, 0);
+            grammar.m_ruleIndex.insert(rule.id, grammar.m_rules.size());
             grammar.m_rules << rule;
         } else if (xml.name() == QLatin1String("lexicon") || xml.name() == QLatin1String("meta") ||
                    xml.name() == QLatin1String("metadata") || xml.name() == QLatin1String("tag")) {
@@ -217,11 +218,8 @@ SrgsGrammar SrgsGrammar::loadFile(const QString &fileName)
 
 const SrgsRule *SrgsGrammar::rule(const QString &id) const
 {
-    for (const SrgsRule &r : m_rules) {
-        if (r.id == id)
-            return &r;
-    }
-    return nullptr;
+    const auto it = m_ruleIndex.constFind(id);
+    return it == m_ruleIndex.cend() ? nullptr : &m_rules[*it];
 }
 
 namespace {

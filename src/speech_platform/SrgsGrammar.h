@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -53,6 +54,10 @@ private:
     QString m_root;
     QString m_language;
     QList<SrgsRule> m_rules;
+    /// Position of each rule in m_rules: every rule and reference is looked up
+    /// while loading, and a long list searched each time made a large file
+    /// take minutes at start-up.
+    QHash<QString, qsizetype> m_ruleIndex;
 };
 
 } // namespace kestrel
