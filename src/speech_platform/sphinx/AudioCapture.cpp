@@ -65,11 +65,11 @@ public:
         m_reader->setInterval(kReadMs);
         connect(m_reader.get(), &QTimer::timeout, this, &Worker::read);
         m_reader->start();
-        m_devices = std::make_unique<QMediaDevices>();
-        connect(m_devices.get(), &QMediaDevices::audioInputsChanged, this, &Worker::inputsChanged);
-        // The change signal does not reach this thread on every backend (PulseAudio
-        // removing a source went unnoticed), and a source that is gone simply
-        // stops sending: the device list is also checked once a second.
+        // A source that is gone simply stops sending, so the device list is
+        // checked once a second. Qt's change signal would need a QMediaDevices
+        // on this thread, made and dropped at every pause: Qt keeps those in a
+        // list its sound thread walks, and it did not reach this thread for a
+        // PulseAudio source that went away anyway.
         m_presence = std::make_unique<QTimer>();
         m_presence->setInterval(kPresenceCheckMs);
         connect(m_presence.get(), &QTimer::timeout, this, &Worker::inputsChanged);
@@ -195,7 +195,6 @@ private:
         // The check itself may be what found the device gone.
         m_presence->stop();
         m_presence.release()->deleteLater();
-        m_devices.reset();
     }
 
     void fail(const QString &description)
@@ -208,7 +207,6 @@ private:
     UtteranceStream m_stream;
     QAudioDevice m_device;
     std::unique_ptr<PulseStream> m_source;
-    std::unique_ptr<QMediaDevices> m_devices;
     static constexpr int kPresenceCheckMs = 1000;
     std::unique_ptr<QTimer> m_presence;
     static constexpr int kFragmentMs = 50;
