@@ -16,21 +16,34 @@ kestrel_free_display() {
 kestrel_start_x() {
   local display
   display="$(kestrel_free_display)"
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # -noreset: without it the server starts afresh each time its last client
+  # leaves, and a client connecting at that moment (the window manager just
+  # after one of the probes below) is turned away.
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   KESTREL_SESSION_PIDS+=($!)
-  for _ in $(seq 1 100); do
-    if [ -e "/tmp/.X11-unix/X${display#:}" ]; then break; fi
-    sleep 0.05
-  done
   export DISPLAY="$display"
-  openbox >/dev/null 2>&1 &
-  KESTREL_SESSION_PIDS+=($!)
-  # Wait until the window manager has announced itself (EWMH supporting window).
-  for _ in $(seq 1 100); do
-    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then break; fi
-    sleep 0.05
+  # On a loaded machine the server can take seconds to answer; a window manager
+  # started before it does gives up at once, and every test that needs one fails.
+  for _ in $(seq 1 300); do
+    if xdpyinfo >/dev/null 2>&1; then break; fi
+    sleep 0.1
   done
-  echo "desktop-session: started Xvfb and openbox on $DISPLAY"
+  for _ in 1 2 3; do
+    openbox >/dev/null 2>&1 &
+    local wm=$!
+    # Wait until the window manager has announced itself (EWMH supporting window).
+    for _ in $(seq 1 300); do
+      if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then break; fi
+      kill -0 "$wm" 2>/dev/null || break
+      sleep 0.1
+    done
+    if kill -0 "$wm" 2>/dev/null; then
+      KESTREL_SESSION_PIDS+=("$wm")
+      echo "desktop-session: started Xvfb and openbox on $DISPLAY"
+      return 0
+    fi
+  done
+  echo "desktop-session: openbox did not start on $DISPLAY; tests that need a window manager will fail" >&2
 }
 
 kestrel_start_pulse() {
@@ -56,9 +69,9 @@ PA
   KESTREL_SESSION_PIDS+=($!)
   # Tests that stall the sound server on purpose need to know which it is.
   export KESTREL_PULSE_PID=$!
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
     if pactl info >/dev/null 2>&1; then break; fi
-    sleep 0.05
+    sleep 0.1
   done
   if pactl info >/dev/null 2>&1; then
     echo "desktop-session: started PulseAudio (null sink, pipe source $dir/mic.fifo)"

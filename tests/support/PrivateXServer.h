@@ -22,11 +22,14 @@ public:
         // The server picks a free display number itself and says which once it
         // takes connections: tests running side by side that each looked for a
         // free number first could both pick the same one, and one of them then
-        // talked to the other's server.
+        // talked to the other's server. Without -noreset the server starts
+        // afresh whenever its last client leaves, and turns away a client that
+        // connects meanwhile: the program under test, while a probe of the
+        // test's own has just looked for its window.
         m_server.start(QStringLiteral("Xvfb"),
                        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                         QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp")});
+                        QStringLiteral("tcp"), QStringLiteral("-noreset")});
         if (!m_server.waitForStarted(10000))
             return false;
         QByteArray said;
