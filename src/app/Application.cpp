@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/AbruptExit.h"
 #include "app/Program.h"
 #include "app/RecognitionBackend.h"
 #include "app/TerminationSignals.h"
@@ -158,10 +159,9 @@ int Application::run()
     // The program's own ends save and then leave with _exit. Qt and Xlib leave
     // with exit() when the X server goes away (a logout without a session
     // manager, a server that crashed, a remote session dropped): the day's
-    // settings are saved on that way out too.
+    // settings are saved on that way out too, and nothing is torn down after.
     programAtExit = p.program.get();
-    static const bool exitSaveRegistered = std::atexit(saveSettingsAtExit) == 0;
-    if (!exitSaveRegistered)
+    if (!runBeforeExitTearsDown(saveSettingsAtExit))
         complain(QStringLiteral("the settings will not be saved if the display goes away."));
     return QApplication::exec();
 }

@@ -63,6 +63,7 @@ TEST(DisplayLost, TheSettingsAreSavedWhenTheXServerGoesAway)
     ASSERT_TRUE(server.stop());
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "not killed by a signal";
+    EXPECT_EQ(program.exitCode(), 1) << "the status Qt gave exit() when the server went away";
 
     ASSERT_TRUE(seeded.open(QIODevice::ReadOnly));
     const QByteArray saved = seeded.readAll();
