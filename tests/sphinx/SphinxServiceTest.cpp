@@ -292,15 +292,23 @@ TEST(SphinxServiceLive, anInputThatGoesAwayIsReportedEndsTheStreamAndIsHeardAgai
     ASSERT_TRUE(starts.count() == 1 || starts.wait(30000));
 
     QSignalSpy typed(context.get(), &RecoContext::recognition);
+    QStringList order;
+    const QMetaObject::Connection noteLoss =
+        QObject::connect(context.get(), &RecoContext::listeningLost, [&] { order << "lost"; });
+    const QMetaObject::Connection noteTyped =
+        QObject::connect(context.get(), &RecoContext::recognition, [&] { order << "typed"; });
     pactl({QStringLiteral("unload-module"), module});
     // The capture ends the stream on its own thread within a second; a phrase
-    // typed before the window hears of it still goes through.
+    // typed before the window hears of it still goes through, after the loss.
     std::this_thread::sleep_for(std::chrono::seconds(3));
     recognizer->emulateRecognition(QStringLiteral("open notepad"));
     ASSERT_TRUE(lost.count() == 1 || lost.wait(10000)) << "nothing told the user that listening stopped";
     ASSERT_TRUE(typed.count() == 1 || typed.wait(5000)) << "the typed phrase was lost with the stream";
     EXPECT_EQ(typed.first().at(3).value<RecognitionResult>().phrase.getText(true),
               QStringLiteral("open notepad"));
+    EXPECT_EQ(order, QStringList({"lost", "typed"})) << "the stream had not ended before the phrase came";
+    QObject::disconnect(noteLoss);
+    QObject::disconnect(noteTyped);
     EXPECT_TRUE(lost.first().at(0).toString().contains(QLatin1String("KESTREL-Unplugged")))
         << qPrintable(lost.first().at(0).toString());
     EXPECT_TRUE(ends.count() == 1 || ends.wait(5000)) << "the open stream was not ended";

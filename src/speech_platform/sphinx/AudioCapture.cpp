@@ -72,7 +72,7 @@ public:
         // PulseAudio source that went away anyway.
         m_presence = std::make_unique<QTimer>();
         m_presence->setInterval(kPresenceCheckMs);
-        connect(m_presence.get(), &QTimer::timeout, this, &Worker::inputsChanged);
+        connect(m_presence.get(), &QTimer::timeout, this, &Worker::checkInputListed);
         m_presence->start();
         return {};
     }
@@ -178,7 +178,7 @@ private:
             Q_EMIT events(out);
     }
 
-    void inputsChanged()
+    void checkInputListed()
     {
         const auto inputs = QMediaDevices::audioInputs();
         const bool present = std::any_of(inputs.begin(), inputs.end(),
@@ -228,8 +228,6 @@ AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStre
     m_worker->moveToThread(m_thread.get());
     connect(m_thread.get(), &QThread::finished, m_worker, &QObject::deleteLater);
     connect(m_worker, &Worker::events, this, &AudioCapture::events, Qt::QueuedConnection);
-    connect(m_worker, &Worker::emulatedAfterItsEnd, this, &AudioCapture::emulatedAfterItsEnd,
-            Qt::QueuedConnection);
     connect(
         m_worker, &Worker::lost, this,
         [this](const QString &description) {
@@ -326,6 +324,12 @@ void AudioCapture::emulate(const RecognitionResult &result)
 {
     QMetaObject::invokeMethod(
         m_worker, [worker = m_worker, result] { worker->emulate(result); }, Qt::QueuedConnection);
+}
+
+void AudioCapture::onEmulatedAfterItsEnd(QObject *receiver,
+                                         std::function<void(const RecognitionResult &)> take)
+{
+    connect(m_worker, &Worker::emulatedAfterItsEnd, receiver, std::move(take), Qt::QueuedConnection);
 }
 
 void AudioCapture::stop()

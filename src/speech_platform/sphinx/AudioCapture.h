@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace kestrel {
@@ -46,6 +47,11 @@ public:
     /// Delivers `result` as a Recognition event of the running stream, after
     /// every event already on its way (its StartStream included).
     void emulate(const RecognitionResult &result);
+    /// Calls `take`, in `receiver`'s thread, with a result emulate() was given
+    /// after the stream had ended on the capture's thread, before the window heard
+    /// of the end: it belongs to no stream. Straight from that thread to the
+    /// receiver, since the window may already have let this capture go.
+    void onEmulatedAfterItsEnd(QObject *receiver, std::function<void(const RecognitionResult &)> take);
     bool running() const { return m_running; }
     /// Its open did not come back in time (start threw for that reason).
     bool abandoned() const { return m_abandoned; }
@@ -65,9 +71,6 @@ Q_SIGNALS:
     void events(const QList<kestrel::StreamEvent> &events);
     /// The device failed or went away while listening; the stream has ended.
     void lost(const QString &description);
-    /// emulate() came after the stream had ended on the capture's thread, before
-    /// the window heard of the end: the result belongs to no stream.
-    void emulatedAfterItsEnd(const kestrel::RecognitionResult &result);
 
 private:
     class Worker;

@@ -349,8 +349,8 @@ void SphinxRecoContext::startListening()
             [this, from = QPointer<AudioCapture>(capture.get())](const QList<StreamEvent> &events) {
                 deliver(from, events);
             });
-    connect(capture.get(), &AudioCapture::emulatedAfterItsEnd, this,
-            &SphinxRecoContext::recognizeOutsideAStream);
+    capture->onEmulatedAfterItsEnd(
+        this, [this](const RecognitionResult &result) { recognizeOutsideAStream(result); });
     connect(capture.get(), &AudioCapture::lost, this, [this](const QString &description) {
         const QPointer<SphinxRecoContext> alive(this);
         m_lossReported = true;

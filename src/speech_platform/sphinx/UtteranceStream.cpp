@@ -281,8 +281,6 @@ UtteranceVerdict UtteranceStream::judgeHeard(const QStringList &heard, std::span
 
 QList<StreamEvent> UtteranceStream::emulated(const RecognitionResult &result) const
 {
-    if (!m_running)
-        return {};
     return {StreamEvent{StreamEvent::Kind::Recognition, bytePosition(), 1, result}};
 }
 

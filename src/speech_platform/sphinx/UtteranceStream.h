@@ -70,8 +70,8 @@ public:
     QList<StreamEvent> feed(std::span<const int16_t> samples);
     /// Judges an utterance still open, then ends the stream.
     QList<StreamEvent> finish(bool released);
-    /// An emulated recognition as an event of this stream, where it now is;
-    /// nothing once the stream has finished.
+    /// An emulated recognition as an event of this stream, where it now is; for
+    /// a running stream only.
     QList<StreamEvent> emulated(const RecognitionResult &result) const;
     bool running() const { return m_running; }
     /// Called with every judged utterance, for evaluation.
