@@ -20,15 +20,23 @@ kestrel_start_x() {
   # leaves, and a client connecting at that moment (the window manager just
   # after one of the probes below) is turned away.
   Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-  KESTREL_SESSION_PIDS+=($!)
+  local server=$!
+  KESTREL_SESSION_PIDS+=("$server")
   export DISPLAY="$display"
   # On a loaded machine the server can take seconds to answer; a window manager
   # started before it does gives up at once, and every test that needs one fails.
   for _ in $(seq 1 300); do
     if xdpyinfo >/dev/null 2>&1; then break; fi
+    if ! kill -0 "$server" 2>/dev/null; then
+      echo "desktop-session: Xvfb did not start on $display" >&2
+      return 0
+    fi
     sleep 0.1
   done
   for _ in 1 2 3; do
+    # A window manager that gave up may have announced itself first; with
+    # -noreset its announcement outlives it and would pass for the next one's.
+    xprop -root -remove _NET_SUPPORTING_WM_CHECK 2>/dev/null || true
     openbox >/dev/null 2>&1 &
     local wm=$!
     # Wait until the window manager has announced itself (EWMH supporting window).

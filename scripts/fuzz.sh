@@ -11,9 +11,13 @@ build="${KESTREL_FUZZ_DIR:-$here/build-fuzz}"
 targets=(key_text_fuzz action_fuzz recognised_text_fuzz grammar_file_fuzz spoken_text_fuzz)
 
 "$here/scripts/install-deps.sh"
-if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+# Clang and its libFuzzer runtime (Debian 12 packages them apart): a trial link
+# tells whether both are there.
+links() { echo 'extern "C" int LLVMFuzzerTestOneInput(const char *, long) { return 0; }' |
+  clang++ -x c++ -fsanitize=fuzzer -o /dev/null - >/dev/null 2>&1; }
+if ! command -v clang++ >/dev/null || ! links; then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get install -y clang libclang-rt-dev >/dev/null || $sudo apt-get install -y clang libclang-rt-14-dev >/dev/null
+  $sudo apt-get install -y clang libclang-rt-14-dev >/dev/null
 fi
 CXX=clang++ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_FUZZ=ON \
   -DKESTREL_BUILD_TESTS=OFF -DKESTREL_BUILD_BENCH=OFF -DKESTREL_WERROR=OFF >/dev/null

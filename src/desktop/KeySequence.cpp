@@ -160,7 +160,7 @@ private:
         if (c == U'(') {
             parseGroup(mods, start, own.any());
         } else if (c == U'{') {
-            parseBrace(mods);
+            parseBrace(mods, start);
         } else if (c == U'}') {
             fail(QStringLiteral("Unbalanced brace"), m_pos, m_pos + 1);
         } else if (c == U'~') {
@@ -191,8 +191,9 @@ private:
             fail(QStringLiteral("Modifier with nothing after it"), itemStart, m_pos);
     }
 
-    // "{...}": a named key or a single character, each with an optional repeat.
-    void parseBrace(Modifiers mods)
+    // "{...}": a named key or a single character, each with an optional repeat;
+    // `itemStart` is where its modifiers begin.
+    void parseBrace(Modifiers mods, std::size_t itemStart)
     {
         const std::size_t open = m_pos;
         // "{}}" types a closing brace: the first "}" is the content, not the end.
@@ -225,13 +226,13 @@ private:
 
         const int repeat = hasCount ? parseRepeat(count, open) : 1;
         if (name.size() == 1) {
-            addCharacter(name[0], mods, repeat, open);
+            addCharacter(name[0], mods, repeat, itemStart);
             return;
         }
         NamedKey key{};
         if (!lookUpName(QString::fromStdU32String(name), key))
             fail(QStringLiteral("Unknown key name"), open, m_pos);
-        addNamed(key, mods, repeat, open);
+        addNamed(key, mods, repeat, itemStart);
     }
 
     int parseRepeat(const std::u32string &count, std::size_t open) const

@@ -86,6 +86,7 @@ TEST(ParseKeySequence, AKeyTextOfMoreThanTenThousandKeysIsRefusedWhole)
     const Long cases[] = {{QString("{a 1000}").repeated(10) + "+b", "+b"},
                           {QString("{a 1000}").repeated(9) + QString(1000, 'x') + "~", "~"},
                           {QString("x") + QString("{ENTER 1000}").repeated(200), "{ENTER 1000}"},
+                          {QString("{a 1000}").repeated(10) + "^+{TAB}", "^+{TAB}"},
                           {QString(10001, 'z'), "z"}};
     for (const Long &c : cases)
         EXPECT_THAT([&] { parseKeySequence(c.notation); },
