@@ -160,6 +160,18 @@ void BM_NormaliseDottedPhrase(benchmark::State &state)
 }
 BENCHMARK(BM_NormaliseDottedPhrase)->Unit(benchmark::kMicrosecond);
 
+// Text pasted into the emulation box: many words ending in "space" that are no
+// "space" of their own, then full stops, each of which joins two pieces.
+void BM_NormalisePastedText(benchmark::State &state)
+{
+    const QString phrase = QStringLiteral("xspace ").repeated(static_cast<int>(state.range(0))) +
+                           QStringLiteral("a.").repeated(600);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(normaliseRecoText(phrase));
+    state.counters["KiB"] = static_cast<double>(phrase.size()) * 2 / 1024.0;
+}
+BENCHMARK(BM_NormalisePastedText)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();
