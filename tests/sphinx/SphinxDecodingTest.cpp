@@ -9,8 +9,11 @@
 
 #include <QFile>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <functional>
+#include <future>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -588,6 +591,65 @@ TEST_F(SphinxDecoding, withoutAFirstCommandModelListeningStillStarts)
                       results(events, Kind::Recognition, "Dictation").size(),
                   1);
     }
+}
+
+// The window looks up pronunciations for every phrase typed into Emulate,
+// while a table edit may be rebuilding the grammar on another thread. It
+// waited for the whole build, a second or more each time.
+TEST_F(SphinxDecoding, pronunciationsNeverWaitForAGrammarBuild)
+{
+    std::promise<void> inBuild;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic_int pronouncerCalls{0};
+    const auto pronouncer = [&](const QStringList &words) {
+        // The first call comes from the build, with the decoder's lock held.
+        if (pronouncerCalls++ == 0) {
+            inBuild.set_value();
+            released.wait();
+        }
+        QHash<QString, QString> phones;
+        for (const QString &word : words)
+            phones.insert(word, QStringLiteral("K EH S T R AH L"));
+        return phones;
+    };
+    SphinxDecoder decoder(SphinxModelPaths::usEnglish(), SphinxDecoder::kCommandModelWeight, {}, pronouncer);
+    auto build = std::async(std::launch::async, [&] { return decoder.setCommandPhrases({"OPEN KESTREL"}); });
+    inBuild.get_future().wait();
+    auto lookup = std::async(std::launch::async, [&] {
+        return decoder.pronunciations(
+            {QStringLiteral("Open"), QStringLiteral("notepad"), QStringLiteral("read(2)")});
+    });
+    const bool answered = lookup.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    release.set_value();
+    EXPECT_TRUE(build.get().isEmpty());
+    ASSERT_TRUE(answered) << "the lookup waited for the build";
+    EXPECT_EQ(lookup.get(), (QStringList{"OW P AH N", "N OW T P AE D", "R IY D"}));
+    EXPECT_EQ(decoder.pronunciation(QStringLiteral("kestrel")), QStringLiteral("K EH S T R AH L"));
+}
+
+// Typed text with words the dictionary lacks: eSpeak is run once for all of
+// them, and a word it pronounced is not asked for again.
+TEST_F(SphinxDecoding, wordsOutsideTheDictionaryArePronouncedInOneRunAndRemembered)
+{
+    QList<QStringList> asked;
+    const auto pronouncer = [&](const QStringList &words) {
+        asked << words;
+        QHash<QString, QString> phones;
+        for (const QString &word : words) {
+            if (word != QLatin1String("zzkq"))
+                phones.insert(word, QStringLiteral("Z IH P"));
+        }
+        return phones;
+    };
+    SphinxDecoder decoder(SphinxModelPaths::usEnglish(), SphinxDecoder::kCommandModelWeight, {}, pronouncer);
+    const QStringList said{"Qzip", "open", "xyzzyq", "qzip", "zzkq"};
+    EXPECT_EQ(decoder.pronunciations(said), (QStringList{"Z IH P", "OW P AH N", "Z IH P", "Z IH P", ""}));
+    EXPECT_EQ(asked, (QList<QStringList>{{"qzip", "xyzzyq", "zzkq"}}));
+    asked.clear();
+    EXPECT_EQ(decoder.pronunciations(said), (QStringList{"Z IH P", "OW P AH N", "Z IH P", "Z IH P", ""}));
+    // Only the word it could not pronounce is asked for again.
+    EXPECT_EQ(asked, (QList<QStringList>{{"zzkq"}}));
 }
 
 QStringList g_warnings;

@@ -31,6 +31,9 @@ namespace {
 /// skips dictionary lines of 512 phones or more.
 constexpr qsizetype kMaxWordPhones = 160;
 
+/// Words eSpeak pronounced for results that are remembered.
+constexpr qsizetype kMaxHeardWords = 4096;
+
 struct CString
 {
     char *text;
@@ -152,8 +155,12 @@ QList<QByteArray> engineArguments(const SphinxModelPaths &paths, const QStringLi
 } // namespace
 
 SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths, double commandModelWeight,
-                             const QStringList &engineOptions)
-    : m_commandModelWeight(std::clamp(commandModelWeight, 0.0, 1.0)), m_dictionaryPath(paths.dictionary)
+                             const QStringList &engineOptions, WordPronouncer pronouncer)
+    : m_commandModelWeight(std::clamp(commandModelWeight, 0.0, 1.0)), m_dictionaryPath(paths.dictionary),
+      m_pronouncer(pronouncer ? std::move(pronouncer) : WordPronouncer([](const QStringList &words) {
+          return EspeakPronouncer().pronounce(words);
+      })),
+      m_dictionary(paths.dictionary)
 {
     QList<QByteArray> args = engineArguments(paths, engineOptions);
     paths.check();
@@ -208,7 +215,7 @@ QStringList SphinxDecoder::addMissingWords(const QStringList &words)
         return {};
     QHash<QString, QString> pronounced;
     try {
-        pronounced = EspeakPronouncer().pronounce(missing);
+        pronounced = m_pronouncer(missing);
     } catch (const Failure &) {
         // Without eSpeak the words stay unpronounceable; their phrases are dropped.
     }
@@ -236,6 +243,7 @@ QStringList SphinxDecoder::addMissingWords(const QStringList &words)
         for (auto it = added.cbegin(); it != added.cend(); ++it) {
             if (dictionaryPhones(it.key()).isEmpty()) {
                 unpronounceable << it.key();
+                std::lock_guard guard(m_wordsLock);
                 m_addedWords.remove(it.key());
             }
         }
@@ -265,6 +273,7 @@ bool SphinxDecoder::loadDictionaryWith(const QHash<QString, QString> &words)
         return false;
     if (ps_load_dict(m_decoder, merged.fileName().toLocal8Bit().constData(), nullptr, nullptr) < 0)
         return false;
+    std::lock_guard guard(m_wordsLock);
     m_addedWords = all;
     return true;
 }
@@ -581,18 +590,47 @@ SphinxHypothesis SphinxDecoder::endLive(int nbest)
 
 QString SphinxDecoder::pronunciation(const QString &word)
 {
-    const QString lower = word.toLower();
+    return pronunciations({word}).value(0);
+}
+
+QStringList SphinxDecoder::pronunciations(const QStringList &words)
+{
+    QStringList phones;
+    QStringList unknown;
+    QSet<QString> asked;
     {
-        std::lock_guard guard(m_lock);
-        const QString known = dictionaryPhones(lower);
-        if (!known.isEmpty())
-            return known;
+        std::lock_guard guard(m_wordsLock);
+        for (const QString &word : words) {
+            const QString lower = word.toLower();
+            QString known = m_dictionary.phones(lower);
+            if (known.isEmpty())
+                known = m_addedWords.value(lower, m_heardWords.value(lower));
+            if (known.isEmpty() && !asked.contains(lower)) {
+                asked.insert(lower);
+                unknown << lower;
+            }
+            phones << known;
+        }
     }
+    if (unknown.isEmpty())
+        return phones;
+    QHash<QString, QString> pronounced;
     try {
-        return EspeakPronouncer().pronounce({lower}).value(lower);
+        pronounced = m_pronouncer(unknown);
     } catch (const Failure &) {
-        return {};
+        // Without eSpeak a word simply has no pronunciation.
     }
+    std::lock_guard guard(m_wordsLock);
+    // Bounded for a program that runs all day on dictation.
+    if (m_heardWords.size() + pronounced.size() > kMaxHeardWords)
+        m_heardWords.clear();
+    for (auto it = pronounced.cbegin(); it != pronounced.cend(); ++it)
+        m_heardWords.insert(it.key(), it.value());
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (phones[i].isEmpty())
+            phones[i] = pronounced.value(words[i].toLower());
+    }
+    return phones;
 }
 
 } // namespace kestrel

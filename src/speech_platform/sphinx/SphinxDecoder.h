@@ -1,6 +1,7 @@
 #pragma once
 
 #include "speech_platform/sphinx/CommandGrammar.h"
+#include "speech_platform/sphinx/PronouncingDictionary.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -9,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -48,10 +50,11 @@ struct SphinxHypothesis
 /// phrases as a language model mixed into the dictation model), which hears
 /// either a command or any other English sentence. A fourth, throw-away search
 /// forces given words onto an utterance so that two hypotheses can be scored on
-/// the same audio. Every call is serialised by an
-/// internal lock, so the capture thread can decode while the user-interface thread
-/// looks up pronunciations. Construction loads the models (about a second) and
-/// throws kestrel::Failure when they cannot be loaded.
+/// the same audio. Every call but pronunciation lookups is serialised by an
+/// internal lock, which a grammar build holds for seconds; lookups have their
+/// own copy of the dictionary, so the window never waits for a build.
+/// Construction loads the models (about a second) and throws kestrel::Failure
+/// when they cannot be loaded.
 class SphinxDecoder
 {
 public:
@@ -64,12 +67,18 @@ public:
     /// phrases; the rest comes from dictation. Chosen with kestrel_sphinx_eval.
     static constexpr double kCommandModelWeight = 0.9;
 
+    /// Pronunciations (word -> CMU phones) for words the dictionary lacks; a
+    /// word it cannot pronounce is left out. May throw kestrel::Failure.
+    using WordPronouncer = std::function<QHash<QString, QString>(const QStringList &words)>;
+
     /// `engineOptions` are further PocketSphinx options as name and value
     /// pairs ("-topn", "8"), for the benchmark's tuning runs. Options the
     /// decoder sets itself, repeated or unknown options and a name without a
-    /// value throw kestrel::Failure.
+    /// value throw kestrel::Failure. Words outside the dictionary are
+    /// pronounced by `pronouncer`, eSpeak NG's letter-to-sound rules when none
+    /// is given.
     explicit SphinxDecoder(const SphinxModelPaths &paths, double commandModelWeight = kCommandModelWeight,
-                           const QStringList &engineOptions = {});
+                           const QStringList &engineOptions = {}, WordPronouncer pronouncer = {});
     ~SphinxDecoder();
     SphinxDecoder(const SphinxDecoder &) = delete;
     SphinxDecoder &operator=(const SphinxDecoder &) = delete;
@@ -117,8 +126,11 @@ public:
     bool liveRunning() const { return m_liveRunning; }
 
     /// The dictionary pronunciation ("N OW T P AE D"), eSpeak's for unknown words,
-    /// empty when neither has one.
+    /// empty when neither has one. Never waits for a grammar build.
     QString pronunciation(const QString &word);
+    /// pronunciation() of each word, in order, with one eSpeak run for all the
+    /// words the dictionary lacks.
+    QStringList pronunciations(const QStringList &words);
 
 private:
     SphinxHypothesis hypothesis(int nbest);
@@ -152,7 +164,18 @@ private:
     ngram_model_s *m_commandModel = nullptr;
     CommandGrammar m_grammar;
     QString m_dictionaryPath;
-    QHash<QString, QString> m_addedWords; ///< word -> phones, beyond the dictionary file
+    WordPronouncer m_pronouncer;
+    /// The dictionary file, for lookups that must not take m_lock.
+    const PronouncingDictionary m_dictionary;
+    /// Guards m_addedWords for readers without m_lock and m_heardWords; taken after m_lock.
+    mutable std::mutex m_wordsLock;
+    /// word -> phones, beyond the dictionary file. Written under m_lock and
+    /// m_wordsLock, read under either.
+    QHash<QString, QString> m_addedWords;
+    /// Pronounced by m_pronouncer for a result only, not in the decoder's
+    /// dictionary: typed text repeats its words, and each run of eSpeak costs
+    /// the window tens of milliseconds.
+    QHash<QString, QString> m_heardWords;
 };
 
 /// Strips what the decoder adds to a word: "<s>", "[NOISE]", "<sil>" become empty,

@@ -39,8 +39,8 @@ int audioLevel(std::span<const int16_t> samples)
 QStringList phonesOf(SphinxDecoder &decoder, const QStringList &words)
 {
     QStringList phones;
-    for (const QString &word : words)
-        phones << decoder.pronunciation(word).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString &pronounced : decoder.pronunciations(words))
+        phones << pronounced.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     return phones;
 }
 
@@ -51,8 +51,9 @@ PhraseInfo makePhrase(SphinxDecoder &decoder, const QStringList &words, const QS
     phrase.textWithReplacements = applyReplacements(words);
     phrase.rule.name = ruleName;
     QList<PhraseElement> elements;
-    for (const QString &word : words)
-        elements << PhraseElement{word, CmuPhones::idsFromText(decoder.pronunciation(word))};
+    const QStringList pronounced = decoder.pronunciations(words);
+    for (qsizetype i = 0; i < words.size(); ++i)
+        elements << PhraseElement{words[i], CmuPhones::idsFromText(pronounced[i])};
     phrase.elements = elements;
     return phrase;
 }

@@ -1,0 +1,135 @@
+// The window's copy of the pronouncing dictionary against the decoder's own:
+// PocketSphinx reads the same file and is asked for the same words.
+
+#include "speech_platform/sphinx/PronouncingDictionary.h"
+#include "speech_platform/sphinx/SphinxDecoder.h"
+
+#include <pocketsphinx.h>
+
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+namespace kestrel {
+namespace {
+
+/// PocketSphinx's answer for a word, read from this dictionary file.
+class DecoderLookup
+{
+public:
+    explicit DecoderLookup(const QString &dictionary)
+    {
+        const QByteArray hmm = SphinxModelPaths::usEnglish().acousticModel.toLocal8Bit();
+        const QByteArray dict = dictionary.toLocal8Bit();
+        m_config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", dict.constData(),
+                               "-logfn", "/dev/null", nullptr);
+        if (m_config)
+            m_decoder = ps_init(m_config);
+    }
+    ~DecoderLookup()
+    {
+        if (m_decoder)
+            ps_free(m_decoder);
+        if (m_config)
+            cmd_ln_free_r(m_config);
+    }
+    bool loaded() const { return m_decoder != nullptr; }
+    QString phones(const QByteArray &word) const
+    {
+        char *phones = ps_lookup_word(m_decoder, word.constData());
+        const QString text = phones ? QString::fromUtf8(phones) : QString();
+        ckd_free(phones);
+        return text;
+    }
+
+private:
+    cmd_ln_t *m_config = nullptr;
+    ps_decoder_t *m_decoder = nullptr;
+};
+
+/// Every word a line of the file starts with, and each of them in capitals.
+QList<QByteArray> wordsOf(const QByteArray &text)
+{
+    QList<QByteArray> words;
+    for (const QByteArray &line : text.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (!fields.first().isEmpty())
+            words << fields.first() << fields.first().toUpper();
+    }
+    return words;
+}
+
+TEST(PronouncingDictionary, answersAsTheDecoderForEveryWordOfTheShippedDictionary)
+{
+    const QString path = SphinxModelPaths::usEnglish().dictionary;
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> words = wordsOf(file.readAll()) + QList<QByteArray>{"xyzzyq", "kestrel", ""};
+    const DecoderLookup decoder(path);
+    ASSERT_TRUE(decoder.loaded());
+    const PronouncingDictionary dictionary(path);
+    EXPECT_GT(dictionary.size(), 100000);
+    int differ = 0;
+    for (const QByteArray &word : words) {
+        const QString expected = decoder.phones(word);
+        const QString actual = dictionary.phones(QString::fromUtf8(word));
+        if (actual != expected && ++differ <= 10)
+            ADD_FAILURE() << word.constData() << ": \"" << qPrintable(actual) << "\", the decoder has \""
+                          << qPrintable(expected) << '"';
+    }
+    EXPECT_EQ(differ, 0) << "of " << words.size() << " words";
+}
+
+TEST(PronouncingDictionary, oddLinesAreReadAsTheDecoderReadsThem)
+{
+    const QByteArray text = "## a comment B AH D\n"
+                            ";; another K AH M\n"
+                            "read R EH D\n"
+                            "read(2) R IY D\n"
+                            "   lead    L IY D  \n"
+                            "tab\tT AE B\r\n"
+                            "bare\n"
+                            "bare B EH R\n"
+                            "dup D AH P\n"
+                            "dup D UW P\n"
+                            "alt(2) AO L T\n"
+                            "caf\xc3\xa9 K AE F EY\n"
+                            "\n"
+                            "last L AE S T";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath(QStringLiteral("odd.dict")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    const DecoderLookup decoder(file.fileName());
+    ASSERT_TRUE(decoder.loaded());
+    const PronouncingDictionary dictionary = PronouncingDictionary::fromText(text);
+    QList<QByteArray> words = wordsOf(text);
+    words << "read(3)"
+          << "lea"
+          << "##"
+          << "tab\t";
+    for (const QByteArray &word : std::as_const(words)) {
+        EXPECT_EQ(dictionary.phones(QString::fromUtf8(word)).toStdString(),
+                  decoder.phones(word).toStdString())
+            << word.constData();
+    }
+    // And what the decoder said, so that both cannot be wrong alike.
+    EXPECT_EQ(dictionary.phones(QStringLiteral("lead")), QStringLiteral("L IY D"));
+    EXPECT_EQ(dictionary.phones(QStringLiteral("dup")), QStringLiteral("D AH P"));
+    EXPECT_EQ(dictionary.phones(QStringLiteral("last")), QStringLiteral("L AE S T"));
+}
+
+TEST(PronouncingDictionary, anUnreadableFileIsAnEmptyDictionary)
+{
+    const PronouncingDictionary dictionary(QStringLiteral("/nonexistent/kestrel.dict"));
+    EXPECT_EQ(dictionary.size(), 0);
+    EXPECT_TRUE(dictionary.phones(QStringLiteral("read")).isEmpty());
+}
+
+} // namespace
+} // namespace kestrel
