@@ -272,6 +272,27 @@ TEST(EspeakPronouncer, aWordThatGetsNoPhonemesHasNoPronunciation)
     }
 }
 
+// Lines are paired with words by counting them. A word eSpeak says as two
+// clauses next to one it says nothing for kept the count right and paired
+// every word after with the wrong phones.
+TEST(EspeakPronouncer, eachWordOfABatchIsPronouncedAsItIsAlone)
+{
+    const QList<QStringList> batches{
+        {"wait...what", "-", "hello"},
+        {"a,b", "world", "x.y", "?", "kestrel"},
+        {"notepad", "end.", "--", "e-mail", "don't", "2024", "caf\u00e9"},
+    };
+    const EspeakPronouncer espeak;
+    for (const QStringList &batch : batches) {
+        const QHash<QString, QString> together = espeak.pronounce(batch);
+        for (const QString &word : batch) {
+            EXPECT_EQ(together.value(word).toStdString(), espeak.pronounce({word}).value(word).toStdString())
+                << qPrintable(word) << " in " << qPrintable(batch.join(QLatin1Char(' ')));
+        }
+        EXPECT_TRUE(together.contains(batch.first())) << qPrintable(batch.first());
+    }
+}
+
 // A large table can hold thousands of words the dictionary lacks: they are
 // asked for in batches, so that no single run can time out for all of them, and
 // one word eSpeak says as two clauses ("wait...go") costs a few more runs, not

@@ -4,6 +4,7 @@
 
 #include <QProcess>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -66,9 +67,25 @@ EspeakPronouncer::EspeakPronouncer(QString program) : m_program(std::move(progra
 
 QHash<QString, QString> EspeakPronouncer::pronounce(const QStringList &words) const
 {
+    // Lines are paired with words by counting them, and punctuation inside a
+    // word makes eSpeak say it as two clauses, or say nothing: "wait...what"
+    // beside "-" kept the count and shifted the phones of the words after.
+    // Such a word is asked alone, where its lines are joined.
+    const auto plain = [](const QString &word) {
+        return std::any_of(word.begin(), word.end(), [](QChar c) { return c.isLetterOrNumber(); }) &&
+               std::all_of(word.begin(), word.end(),
+                           [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('\''); });
+    };
+    QStringList batched;
     QHash<QString, QString> result;
-    for (qsizetype at = 0; at < words.size(); at += kBatchWords)
-        pronounceBatch(words.mid(at, kBatchWords), result);
+    for (const QString &word : words) {
+        if (plain(word))
+            batched << word;
+        else
+            pronounceBatch({word}, result);
+    }
+    for (qsizetype at = 0; at < batched.size(); at += kBatchWords)
+        pronounceBatch(batched.mid(at, kBatchWords), result);
     return result;
 }
 
