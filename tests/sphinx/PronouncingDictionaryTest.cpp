@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -119,9 +120,50 @@ TEST(PronouncingDictionary, oddLinesAreReadAsTheDecoderReadsThem)
             << word.constData();
     }
     // And what the decoder said, so that both cannot be wrong alike.
-    EXPECT_EQ(dictionary.phones(QStringLiteral("lead")), QStringLiteral("L IY D"));
-    EXPECT_EQ(dictionary.phones(QStringLiteral("dup")), QStringLiteral("D AH P"));
-    EXPECT_EQ(dictionary.phones(QStringLiteral("last")), QStringLiteral("L AE S T"));
+    const std::pair<const char *, const char *> expected[] = {
+        {"lead", "L IY D"}, {"dup", "D AH P"},  {"last", "L AE S T"}, {"read(2)", "R IY D"},
+        {"tab", "T AE B"},  {"bare", "B EH R"}, {"alt(2)", ""},       {"##", ""},
+    };
+    for (const auto &[word, phones] : expected)
+        EXPECT_EQ(dictionary.phones(QString::fromLatin1(word)).toStdString(), phones) << word;
+}
+
+// Lines of one word far apart, and alternates before and after their word,
+// in a file too long for a sort that would only happen to keep their order.
+TEST(PronouncingDictionary, theFirstLineOfAWordCountsWhereverTheOthersAre)
+{
+    const char *phones[] = {"AA", "B", "K", "D", "EH", "F", "G"};
+    QByteArray text;
+    for (int round = 0; round < 3; ++round) {
+        for (int n = 0; n < 300; ++n) {
+            const QByteArray word = "w" + QByteArray::number((n * 7919) % 300);
+            const QByteArray line = QByteArray(phones[round]) + ' ' + phones[n % 7];
+            text += word + ' ' + line + '\n';
+            if (n % 5 == 0)
+                text += word + "(" + QByteArray::number(round + 2) + ") " + line + " " + line + '\n';
+            // Before the first line of its word.
+            if (round == 0 && n % 11 == 0)
+                text += "w" + QByteArray::number(((n + 1) * 7919) % 300) + "(9) " + line + '\n';
+        }
+    }
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath(QStringLiteral("long.dict")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    const DecoderLookup decoder(file.fileName());
+    ASSERT_TRUE(decoder.loaded());
+    const PronouncingDictionary dictionary = PronouncingDictionary::fromText(text);
+    int differ = 0;
+    for (const QByteArray &word : wordsOf(text)) {
+        if (dictionary.phones(QString::fromUtf8(word)) != decoder.phones(word) && ++differ <= 10)
+            ADD_FAILURE() << word.constData() << ": \""
+                          << qPrintable(dictionary.phones(QString::fromUtf8(word)))
+                          << "\", the decoder has \"" << qPrintable(decoder.phones(word)) << '"';
+    }
+    EXPECT_EQ(differ, 0);
+    EXPECT_TRUE(dictionary.phones(QStringLiteral("w0")).startsWith(QStringLiteral("AA ")));
+    EXPECT_TRUE(dictionary.phones(QStringLiteral("w%1(9)").arg(7919 % 300)).isEmpty());
 }
 
 TEST(PronouncingDictionary, anUnreadableFileIsAnEmptyDictionary)

@@ -73,12 +73,15 @@ PronouncingDictionary PronouncingDictionary::fromText(QByteArray text)
     lines.erase(std::unique(lines.begin(), lines.end(),
                             [&t](uint32_t a, uint32_t b) { return wordAt(t, a) == wordAt(t, b); }),
                 lines.end());
-    // The decoder refuses another pronunciation of a word it does not have.
+    // The decoder refuses another pronunciation of a word it does not have
+    // yet: one on an earlier line than the word's first. Offsets follow the
+    // lines' order.
     std::vector<uint32_t> kept;
     kept.reserve(lines.size());
     for (const uint32_t line : lines) {
         const QByteArrayView base = baseOfAlternate(wordAt(t, line));
-        if (base.isEmpty() || dictionary.find(base) != lines.end())
+        const auto found = base.isEmpty() ? lines.end() : dictionary.find(base);
+        if (base.isEmpty() || (found != lines.end() && *found < line))
             kept.push_back(line);
     }
     lines = std::move(kept);

@@ -14,10 +14,11 @@ namespace kestrel {
 /// own copy, which it reloads and locks while it builds a grammar; the window
 /// asks for pronunciations of what the user typed and must not wait for that.
 ///
-/// Lookups match the decoder's: the first line of a word counts, comment lines
-/// ("##", ";;") and words without phones do not, and an alternate
-/// pronunciation is found under its own name ("read(2)") when the word itself
-/// is there.
+/// Lookups match the decoder's for the words of the file: the first line of a
+/// word counts, comment lines ("##", ";;") and words without phones do not, and
+/// an alternate pronunciation is found under its own name ("read(2)") when the
+/// word itself is there. The acoustic model's own words ("<sil>") and phones
+/// it lacks are not checked: no word of a result has either.
 /// Safe to read from several threads once built.
 class PronouncingDictionary
 {
@@ -34,6 +35,8 @@ public:
     QString phones(const QString &word) const;
     /// How many distinct words it holds.
     qsizetype size() const { return qsizetype(m_lines.size()); }
+    /// The text it was read from.
+    const QByteArray &text() const { return m_text; }
 
 private:
     std::vector<uint32_t>::const_iterator find(QByteArrayView word) const;

@@ -12,7 +12,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
@@ -156,7 +155,7 @@ QList<QByteArray> engineArguments(const SphinxModelPaths &paths, const QStringLi
 
 SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths, double commandModelWeight,
                              const QStringList &engineOptions, WordPronouncer pronouncer)
-    : m_commandModelWeight(std::clamp(commandModelWeight, 0.0, 1.0)), m_dictionaryPath(paths.dictionary),
+    : m_commandModelWeight(std::clamp(commandModelWeight, 0.0, 1.0)),
       m_pronouncer(pronouncer ? std::move(pronouncer) : WordPronouncer([](const QStringList &words) {
           return EspeakPronouncer().pronounce(words);
       })),
@@ -164,6 +163,10 @@ SphinxDecoder::SphinxDecoder(const SphinxModelPaths &paths, double commandModelW
 {
     QList<QByteArray> args = engineArguments(paths, engineOptions);
     paths.check();
+    // Every table word outside it is added by reloading this copy.
+    if (m_dictionary.size() == 0)
+        throw Failure(QStringLiteral("The speech recogniser could not read its dictionary \"%1\".")
+                          .arg(paths.dictionary));
     std::vector<char *> argv;
     for (QByteArray &arg : args)
         argv.push_back(arg.data());
@@ -235,19 +238,8 @@ QStringList SphinxDecoder::addMissingWords(const QStringList &words)
         else
             unpronounceable << word;
     }
-    if (!added.isEmpty() && !loadDictionaryWith(added)) {
-        unpronounceable << added.keys();
-    } else {
-        // The load reports success even when it skipped a line it would not
-        // take; a word it skipped is missing, and the grammar would fail on it.
-        for (auto it = added.cbegin(); it != added.cend(); ++it) {
-            if (dictionaryPhones(it.key()).isEmpty()) {
-                unpronounceable << it.key();
-                std::lock_guard guard(m_wordsLock);
-                m_addedWords.remove(it.key());
-            }
-        }
-    }
+    if (!added.isEmpty())
+        unpronounceable << loadDictionaryWith(added);
     return unpronounceable;
 }
 
@@ -256,13 +248,14 @@ QStringList SphinxDecoder::addMissingWords(const QStringList &words)
 // received each word twice, and after a few dozen words its scoring read out of
 // bounds and the recogniser crashed. A reloaded dictionary leaves the language
 // models alone; the command model knows the new words from its own phrases.
-bool SphinxDecoder::loadDictionaryWith(const QHash<QString, QString> &words)
+QStringList SphinxDecoder::loadDictionaryWith(const QHash<QString, QString> &words)
 {
-    QFile original(m_dictionaryPath);
     QTemporaryFile merged(QDir::tempPath() + QStringLiteral("/kestrel-dictionary-XXXXXX.dict"));
-    if (!original.open(QIODevice::ReadOnly) || !merged.open())
-        return false;
-    QByteArray text = original.readAll();
+    if (!merged.open())
+        return words.keys();
+    // The copy read at start-up, so that the decoder's words and the lookups'
+    // stay the same even if the file is replaced meanwhile.
+    QByteArray text = m_dictionary.text();
     if (!text.isEmpty() && !text.endsWith('\n'))
         text += '\n';
     QHash<QString, QString> all = m_addedWords;
@@ -270,12 +263,22 @@ bool SphinxDecoder::loadDictionaryWith(const QHash<QString, QString> &words)
     for (auto it = all.cbegin(); it != all.cend(); ++it)
         text += it.key().toUtf8() + ' ' + it.value().toLatin1() + '\n';
     if (merged.write(text) != text.size() || !merged.flush())
-        return false;
+        return words.keys();
     if (ps_load_dict(m_decoder, merged.fileName().toLocal8Bit().constData(), nullptr, nullptr) < 0)
-        return false;
+        return words.keys();
+    // The load reports success even when it skipped a line it would not take;
+    // a word it skipped is missing, and the grammar would fail on it. Known
+    // before the lookups see the new words, so that they never answer for one.
+    QStringList skipped;
+    for (auto it = words.cbegin(); it != words.cend(); ++it) {
+        if (dictionaryPhones(it.key()).isEmpty()) {
+            skipped << it.key();
+            all.remove(it.key());
+        }
+    }
     std::lock_guard guard(m_wordsLock);
     m_addedWords = all;
-    return true;
+    return skipped;
 }
 
 QStringList SphinxDecoder::setCommandPhrases(const QStringList &phrases)

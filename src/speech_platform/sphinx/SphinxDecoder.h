@@ -136,8 +136,10 @@ private:
     SphinxHypothesis hypothesis(int nbest);
     void selectSearch(const char *search);
     QStringList addMissingWords(const QStringList &words);
-    /// Reloads the dictionary with every word added so far and these. The caller holds m_lock.
-    bool loadDictionaryWith(const QHash<QString, QString> &words);
+    /// Reloads the dictionary with every word added so far and these. Returns
+    /// the words of these it did not take, all of them when the load failed.
+    /// The caller holds m_lock.
+    QStringList loadDictionaryWith(const QHash<QString, QString> &words);
     /// The dictionary's phones for a word, empty when it has none. The caller holds m_lock.
     QString dictionaryPhones(const QString &word) const;
     void setCommandModel(const CommandGrammar &grammar);
@@ -163,9 +165,9 @@ private:
     ngram_model_s *m_dictationModel = nullptr; ///< owned by the dictation search
     ngram_model_s *m_commandModel = nullptr;
     CommandGrammar m_grammar;
-    QString m_dictionaryPath;
     WordPronouncer m_pronouncer;
-    /// The dictionary file, for lookups that must not take m_lock.
+    /// The dictionary file as read at start-up: for lookups that must not
+    /// take m_lock, and the base of every reload.
     const PronouncingDictionary m_dictionary;
     /// Guards m_addedWords for readers without m_lock and m_heardWords; taken after m_lock.
     mutable std::mutex m_wordsLock;
