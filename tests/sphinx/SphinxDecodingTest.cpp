@@ -663,6 +663,15 @@ TEST_F(SphinxDecoding, wordsOutsideTheDictionaryArePronouncedInOneRunAndRemember
     EXPECT_EQ(decoder.pronunciations(said), (QStringList{"Z IH P", "OW P AH N", "Z IH P", "Z IH P", ""}));
     // Only the word it could not pronounce is asked for again.
     EXPECT_EQ(asked, (QList<QStringList>{{"zzkq"}}));
+
+    // Typed punctuation around a word known already (from the dictionary or
+    // from eSpeak) needs no run; any other word, and a sign alone, still go
+    // to eSpeak as typed.
+    asked.clear();
+    const QStringList typed{"Hello,", "(notepad)", "world.", "'bout", "qzip!", "zzkq?", "%"};
+    EXPECT_EQ(decoder.pronunciations(typed), (QStringList{"HH AH L OW", "N OW T P AE D", "W ER L D", "B AW T",
+                                                          "Z IH P", "Z IH P", "Z IH P"}));
+    EXPECT_EQ(asked, (QList<QStringList>{{"zzkq?", "%"}}));
 }
 
 QStringList g_warnings;

@@ -93,6 +93,18 @@ void returnFreedMemory()
 #endif
 }
 
+/// "hello" for "(hello,": what is left between the first and the last letter or digit.
+QString withoutOuterPunctuation(const QString &word)
+{
+    qsizetype first = 0;
+    qsizetype end = word.size();
+    while (first < end && !word[first].isLetterOrNumber())
+        ++first;
+    while (end > first && !word[end - 1].isLetterOrNumber())
+        --end;
+    return word.sliced(first, end - first);
+}
+
 } // namespace
 
 SphinxModelPaths SphinxModelPaths::usEnglish(const QString &root)
@@ -598,6 +610,11 @@ QString SphinxDecoder::pronunciation(const QString &word)
 
 QStringList SphinxDecoder::pronunciations(const QStringList &words)
 {
+    // The caller holds m_wordsLock.
+    const auto lookUp = [this](const QString &word) {
+        const QString phones = m_dictionary.phones(word);
+        return phones.isEmpty() ? m_addedWords.value(word, m_heardWords.value(word)) : phones;
+    };
     QStringList phones;
     QStringList unknown;
     QSet<QString> asked;
@@ -605,9 +622,14 @@ QStringList SphinxDecoder::pronunciations(const QStringList &words)
         std::lock_guard guard(m_wordsLock);
         for (const QString &word : words) {
             const QString lower = word.toLower();
-            QString known = m_dictionary.phones(lower);
-            if (known.isEmpty())
-                known = m_addedWords.value(lower, m_heardWords.value(lower));
+            QString known = lookUp(lower);
+            // Typed text keeps its punctuation on its words ("hello,"): the word
+            // itself is known, where eSpeak would cost the window a run for it.
+            if (known.isEmpty()) {
+                const QString bare = withoutOuterPunctuation(lower);
+                if (!bare.isEmpty() && bare != lower)
+                    known = lookUp(bare);
+            }
             if (known.isEmpty() && !asked.contains(lower)) {
                 asked.insert(lower);
                 unknown << lower;
