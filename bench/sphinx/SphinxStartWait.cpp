@@ -7,7 +7,8 @@
 // scripts/desktop-session.sh, then kestrel_start_pulse). Round one is the first
 // Start of the day (models loaded, command grammar built); every later round
 // first adds a phrase with a word the dictionary lacks, so the grammar is
-// rebuilt, as after an edit of the table.
+// rebuilt, as after an edit of the table. Then, as many times, how long
+// Emulate holds the window just after an edit, while the grammar is rebuilt.
 
 #include "command_table/StarterTable.h"
 #include "speech_platform/CommandVocabulary.h"
@@ -16,6 +17,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTest>
+#include <QThread>
 
 #include <cstdio>
 
@@ -64,6 +67,23 @@ int main(int argc, char **argv)
                     static_cast<long long>(waited), static_cast<long long>(timer.elapsed()));
         std::fflush(stdout);
         grammar.dictationSetState(false);
+    }
+
+    // Emulate just after an edit: the grammar is being rebuilt in the
+    // background, and typed text with punctuation and a made-up word needs
+    // pronunciations from the window's thread.
+    const QString typed = QStringLiteral("Hello, world. Please open Zorblax now!");
+    for (int round = 1; round <= rounds; ++round) {
+        phrases << QStringLiteral("CLOSE ZORBLAX%1").arg(round);
+        vocabulary.setPhrases(phrases);
+        QThread::msleep(200); // well inside the build of a second or more
+        QElapsedTimer timer;
+        timer.start();
+        recognizer->emulateRecognition(typed);
+        std::printf("Emulate during a rebuild: window waited %lld ms\n",
+                    static_cast<long long>(timer.elapsed()));
+        std::fflush(stdout);
+        QTest::qWait(4000); // the build ends before the next edit
     }
     return 0;
 }
