@@ -72,8 +72,9 @@ int main(int argc, char **argv)
     // Emulate just after an edit: the grammar is being rebuilt in the
     // background, and typed text with punctuation and a made-up word needs
     // pronunciations from the window's thread.
-    const QString typed = QStringLiteral("Hello, world. Please open Zorblax now!");
     for (int round = 1; round <= rounds; ++round) {
+        // A new made-up word each time, so that each round runs eSpeak.
+        const QString typed = QStringLiteral("Hello, world. Please open Zorblaxi%1 now!").arg(round);
         phrases << QStringLiteral("CLOSE ZORBLAX%1").arg(round);
         vocabulary.setPhrases(phrases);
         QThread::msleep(200); // well inside the build of a second or more

@@ -141,9 +141,11 @@ TEST(PronouncingDictionary, theFirstLineOfAWordCountsWhereverTheOthersAre)
             text += word + ' ' + line + '\n';
             if (n % 5 == 0)
                 text += word + "(" + QByteArray::number(round + 2) + ") " + line + " " + line + '\n';
-            // Before the first line of its word.
+            // Before the first line of its word, and for some words once more after it.
             if (round == 0 && n % 11 == 0)
                 text += "w" + QByteArray::number(((n + 1) * 7919) % 300) + "(9) " + line + '\n';
+            if (round == 2 && n % 22 == 0)
+                text += word + "(9) " + line + '\n';
         }
     }
     QTemporaryDir dir;

@@ -8,6 +8,7 @@
 #include "speech_platform/sphinx/UtteranceStream.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <chrono>
@@ -615,7 +616,10 @@ TEST_F(SphinxDecoding, pronunciationsNeverWaitForAGrammarBuild)
         return phones;
     };
     SphinxDecoder decoder(SphinxModelPaths::usEnglish(), SphinxDecoder::kCommandModelWeight, {}, pronouncer);
-    // Whatever goes wrong below, the build is let go before the futures wait for it.
+    auto build = std::async(std::launch::async, [&] { return decoder.setCommandPhrases({"OPEN KESTREL"}); });
+    std::future<QStringList> lookup;
+    // Whatever goes wrong below, the build is let go before the futures above
+    // wait for it: this goes first.
     const std::unique_ptr<std::promise<void>, void (*)(std::promise<void> *)> letGo(
         &release, [](std::promise<void> *p) {
             try {
@@ -623,10 +627,9 @@ TEST_F(SphinxDecoding, pronunciationsNeverWaitForAGrammarBuild)
             } catch (const std::future_error &) {
             }
         });
-    auto build = std::async(std::launch::async, [&] { return decoder.setCommandPhrases({"OPEN KESTREL"}); });
     ASSERT_EQ(inBuild.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready)
         << "the build never asked for the missing word";
-    auto lookup = std::async(std::launch::async, [&] {
+    lookup = std::async(std::launch::async, [&] {
         return decoder.pronunciations(
             {QStringLiteral("Open"), QStringLiteral("notepad"), QStringLiteral("read(2)")});
     });
@@ -668,10 +671,26 @@ TEST_F(SphinxDecoding, wordsOutsideTheDictionaryArePronouncedInOneRunAndRemember
     // from eSpeak) needs no run; any other word, and a sign alone, still go
     // to eSpeak as typed.
     asked.clear();
-    const QStringList typed{"Hello,", "(notepad)", "world.", "'bout", "qzip!", "zzkq?", "%"};
-    EXPECT_EQ(decoder.pronunciations(typed), (QStringList{"HH AH L OW", "N OW T P AE D", "W ER L D", "B AW T",
-                                                          "Z IH P", "Z IH P", "Z IH P"}));
-    EXPECT_EQ(asked, (QList<QStringList>{{"zzkq?", "%"}}));
+    const std::pair<const char *, const char *> typed[] = {
+        {"Hello,", "HH AH L OW"},
+        {"(notepad)", "N OW T P AE D"},
+        {"\u201cworld.\u201d", "W ER L D"},
+        {"a.", "EY"}, // the word as typed comes first
+        {"'em,", "AH M"},
+        {"qzip!", "Z IH P"},
+        {"zzkq?", "Z IH P"},
+        {"c++", "Z IH P"},
+        {".net", "Z IH P"},
+        {"%", "Z IH P"},
+    };
+    QStringList words;
+    QStringList expected;
+    for (const auto &[word, phones] : typed) {
+        words << QString::fromUtf8(word);
+        expected << QString::fromLatin1(phones);
+    }
+    EXPECT_EQ(decoder.pronunciations(words), expected);
+    EXPECT_EQ(asked, (QList<QStringList>{{"zzkq?", "c++", ".net", "%"}}));
 }
 
 QStringList g_warnings;
@@ -740,6 +759,22 @@ TEST(SphinxModels, missingFilesAndBadEngineOptionsAreAFailureNamingTheCulprit)
             EXPECT_TRUE(failure.description().contains(QLatin1String(c.named)))
                 << qPrintable(failure.description());
         }
+    }
+
+    // A dictionary with no word in it: every table word added later would be
+    // the decoder's whole dictionary.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SphinxModelPaths paths = SphinxModelPaths::usEnglish();
+    paths.dictionary = dir.filePath(QStringLiteral("comments.dict"));
+    QFile file(paths.dictionary);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(";; nothing but a comment\n") > 0);
+    file.close();
+    try {
+        SphinxDecoder decoder(paths);
+        ADD_FAILURE() << "a dictionary without words was accepted";
+    } catch (const Failure &failure) {
+        EXPECT_TRUE(failure.description().contains(paths.dictionary)) << qPrintable(failure.description());
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include <QProcess>
 
-#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -67,25 +66,9 @@ EspeakPronouncer::EspeakPronouncer(QString program) : m_program(std::move(progra
 
 QHash<QString, QString> EspeakPronouncer::pronounce(const QStringList &words) const
 {
-    // Lines are paired with words by counting them, and punctuation inside a
-    // word makes eSpeak say it as two clauses, or say nothing: "wait...what"
-    // beside "-" kept the count and shifted the phones of the words after.
-    // Such a word is asked alone, where its lines are joined.
-    const auto plain = [](const QString &word) {
-        return std::any_of(word.begin(), word.end(), [](QChar c) { return c.isLetterOrNumber(); }) &&
-               std::all_of(word.begin(), word.end(),
-                           [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('\''); });
-    };
-    QStringList batched;
     QHash<QString, QString> result;
-    for (const QString &word : words) {
-        if (plain(word))
-            batched << word;
-        else
-            pronounceBatch({word}, result);
-    }
-    for (qsizetype at = 0; at < batched.size(); at += kBatchWords)
-        pronounceBatch(batched.mid(at, kBatchWords), result);
+    for (qsizetype at = 0; at < words.size(); at += kBatchWords)
+        pronounceBatch(words.mid(at, kBatchWords), result);
     return result;
 }
 
@@ -98,36 +81,51 @@ void EspeakPronouncer::pronounceBatch(const QStringList &words, QHash<QString, Q
                               QStringLiteral("en-us")});
     if (!process.waitForStarted(5000))
         throw Failure(QStringLiteral("Cannot run %1 for word pronunciations").arg(m_program));
-    // One word per line gives one line of phonemes per word.
-    process.write(words.join(QLatin1Char('\n')).toUtf8() + '\n');
+    // eSpeak answers a line per clause: a word with punctuation inside
+    // ("wait...what") gets two, a sign alone ("-") none. Counting lines paired
+    // the words after such a pair with the wrong phones, so every word comes
+    // between two lines of a separator word, whose own line eSpeak gives first.
+    const QString separator = QString::fromLatin1(kSeparatorWord);
+    QString input = separator + QLatin1Char('\n');
+    for (const QString &word : words)
+        input += word + QLatin1Char('\n') + separator + QLatin1Char('\n');
+    process.write(input.toUtf8());
     process.closeWriteChannel();
     // A batch that fails leaves its own words without pronunciations, not
     // every word of a large table.
     if (!process.waitForFinished(kBatchTimeoutMs) || process.exitCode() != 0)
         return;
-    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
-    QStringList phonemeLines;
-    for (const QString &line : lines) {
+    QStringList lines;
+    for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         if (!line.trimmed().isEmpty())
-            phonemeLines << line.trimmed();
+            lines << line.trimmed();
     }
-    if (words.size() == 1) {
-        // eSpeak may break one word into several clauses ("a...b"), and says
-        // nothing at all for punctuation: then the word has no pronunciation.
-        // Asking again would get the same answer, for ever.
-        if (phonemeLines.isEmpty())
+    if (lines.isEmpty())
+        return;
+    QList<QStringList> saidFor; // the lines between two separators, for each word
+    QStringList current;
+    for (const QString &line : lines.sliced(1)) {
+        if (line == lines.first()) {
+            saidFor << current;
+            current.clear();
+        } else {
+            current << line;
+        }
+    }
+    if (!current.isEmpty() || saidFor.size() != words.size()) {
+        // A word eSpeak says like the separator: halves find it in a few runs,
+        // and alone it has no pronunciation.
+        if (words.size() == 1)
             return;
-        phonemeLines = QStringList{phonemeLines.join(QLatin1Char(' '))};
-    } else if (phonemeLines.size() != words.size()) {
-        // Lines no longer pair up with words: halves find the odd word in a few
-        // runs, where asking word by word took one run per word.
         const qsizetype half = words.size() / 2;
         pronounceBatch(words.first(half), result);
         pronounceBatch(words.sliced(half), result);
         return;
     }
     for (qsizetype i = 0; i < words.size(); ++i) {
-        const QString cmu = espeakToCmu(phonemeLines[i]);
+        // Nothing said (punctuation) is no pronunciation; asking again would
+        // get the same answer, for ever.
+        const QString cmu = espeakToCmu(saidFor[i].join(QLatin1Char(' ')));
         if (!cmu.isEmpty())
             result.insert(words[i], cmu);
     }

@@ -22,6 +22,10 @@ public:
     /// Words asked for in one run of the program, and how long one run may take.
     static constexpr qsizetype kBatchWords = 256;
     static constexpr int kBatchTimeoutMs = 10000;
+    /// Said between the words of a run, to tell their lines apart. A short word
+    /// (each line costs eSpeak time) that the recogniser's dictionary has, so
+    /// never one asked for; a word eSpeak says alike costs a few more runs.
+    static constexpr const char *kSeparatorWord = "q";
 
     explicit EspeakPronouncer(QString program = QStringLiteral("espeak-ng"));
     /// word -> CMU phones, for every word eSpeak gave phonemes for. Throws

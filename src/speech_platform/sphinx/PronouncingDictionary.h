@@ -16,8 +16,8 @@ namespace kestrel {
 ///
 /// Lookups match the decoder's for the words of the file: the first line of a
 /// word counts, comment lines ("##", ";;") and words without phones do not, and
-/// an alternate pronunciation is found under its own name ("read(2)") when the
-/// word itself is there. The acoustic model's own words ("<sil>") and phones
+/// an alternate pronunciation is found under its own name ("read(2)") when its
+/// word is on an earlier line. The acoustic model's own words ("<sil>") and phones
 /// it lacks are not checked: no word of a result has either.
 /// Safe to read from several threads once built.
 class PronouncingDictionary

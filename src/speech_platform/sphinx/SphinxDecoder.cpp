@@ -93,14 +93,17 @@ void returnFreedMemory()
 #endif
 }
 
-/// "hello" for "(hello,": what is left between the first and the last letter or digit.
+/// "hello" for "(hello,": the word without the marks typed around words that
+/// no one says. Others ("c++", ".net", "'em") are part of what is said.
 QString withoutOuterPunctuation(const QString &word)
 {
+    static const QString before = QString::fromUtf8("([{\"\u00ab\u201c\u2018\u00bf\u00a1");
+    static const QString after = QString::fromUtf8(",.;:!?)]}\"\u00bb\u201d\u2019\u2026");
     qsizetype first = 0;
     qsizetype end = word.size();
-    while (first < end && !word[first].isLetterOrNumber())
+    while (first < end && before.contains(word[first]))
         ++first;
-    while (end > first && !word[end - 1].isLetterOrNumber())
+    while (end > first && after.contains(word[end - 1]))
         --end;
     return word.sliced(first, end - first);
 }

@@ -128,8 +128,9 @@ public:
     /// The dictionary pronunciation ("N OW T P AE D"), eSpeak's for unknown words,
     /// empty when neither has one. Never waits for a grammar build.
     QString pronunciation(const QString &word);
-    /// pronunciation() of each word, in order, with one eSpeak run for all the
-    /// words the dictionary lacks.
+    /// pronunciation() of each word, in order. A word with unspoken marks
+    /// around it ("hello,") is looked up without them when it is unknown as
+    /// typed; the words still unknown go to the pronouncer in one call.
     QStringList pronunciations(const QStringList &words);
 
 private:
