@@ -272,7 +272,7 @@ TEST(EspeakPronouncer, aWordThatGetsNoPhonemesHasNoPronunciation)
     }
 }
 
-// Lines are paired with words by counting them. A word eSpeak says as two
+// Lines were paired with words by counting them. A word eSpeak says as two
 // clauses next to one it says nothing for kept the count right and paired
 // every word after with the wrong phones.
 TEST(EspeakPronouncer, eachWordOfABatchIsPronouncedAsItIsAlone)
@@ -283,6 +283,8 @@ TEST(EspeakPronouncer, eachWordOfABatchIsPronouncedAsItIsAlone)
         {"notepad", "end.", "--", "e-mail", "don't", "2024", "caf\u00e9"},
         {"\u043f\u0440\u0438\u0432\u0435\u0442", "\u03bb\u03cc\u03b3\u03bf\u03c2", "\u6f22\u5b57", "x\u00b2",
          "\u00bd", "notepad", QString(500, QLatin1Char('7')), "hello"},
+        // Clauses said like the word that tells the others apart.
+        {"wait...q", "'q'", "q", "hello", "q...wait"},
     };
     const EspeakPronouncer espeak;
     for (const QStringList &batch : batches) {
@@ -293,13 +295,10 @@ TEST(EspeakPronouncer, eachWordOfABatchIsPronouncedAsItIsAlone)
         }
         EXPECT_TRUE(together.contains(batch.first())) << qPrintable(batch.first());
     }
-    // The word that tells the others apart, typed itself, costs only its own.
-    const QStringList withSeparator{"notepad", QString::fromLatin1(EspeakPronouncer::kSeparatorWord),
-                                    "hello"};
-    const QHash<QString, QString> pronounced = espeak.pronounce(withSeparator);
-    EXPECT_EQ(pronounced.value(QStringLiteral("notepad")), QStringLiteral("N OW T P AE D"));
-    EXPECT_EQ(pronounced.value(QStringLiteral("hello")),
-              espeak.pronounce({QStringLiteral("hello")}).value("hello"));
+    // Those still get their phones, and the words beside them theirs.
+    EXPECT_EQ(espeak.pronounce({QStringLiteral("q")}).value("q").toStdString(), "K Y UW");
+    EXPECT_EQ(espeak.pronounce({QStringLiteral("wait...q")}).value("wait...q").toStdString(),
+              "W EY T K Y UW");
 }
 
 // A large table can hold thousands of words the dictionary lacks: they are
@@ -337,6 +336,9 @@ TEST(EspeakPronouncer, manyWordsGoInBatchesAndAnOddWordCostsNoRunOfItsOwn)
         const QHash<QString, QString> pronounced = EspeakPronouncer(stub).pronounce(words);
         for (const QString &word : std::as_const(plain))
             EXPECT_TRUE(pronounced.contains(word)) << qPrintable(word);
+        if (oddWord) {
+            EXPECT_EQ(pronounced.value(QStringLiteral("wait...go")).toStdString(), "W EY T G OW");
+        }
         QFile record(runs);
         ASSERT_TRUE(record.open(QIODevice::ReadOnly));
         const QList<QByteArray> counts = record.readAll().split('\n');

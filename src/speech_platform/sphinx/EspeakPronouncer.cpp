@@ -81,7 +81,7 @@ void EspeakPronouncer::pronounceBatch(const QStringList &words, QHash<QString, Q
                               QStringLiteral("en-us")});
     if (!process.waitForStarted(5000))
         throw Failure(QStringLiteral("Cannot run %1 for word pronunciations").arg(m_program));
-    // eSpeak answers a line per clause: a word with punctuation inside
+    // eSpeak answers a line per clause: a word with a clause break inside
     // ("wait...what") gets two, a sign alone ("-") none. Counting lines paired
     // the words after such a pair with the wrong phones, so every word comes
     // between two lines of a separator word, whose own line eSpeak gives first.
@@ -100,9 +100,19 @@ void EspeakPronouncer::pronounceBatch(const QStringList &words, QHash<QString, Q
         if (!line.trimmed().isEmpty())
             lines << line.trimmed();
     }
-    if (lines.isEmpty())
+    // Each input line is said on its own, so the separator's answer is the
+    // same every time, and only a word said like it can add to them.
+    if (lines.size() < 2 || lines.last() != lines.first())
+        return; // cut short: not an answer to pair
+    if (words.size() == 1) {
+        // Everything between the first and the last answer is this word's,
+        // even a clause said like the separator ("wait...q").
+        const QString cmu = espeakToCmu(lines.sliced(1, lines.size() - 2).join(QLatin1Char(' ')));
+        if (!cmu.isEmpty())
+            result.insert(words.first(), cmu);
         return;
-    QList<QStringList> saidFor; // the lines between two separators, for each word
+    }
+    QList<QStringList> saidFor; // the lines between two answers of the separator, for each word
     QStringList current;
     for (const QString &line : lines.sliced(1)) {
         if (line == lines.first()) {
@@ -112,16 +122,15 @@ void EspeakPronouncer::pronounceBatch(const QStringList &words, QHash<QString, Q
             current << line;
         }
     }
-    if (!current.isEmpty() || saidFor.size() != words.size()) {
-        // A word eSpeak says like the separator: halves find it in a few runs,
-        // and alone it has no pronunciation.
-        if (words.size() == 1)
-            return;
+    if (saidFor.size() > words.size()) {
+        // A word said like the separator: halves find it in a few runs.
         const qsizetype half = words.size() / 2;
         pronounceBatch(words.first(half), result);
         pronounceBatch(words.sliced(half), result);
         return;
     }
+    if (saidFor.size() < words.size())
+        return; // fewer answers than words: a run that went wrong, not a word
     for (qsizetype i = 0; i < words.size(); ++i) {
         // Nothing said (punctuation) is no pronunciation; asking again would
         // get the same answer, for ever.

@@ -24,7 +24,8 @@ public:
     static constexpr int kBatchTimeoutMs = 10000;
     /// Said between the words of a run, to tell their lines apart. A short word
     /// (each line costs eSpeak time) that the recogniser's dictionary has, so
-    /// never one asked for; a word eSpeak says alike costs a few more runs.
+    /// never one asked for. A word with a clause eSpeak says alike ("wait...q")
+    /// is found by halving its batch, up to 16 more runs, and asked alone.
     static constexpr const char *kSeparatorWord = "q";
 
     explicit EspeakPronouncer(QString program = QStringLiteral("espeak-ng"));

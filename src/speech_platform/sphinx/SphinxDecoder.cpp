@@ -97,8 +97,9 @@ void returnFreedMemory()
 /// no one says. Others ("c++", ".net", "'em") are part of what is said.
 QString withoutOuterPunctuation(const QString &word)
 {
-    static const QString before = QString::fromUtf8("([{\"\u00ab\u201c\u2018\u00bf\u00a1");
-    static const QString after = QString::fromUtf8(",.;:!?)]}\"\u00bb\u201d\u2019\u2026");
+    static const QString before =
+        QString::fromUtf8("([{\"\u00ab\u2039\u201c\u201e\u2018\u00bf\u00a1\u2013\u2014");
+    static const QString after = QString::fromUtf8(",.;:!?)]}\"\u00bb\u203a\u201d\u2019\u2026\u2013\u2014");
     qsizetype first = 0;
     qsizetype end = word.size();
     while (first < end && before.contains(word[first]))
