@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QScopeGuard>
@@ -106,6 +107,80 @@ TEST_F(SphinxService, missingModelIsAFailureWhenTheContextIsCreated)
                                      noInputs());
     EXPECT_THROW(missing.createSharedRecoContext(), Failure);
     EXPECT_THROW(missing.createInprocRecognizer()->createRecoContext(), Failure);
+}
+
+/// Runs the event loop until `ready` or 60 s; returns `ready()`.
+template <typename Ready> bool waitUntil(Ready ready)
+{
+    const QDeadlineTimer deadline(60000);
+    while (!ready() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return ready();
+}
+
+TEST_F(SphinxService, aStartWithoutAMicrophoneLeavesTheModelsLoadingForTheNextStart)
+{
+    EXPECT_FALSE(service.modelsLoaded()) << "nothing asked for them yet";
+    auto context = service.createSharedRecoContext();
+    RecoGrammar &grammar = context->createGrammar(1);
+    grammar.dictationLoad();
+    EXPECT_THROW(grammar.dictationSetState(true), Failure) << "there is no input";
+    EXPECT_TRUE(waitUntil([&] { return service.modelsLoaded(); }))
+        << "the models were still not loaded, with no Start or Emulate to wait for them";
+    // A second context shares them.
+    auto other = service.createInprocRecognizer()->createRecoContext();
+    EXPECT_TRUE(service.modelsLoaded());
+}
+
+TEST(SphinxModelLoad, anEditMadeWhileTheModelsLoadReachesTheCommandGrammar)
+{
+    CommandPhraseList vocabulary;
+    vocabulary.setPhrases({QStringLiteral("OPEN NOTEPAD")});
+    SphinxEngineShared shared(vocabulary, SphinxModelPaths::usEnglish());
+    shared.loadInBackground();
+    // The load took the phrases as they were when it started.
+    vocabulary.setPhrases({QStringLiteral("OPEN NOTEPAD"), QStringLiteral("CLOSE ZORBLAX")});
+    const std::shared_ptr<SphinxDecoder> decoder = shared.decoder();
+    ASSERT_TRUE(decoder);
+    EXPECT_TRUE(waitUntil([&] {
+        return !decoder->commandPhrasesPending() &&
+               decoder->isCommand({QStringLiteral("close"), QStringLiteral("zorblax")});
+    })) << "the phrase added during the load is not in the grammar";
+    EXPECT_TRUE(decoder->isCommand({QStringLiteral("open"), QStringLiteral("notepad")}));
+    EXPECT_EQ(shared.decoder(), decoder) << "loaded once";
+}
+
+TEST(SphinxModelLoad, aLoadThatFailsIsReportedAtFirstUseAndTheNextUseLoadsAgain)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SphinxModelPaths paths = SphinxModelPaths::usEnglish();
+    const QString installed = paths.dictionary;
+    paths.dictionary = dir.filePath(QStringLiteral("being-written.dict"));
+    {
+        QFile file(paths.dictionary);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    CommandPhraseList vocabulary;
+    vocabulary.setPhrases({QStringLiteral("OPEN NOTEPAD")});
+    SphinxEngineShared shared(vocabulary, paths);
+    shared.loadInBackground();
+    ASSERT_TRUE(waitUntil([&] { return shared.modelsLoaded(); }));
+    try {
+        shared.decoder();
+        ADD_FAILURE() << "a decoder without a dictionary was handed out";
+    } catch (const Failure &failure) {
+        EXPECT_TRUE(failure.description().contains(paths.dictionary)) << qPrintable(failure.description());
+    }
+    // The file is whole now: the failure was not kept as the answer for good.
+    ASSERT_TRUE(QFile::remove(paths.dictionary));
+    ASSERT_TRUE(QFile::copy(installed, paths.dictionary));
+    std::shared_ptr<SphinxDecoder> decoder;
+    EXPECT_NO_THROW(decoder = shared.decoder());
+    ASSERT_TRUE(decoder);
+    EXPECT_TRUE(waitUntil([&] {
+        return decoder->isCommand({QStringLiteral("open"), QStringLiteral("notepad")});
+    }));
 }
 
 /// The audio input of that description; null when the recogniser does not list it.

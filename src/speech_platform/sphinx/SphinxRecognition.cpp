@@ -53,17 +53,71 @@ SphinxEngineShared::SphinxEngineShared(CommandVocabulary &vocabulary, SphinxMode
     connect(&m_vocabulary, &CommandVocabulary::changed, this, [this] {
         if (m_decoder)
             buildInBackground();
+        else if (m_loadedDecoder.valid())
+            m_phrasesChangedWhileLoading = true;
     });
 }
 
 SphinxEngineShared::~SphinxEngineShared()
 {
+    if (m_loading.valid())
+        m_loading.wait();
     m_builder.waitForDone();
+}
+
+// Loading the models takes most of a second. The recognition window makes its
+// context as it loads, at start-up, and a Start that fails there (no
+// microphone plugged in yet, a sound server that does not answer) never asked
+// for them: the Start when the microphone arrives, or the first typed command,
+// would hold the window for the load. It runs from the first context on
+// instead, and the command grammar is built on the same thread straight
+// after, from the phrases of that moment.
+void SphinxEngineShared::loadInBackground()
+{
+    if (m_decoder || m_loadedDecoder.valid())
+        return;
+    std::promise<std::shared_ptr<SphinxDecoder>> loaded;
+    m_loadedDecoder = loaded.get_future();
+    m_phrasesChangedWhileLoading = false;
+    m_loading = std::async(std::launch::async, [paths = m_paths, phrases = m_vocabulary.phrases(),
+                                                loaded = std::move(loaded)]() mutable {
+        std::shared_ptr<SphinxDecoder> decoder;
+        try {
+            decoder = std::make_shared<SphinxDecoder>(paths);
+        } catch (...) {
+            loaded.set_exception(std::current_exception());
+            return;
+        }
+        // Queued before anyone can see the decoder: phrases queued later by
+        // the window are newer, and must be the ones a build finds.
+        decoder->queueCommandPhrases(phrases);
+        loaded.set_value(decoder);
+        try {
+            decoder->applyQueuedPhrasesUnlessListening();
+        } catch (const std::exception &) {
+            // Listening applies the queued phrases itself.
+        }
+    });
+}
+
+bool SphinxEngineShared::modelsLoaded() const
+{
+    return m_decoder || (m_loadedDecoder.valid() &&
+                         m_loadedDecoder.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
 }
 
 std::shared_ptr<SphinxDecoder> SphinxEngineShared::decoder()
 {
-    if (!m_decoder) {
+    if (m_decoder)
+        return m_decoder;
+    if (m_loadedDecoder.valid()) {
+        // Taken out first: a load that failed is reported once, and the next
+        // call loads again (the user may have mended the files meanwhile).
+        auto loaded = std::exchange(m_loadedDecoder, {});
+        m_decoder = loaded.get();
+        if (m_phrasesChangedWhileLoading)
+            buildInBackground();
+    } else {
         m_decoder = std::make_shared<SphinxDecoder>(m_paths);
         buildInBackground();
     }
@@ -207,6 +261,7 @@ UtteranceStream::Mode SphinxRecognizer::mode() const
 std::unique_ptr<RecoContext> SphinxRecognizer::createRecoContext()
 {
     m_shared.checkModels();
+    m_shared.loadInBackground();
     auto context = std::make_unique<SphinxRecoContext>(*this);
     m_contexts << context.get();
     return context;
@@ -506,6 +561,7 @@ SphinxRecognitionService::~SphinxRecognitionService() = default;
 std::unique_ptr<RecoContext> SphinxRecognitionService::createSharedRecoContext()
 {
     m_shared.checkModels();
+    m_shared.loadInBackground();
     auto recognizer = std::make_unique<SphinxRecognizer>(m_shared, m_inputs);
     SphinxRecognizer &ref = *recognizer;
     auto context = std::make_unique<SphinxRecoContext>(ref, std::move(recognizer));

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -26,18 +27,27 @@ class CommandVocabulary;
 class SoundServerDefaults;
 class SphinxRecoContext;
 
-/// What every recogniser of one service shares: the models (loaded once, on first
-/// use) and the command phrases, which follow the vocabulary.
+/// What every recogniser of one service shares: the models (loaded once, in the
+/// background from the first recognition context on) and the command phrases,
+/// which follow the vocabulary.
 class SphinxEngineShared : public QObject
 {
     Q_OBJECT
 public:
     SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths);
-    /// Waits for a command grammar build in progress.
+    /// Waits for a model load and a command grammar build in progress.
     ~SphinxEngineShared() override;
 
-    /// Loads the models on first use; throws kestrel::Failure when they cannot be
-    /// loaded. The command grammar is built in the background.
+    /// Starts loading the models and building the command grammar on a thread
+    /// of their own, unless they are loaded or being loaded.
+    void loadInBackground();
+    /// Whether the models are loaded (or their load has ended in failure),
+    /// without waiting for them.
+    bool modelsLoaded() const;
+    /// The models, waiting for a load in progress or loading them here when
+    /// none was started; throws kestrel::Failure when they cannot be loaded
+    /// (the next call tries again). The command grammar is built in the
+    /// background.
     std::shared_ptr<SphinxDecoder> decoder();
     void checkModels() const { m_paths.check(); }
 
@@ -67,6 +77,11 @@ private:
     CommandVocabulary &m_vocabulary;
     SphinxModelPaths m_paths;
     std::shared_ptr<SphinxDecoder> m_decoder;
+    /// The decoder of a load in progress, ready before that load's first build ends.
+    std::future<std::shared_ptr<SphinxDecoder>> m_loadedDecoder;
+    /// The load with its first build.
+    std::future<void> m_loading;
+    bool m_phrasesChangedWhileLoading = false;
     QThreadPool m_builder;
     struct GivenUp
     {
@@ -220,6 +235,9 @@ public:
     std::unique_ptr<RecoContext> createSharedRecoContext() override;
     std::unique_ptr<Recognizer> createInprocRecognizer() override;
     const PhoneConverter &phoneConverter() const override { return m_phones; }
+    /// Whether the models are loaded, without waiting: the first recognition
+    /// context starts their load.
+    bool modelsLoaded() const { return m_shared.modelsLoaded(); }
 
 private:
     SphinxEngineShared m_shared;
