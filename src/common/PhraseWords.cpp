@@ -15,11 +15,9 @@ QStringList phraseWords(const QString &phrase)
     // Never destroyed: when exit() ends the program, worker threads still read it.
     static const auto &notWord = *new const QRegularExpression(
         QStringLiteral("[^\\w\\p{M}'.]|_"), QRegularExpression::UseUnicodePropertiesOption);
-    QString clean = phrase.normalized(QString::NormalizationForm_C).toLower();
     // A phrase pasted from a word processor has curly apostrophes: "don\u2019t"
     // would be listened for as "don tee".
-    for (const char16_t apostrophe : {u'\u2019', u'\u2018', u'\u02BC'})
-        clean.replace(QChar(apostrophe), QLatin1Char('\''));
+    QString clean = straightApostrophes(phrase.normalized(QString::NormalizationForm_C).toLower());
     // Signs that are said aloud are the words said; but a "+" that joins two
     // keys ("ctrl+c", "alt+f4") is not said, and rows written so were always
     // heard as the keys alone.
@@ -42,6 +40,13 @@ QStringList phraseWords(const QString &phrase)
             words << w;
     }
     return words;
+}
+
+QString straightApostrophes(QString text)
+{
+    for (const char16_t apostrophe : {u'\u2019', u'\u2018', u'\u02BC'})
+        text.replace(QChar(apostrophe), QLatin1Char('\''));
+    return text;
 }
 
 } // namespace kestrel

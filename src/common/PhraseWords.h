@@ -16,4 +16,8 @@ namespace kestrel {
 /// command lookup must clean phrases alike, or a phrase that is heard is not found.
 QStringList phraseWords(const QString &phrase);
 
+/// `text` with the curly and modifier-letter apostrophes of word processors
+/// ("don\u2019t") written as "'", as dictionaries spell them.
+QString straightApostrophes(QString text);
+
 } // namespace kestrel

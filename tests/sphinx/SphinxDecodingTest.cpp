@@ -677,6 +677,10 @@ TEST_F(SphinxDecoding, wordsOutsideTheDictionaryArePronouncedInOneRunAndRemember
         {"\u201cworld.\u201d", "W ER L D"},
         {"a.", "EY"}, // the word as typed comes first
         {"'em,", "AH M"},
+        // Apostrophes from a word processor, and single quotes around a word.
+        {"don\u2019t", "D OW N T"},
+        {"\u2018it\u2019s\u2019", "IH T S"},
+        {"\u2019em", "AH M"},
         {"qzip!", "Z IH P"},
         {"zzkq?", "Z IH P"},
         {"c++", "Z IH P"},

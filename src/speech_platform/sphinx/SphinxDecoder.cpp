@@ -1,6 +1,7 @@
 #include "speech_platform/sphinx/SphinxDecoder.h"
 
 #include "common/Failure.h"
+#include "common/PhraseWords.h"
 #include "speech_platform/sphinx/CmuPhones.h"
 #include "speech_platform/sphinx/CommandGrammar.h"
 #include "speech_platform/sphinx/CommandLanguageModel.h"
@@ -626,13 +627,17 @@ QStringList SphinxDecoder::pronunciations(const QStringList &words)
         std::lock_guard guard(m_wordsLock);
         for (const QString &word : words) {
             const QString lower = word.toLower();
-            QString known = lookUp(lower);
-            // Typed text keeps its punctuation on its words ("hello,"): the word
-            // itself is known, where eSpeak would cost the window a run for it.
-            if (known.isEmpty()) {
-                const QString bare = withoutOuterPunctuation(lower);
-                if (!bare.isEmpty() && bare != lower)
-                    known = lookUp(bare);
+            // Typed text keeps its punctuation on its words ("hello,"), and text
+            // from a word processor its curly apostrophes ("don\u2019t", which
+            // also close a quotation): the word itself is known, where eSpeak
+            // would cost the window a run for it.
+            const QString bare = withoutOuterPunctuation(lower);
+            QString known;
+            for (const QString &form : {lower, straightApostrophes(lower), bare, straightApostrophes(bare)}) {
+                if (!form.isEmpty())
+                    known = lookUp(form);
+                if (!known.isEmpty())
+                    break;
             }
             if (known.isEmpty() && !asked.contains(lower)) {
                 asked.insert(lower);
