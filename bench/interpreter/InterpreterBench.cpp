@@ -172,6 +172,16 @@ void BM_NormalisePastedText(benchmark::State &state)
 }
 BENCHMARK(BM_NormalisePastedText)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
+// Pasted text with a full stop in every word: each one removed joins two pieces.
+void BM_NormaliseManyFullStops(benchmark::State &state)
+{
+    const QString phrase = QStringLiteral("a.b ").repeated(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(normaliseRecoText(phrase));
+    state.counters["KiB"] = static_cast<double>(phrase.size()) * 2 / 1024.0;
+}
+BENCHMARK(BM_NormaliseManyFullStops)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

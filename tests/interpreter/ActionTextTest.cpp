@@ -12,6 +12,7 @@
 #include <gmock/gmock.h>
 
 #include <cmath>
+#include <random>
 #include <stdexcept>
 
 using namespace kestrel;
@@ -44,6 +45,72 @@ TEST(TextRules, NormaliserCleansRecognisedTextAndUpperCasingKeepsPositions)
     EXPECT_EQ(normaliseRecoText(QStringLiteral("a SPACE ") + tail), QStringLiteral("a ") + tail.left(1024));
     // Upper-casing keeps every position: a sharp s stays one character.
     EXPECT_EQ(upperCased("straße spell it x"), "STRAßE SPELL IT X");
+}
+
+/// The cleaning done the plain way: every rule searched from the start of the
+/// text again after each cut. Slow on long text, and obviously right.
+QString cleanedThePlainWay(QString text)
+{
+    QList<qsizetype> joins;
+    const auto cut = [&](qsizetype index, qsizetype length, const QString &replacement, bool join) {
+        text = text.left(index) + replacement + text.mid(index + length, MaxTailLength);
+        QList<qsizetype> kept;
+        for (qsizetype at : std::as_const(joins)) {
+            if (at < index)
+                kept << at;
+            else if (at >= index + length)
+                kept << at + replacement.size() - length;
+        }
+        if (join)
+            kept << index + replacement.size();
+        joins = kept;
+    };
+    for (;;) {
+        if (const qsizetype at = text.indexOf(QLatin1String(". ")); at >= 0) {
+            cut(at, 2, {}, true);
+            continue;
+        }
+        if (const qsizetype at = text.indexOf(QLatin1String(" SPACE "), 0, Qt::CaseInsensitive); at >= 0) {
+            cut(at, 7, QStringLiteral(" "), false);
+            continue;
+        }
+        qsizetype word = -1;
+        for (qsizetype at = text.indexOf(QLatin1String("SPACE "), 0, Qt::CaseInsensitive); at >= 0;
+             at = text.indexOf(QLatin1String("SPACE "), at + 1, Qt::CaseInsensitive)) {
+            if (at == 0 || !text[at - 1].isLetterOrNumber() || joins.contains(at)) {
+                word = at;
+                break;
+            }
+        }
+        if (word >= 0) {
+            cut(word, 6, QStringLiteral(" "), false);
+            continue;
+        }
+        if (const qsizetype at = text.indexOf(QLatin1Char('.')); at >= 0) {
+            cut(at, 1, {}, true);
+            continue;
+        }
+        return text;
+    }
+}
+
+TEST(TextRules, LongTextIsCleanedAsIfEveryRuleWereSearchedFromTheStartAgain)
+{
+    // Pieces that make every rule fire, overlap and join, in long enough runs
+    // for the 1024-character tail to cut them.
+    const char *pieces[] = {"a",  "x", "space", "SPACE", "Space", "spacecraft", ".",
+                            ". ", " ", "  ",    "1",     "(",     "aero"};
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 400; ++round) {
+        const int length = std::uniform_int_distribution<int>(1, round < 300 ? 60 : 1500)(random);
+        QString text;
+        for (int i = 0; i < length; ++i)
+            text += QLatin1String(
+                pieces[std::uniform_int_distribution<size_t>(0, std::size(pieces) - 1)(random)]);
+        const QString expected = cleanedThePlainWay(text);
+        ASSERT_EQ(normaliseRecoText(text), expected)
+            << "round " << round << ": " << qPrintable(text.left(300));
+    }
 }
 
 TEST(TextRules, AnswerWordsAreWholeUpperCaseTexts)
