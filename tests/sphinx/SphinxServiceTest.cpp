@@ -127,6 +127,10 @@ TEST_F(SphinxService, aStartWithoutAMicrophoneLeavesTheModelsLoadingForTheNextSt
     EXPECT_THROW(grammar.dictationSetState(true), Failure) << "there is no input";
     EXPECT_TRUE(waitUntil([&] { return service.modelsLoaded(); }))
         << "the models were still not loaded, with no Start or Emulate to wait for them";
+    // Loaded, not failed: a typed command is served by them.
+    QSignalSpy recognitions(context.get(), &RecoContext::recognition);
+    EXPECT_NO_THROW(context->recognizer().emulateRecognition(QStringLiteral("open notepad")));
+    EXPECT_TRUE(recognitions.wait(5000));
     // A second context shares them.
     auto other = service.createInprocRecognizer()->createRecoContext();
     EXPECT_TRUE(service.modelsLoaded());

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <system_error>
 
 namespace kestrel {
 namespace {
@@ -77,27 +78,35 @@ void SphinxEngineShared::loadInBackground()
     if (m_decoder || m_loadedDecoder.valid())
         return;
     std::promise<std::shared_ptr<SphinxDecoder>> loaded;
-    m_loadedDecoder = loaded.get_future();
+    auto loadedDecoder = loaded.get_future();
+    std::future<void> loading;
+    try {
+        loading = std::async(std::launch::async, [paths = m_paths, phrases = m_vocabulary.phrases(),
+                                                  loaded = std::move(loaded)]() mutable {
+            std::shared_ptr<SphinxDecoder> decoder;
+            try {
+                decoder = std::make_shared<SphinxDecoder>(paths);
+                // Queued before anyone can see the decoder: phrases queued
+                // later by the window are newer, and must be the ones a build
+                // finds.
+                decoder->queueCommandPhrases(phrases);
+            } catch (...) {
+                loaded.set_exception(std::current_exception());
+                return;
+            }
+            loaded.set_value(decoder);
+            try {
+                decoder->applyQueuedPhrasesUnlessListening();
+            } catch (const std::exception &) {
+                // Listening applies the queued phrases itself.
+            }
+        });
+    } catch (const std::system_error &) {
+        return; // no thread to spare: decoder() loads them when they are needed
+    }
+    m_loadedDecoder = std::move(loadedDecoder);
+    m_loading = std::move(loading);
     m_phrasesChangedWhileLoading = false;
-    m_loading = std::async(std::launch::async, [paths = m_paths, phrases = m_vocabulary.phrases(),
-                                                loaded = std::move(loaded)]() mutable {
-        std::shared_ptr<SphinxDecoder> decoder;
-        try {
-            decoder = std::make_shared<SphinxDecoder>(paths);
-        } catch (...) {
-            loaded.set_exception(std::current_exception());
-            return;
-        }
-        // Queued before anyone can see the decoder: phrases queued later by
-        // the window are newer, and must be the ones a build finds.
-        decoder->queueCommandPhrases(phrases);
-        loaded.set_value(decoder);
-        try {
-            decoder->applyQueuedPhrasesUnlessListening();
-        } catch (const std::exception &) {
-            // Listening applies the queued phrases itself.
-        }
-    });
 }
 
 bool SphinxEngineShared::modelsLoaded() const

@@ -235,8 +235,8 @@ public:
     std::unique_ptr<RecoContext> createSharedRecoContext() override;
     std::unique_ptr<Recognizer> createInprocRecognizer() override;
     const PhoneConverter &phoneConverter() const override { return m_phones; }
-    /// Whether the models are loaded, without waiting: the first recognition
-    /// context starts their load.
+    /// Whether the load of the models has ended (loaded, or failed: the next
+    /// use says why), without waiting: the first recognition context starts it.
     bool modelsLoaded() const { return m_shared.modelsLoaded(); }
 
 private:
