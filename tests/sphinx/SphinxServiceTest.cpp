@@ -109,14 +109,8 @@ TEST_F(SphinxService, missingModelIsAFailureWhenTheContextIsCreated)
     EXPECT_THROW(missing.createInprocRecognizer()->createRecoContext(), Failure);
 }
 
-/// Runs the event loop until `ready` or 60 s; returns `ready()`.
-template <typename Ready> bool waitUntil(Ready ready)
-{
-    const QDeadlineTimer deadline(60000);
-    while (!ready() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return ready();
-}
+/// Long enough for the models to load on a busy machine.
+constexpr int kLoadWaitMs = 60000;
 
 TEST_F(SphinxService, aStartWithoutAMicrophoneLeavesTheModelsLoadingForTheNextStart)
 {
@@ -125,7 +119,7 @@ TEST_F(SphinxService, aStartWithoutAMicrophoneLeavesTheModelsLoadingForTheNextSt
     RecoGrammar &grammar = context->createGrammar(1);
     grammar.dictationLoad();
     EXPECT_THROW(grammar.dictationSetState(true), Failure) << "there is no input";
-    EXPECT_TRUE(waitUntil([&] { return service.modelsLoaded(); }))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return service.modelsLoaded(); }, kLoadWaitMs))
         << "the models were still not loaded, with no Start or Emulate to wait for them";
     // Loaded, not failed: a typed command is served by them.
     QSignalSpy recognitions(context.get(), &RecoContext::recognition);
@@ -146,10 +140,13 @@ TEST(SphinxModelLoad, anEditMadeWhileTheModelsLoadReachesTheCommandGrammar)
     vocabulary.setPhrases({QStringLiteral("OPEN NOTEPAD"), QStringLiteral("CLOSE ZORBLAX")});
     const std::shared_ptr<SphinxDecoder> decoder = shared.decoder();
     ASSERT_TRUE(decoder);
-    EXPECT_TRUE(waitUntil([&] {
-        return !decoder->commandPhrasesPending() &&
-               decoder->isCommand({QStringLiteral("close"), QStringLiteral("zorblax")});
-    })) << "the phrase added during the load is not in the grammar";
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !decoder->commandPhrasesPending() &&
+                   decoder->isCommand({QStringLiteral("close"), QStringLiteral("zorblax")});
+        },
+        kLoadWaitMs))
+        << "the phrase added during the load is not in the grammar";
     EXPECT_TRUE(decoder->isCommand({QStringLiteral("open"), QStringLiteral("notepad")}));
     EXPECT_EQ(shared.decoder(), decoder) << "loaded once";
 }
@@ -169,7 +166,7 @@ TEST(SphinxModelLoad, aLoadThatFailsIsReportedAtFirstUseAndTheNextUseLoadsAgain)
     vocabulary.setPhrases({QStringLiteral("OPEN NOTEPAD")});
     SphinxEngineShared shared(vocabulary, paths);
     shared.loadInBackground();
-    ASSERT_TRUE(waitUntil([&] { return shared.modelsLoaded(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shared.modelsLoaded(); }, kLoadWaitMs));
     try {
         shared.decoder();
         ADD_FAILURE() << "a decoder without a dictionary was handed out";
@@ -182,9 +179,11 @@ TEST(SphinxModelLoad, aLoadThatFailsIsReportedAtFirstUseAndTheNextUseLoadsAgain)
     std::shared_ptr<SphinxDecoder> decoder;
     EXPECT_NO_THROW(decoder = shared.decoder());
     ASSERT_TRUE(decoder);
-    EXPECT_TRUE(waitUntil([&] {
-        return decoder->isCommand({QStringLiteral("open"), QStringLiteral("notepad")});
-    }));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return decoder->isCommand({QStringLiteral("open"), QStringLiteral("notepad")});
+        },
+        kLoadWaitMs));
 }
 
 /// The audio input of that description; null when the recogniser does not list it.
