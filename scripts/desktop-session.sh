@@ -47,6 +47,8 @@ kestrel_start_x() {
     done
     if kill -0 "$wm" 2>/dev/null; then
       KESTREL_SESSION_PIDS+=("$wm")
+      # Tests pause the window manager to play one that is slow to catch up.
+      export KESTREL_WM_PID="$wm"
       echo "desktop-session: started Xvfb and openbox on $DISPLAY"
       return 0
     fi

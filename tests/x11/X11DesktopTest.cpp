@@ -302,6 +302,36 @@ TEST_F(X11Windows, KeysAfterAClickArriveAfterItInTheWindowClicked)
     }
 }
 
+// The window manager announces the focus a click gave a moment after giving
+// it, and a busy one long after. Keys sent meanwhile go to the window that has
+// the focus, and it is that window's handling of them that is waited for.
+TEST_F(X11Windows, KeysAreWaitedForInTheWindowWithTheFocusBeforeItIsAnnounced)
+{
+    const auto windowManager = static_cast<pid_t>(qEnvironmentVariableIntValue("KESTREL_WM_PID"));
+    if (windowManager <= 0)
+        GTEST_SKIP() << "needs the window manager's process (KESTREL_WM_PID)";
+    auto announced = startTarget(uniqueTitle("announced active"));
+    auto focused = startTarget(uniqueTitle("focused"));
+    ASSERT_TRUE(announced && focused);
+    ASSERT_TRUE(showAndActivate(announced->window()));
+
+    ASSERT_EQ(::kill(windowManager, SIGSTOP), 0);
+    auto resume = qScopeGuard([&] { ::kill(windowManager, SIGCONT); });
+    XSetInputFocus(m_connection->display(), focused->window(), RevertToParent, CurrentTime);
+    m_connection->sync();
+    ASSERT_EQ(xid(m_desktop->foregroundWindow()), announced->window());
+    // Handles the key only after a while: nothing is seen of it unless waited for.
+    ASSERT_TRUE(focused->makeBusy(300));
+    m_desktop->sendKeys(QStringLiteral("x"), true);
+    EXPECT_TRUE(focused->waitForLine([](const QString &line) { return line.startsWith("KEY X"); }, 0))
+        << focused->lines().join('|').toStdString();
+
+    ::kill(windowManager, SIGCONT);
+    resume.dismiss();
+    EXPECT_EQ(focused->text(), QStringLiteral("x"));
+    EXPECT_EQ(announced->text(), QString());
+}
+
 // The server gives a freed window number to the next client, and a program of
 // the same toolkit often gets the very number of a window closed by hand. A
 // remembered window must then count as gone (the OPEN phrase starts its program

@@ -120,7 +120,7 @@ void X11Desktop::play(const std::vector<KeyStroke> &strokes, bool waitAtEnd)
         return;
     // The keys reach whichever window has the focus now; that is the client whose
     // progress the barrier measures.
-    const x11::XWindow target = m_windows->activeWindow();
+    const x11::XWindow target = m_windows->keyboardWindow();
     m_keyboard->play(
         strokes, [this, target] { m_windows->waitUntilProcessed(target); }, waitAtEnd);
 }

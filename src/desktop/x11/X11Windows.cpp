@@ -91,27 +91,48 @@ XWindow X11Windows::activeWindow()
 {
     if (hasWindowManager())
         return m_connection.firstItem(m_connection.root(), "_NET_ACTIVE_WINDOW", XA_WINDOW).value_or(0);
+    // Without a window manager the top-level window is the root's direct child.
+    const std::vector<XWindow> chain = focusChain();
+    return chain.empty() ? 0 : chain.back();
+}
 
+XWindow X11Windows::keyboardWindow()
+{
+    // The window manager announces a focus change after making it: right after
+    // a click that moved the focus, the active window is still the one before.
+    // The keys go where the server's focus is, so that is the client asked.
+    for (const XWindow window : focusChain()) {
+        if (m_connection.firstItem(window, "WM_STATE", m_connection.atom("WM_STATE")))
+            return window;
+    }
+    return activeWindow();
+}
+
+std::vector<XWindow> X11Windows::focusChain()
+{
     Display *display = m_connection.display();
     Window focus = 0;
     int revert = 0;
     XGetInputFocus(display, &focus, &revert);
-    if (focus == None || focus == PointerRoot)
-        return 0;
-    // Without a window manager the top-level window is the root's direct child.
-    for (Window current = focus;;) {
-        Window rootReturn = 0;
+    std::vector<XWindow> chain;
+    for (int depth = 0; focus != None && focus != PointerRoot && depth < 64; ++depth) {
+        Window root = 0;
         Window parent = 0;
         Window *children = nullptr;
         unsigned int count = 0;
-        if (!XQueryTree(display, current, &rootReturn, &parent, &children, &count))
-            return 0;
+        // Gone while we looked: nothing certain holds the focus.
+        if (!XQueryTree(display, focus, &root, &parent, &children, &count))
+            return {};
         if (children)
             XFree(children);
-        if (parent == rootReturn || parent == 0)
-            return current;
-        current = parent;
+        if (focus == root)
+            break;
+        chain.push_back(focus);
+        if (parent == root || parent == None)
+            break;
+        focus = parent;
     }
+    return chain;
 }
 
 void X11Windows::requireExisting(XWindow window)
@@ -237,26 +258,8 @@ bool X11Windows::isViewable(XWindow window)
 
 bool X11Windows::hasInputFocus(XWindow window)
 {
-    Display *display = m_connection.display();
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(display, &focus, &revert);
-    for (int depth = 0; focus != None && focus != PointerRoot && depth < 64; ++depth) {
-        if (focus == window)
-            return true;
-        Window root = 0;
-        Window parent = 0;
-        Window *children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(display, focus, &root, &parent, &children, &count))
-            return false;
-        if (children)
-            XFree(children);
-        if (parent == root)
-            return false;
-        focus = parent;
-    }
-    return false;
+    const std::vector<XWindow> chain = focusChain();
+    return std::find(chain.begin(), chain.end(), window) != chain.end();
 }
 
 QRect X11Windows::frameGeometry(XWindow window)

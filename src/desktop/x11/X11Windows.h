@@ -40,6 +40,10 @@ public:
     /// The active client window, or 0.
     XWindow activeWindow();
 
+    /// The client window that keys sent now reach: the one holding the X input
+    /// focus or the focus's ancestor; the active window when no client does.
+    XWindow keyboardWindow();
+
     /// Asks the window manager to activate the window, waits (briefly) until it has
     /// and until the window's client has handled the focus change. Throws Failure
     /// when the window does not exist.
@@ -87,6 +91,9 @@ private:
     void requireExisting(XWindow window);
     /// True when the X input focus lies on the window or inside it.
     bool hasInputFocus(XWindow window);
+    /// The window holding the X input focus and its ancestors below the root,
+    /// innermost first; empty when the focus is on none or on the root.
+    std::vector<XWindow> focusChain();
     bool isViewable(XWindow window);
     /// Viewable and, by the window manager's WM_STATE, framed and shown.
     bool isShown(XWindow window);
