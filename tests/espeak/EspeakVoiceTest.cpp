@@ -498,6 +498,19 @@ QString ourSinkInputFormat()
     return {};
 }
 
+// Records in `seen` the format of this process's playback stream during each
+// utterance; the caller clears it before one. The first word comes at the very
+// start, while the stream may still be connecting, and one pactl run can fail on
+// a busy machine: every later event of the utterance is a second chance. A
+// stream that never reached the server is missed at all of them.
+void recordSinkFormat(VoiceRecorder &recorder, QString &seen)
+{
+    recorder.onEvent = [&seen](const VoiceEvent &e) {
+        if (e.kind != "end" && seen.isEmpty())
+            seen = ourSinkInputFormat();
+    };
+}
+
 TEST(EspeakSpeakerTest, EveryFormatPlaysOnTheSpeakerInThatFormat)
 {
     if (!haveSpeaker())
@@ -505,14 +518,7 @@ TEST(EspeakSpeakerTest, EveryFormatPlaysOnTheSpeakerInThatFormat)
     EspeakVoice voice;
     VoiceRecorder recorder(voice);
     QString seen;
-    // The first word comes at the very start, while the stream may still be
-    // connecting, and one pactl run can fail on a busy machine. Every later
-    // event of the utterance is a second chance; a stream that never reached
-    // the server is missed at all of them.
-    recorder.onEvent = [&](const VoiceEvent &e) {
-        if (e.kind != "end" && seen.isEmpty())
-            seen = ourSinkInputFormat();
-    };
+    recordSinkFormat(recorder, seen);
     for (const AudioFormatInfo &format : AudioFormats::all()) {
         SCOPED_TRACE(format.name);
         seen.clear();
@@ -829,10 +835,7 @@ TEST(EspeakSpeakerTest, TheVoiceIsHeardAgainAfterTheSoundServerRestarts)
     EspeakVoice voice;
     VoiceRecorder recorder(voice);
     QString seen;
-    recorder.onEvent = [&](const VoiceEvent &e) {
-        if (e.kind == "word" && seen.isEmpty())
-            seen = ourSinkInputFormat();
-    };
+    recordSinkFormat(recorder, seen);
     const auto heard = [&](const QString &text) {
         seen.clear();
         const int stream = voice.speak(text, kSpeakFlags);
@@ -884,10 +887,7 @@ TEST(EspeakSpeakerTest, AStreamSpokenWhileTheSoundServerIsStoppedEndsAndTheNextO
     ASSERT_EQ(::kill(server, SIGCONT), 0);
 
     QString seen;
-    recorder.onEvent = [&](const VoiceEvent &e) {
-        if (e.kind == "word")
-            seen = ourSinkInputFormat();
-    };
+    recordSinkFormat(recorder, seen);
     const int heard = voice.speak(QStringLiteral("Heard again."), kSpeakFlags);
     ASSERT_TRUE(recorder.waitForEnd(heard));
     EXPECT_FALSE(seen.isEmpty()) << "the stream after the stall played on no device";
