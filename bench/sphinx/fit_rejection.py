@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Fits the command engine's rejection weights to what kestrel_sphinx_eval saw.
 
-    kestrel_sphinx_eval --csv a.csv ...; fit_rejection.py a.csv [b.csv ...]
+    kestrel_sphinx_eval --csv a.csv ...; fit_rejection.py [--by-voice] a.csv [b.csv ...]
 
 Reads the feature rows the evaluation writes, fits a logistic regression (the
 same feature scaling as CommandRejection::confidence), prints the weights in
@@ -9,6 +9,11 @@ the order CommandRejection::Weights declares them, then the share of in-table
 phrases accepted correctly and of other clips rejected at several thresholds.
 Rows the fixed gates reject (short utterances, phrases aligned under 20 frames,
 a sound-alike yes/no word alone) take no part in the fit.
+
+Those shares are measured on the clips the weights were fitted to, so they
+flatter. --by-voice measures instead on voices the fit never heard: each voice's
+clips are judged with weights fitted to the other voices' clips (noise, which
+has no voice, with weights fitted to all of them), and the tallies are added up.
 """
 
 import csv
@@ -59,7 +64,12 @@ def fit(xs, ys, iterations=4000, rate=0.5, l2=1e-3):
     return w
 
 
-def main(files):
+def voice_of(kind, label):
+    """The voice that spoke a clip ("en-us/175/30 open notepad"); None for noise."""
+    return None if kind == "noise" else label.split("/", 1)[0]
+
+
+def read_clips(files):
     rows = [r for f in files for r in csv.DictReader(open(f, newline=""))]
     # One clip may give several verdicts, on consecutive rows with its number.
     clips = []
@@ -71,6 +81,10 @@ def main(files):
         else:
             clips.append(((r["kind"], r["label"]), [r]))
         previous = key
+    return clips
+
+
+def fit_clips(clips):
     xs, ys = [], []
     for (kind, label), rs in clips:
         for r in rs:
@@ -79,27 +93,53 @@ def main(files):
                 ys.append(1 if kind == "in" and r["command"] == spoken(label) else 0)
     if not xs:
         sys.exit("no feature rows")
-    w = fit(xs, ys)
-    print("weights: " + ", ".join(f"{n} {v:.3f}" for n, v in zip(NAMES, w)))
+    return fit(xs, ys)
+
+
+def tally(judged, threshold):
+    """Counts per kind (right, total) and wrong commands, for clips judged with their weights."""
+    counts = {"in": [0, 0], "out": [0, 0], "noise": [0, 0]}
+    wrong = 0
+    for (kind, label), rs, w in judged:
+        accepted = [r for r in rs if gated(r) and sum(a * b for a, b in zip(w, features(r))) >= threshold]
+        counts[kind][1] += 1
+        if kind == "in":
+            right = len(accepted) == 1 and accepted[0]["command"] == spoken(label)
+            counts[kind][0] += right
+            wrong += bool(accepted) and not right
+        else:
+            counts[kind][0] += not accepted
+    return counts, wrong
+
+
+def report(judged):
     for threshold in (0.5, 1.0, 1.25, 1.5, 1.75, 2.0):
-        counts = {"in": [0, 0], "out": [0, 0], "noise": [0, 0]}
-        wrong = 0
-        for (kind, label), rs in clips:
-            accepted = [r for r in rs if gated(r) and sum(a * b for a, b in zip(w, features(r))) >= threshold]
-            counts[kind][1] += 1
-            if kind == "in":
-                right = len(accepted) == 1 and accepted[0]["command"] == spoken(label)
-                counts[kind][0] += right
-                wrong += bool(accepted) and not right
-            else:
-                counts[kind][0] += not accepted
+        counts, wrong = tally(judged, threshold)
         share = {k: 100.0 * a / max(1, n) for k, (a, n) in counts.items()}
         print(f"threshold {threshold}: in-table accepted {counts['in'][0]}/{counts['in'][1]} ({share['in']:.1f}%), "
               f"out-of-table rejected {counts['out'][0]}/{counts['out'][1]} ({share['out']:.2f}%), "
               f"noise rejected {counts['noise'][0]}/{counts['noise'][1]}, wrong commands {wrong}")
 
 
+def main(args):
+    by_voice = "--by-voice" in args
+    clips = read_clips([a for a in args if a != "--by-voice"])
+    w = fit_clips(clips)
+    print("weights: " + ", ".join(f"{n} {v:.3f}" for n, v in zip(NAMES, w)))
+    if not by_voice:
+        report([(key, rs, w) for key, rs in clips])
+        return
+    voices = sorted({voice_of(*key) for key, _ in clips} - {None})
+    judged = [(key, rs, w) for key, rs in clips if voice_of(*key) is None]
+    for voice in voices:
+        held_out = fit_clips([c for c in clips if voice_of(*c[0]) not in (voice, None)])
+        judged += [(key, rs, held_out) for key, rs in clips if voice_of(*key) == voice]
+        print(f"fitted without {voice}: " + ", ".join(f"{v:.3f}" for v in held_out))
+    print("each voice judged with weights fitted without it:")
+    report(judged)
+
+
 if __name__ == "__main__":
-    if len(sys.argv) < 2:
+    if not [a for a in sys.argv[1:] if a != "--by-voice"]:
         sys.exit(__doc__)
     main(sys.argv[1:])
