@@ -250,21 +250,23 @@ TEST(TextTables, AreStillReadableWhileTheProgramIsEndedByExit)
         testing::ExitedWithCode(0), "");
 }
 
-TEST(EspeakPronouncer, aWordThatGetsNoPhonemesHasNoPronunciation)
+TEST(EspeakPronouncer, aWordThatGetsNoPhonemesIsAnsweredWithNoPronunciation)
 {
-    // eSpeak prints an empty line for punctuation typed into the emulation box,
-    // and a program that prints nothing at all gives no line for any word.
+    // eSpeak says nothing for punctuation typed into the emulation box: an
+    // answer, empty. A program that prints nothing at all answers no word, so
+    // its words are not taken for punctuation.
     const struct
     {
         const char *program;
         QStringList words;
         QHash<QString, QString> pronounced;
     } cases[] = {
-        {"espeak-ng", {","}, {}},
-        {"espeak-ng", {"notepad", ","}, {{"notepad", "N OW T P AE D"}}},
-        {"espeak-ng", {"?", "notepad", "-"}, {{"notepad", "N OW T P AE D"}}},
+        {"espeak-ng", {","}, {{",", ""}}},
+        {"espeak-ng", {"notepad", ","}, {{"notepad", "N OW T P AE D"}, {",", ""}}},
+        {"espeak-ng", {"?", "notepad", "-"}, {{"?", ""}, {"notepad", "N OW T P AE D"}, {"-", ""}}},
         {"true", {"notepad"}, {}},
         {"true", {"notepad", "kestrel"}, {}},
+        {"false", {","}, {}},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(EspeakPronouncer(QString::fromLatin1(c.program)).pronounce(c.words), c.pronounced)

@@ -107,9 +107,7 @@ void EspeakPronouncer::pronounceBatch(const QStringList &words, QHash<QString, Q
     if (words.size() == 1) {
         // Everything between the first and the last answer is this word's,
         // even a clause said like the separator ("wait...q").
-        const QString cmu = espeakToCmu(lines.sliced(1, lines.size() - 2).join(QLatin1Char(' ')));
-        if (!cmu.isEmpty())
-            result.insert(words.first(), cmu);
+        result.insert(words.first(), espeakToCmu(lines.sliced(1, lines.size() - 2).join(QLatin1Char(' '))));
         return;
     }
     QList<QStringList> saidFor; // the lines between two answers of the separator, for each word
@@ -131,13 +129,10 @@ void EspeakPronouncer::pronounceBatch(const QStringList &words, QHash<QString, Q
     }
     if (saidFor.size() < words.size())
         return; // fewer answers than words: a run that went wrong, not a word
-    for (qsizetype i = 0; i < words.size(); ++i) {
-        // Nothing said (punctuation) is no pronunciation; asking again would
-        // get the same answer, for ever.
-        const QString cmu = espeakToCmu(saidFor[i].join(QLatin1Char(' ')));
-        if (!cmu.isEmpty())
-            result.insert(words[i], cmu);
-    }
+    // Nothing said (punctuation) is an answer too: asking again would get the
+    // same one, for ever.
+    for (qsizetype i = 0; i < words.size(); ++i)
+        result.insert(words[i], espeakToCmu(saidFor[i].join(QLatin1Char(' '))));
 }
 
 } // namespace kestrel

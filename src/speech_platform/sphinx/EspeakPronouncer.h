@@ -29,8 +29,10 @@ public:
     static constexpr const char *kSeparatorWord = "q";
 
     explicit EspeakPronouncer(QString program = QStringLiteral("espeak-ng"));
-    /// word -> CMU phones, for every word eSpeak gave phonemes for. Throws
-    /// kestrel::Failure when the program cannot be run.
+    /// word -> CMU phones, for every word eSpeak answered; an empty string for
+    /// a word it answered with no phonemes (punctuation). The words of a run
+    /// that failed or was cut short are left out: asked again, they may get an
+    /// answer. Throws kestrel::Failure when the program cannot be run.
     QHash<QString, QString> pronounce(const QStringList &words) const;
 
 private:

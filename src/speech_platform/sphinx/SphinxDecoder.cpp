@@ -639,7 +639,9 @@ QStringList SphinxDecoder::pronunciations(const QStringList &words)
                 if (!known.isEmpty())
                     break;
             }
-            if (known.isEmpty() && !asked.contains(lower)) {
+            // A word eSpeak answered with nothing (a sign alone) gets the same
+            // answer every time, and each Emulate of text holding it cost a run.
+            if (known.isEmpty() && !m_heardWords.contains(lower) && !asked.contains(lower)) {
                 asked.insert(lower);
                 unknown << lower;
             }

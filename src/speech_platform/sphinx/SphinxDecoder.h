@@ -67,8 +67,10 @@ public:
     /// phrases; the rest comes from dictation. Chosen with kestrel_sphinx_eval.
     static constexpr double kCommandModelWeight = 0.9;
 
-    /// Pronunciations (word -> CMU phones) for words the dictionary lacks; a
-    /// word it cannot pronounce is left out. May throw kestrel::Failure.
+    /// Pronunciations (word -> CMU phones) for words the dictionary lacks. A
+    /// word it answered with no phones (a sign alone) maps to an empty string
+    /// and is not asked for again; a word it could not answer (a run that
+    /// failed) is left out. May throw kestrel::Failure.
     using WordPronouncer = std::function<QHash<QString, QString>(const QStringList &words)>;
 
     /// `engineOptions` are further PocketSphinx options as name and value
@@ -177,7 +179,8 @@ private:
     QHash<QString, QString> m_addedWords;
     /// Pronounced by m_pronouncer for a result only, not in the decoder's
     /// dictionary: typed text repeats its words, and each run of eSpeak costs
-    /// the window tens of milliseconds.
+    /// the window tens of milliseconds. An empty value is a word it answered
+    /// with no phones.
     QHash<QString, QString> m_heardWords;
 };
 
