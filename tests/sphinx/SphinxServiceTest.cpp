@@ -6,6 +6,7 @@
 #include "common/Failure.h"
 #include "speech_platform/CommandVocabulary.h"
 #include "speech_platform/sphinx/AudioCapture.h"
+#include "speech_platform/sphinx/EspeakPronouncer.h"
 #include "speech_platform/sphinx/SphinxRecognition.h"
 #include "support/Pactl.h"
 #include "support/PrivateSoundServer.h"
@@ -24,8 +25,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <optional>
 #include <signal.h>
 #include <thread>
@@ -216,19 +220,26 @@ using test::pulseSessionRuns;
 using test::pactl;
 
 /// Feeds 16 kHz audio into the PulseAudio pipe source at the pace of real time.
-void feedMicrophone(const QString &fifo, const testing::Samples &audio)
+/// With `dropUnread`, what the source does not take (no one records from it) is
+/// dropped instead of waited for.
+void feedPipe(const QString &fifo, const testing::Samples &audio, bool dropUnread)
 {
-    const int fd = ::open(fifo.toLocal8Bit().constData(), O_WRONLY);
+    const int fd = ::open(fifo.toLocal8Bit().constData(), O_WRONLY | (dropUnread ? O_NONBLOCK : 0));
     if (fd < 0)
         return;
     constexpr size_t kChunk = 1600; // 100 ms
     for (size_t i = 0; i < audio.size(); i += kChunk) {
         const size_t n = std::min(kChunk, audio.size() - i);
-        if (::write(fd, audio.data() + i, n * 2) < 0)
+        if (::write(fd, audio.data() + i, n * 2) < 0 && !(dropUnread && errno == EAGAIN))
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ::close(fd);
+}
+
+void feedMicrophone(const QString &fifo, const testing::Samples &audio)
+{
+    feedPipe(fifo, audio, false);
 }
 
 TEST(SphinxServiceLive, speechThroughPulseAudioIsRecognisedAndEmulationFollowsTheSamePath)
@@ -526,6 +537,155 @@ TEST(SphinxServiceLive, theRestOfABatchIsDroppedOnceItsStreamHasEnded)
     EXPECT_EQ(seen.first(), (std::pair{QStringLiteral("recognition"), stream}));
     EXPECT_EQ(seen.last(), (std::pair{QStringLiteral("end"), stream})) << "nothing of the stream after its end";
     EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const auto &e) { return e.first == "recognition"; }), 1);
+}
+
+/// A pronouncer that holds the grammar build on one word until the test lets
+/// it go, and says every other word as eSpeak NG does.
+struct HeldWord
+{
+    static constexpr const char *kWord = "zorblax";
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool released = false;
+    bool gaveUp = false;
+
+    SphinxDecoder::WordPronouncer pronouncer()
+    {
+        return [this](const QStringList &words) {
+            QStringList others = words;
+            QHash<QString, QString> said;
+            if (others.removeAll(QLatin1String(kWord)) > 0) {
+                std::unique_lock lock(mutex);
+                entered = true;
+                changed.notify_all();
+                // A deadline, not a measure: a Stop that waits for the build
+                // would wait for ever here, and the test sees that it did.
+                gaveUp = !changed.wait_for(lock, std::chrono::seconds(20), [this] { return released; });
+                said.insert(QLatin1String(kWord), QStringLiteral("Z AO R B L AE K S"));
+            }
+            if (!others.isEmpty())
+                said.insert(EspeakPronouncer().pronounce(others));
+            return said;
+        };
+    }
+    bool waitEntered()
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(30), [this] { return entered; });
+    }
+    /// Whether the build is still held (neither let go nor given up).
+    bool holding()
+    {
+        std::lock_guard lock(mutex);
+        return entered && !released && !gaveUp;
+    }
+    void release()
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+};
+
+// A table edit rebuilds the grammar on the capture's thread at the next pause
+// in speech, and the program's voice stops listening right then to say its
+// answer. Stopping must not wait for the build; what is said after the stop
+// must not be heard by the stream that ends; and the next stream must hear,
+// though the old one ended on the shared decoder after it was asked to.
+TEST(SphinxServiceLive, aStopDuringAGrammarBuildReturnsAtOnceAndTheNextStreamHears)
+{
+    const QByteArray pulseDir = qgetenv("KESTREL_PULSE_DIR");
+    if (!pulseSessionRuns())
+        GTEST_SKIP() << kNoPulseSession;
+    const QString fifo = QString::fromLocal8Bit(pulseDir) + QStringLiteral("/mic.fifo");
+    HeldWord held;
+    // Let go however the test ends: the capture's thread is waited for below.
+    const auto letGo = qScopeGuard([&] { held.release(); });
+    CommandPhraseList vocabulary;
+    vocabulary.setPhrases({"OPEN NOTEPAD"});
+    SphinxRecognitionService service(vocabulary, SphinxModelPaths::usEnglish(), AudioInputs::system(),
+                                     held.pronouncer());
+    auto recognizer = recognizerOnTestMicrophone(service);
+    ASSERT_NE(recognizer, nullptr);
+    auto context = recognizer->createRecoContext();
+    context->setEventInterests(context->eventInterests() | EventStartStream | EventSoundStart);
+    QSignalSpy starts(context.get(), &RecoContext::startStream);
+    QSignalSpy ends(context.get(), &RecoContext::endStream);
+    QSignalSpy states(context.get(), &RecoContext::recognizerStateChange);
+    QSignalSpy sounds(context.get(), &RecoContext::soundStart);
+    QSignalSpy recognitions(context.get(), &RecoContext::recognition);
+    QSignalSpy falses(context.get(), &RecoContext::falseRecognition);
+    RecoGrammar &grammar = context->createGrammar(1);
+    grammar.dictationLoad();
+    grammar.dictationSetState(true);
+    ASSERT_TRUE(starts.count() == 1 || starts.wait(30000));
+
+    // The pause: a noise floor, during which the edit is built.
+    std::thread pause(feedMicrophone, fifo, testing::padded({}, 3.0, 0.0, 40));
+    vocabulary.setPhrases({"OPEN NOTEPAD", "OPEN ZORBLAX"});
+    const bool building = held.waitEntered();
+    pause.join();
+    ASSERT_TRUE(building) << "the edit was not built while listening";
+
+    QStringList order;
+    QObject::connect(context.get(), &RecoContext::startStream,
+                     [&](qint32 n, qint64) { order << QStringLiteral("start %1").arg(n); });
+    QObject::connect(context.get(), &RecoContext::endStream,
+                     [&](qint32 n, qint64, bool) { order << QStringLiteral("end %1").arg(n); });
+    QObject::connect(context.get(), &RecoContext::recognizerStateChange, [&](qint32 n, qint64, qint32 state) {
+        order << QStringLiteral("%1 %2").arg(state != 0 ? "on" : "off").arg(n);
+    });
+    QObject::connect(context.get(), &RecoContext::recognition,
+                     [&](qint32 n, qint64, qint32, const RecognitionResult &) {
+                         order << QStringLiteral("typed %1").arg(n);
+                     });
+    grammar.dictationSetState(false);
+    EXPECT_TRUE(held.holding()) << "switching listening off waited for the grammar build";
+    EXPECT_FALSE(grammar.dictationActive());
+    // The program's own voice, said after the stop and recorded before the
+    // stopped stream's thread is free again.
+    feedPipe(
+        fifo,
+        testing::padded(testing::synthesise(QStringLiteral("open notepad"), QStringLiteral("en-us"), 160),
+                        0.3, 0.5, 40),
+        true);
+    // Typed meanwhile: it comes after the end of the stream still ending.
+    recognizer->emulateRecognition(QStringLiteral("close notepad"));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(order.isEmpty()) << "an event came while the stopped stream's thread was in the build: "
+                                 << order.join(", ").toStdString();
+    held.release();
+    // On again at once, as after the program's answer: the old stream is still
+    // ending on the decoder, where the rest of the build runs first.
+    grammar.dictationSetState(true);
+    ASSERT_TRUE(starts.count() == 2 || starts.wait(30000));
+    const qint32 first = starts.at(0).at(0).toInt();
+    const qint32 second = starts.at(1).at(0).toInt();
+    EXPECT_EQ(
+        order.join(QStringLiteral(", ")).toStdString(),
+        QStringLiteral("end %1, off %1, typed %1, on %2, start %2").arg(first).arg(second).toStdString());
+    ASSERT_EQ(recognitions.count(), 1);
+    EXPECT_EQ(recognitions.takeFirst().at(3).value<RecognitionResult>().phrase.getText(true),
+              QStringLiteral("close notepad"));
+    ASSERT_EQ(ends.count(), 1);
+    EXPECT_EQ(states.at(1), (QVariantList{first, ends.at(0).at(1), 0})) << "off where the stream ended";
+    EXPECT_TRUE(sounds.isEmpty()) << "speech recorded after the stop was decoded";
+    EXPECT_TRUE(falses.isEmpty());
+
+    // The next stream hears.
+    std::thread speaker(
+        feedMicrophone, fifo,
+        testing::padded(testing::synthesise(QStringLiteral("open notepad"), QStringLiteral("en-us"), 160),
+                        1.5, 1.5, 40));
+    for (int i = 0; i < 100 && recognitions.isEmpty(); ++i)
+        recognitions.wait(200);
+    speaker.join();
+    grammar.dictationSetState(false);
+    ASSERT_EQ(recognitions.count(), 1) << "the stream after the stopped one heard nothing";
+    EXPECT_EQ(recognitions.first().at(0).toInt(), second);
+    EXPECT_EQ(recognitions.first().at(3).value<RecognitionResult>().phrase.getText(true),
+              QStringLiteral("open notepad"));
 }
 
 /// Switches listening on again and again, as the recognition window does after

@@ -11,7 +11,9 @@
 #include <QMetaObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -25,6 +27,8 @@ class AudioCapture::Worker : public QObject
 {
     Q_OBJECT
 public:
+    using Clock = std::chrono::steady_clock;
+
     Worker(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode)
         : m_decoder(std::move(decoder)), m_stream(*m_decoder, mode)
     {
@@ -40,6 +44,7 @@ public:
             return QStringLiteral("The audio input \"%1\" cannot record 16 kHz mono audio.")
                 .arg(device.description());
         m_device = device;
+        m_stopAsked = false; // an earlier stop has run: it was queued before this
         // Small fragments keep the time from end of speech to result short.
         m_source = std::make_unique<PulseStream>(PulseStream::Direction::Record, device.id(),
                                                  PulseStream::Format{UtteranceStream::kSampleRate, 1, false},
@@ -63,7 +68,7 @@ public:
         }
         m_reader = std::make_unique<QTimer>();
         m_reader->setInterval(kReadMs);
-        connect(m_reader.get(), &QTimer::timeout, this, &Worker::read);
+        connect(m_reader.get(), &QTimer::timeout, this, [this] { read(); });
         m_reader->start();
         // A source that is gone simply stops sending, so the device list is
         // checked once a second. Qt's change signal would need a QMediaDevices
@@ -113,11 +118,17 @@ public:
             closeSource();
     }
 
-    void stop(bool released)
+    /// From any thread: a stop is on its way. Audio from now on is the
+    /// stop's to judge, not the reader's.
+    void askStop() { m_stopAsked = true; }
+
+    /// `askedAt`: when the window asked for the stop; the audio recorded after
+    /// it is not decoded. Without it (the input failed), all of it is.
+    void stop(bool released, std::optional<Clock::time_point> askedAt = std::nullopt)
     {
         if (!m_source)
             return;
-        read();
+        read(askedAt);
         closeSource();
         if (std::exchange(m_decoderFailed, false))
             return; // nothing more can be decoded, and a stream ended on purpose is no loss
@@ -128,13 +139,30 @@ Q_SIGNALS:
     void events(const QList<kestrel::StreamEvent> &events);
     void lost(const QString &description);
     void emulatedAfterItsEnd(const kestrel::RecognitionResult &result);
+    void stopped();
 
 private:
-    void read()
+    /// Reads what was recorded and decodes it. With `stopAskedAt`, the audio
+    /// recorded since then is left out.
+    void read(std::optional<Clock::time_point> stopAskedAt = std::nullopt)
     {
         if (!m_source || m_decoderFailed)
             return;
-        m_pending.append(m_source->takeRecorded());
+        // The program's own voice starts the moment listening stops for it,
+        // and a stop may wait here behind a grammar build: what the reader
+        // would take meanwhile is for the stop to cut.
+        if (!stopAskedAt && m_stopAsked)
+            return;
+        QByteArray recorded = m_source->takeRecorded();
+        if (stopAskedAt) {
+            // The server hands audio over at real-time pace, a fragment late at
+            // most, so the newest bytes are those recorded since the stop.
+            const auto since =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - *stopAskedAt);
+            const qint64 lateBytes = since.count() * UtteranceStream::kSampleRate / 1000 * 2;
+            recorded.chop(qsizetype(std::min<qint64>(lateBytes, recorded.size())));
+        }
+        m_pending.append(recorded);
         if (m_source->state() == PulseStream::State::Failed) {
             // The source went away, or the sound server did (it may be starting
             // again): what came before is decoded, then the stream ends. Not
@@ -216,6 +244,7 @@ private:
     QByteArray m_pending;
     bool m_decoderFailed = false; ///< feeding threw; the source closes next
     bool m_openTimedOut = false;
+    std::atomic_bool m_stopAsked{false};
 };
 
 AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStream::Mode mode,
@@ -228,6 +257,7 @@ AudioCapture::AudioCapture(std::shared_ptr<SphinxDecoder> decoder, UtteranceStre
     m_worker->moveToThread(m_thread.get());
     connect(m_thread.get(), &QThread::finished, m_worker, &QObject::deleteLater);
     connect(m_worker, &Worker::events, this, &AudioCapture::events, Qt::QueuedConnection);
+    connect(m_worker, &Worker::stopped, this, &AudioCapture::stopped, Qt::QueuedConnection);
     connect(
         m_worker, &Worker::lost, this,
         [this](const QString &description) {
@@ -263,6 +293,9 @@ AudioCapture::~AudioCapture()
         return;
     }
     stop();
+    // Quit only once the stop has run: it is queued on the thread, and a
+    // thread told to quit need not run what is still queued.
+    waitUntilStopped();
     m_thread->quit();
     m_thread->wait();
 }
@@ -337,8 +370,24 @@ void AudioCapture::stop()
     if (!m_running)
         return;
     m_running = false;
+    const auto askedAt = Worker::Clock::now();
+    m_worker->askStop();
+    auto done = std::make_shared<std::promise<void>>();
+    m_stopDone = done->get_future().share();
     QMetaObject::invokeMethod(
-        m_worker, [this] { m_worker->stop(false); }, Qt::BlockingQueuedConnection);
+        m_worker,
+        [worker = m_worker, askedAt, done] {
+            worker->stop(false, askedAt);
+            Q_EMIT worker->stopped();
+            done->set_value();
+        },
+        Qt::QueuedConnection);
+}
+
+void AudioCapture::waitUntilStopped()
+{
+    if (m_stopDone.valid())
+        m_stopDone.wait();
 }
 
 } // namespace kestrel

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 
 namespace kestrel {
@@ -42,8 +43,17 @@ public:
     /// kestrel::Failure when the device cannot be opened, or has not opened
     /// within kOpenTimeout; such a capture never starts again.
     void start(const QAudioDevice &device);
-    /// Ends the stream (EndStream is the last event) and closes the device.
+    /// Ends the stream and closes the device, on the capture's thread: returns
+    /// at once, also while that thread is busy building the command grammar
+    /// (a second or more after a table edit). What was recorded up to this
+    /// call is still decoded, what comes after is not; EndStream is the
+    /// stream's last event, and stopped() follows it.
     void stop();
+    /// Waits until the capture's thread has carried out stop(): the stream's
+    /// last events are on their way and the decoder is free for another
+    /// stream. Returns at once when stop() was never called. Bounded by the
+    /// grammar build the thread may be in, as every call to the decoder is.
+    void waitUntilStopped();
     /// Delivers `result` as a Recognition event of the running stream, after
     /// every event already on its way (its StartStream included).
     void emulate(const RecognitionResult &result);
@@ -71,6 +81,8 @@ Q_SIGNALS:
     void events(const QList<kestrel::StreamEvent> &events);
     /// The device failed or went away while listening; the stream has ended.
     void lost(const QString &description);
+    /// stop() has been carried out; every event of the stream came before.
+    void stopped();
 
 private:
     class Worker;
@@ -81,6 +93,7 @@ private:
     bool m_openTimedOut = false;
     std::shared_ptr<const std::atomic_bool> m_stuckOpen;
     bool m_endDelivered = false;
+    std::shared_future<void> m_stopDone; ///< valid once stop() was asked for
 };
 
 } // namespace kestrel

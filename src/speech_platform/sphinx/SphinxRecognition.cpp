@@ -44,8 +44,9 @@ SpeechToken tokenOf(const QAudioDevice &device)
 
 // --- shared engine state ---------------------------------------------------
 
-SphinxEngineShared::SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths)
-    : m_vocabulary(vocabulary), m_paths(std::move(paths))
+SphinxEngineShared::SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths,
+                                       SphinxDecoder::WordPronouncer pronouncer)
+    : m_vocabulary(vocabulary), m_paths(std::move(paths)), m_pronouncer(std::move(pronouncer))
 {
     // One build at a time; a build finds the latest phrases queued, so edits made
     // while one runs are built together by the next.
@@ -81,11 +82,13 @@ void SphinxEngineShared::loadInBackground()
     auto loadedDecoder = loaded.get_future();
     std::future<void> loading;
     try {
-        loading = std::async(std::launch::async, [paths = m_paths, phrases = m_vocabulary.phrases(),
+        loading = std::async(std::launch::async, [paths = m_paths, pronouncer = m_pronouncer,
+                                                  phrases = m_vocabulary.phrases(),
                                                   loaded = std::move(loaded)]() mutable {
             std::shared_ptr<SphinxDecoder> decoder;
             try {
-                decoder = std::make_shared<SphinxDecoder>(paths);
+                decoder = std::make_shared<SphinxDecoder>(paths, SphinxDecoder::kCommandModelWeight,
+                                                          QStringList{}, pronouncer);
                 // Queued before anyone can see the decoder: phrases queued
                 // later by the window are newer, and must be the ones a build
                 // finds.
@@ -127,7 +130,8 @@ std::shared_ptr<SphinxDecoder> SphinxEngineShared::decoder()
         if (m_phrasesChangedWhileLoading)
             buildInBackground();
     } else {
-        m_decoder = std::make_shared<SphinxDecoder>(m_paths);
+        m_decoder = std::make_shared<SphinxDecoder>(m_paths, SphinxDecoder::kCommandModelWeight,
+                                                    QStringList{}, m_pronouncer);
         buildInBackground();
     }
     return m_decoder;
@@ -358,24 +362,30 @@ SphinxRecoContext::SphinxRecoContext(SphinxRecognizer &recognizer, std::unique_p
 
 SphinxRecoContext::~SphinxRecoContext()
 {
-    // No more events once the context is released.
-    if (m_capture) {
-        m_capture->disconnect(this);
-        m_capture->stop();
-    }
-    m_capture.reset();
+    dropCaptures();
     if (!m_detached)
         m_recognizer.forget(this);
 }
 
 void SphinxRecoContext::detach()
 {
+    dropCaptures();
+    m_detached = true;
+}
+
+// No more events once the context is released. The captures' threads must be
+// done with the decoder first, so this waits for a grammar build in progress.
+void SphinxRecoContext::dropCaptures()
+{
     if (m_capture) {
         m_capture->disconnect(this);
         m_capture->stop();
         m_capture.reset();
     }
-    m_detached = true;
+    for (const auto &capture : m_stopping)
+        capture->disconnect(this);
+    m_stopping.clear();
+    m_typedWhileStopping.clear();
 }
 
 RecoGrammar &SphinxRecoContext::createGrammar(int grammarId)
@@ -408,6 +418,13 @@ void SphinxRecoContext::startListening()
                                      "opened.")
                           .arg(device.description()));
     auto decoder = shared.decoder();
+    // The decoder hears one stream at a time. A stream stopped during a grammar
+    // build ends once the build is done, and a new one started before that
+    // would have its utterance ended by the old one's end: it heard nothing.
+    // Listening usually starts again after the program has said a sentence,
+    // by when the build is long done.
+    for (const auto &stopping : m_stopping)
+        stopping->waitUntilStopped();
     auto capture = std::make_unique<AudioCapture>(decoder, m_recognizer.mode());
     connect(capture.get(), &AudioCapture::events, this,
             [this, from = QPointer<AudioCapture>(capture.get())](const QList<StreamEvent> &events) {
@@ -415,14 +432,19 @@ void SphinxRecoContext::startListening()
             });
     capture->onEmulatedAfterItsEnd(
         this, [this](const RecognitionResult &result) { recognizeOutsideAStream(result); });
-    connect(capture.get(), &AudioCapture::lost, this, [this](const QString &description) {
-        const QPointer<SphinxRecoContext> alive(this);
-        m_lossReported = true;
-        if (wants(EventRecognizerStateChange))
-            Q_EMIT recognizerStateChange(m_streamNumber, m_lastPosition, kStateInactive);
-        if (alive)
-            Q_EMIT listeningLost(description);
-    });
+    connect(capture.get(), &AudioCapture::lost, this,
+            [this, from = capture.get()](const QString &description) {
+                // A capture already told to stop was not listening for anyone; its
+                // stop says listening ended.
+                if (from != m_capture.get())
+                    return;
+                const QPointer<SphinxRecoContext> alive(this);
+                m_lossReported = true;
+                if (wants(EventRecognizerStateChange))
+                    Q_EMIT recognizerStateChange(m_streamNumber, m_lastPosition, kStateInactive);
+                if (alive)
+                    Q_EMIT listeningLost(description);
+            });
     try {
         capture->start(device);
     } catch (const Failure &) {
@@ -446,12 +468,46 @@ void SphinxRecoContext::stopListening()
 {
     if (!m_capture)
         return;
-    m_capture->stop();
-    // The capture object goes once its last queued events were delivered.
-    m_capture.release()->deleteLater();
-    // A loss already said listening stopped.
-    if (!m_lossReported)
-        postStateChange(std::nullopt, kStateInactive);
+    std::unique_ptr<AudioCapture> capture = std::move(m_capture);
+    if (!capture->running()) {
+        // Its input went away, and that loss said listening stopped. The
+        // capture object goes once its last queued events were delivered.
+        capture.release()->deleteLater();
+        if (!m_lossReported)
+            postStateChange(std::nullopt, kStateInactive);
+        return;
+    }
+    // Returns at once, even while the capture's thread builds the command
+    // grammar: the window must not freeze, nor the program's voice wait, for a
+    // table edit. Listening is reported off once the stream has really ended.
+    capture->stop();
+    AudioCapture *stopping = capture.get();
+    connect(stopping, &AudioCapture::stopped, this, [this, stopping] { captureStopped(stopping); });
+    m_stopping.push_back(std::move(capture));
+}
+
+void SphinxRecoContext::captureStopped(AudioCapture *capture)
+{
+    const auto it =
+        std::find_if(m_stopping.begin(), m_stopping.end(), [&](const auto &c) { return c.get() == capture; });
+    if (it == m_stopping.end())
+        return;
+    // Its last events came before this; the object itself goes once this
+    // signal's emission is over.
+    it->release()->deleteLater();
+    m_stopping.erase(it);
+    const QList<RecognitionResult> typed =
+        m_stopping.empty() ? std::exchange(m_typedWhileStopping, {}) : QList<RecognitionResult>{};
+    // Emitted from here, not queued again: a stream started meanwhile has its
+    // own opening change queued already, and this must come before it.
+    const QPointer<SphinxRecoContext> alive(this);
+    if (wants(EventRecognizerStateChange))
+        Q_EMIT recognizerStateChange(m_streamNumber, m_lastPosition, kStateInactive);
+    for (const RecognitionResult &result : typed) {
+        if (!alive)
+            return;
+        recognizeOutsideAStream(result);
+    }
 }
 
 void SphinxRecoContext::postStateChange(std::optional<qint32> openingStream, qint32 state)
@@ -478,6 +534,12 @@ void SphinxRecoContext::deliverEmulated(const RecognitionResult &result)
     // capture, the result is an event of that stream, after its start.
     if (m_capture && m_capture->running()) {
         m_capture->emulate(result);
+        return;
+    }
+    // After the end of the stream still ending, as it would have been had the
+    // stop waited for that end.
+    if (!m_stopping.empty()) {
+        m_typedWhileStopping << result;
         return;
     }
     QMetaObject::invokeMethod(
@@ -560,8 +622,9 @@ void SphinxRecoContext::deliver(const QPointer<AudioCapture> &from, const QList<
 // --- service ----------------------------------------------------------------------
 
 SphinxRecognitionService::SphinxRecognitionService(CommandVocabulary &vocabulary, SphinxModelPaths paths,
-                                                   AudioInputs inputs)
-    : m_shared(vocabulary, std::move(paths)), m_inputs(std::move(inputs))
+                                                   AudioInputs inputs,
+                                                   SphinxDecoder::WordPronouncer pronouncer)
+    : m_shared(vocabulary, std::move(paths), std::move(pronouncer)), m_inputs(std::move(inputs))
 {
 }
 

@@ -19,6 +19,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kestrel {
 
@@ -34,7 +35,9 @@ class SphinxEngineShared : public QObject
 {
     Q_OBJECT
 public:
-    SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths);
+    /// `pronouncer` is given to the decoder (eSpeak NG's when none is given).
+    SphinxEngineShared(CommandVocabulary &vocabulary, SphinxModelPaths paths,
+                       SphinxDecoder::WordPronouncer pronouncer = {});
     /// Waits for a model load and a command grammar build in progress.
     ~SphinxEngineShared() override;
 
@@ -76,6 +79,7 @@ private:
 
     CommandVocabulary &m_vocabulary;
     SphinxModelPaths m_paths;
+    SphinxDecoder::WordPronouncer m_pronouncer;
     std::shared_ptr<SphinxDecoder> m_decoder;
     /// The decoder of a load in progress, ready before that load's first build ends.
     std::future<std::shared_ptr<SphinxDecoder>> m_loadedDecoder;
@@ -207,12 +211,21 @@ private:
     void recognizeOutsideAStream(const RecognitionResult &result);
     /// `openingStream`: the stream a switch on opens; none for a switch off.
     void postStateChange(std::optional<qint32> openingStream, qint32 state);
+    /// A stopping capture's thread is done: its stream's events were all delivered.
+    void captureStopped(AudioCapture *capture);
+    /// Disconnects and deletes every capture, waiting for any still stopping.
+    void dropCaptures();
     bool wants(RecoEventFlag flag) const { return (m_interests & flag) != 0; }
 
     std::unique_ptr<SphinxRecognizer> m_owned;
     SphinxRecognizer &m_recognizer;
     std::unique_ptr<SphinxRecoGrammar> m_grammar;
     std::unique_ptr<AudioCapture> m_capture;
+    /// Captures told to stop whose thread has not yet said it is done (it may
+    /// be building the command grammar); oldest first.
+    std::vector<std::unique_ptr<AudioCapture>> m_stopping;
+    /// Typed while a stream was still ending: results for after its end.
+    QList<RecognitionResult> m_typedWhileStopping;
     qint32 m_interests = kDefaultInterests;
     qint32 m_streamNumber = 0;
     qint64 m_lastPosition = 0;
@@ -227,9 +240,12 @@ private:
 class SphinxRecognitionService : public SpeechRecognitionService
 {
 public:
+    /// `pronouncer` says the words the dictionary lacks (eSpeak NG when none is
+    /// given); tests give one they control.
     explicit SphinxRecognitionService(CommandVocabulary &vocabulary,
                                       SphinxModelPaths paths = SphinxModelPaths::usEnglish(),
-                                      AudioInputs inputs = AudioInputs::system());
+                                      AudioInputs inputs = AudioInputs::system(),
+                                      SphinxDecoder::WordPronouncer pronouncer = {});
     ~SphinxRecognitionService() override;
 
     std::unique_ptr<RecoContext> createSharedRecoContext() override;
