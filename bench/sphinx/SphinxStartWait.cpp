@@ -11,7 +11,9 @@
 // Emulate holds the window just after an edit, while the grammar is rebuilt.
 // PAUSE_MS (default 0) is how long after the recognition context is made the
 // first Start comes: the models load from then on, and a user takes a moment
-// to press Start.
+// to press Start. Last, as many times, how long Stop holds the window when it
+// comes while listening and the grammar is rebuilt at a pause (audio is fed to
+// the session's pipe source for that), and when the stream really ended.
 
 #include "command_table/StarterTable.h"
 #include "speech_platform/CommandVocabulary.h"
@@ -23,7 +25,15 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 using namespace kestrel;
 
@@ -93,5 +103,53 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         QTest::qWait(4000); // the build ends before the next edit
     }
+
+    // Stop while listening, just after an edit: the capture thread rebuilds the
+    // grammar at the first pause, which needs audio coming in.
+    const QString fifo = qEnvironmentVariable("KESTREL_PULSE_DIR") + QStringLiteral("/mic.fifo");
+    std::atomic_bool feeding{true};
+    std::thread floor([&] {
+        const int fd = ::open(fifo.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0)
+            return;
+        std::mt19937 noise(1);
+        std::normal_distribution<double> sample(0.0, 40.0);
+        std::vector<int16_t> chunk(1600); // 100 ms
+        while (feeding) {
+            for (int16_t &s : chunk)
+                s = int16_t(sample(noise));
+            if (::write(fd, chunk.data(), chunk.size() * 2) < 0 && errno != EAGAIN)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ::close(fd);
+    });
+    for (int round = 1; round <= rounds; ++round) {
+        QSignalSpy starts(context.get(), &RecoContext::startStream);
+        QSignalSpy ends(context.get(), &RecoContext::endStream);
+        grammar.dictationSetState(true);
+        if (starts.isEmpty() && !starts.wait(30000)) {
+            std::fprintf(stderr, "stop round %d: the stream did not start\n", round);
+            break;
+        }
+        QTest::qWait(500);
+        phrases << QStringLiteral("OPEN ZORBLAXO%1").arg(round);
+        vocabulary.setPhrases(phrases);
+        QThread::msleep(200); // the capture thread is inside the build by now
+        QElapsedTimer timer;
+        timer.start();
+        grammar.dictationSetState(false);
+        const qint64 waited = timer.elapsed();
+        if (ends.isEmpty() && !ends.wait(30000)) {
+            std::fprintf(stderr, "stop round %d: the stream did not end\n", round);
+            break;
+        }
+        std::printf(
+            "Stop during a rebuild while listening: window waited %lld ms, stream ended after %lld ms\n",
+            static_cast<long long>(waited), static_cast<long long>(timer.elapsed()));
+        std::fflush(stdout);
+    }
+    feeding = false;
+    floor.join();
     return 0;
 }
